@@ -1,0 +1,139 @@
+// The one message loop of a thread: posted callbacks, repeating timers,
+// watches on file descriptors, nested waits and deferred deletion.
+//
+// Everything in the program that reacts to the network or to time runs from
+// the loop of the thread that owns it. The interface hides the mechanism: the
+// command-line program and the tests run it over epoll (EpollLoop); a window
+// front end can implement it over its own toolkit's loop without any change to
+// the code above.
+//
+// Lifetime rules that every user relies on:
+//  * A watch or timer is dispatched by its identity (id and generation), never
+//    through a pointer saved earlier; removing it cancels whatever of it was
+//    still pending in the current dispatch pass.
+//  * A callback may remove its own watch or timer; the callback object itself
+//    stays alive until the loop is back at its outermost level.
+//  * An object that ends inside one of its own callbacks is handed to
+//    DeleteLater and freed only once no handler of any nesting depth is on
+//    the stack any more.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace mv {
+
+// Interest in a descriptor, and readiness reported for it.
+enum FdEvents : unsigned {
+    kFdNone = 0,
+    kFdReadable = 1,
+    kFdWritable = 2,
+    kFdError = 4,  // error or hang-up; always reported while the fd is watched
+};
+
+class MessageLoop {
+public:
+    using Callback = std::function<void()>;
+    using FdCallback = std::function<void(unsigned readiness)>;
+    using TimerId = uint64_t;
+    using WatchId = uint64_t;
+
+    MessageLoop();
+    virtual ~MessageLoop();
+    MessageLoop(const MessageLoop&) = delete;
+    MessageLoop& operator=(const MessageLoop&) = delete;
+
+    // The loop of the calling thread (the last one created on it that still
+    // exists). Components pick it up when they are constructed.
+    static MessageLoop& Current();
+    static MessageLoop* CurrentOrNull();
+
+    // Queues `cb` to run on the loop's thread. Safe from any thread; wakes a
+    // loop that is blocked waiting.
+    virtual void Post(Callback cb) = 0;
+
+    // A repeating timer whose first tick comes `intervalMs` from now. A tick is
+    // never queued twice: a late loop runs it once and schedules the next one
+    // a whole interval later.
+    virtual TimerId StartTimer(uint32_t intervalMs, Callback cb) = 0;
+    virtual void StopTimer(TimerId id) = 0;
+
+    // Watches `fd` for the readiness in `interest` (kFdReadable, kFdWritable).
+    // With an interest of kFdNone the descriptor is not watched at all, so
+    // that a hung-up descriptor cannot make the loop spin.
+    virtual WatchId WatchFd(int fd, unsigned interest, FdCallback cb) = 0;
+    virtual void SetFdInterest(WatchId id, unsigned interest) = 0;
+    // Must be called before the descriptor is closed.
+    virtual void UnwatchFd(WatchId id) = 0;
+
+    // Handles what is ready now: posted callbacks, due timers, ready
+    // descriptors. When nothing was ready and `mayBlock` is true it sleeps
+    // until something is, handles it and returns; it never spins. Returns true
+    // when anything was handled. May be called from inside a handler (nested).
+    virtual bool ProcessMessages(bool mayBlock) = 0;
+
+    // Runs until Quit; returns the code given to Quit.
+    int Run();
+    void Quit(int code = 0);
+    bool QuitRequested() const { return quit_; }
+
+    // Processes messages, blocking between them, until `done()` holds or the
+    // loop is asked to quit. Returns true when `done()` held.
+    bool WaitUntil(const std::function<bool()>& done);
+
+    // How many ProcessMessages calls are on the stack.
+    int Depth() const { return depth_; }
+
+    // Hands an object over for deletion once the loop is back at its outermost
+    // level (see the rules above).
+    template <class T>
+    void DeleteLater(std::unique_ptr<T> object) {
+        if (object) retired_.push_back(std::make_unique<Holder<T>>(std::move(object)));
+    }
+
+protected:
+    // Backends bracket each ProcessMessages with these; leaving the outermost
+    // level frees what was retired.
+    void EnterDispatch() { ++depth_; }
+    void LeaveDispatch();
+    // Keeps a callback that removed itself alive until the outermost level.
+    void Bury(std::shared_ptr<void> callbackState) {
+        graveyard_.push_back(std::move(callbackState));
+    }
+    void FreeRetired();
+
+private:
+    struct Retired {
+        virtual ~Retired() = default;
+    };
+    template <class T>
+    struct Holder : Retired {
+        explicit Holder(std::unique_ptr<T> p) : object(std::move(p)) {}
+        std::unique_ptr<T> object;
+    };
+
+    int depth_ = 0;
+    bool quit_ = false;
+    int quitCode_ = 0;
+    std::vector<std::unique_ptr<Retired>> retired_;
+    std::vector<std::shared_ptr<void>> graveyard_;
+    MessageLoop* previous_ = nullptr;
+};
+
+// Runs `fn` on the loop later unless `owner` has gone by then; the usual way
+// for a component to post a notice to itself.
+class WeakToken {
+public:
+    WeakToken() : alive_(std::make_shared<char>(0)) {}
+    std::weak_ptr<char> Weak() const { return alive_; }
+    // Invalidates every outstanding weak reference (used to drop stale notices).
+    void Renew() { alive_ = std::make_shared<char>(0); }
+
+private:
+    std::shared_ptr<char> alive_;
+};
+
+}  // namespace mv

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Mailvetter needs.
+# Skips the package manager when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libc-ares-dev
+  libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  netbase iproute2 util-linux procps ca-certificates
+)
+if [ "${1:-}" = "--runtime-only" ]; then
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev netbase)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
