@@ -16,8 +16,11 @@ struct Command {
 };
 
 const std::vector<Command>& AllCommands();
+// The command of that name (it must exist).
+const Command& FindCommand(const std::string& name);
 
 int RunMx(const std::vector<std::string>& args);
+int RunSmtp(const std::vector<std::string>& args);
 
 // Prints "mailvetter-cli: MESSAGE" on standard error.
 void PrintError(const std::string& message);

@@ -31,7 +31,7 @@ void PrintAnswer(_TDnsQuery& q) {
 int RunMx(const std::vector<std::string>& args) {
     const ParsedArgs parsed(args, {{"dns"}, {"dns-port"}, {"timeout"}});
     if (parsed.HelpRequested()) {
-        std::fputs(AllCommands()[0].help, stdout);
+        std::fputs(FindCommand("mx").help, stdout);
         return kExitOk;
     }
     if (parsed.Positional().size() != 1) throw UsageError("mx needs exactly one DOMAIN");

@@ -172,15 +172,18 @@ void _TCustomAsyncSocket::SocketError(const std::string& function) {
         }
     }
     lastError_ = e;
+    raiseCode_ = e;
     RaiseError(message);
 }
 
 void _TCustomAsyncSocket::RaiseError(const std::string& message) {
+    const int code = raiseCode_;
+    raiseCode_ = 0;
     if (OnError) {
         FireError();
         return;
     }
-    throw ESocketException(message);
+    throw ESocketException(message, code);
 }
 
 void _TCustomAsyncSocket::RaiseErrorFmt(const char* format, const std::string& text, int number) {

@@ -221,6 +221,7 @@ class _TCustomAsyncSocket {
     int sendFlags_ = 0;
     int lastError_ = 0;
     int platformError_ = 0;
+    int raiseCode_ = 0;  // the error number the next raised exception carries
     uint64_t pendingLookup_ = 0;
     TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
     int lingerTimeout_ = 0;

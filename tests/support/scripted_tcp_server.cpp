@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,8 +25,9 @@ void TcpConnection::Send(const std::string& bytes) {
 }
 
 bool TcpConnection::WaitReadable(int timeoutMs) {
-    pollfd p{fd_, POLLIN, 0};
-    return poll(&p, 1, timeoutMs) > 0;
+    pollfd p[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+    if (poll(p, 2, timeoutMs) <= 0) return false;
+    return (p[1].revents & POLLIN) == 0;  // the server is shutting down
 }
 
 std::string TcpConnection::ReadLine(bool* ok, int timeoutMs) {
@@ -81,6 +83,7 @@ void TcpConnection::Reset() {
 }
 
 ScriptedTcpServer::ScriptedTcpServer(Script script, int connections) {
+    stopFd_ = eventfd(0, EFD_CLOEXEC);
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -100,7 +103,7 @@ ScriptedTcpServer::ScriptedTcpServer(Script script, int connections) {
             const int fd = accept(listenFd_, nullptr, nullptr);
             if (fd < 0) return;
             ++accepted_;
-            TcpConnection conn(fd);
+            TcpConnection conn(fd, stopFd_);
             script(conn, i);
         }
     });
@@ -112,8 +115,11 @@ void ScriptedTcpServer::Join() {
 
 ScriptedTcpServer::~ScriptedTcpServer() {
     stop_ = true;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = write(stopFd_, &one, sizeof one);
     Join();
     if (listenFd_ >= 0) close(listenFd_);
+    close(stopFd_);
 }
 
 uint16_t UnusedTcpPort() {

@@ -16,7 +16,8 @@ namespace mv::test {
 // One accepted connection, as the script sees it.
 class TcpConnection {
   public:
-    explicit TcpConnection(int fd) : fd_(fd) {}
+    // `stopFd` becomes readable when the server shuts down: every wait ends.
+    explicit TcpConnection(int fd, int stopFd = -1) : fd_(fd), stopFd_(stopFd) {}
     ~TcpConnection();
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
@@ -36,6 +37,7 @@ class TcpConnection {
   private:
     bool WaitReadable(int timeoutMs);
     int fd_;
+    int stopFd_;
     std::string pending_;
 };
 
@@ -60,6 +62,7 @@ class ScriptedTcpServer {
     uint16_t port_ = 0;
     std::atomic<int> accepted_{0};
     std::atomic<bool> stop_{false};
+    int stopFd_ = -1;
     std::thread thread_;
 };
 
