@@ -182,7 +182,11 @@ bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
         if (errorMessage_.empty()) errorMessage_ = lastResponse_;
         errorCode_ = status.wellFormed ? status.code : 500;
         reader_.Clear();
-        socket_->Close();  // ends the request with 10004 through the closed event
+        // The request ends with the greeting's code: the server answered, so
+        // "connection lost" (10004) would misreport what happened.
+        RequestDone(errorCode_);
+        if (guard.Destroyed()) return false;
+        socket_->Close();
         return false;
     }
     SetState(ssConnected);

@@ -353,11 +353,11 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
     }
 }
 
-TEST_F(SmtpClientTest, GreetingRefusedClosesTheConnection) {
+TEST_F(SmtpClientTest, GreetingRefusedEndsWithItsCodeAndClosesTheConnection) {
     FakeSmtp server(kHappy, "554 go away\r\n");
     client.SetPort(server.port());
     client.Open();
-    EXPECT_EQ(Next(), (Notice{smtpConnect, 10004}));
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 554}));
     EXPECT_EQ(client.ErrorMessage(), "554 go away");
     EXPECT_FALSE(client.Connected());
 }

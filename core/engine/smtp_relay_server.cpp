@@ -1,0 +1,201 @@
+#include "engine/smtp_relay_server.h"
+
+#include "engine/smtp_thread.h"
+#include "platform/host_resolver.h"
+#include "platform/system_name_servers.h"
+#include "platform/tick_count.h"
+
+namespace mv {
+
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+TSmtpRelayServer::TSmtpRelayServer(MessageLoop& loop)
+    : loop_(loop), systemNameServers_([] { return SystemNameServers(); }) {}
+
+TSmtpRelayServer::~TSmtpRelayServer() {
+    StopTimers();
+    // Sessions still running at destruction end without reports.
+    for (auto& s : sessions_)
+        s.reset();
+}
+
+// --- Properties -------------------------------------------------------------------
+
+void TSmtpRelayServer::CheckIdle() const {
+    if (busy_) throw TSmtpRelayServerException("Component is busy");
+}
+
+void TSmtpRelayServer::SetConnections(int value) {
+    CheckIdle();
+    connections_ = value <= 0 ? 1 : value;
+}
+
+void TSmtpRelayServer::SetTimeOut(int seconds) {
+    CheckIdle();
+    timeOut_ = seconds <= 0 ? 60 : seconds;
+}
+
+void TSmtpRelayServer::SetDns(const std::string& value) {
+    CheckIdle();
+    dns_ = TrimBlanks(value);
+}
+
+void TSmtpRelayServer::SetInternalDns(const std::string& value) {
+    CheckIdle();
+    internalDns_ = TrimBlanks(value);
+}
+
+void TSmtpRelayServer::SetRecipients(TRecipientList value) {
+    CheckIdle();
+    recipients_ = std::move(value);
+}
+
+void TSmtpRelayServer::SetSmtpPort(const std::string& value) {
+    CheckIdle();
+    smtpPort_ = value;
+}
+
+void TSmtpRelayServer::SetDnsPort(const std::string& value) {
+    CheckIdle();
+    dnsPort_ = value;
+}
+
+void TSmtpRelayServer::SetSystemNameServerSource(std::function<std::string()> source) {
+    systemNameServers_ = std::move(source);
+}
+
+// --- DNS servers -----------------------------------------------------------------
+
+std::vector<std::string> TSmtpRelayServer::SplitServers(const std::string& text) {
+    std::vector<std::string> entries;
+    std::string rest = text;
+    while (!rest.empty()) {
+        const auto sep = rest.find(' ');
+        if (sep == std::string::npos) {
+            entries.push_back(rest);
+            break;
+        }
+        entries.push_back(rest.substr(0, sep));
+        rest = TrimBlanks(rest.substr(sep + 1));
+    }
+    return entries;
+}
+
+void TSmtpRelayServer::BuildDnsServerList() {
+    dnsServerList_ = SplitServers(dns_);
+    if (dnsServerList_.empty() && systemNameServers_)
+        dnsServerList_ = SplitServers(TrimBlanks(systemNameServers_()));
+    if (dnsServerList_.empty()) dnsServerList_ = SplitServers(internalDns_);
+    if (dnsServerList_.empty()) throw TSmtpRelayServerException("No DNS SERVER Available");
+}
+
+// --- A run ---------------------------------------------------------------------
+
+void TSmtpRelayServer::Verify() {
+    if (busy_) throw TSmtpRelayServerException("Component is busy");
+    if (finishTimer_ != 0) OnFinishTimer();  // the last run's end comes first
+    if (from_.empty()) throw TSmtpRelayServerException("FROM property is empty");
+    busy_ = true;
+    aborted_ = false;
+    watchdog_ = loop_.StartTimer(static_cast<uint32_t>(timeOut_) * 1000u, [this] { OnWatchdog(); });
+    liveSessions_ = 0;
+    try {
+        BuildDnsServerList();
+        sessions_.clear();
+        nextIndex_ = 0;
+        StartSessions();
+    } catch (...) {
+        busy_ = false;
+        StopTimers();
+        throw;
+    }
+}
+
+void TSmtpRelayServer::StartSessions() {
+    const size_t n = std::min(static_cast<size_t>(connections_), recipients_.size());
+    sessions_.resize(n);
+    for (size_t slot = 0; slot < n; ++slot) {
+        sessions_[slot] = std::make_unique<TSmtpThread>(*this, slot);
+        sessions_[slot]->Start();
+    }
+    // A run without addresses has nothing to wait for: it ends at once
+    // (instead of staying busy for ever).
+    if (n == 0) SessionEnded(SIZE_MAX);
+}
+
+bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
+    if (nextIndex_ >= recipients_.size()) return false;
+    index = static_cast<int>(nextIndex_);
+    address = recipients_[nextIndex_].Text;
+    ++nextIndex_;
+    return true;
+}
+
+void TSmtpRelayServer::RaiseGetData(int index) {
+    if (OnGetData) OnGetData(this, index);
+}
+
+void TSmtpRelayServer::RaiseEMailProcessed(int index, int err,
+                                           const std::vector<std::string>& log) {
+    if (OnEMailProcessed) OnEMailProcessed(this, index, err, log);
+}
+
+void TSmtpRelayServer::SessionEnded(size_t slot) {
+    if (slot < sessions_.size() && sessions_[slot]) {
+        // Retired, not freed: the session's own code is still on the stack.
+        loop_.DeleteLater(std::move(sessions_[slot]));
+        --liveSessions_;
+    }
+    if (liveSessions_ > 0) return;
+    busy_ = false;
+    if (finishTimer_ == 0) finishTimer_ = loop_.StartTimer(100, [this] { OnFinishTimer(); });
+}
+
+void TSmtpRelayServer::OnFinishTimer() {
+    StopTimers();
+    busy_ = false;
+    if (OnFinished) OnFinished(this, aborted_);
+}
+
+void TSmtpRelayServer::StopTimers() {
+    if (watchdog_ != 0) loop_.StopTimer(watchdog_);
+    if (finishTimer_ != 0) loop_.StopTimer(finishTimer_);
+    watchdog_ = finishTimer_ = 0;
+}
+
+void TSmtpRelayServer::OnWatchdog() {
+    try {
+        // By slot number: sessions may end (and empty their slots) meanwhile.
+        for (size_t slot = 0; slot < sessions_.size(); ++slot) {
+            TSmtpThread* s = sessions_[slot].get();
+            if (s == nullptr) continue;
+            const double idle = TickDiff(GetTickCount(), s->LastActivity()) / 1000.0;
+            if (idle > timeOut_) s->TimeOut();
+        }
+    } catch (...) {
+        // The walk of this tick stops.
+    }
+}
+
+void TSmtpRelayServer::Abort() {
+    if (!busy_) return;
+    aborted_ = true;
+    try {
+        for (size_t slot = 0; slot < sessions_.size(); ++slot) {
+            TSmtpThread* s = sessions_[slot].get();
+            if (s != nullptr) s->UserAbort();
+        }
+    } catch (...) {
+        // The sessions not reached see the flag at their next step.
+    }
+}
+
+}  // namespace mv

@@ -1,0 +1,345 @@
+#include "engine/smtp_thread.h"
+
+#include "engine/result_codes.h"
+#include "engine/smtp_relay_server.h"
+#include "net/dns_query.h"
+#include "net/smtp_cli.h"
+#include "platform/tick_count.h"
+
+namespace mv {
+
+namespace {
+
+constexpr size_t kMaxDomain = 10000;
+
+std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+}  // namespace
+
+TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
+    : owner_(owner),
+      slot_(slot),
+      dns_(std::make_unique<_TDnsQuery>(owner.Loop())),
+      smtp_(std::make_unique<_TSmtpCli>(owner.Loop())) {
+    lastActivity_ = GetTickCount();
+    ++owner_.liveSessions_;
+    log_.reserve(100);
+    dns_->SetPort(owner_.DnsPort());
+    dns_->OnRequestDone = [this](_TDnsQuery*, uint16_t e) { OnDnsDone(e); };
+    smtp_->SetSignOn(owner_.Signon());
+    smtp_->SetFromName(owner_.From());
+    smtp_->SetPort(owner_.SmtpPort());
+    smtp_->OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest r, uint16_t e) {
+        OnSmtpDone(r, e);
+    };
+    smtp_->OnCommand = [this](_TCustomSmtpClient*, const std::string& line) {
+        lastActivity_ = GetTickCount();
+        if (logging_) AddLog(line);
+    };
+    smtp_->OnResponse = [this](_TCustomSmtpClient*, const std::string& line) {
+        lastActivity_ = GetTickCount();
+        if (logging_) AddLog(line);
+        logging_ = true;
+    };
+}
+
+TSmtpThread::~TSmtpThread() = default;
+
+bool TSmtpThread::RunAborted() const {
+    return owner_.Aborted();
+}
+
+void TSmtpThread::AddLog(std::string line) {
+    log_.push_back(std::move(line));
+}
+
+void TSmtpThread::Start() {
+    checkOnly_ = true;
+    ProcessNext();
+}
+
+// --- Taking an address and asking for its exchangers -------------------------
+
+void TSmtpThread::ProcessNext() {
+    if (ended_) return;
+    log_.clear();
+    resolving_ = false;
+    if (RunAborted()) return End();
+    int index = 0;
+    if (!owner_.TakeNextAddress(index, address_)) return End();
+    recipientIndex_ = index;
+    hasAddress_ = true;
+    owner_.RaiseGetData(index);
+    if (ended_) return;
+    const auto at = address_.find('@');
+    domain_ = at == std::string::npos ? address_ : address_.substr(at + 1);
+    if (domain_.size() > kMaxDomain) domain_.resize(kMaxDomain);
+    if (domain_.empty()) return;  // idle until the watchdog expires it
+    SendDnsQuery();
+}
+
+void TSmtpThread::SendDnsQuery() {
+    try {
+        const std::string server = owner_.DnsServerList().front();
+        dns_->SetAddr(server);
+        AddLog("Requesting SMTP servers for this domain (" + domain_ + ")");
+        AddLog("Trying DNS Server " + Quoted(server));
+        AddLog("Sending DNS Request");
+        resolving_ = true;
+        dns_->QueryMX(domain_);
+    } catch (const ESocketException& e) {
+        resolving_ = false;
+        // Out of descriptors and the like: that is the address's result.
+        if (e.ErrorCode() != 0) {
+            AddLog("DNS Search error :" + std::to_string(e.ErrorCode()));
+            Report(e.ErrorCode());
+            ProcessNext();
+        }
+        // Other errors are dropped: the session waits for the watchdog.
+    } catch (const std::exception&) {
+        resolving_ = false;
+    }
+}
+
+void TSmtpThread::OnDnsDone(uint16_t error) {
+    if (ended_ || inWait_ || !resolving_) return;  // not the answer we wait for
+    resolving_ = false;
+    lastActivity_ = GetTickCount();
+    hostList_.clear();
+    if (error != 0) {
+        AddLog("DNS Search error :" + std::to_string(error));
+    } else if (dns_->AnswerCount() == 0) {
+        AddLog("No SMTP Relays found. Trying " + Quoted(domain_));
+        hostList_.push_back(domain_);
+    } else {
+        const int n = dns_->AnswerCount();
+        std::string line =
+            std::to_string(n) + (n == 1 ? " SMTP Relay found: " : " SMTP Relays found: ");
+        for (int i = 0; i < n && i < static_cast<int>(kDnsTableSize); ++i) {
+            const int tag = dns_->AnswerTag(i);
+            if (dns_->AnswerType(i) != kDnsTypeMx || tag < 0) continue;
+            hostList_.push_back(dns_->MXExchange(tag));
+            line += hostList_.back() + " ";
+        }
+        AddLog(std::move(line));
+    }
+    StartSmtp();
+}
+
+// --- Talking to the hosts -------------------------------------------------------
+
+void TSmtpThread::StartSmtp() {
+    if (RunAborted()) {
+        AddLog("Aborted");
+        Report(ResultAborted);
+        return ProcessNext();
+    }
+    if (hostList_.empty()) {
+        Report(ResultInvalidDomain);
+        return ProcessNext();
+    }
+    hostIndex_ = 0;
+    smtp_->SetRcptName({address_});
+    ConnectHost();
+}
+
+void TSmtpThread::ConnectHost() {
+    lastError_ = 0;
+    logging_ = true;
+    firstError_ = 0;
+    try {
+        if (DropConnection(false)) return;
+        const std::string& host = hostList_[hostIndex_];
+        smtp_->SetHost(host);
+        AddLog("Trying SMTP host " + Quoted(host));
+        AddLog("Opening Connection");
+        smtp_->Open();
+    } catch (const std::exception&) {
+        Report(ResultOpenFailed);
+        ProcessNext();
+    }
+}
+
+void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
+    if (ended_ || inWait_ || !hasAddress_) return;
+    lastActivity_ = GetTickCount();
+    lastError_ = error;
+    if (error == 0) return OnSmtpSuccess(request);
+    if (firstError_ == 0) {
+        firstError_ = error;
+        return EndHost();
+    }
+    // A second failure at this host.
+    if (RunAborted()) {
+        Report(ResultAborted);
+        return ProcessNext();
+    }
+    NextHost();
+}
+
+void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
+    const bool aborted = RunAborted();
+    switch (request) {
+        case smtpConnect:  // the end of Open: connected, greeted, HELO accepted
+        case smtpOpen:
+            if (aborted) return EndHost();
+            try {
+                smtp_->MailFrom();
+            } catch (const std::exception&) {
+                Report(ResultMailFromFailed);
+                ProcessNext();
+            }
+            return;
+        case smtpMailFrom:
+            if (aborted) return EndHost();
+            try {
+                smtp_->RcptTo();
+            } catch (const std::exception&) {
+                Report(ResultRcptFailed);
+                ProcessNext();
+            }
+            return;
+        case smtpRcptTo:
+            return EndHost();  // only checking: never DATA
+        case smtpRset:
+            try {
+                smtp_->Quit();
+            } catch (const std::exception&) {
+                Report(ResultQuitFailed);
+                ProcessNext();
+            }
+            return;
+        case smtpQuit:
+            if (aborted) {
+                Report(ResultAborted);
+                return ProcessNext();
+            }
+            if (firstError_ != 0) {
+                lastError_ = firstError_;
+                return NextHost();
+            }
+            Report(ResultValid);
+            return ProcessNext();
+        default:
+            return;
+    }
+}
+
+// Leaves the current host politely: RSET (not logged), then QUIT.
+void TSmtpThread::EndHost() {
+    if (!smtp_->Connected()) return NextHost();
+    logging_ = false;
+    try {
+        smtp_->Rset();
+    } catch (const std::exception&) {
+        try {
+            smtp_->Quit();
+        } catch (const std::exception&) {
+            Report(ResultQuitFailed);
+            ProcessNext();
+        }
+    }
+}
+
+void TSmtpThread::NextHost() {
+    if (DropConnection(false)) return;
+    ++hostIndex_;
+    if (hostIndex_ < hostList_.size()) return ConnectHost();
+    Report(lastError_);
+    ProcessNext();
+}
+
+// --- Dropping connections, time-outs and aborts ---------------------------------
+
+bool TSmtpThread::DropConnection(bool forAbort) {
+    smtp_->Abort();
+    inWait_ = true;
+    if (owner_.OnDropWaitForTesting) owner_.OnDropWaitForTesting();
+    owner_.Loop().WaitUntil([this] { return !smtp_->Connected() && smtp_->State() == ssReady; });
+    inWait_ = false;
+    if (forAbort) {
+        pendingAbort_ = pendingTimeOut_ = false;
+        return false;
+    }
+    if (pendingAbort_) {
+        pendingAbort_ = pendingTimeOut_ = false;
+        FinishAbort();
+        return true;
+    }
+    if (pendingTimeOut_) {
+        pendingTimeOut_ = false;
+        FinishTimeOut();
+        return true;
+    }
+    return false;
+}
+
+void TSmtpThread::TimeOut() {
+    if (ended_) return;
+    if (inWait_) {
+        pendingTimeOut_ = true;  // carried out when the wait is over
+        return;
+    }
+    resolving_ = false;
+    dns_->Socket().Abort();  // a late answer must not reach the next address
+    try {
+        if (DropConnection(false)) return;
+    } catch (const std::exception&) {
+    }
+    FinishTimeOut();
+}
+
+void TSmtpThread::FinishTimeOut() {
+    AddLog("Connection time-out");
+    Report(ResultTimeOut);
+    ProcessNext();
+}
+
+void TSmtpThread::UserAbort() {
+    if (ended_) return;
+    if (inWait_) {
+        pendingAbort_ = true;
+        return;
+    }
+    resolving_ = false;
+    try {
+        dns_->Socket().Abort();
+        DropConnection(true);
+    } catch (const std::exception&) {
+    }
+    FinishAbort();
+}
+
+void TSmtpThread::FinishAbort() {
+    AddLog("User Abort");
+    Report(ResultAborted);
+    End();
+}
+
+// --- Reporting and ending --------------------------------------------------------
+
+void TSmtpThread::Report(int code) {
+    if (!hasAddress_ || ended_) return;  // one report per address taken
+    hasAddress_ = false;
+    owner_.RaiseEMailProcessed(recipientIndex_, code, log_);
+}
+
+void TSmtpThread::End() {
+    if (ended_) return;
+    ended_ = true;
+    // A retired session delivers no further events.
+    dns_->OnRequestDone = nullptr;
+    smtp_->OnRequestDone = nullptr;
+    smtp_->OnCommand = nullptr;
+    smtp_->OnResponse = nullptr;
+    try {
+        smtp_->Abort();
+        dns_->Socket().Abort();
+    } catch (const std::exception&) {
+    }
+    owner_.SessionEnded(slot_);  // retires this object; nothing may follow
+}
+
+}  // namespace mv

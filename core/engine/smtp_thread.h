@@ -1,0 +1,92 @@
+// One address check session of the dispatcher. Despite its name it is not a
+// thread: a plain object whose steps run when its DNS query, its SMTP client
+// or the dispatcher's timers deliver an event.
+//
+// It takes the next address of the run, asks the DNS server for the mail
+// exchangers of the domain, connects to them in turn, greets, gives MAIL FROM
+// and RCPT TO and leaves with RSET and QUIT; whether RCPT TO was accepted
+// decides the result. It never sends DATA. Every address it takes gets
+// exactly one report; after a report it begins its next address or ends.
+//
+// A session that drops a connection waits for its SMTP client to become idle
+// by processing messages in place (DropConnection). A time-out or abort that
+// reaches it during that wait is held back and carried out when the wait
+// ends; events of its own that arrive during the wait are stale and ignored;
+// and it is never ended while the wait runs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/custom_smtp_client.h"
+
+namespace mv {
+
+class TSmtpRelayServer;
+class _TDnsQuery;
+class _TSmtpCli;
+
+class TSmtpThread {
+  public:
+    TSmtpThread(TSmtpRelayServer& owner, size_t slot);
+    ~TSmtpThread();
+    TSmtpThread(const TSmtpThread&) = delete;
+    TSmtpThread& operator=(const TSmtpThread&) = delete;
+
+    // From the dispatcher.
+    void Start();
+    void TimeOut();
+    void UserAbort();
+
+    uint32_t LastActivity() const { return lastActivity_; }
+    const std::vector<std::string>& Log() const { return log_; }
+    bool Ended() const { return ended_; }
+
+  private:
+    void ProcessNext();
+    void SendDnsQuery();
+    void OnDnsDone(uint16_t error);
+    void StartSmtp();
+    void ConnectHost();
+    void OnSmtpDone(TSmtpRequest request, uint16_t error);
+    void OnSmtpSuccess(TSmtpRequest request);
+    void EndHost();
+    void NextHost();
+    // Returns true when the caller must stop: a time-out or an abort that
+    // came during the wait has been carried out.
+    bool DropConnection(bool forAbort);
+    void FinishTimeOut();
+    void FinishAbort();
+    void Report(int code);
+    void End();
+    void AddLog(std::string line);
+    bool RunAborted() const;
+
+    TSmtpRelayServer& owner_;
+    size_t slot_;
+    std::unique_ptr<_TDnsQuery> dns_;
+    std::unique_ptr<_TSmtpCli> smtp_;
+
+    std::vector<std::string> log_;
+    int recipientIndex_ = -1;
+    std::string address_;
+    std::string domain_;
+    std::vector<std::string> hostList_;
+    size_t hostIndex_ = 0;
+    int firstError_ = 0;
+    int lastError_ = 0;
+    bool logging_ = true;
+    bool checkOnly_ = false;
+    uint32_t lastActivity_ = 0;
+
+    bool hasAddress_ = false;  // an address is taken and not yet reported
+    bool resolving_ = false;   // the MX query of the current address is out
+    bool inWait_ = false;
+    bool pendingTimeOut_ = false;
+    bool pendingAbort_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace mv

@@ -1,0 +1,128 @@
+// The dispatcher's properties, DNS server discovery and refusals, without
+// any network traffic.
+#include <gtest/gtest.h>
+
+#include "engine/smtp_relay_server.h"
+#include "platform/epoll_loop.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+TEST(Dispatcher, PropertyRules) {
+    EpollLoop loop;
+    TSmtpRelayServer d(loop);
+    EXPECT_EQ(d.Connections(), 1);
+    EXPECT_EQ(d.TimeOut(), 60);
+    EXPECT_EQ(d.SmtpPort(), "smtp");
+    EXPECT_EQ(d.DnsPort(), "53");
+    d.SetConnections(0);
+    EXPECT_EQ(d.Connections(), 1);
+    d.SetConnections(-5);
+    EXPECT_EQ(d.Connections(), 1);
+    d.SetTimeOut(0);
+    EXPECT_EQ(d.TimeOut(), 60);
+    d.SetTimeOut(-1);
+    EXPECT_EQ(d.TimeOut(), 60);
+    d.SetDns("  10.0.0.1 10.0.0.2  ");
+    EXPECT_EQ(d.Dns(), "10.0.0.1 10.0.0.2");
+}
+
+TEST(Dispatcher, SplittingByTheBlankSeparator) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(TSmtpRelayServer::SplitServers("a b"), (V{"a", "b"}));
+    EXPECT_EQ(TSmtpRelayServer::SplitServers("a   b  c"), (V{"a", "b", "c"}));
+    EXPECT_EQ(TSmtpRelayServer::SplitServers("single"), (V{"single"}));
+    EXPECT_EQ(TSmtpRelayServer::SplitServers(""), V{});
+}
+
+class DiscoveryTest : public ::testing::Test {
+  protected:
+    EpollLoop loop;
+    TSmtpRelayServer d{loop};
+    std::string system;
+    void SetUp() override {
+        d.SetSystemNameServerSource([this] { return system; });
+        d.SetFrom("me@example.test");
+        // A run over one address that can never get anywhere: the DNS
+        // servers named here are only recorded, never asked in time.
+        d.SetRecipients({{"x@", 0}});
+        d.OnEMailProcessed = [](TSmtpRelayServer*, int, int, const std::vector<std::string>&) {};
+    }
+    std::vector<std::string> Discover() {
+        d.Verify();
+        auto list = d.DnsServerList();
+        d.Abort();
+        test::RunUntil(loop, [&] { return !d.Busy(); });
+        return list;
+    }
+};
+
+TEST_F(DiscoveryTest, UserServersComeFirstThenTheSystemsThenTheInternalOne) {
+    using V = std::vector<std::string>;
+    system = "  192.0.2.53 192.0.2.54 ";
+    d.SetInternalDns("9.9.9.9");
+    d.SetDns("10.1.1.1 10.1.1.2");
+    EXPECT_EQ(Discover(), (V{"10.1.1.1", "10.1.1.2"}));
+    d.SetDns("");
+    EXPECT_EQ(Discover(), (V{"192.0.2.53", "192.0.2.54"}));
+    system = "";
+    EXPECT_EQ(Discover(), (V{"9.9.9.9"}));
+}
+
+TEST_F(DiscoveryTest, NoServerAnywhereRefusesTheRunAndStaysIdle) {
+    d.SetInternalDns("");
+    try {
+        d.Verify();
+        FAIL();
+    } catch (const TSmtpRelayServerException& e) {
+        EXPECT_STREQ(e.what(), "No DNS SERVER Available");
+    }
+    EXPECT_FALSE(d.Busy());
+    d.SetInternalDns("9.9.9.9");  // idle again: settable
+}
+
+TEST_F(DiscoveryTest, EmptyFromIsRefused) {
+    d.SetFrom("");
+    try {
+        d.Verify();
+        FAIL();
+    } catch (const TSmtpRelayServerException& e) {
+        EXPECT_STREQ(e.what(), "FROM property is empty");
+    }
+    EXPECT_FALSE(d.Busy());
+}
+
+TEST_F(DiscoveryTest, PropertiesAreRefusedDuringARun) {
+    d.SetInternalDns("9.9.9.9");
+    d.Verify();
+    EXPECT_TRUE(d.Busy());
+    for (auto set : std::vector<std::function<void()>>{
+             [&] { d.SetConnections(5); }, [&] { d.SetTimeOut(5); }, [&] { d.SetDns("1.1.1.1"); },
+             [&] { d.SetInternalDns("1.1.1.1"); }, [&] { d.SetRecipients({}); }}) {
+        try {
+            set();
+            ADD_FAILURE();
+        } catch (const TSmtpRelayServerException& e) {
+            EXPECT_STREQ(e.what(), "Component is busy");
+        }
+    }
+    EXPECT_EQ(d.Connections(), 1);
+    d.Abort();
+    test::RunUntil(loop, [&] { return !d.Busy(); });
+}
+
+TEST_F(DiscoveryTest, AnEmptyRunFinishesInsteadOfStayingBusy) {
+    d.SetInternalDns("9.9.9.9");
+    d.SetRecipients({});
+    int finished = 0;
+    d.OnFinished = [&](TSmtpRelayServer*, bool aborted) {
+        EXPECT_FALSE(aborted);
+        ++finished;
+    };
+    d.Verify();
+    EXPECT_TRUE(test::RunUntil(loop, [&] { return finished == 1; }));
+}
+
+}  // namespace
+}  // namespace mv
