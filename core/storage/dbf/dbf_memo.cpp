@@ -85,16 +85,11 @@ std::string DbfMemo::NewFileHeader() {
 }
 
 std::uint32_t DbfMemo::NextFreeBlock() {
-    // The header's pointer is trusted only when it lies at or past the end of
-    // the data; otherwise the end of the file decides.
+    // New text goes after the last block in the file: the header's pointer
+    // of a damaged file could point into other memos or far past the end.
     const std::uint64_t size = stream_->Size();
-    const std::uint64_t byEnd =
+    const std::uint64_t next =
         std::max<std::uint64_t>(1, (size + kMemoBlockSize - 1) / kMemoBlockSize);
-    unsigned char head[4] = {};
-    std::uint64_t next = byEnd;
-    if (stream_->ReadAt(0, head, sizeof head) == 4) {
-        next = std::max<std::uint64_t>(GetU32(head), byEnd);
-    }
     if (next > 0xFFFFFFFFu) {
         Raise(kMemoWrite, 0);
     }

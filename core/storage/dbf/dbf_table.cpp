@@ -186,7 +186,9 @@ void DbfTable::WriteHeader() {
     }
     if (appended_) {
         const char end = '\x1A';
-        if (!data_->WriteAt(RecordOffset(header_.recordCount + 1), &end, 1)) {
+        const std::uint64_t after =
+            header_.headerLength + std::uint64_t{header_.recordCount} * header_.recordLength;
+        if (!data_->WriteAt(after, &end, 1)) {
             RaiseTableError(WriteErrorNumber(*data_), "File:  " + name_ + kPutOperation);
         }
     }

@@ -117,6 +117,21 @@ TEST(DbfRead, ValuesOfEveryFieldType) {
     EXPECT_EQ(table.Fields(5).DataType(), TFieldType::ftBoolean);
 }
 
+TEST(DbfRead, GeneralFormatOfFloats) {
+    EXPECT_EQ(FormatFloatGeneral(12.5, 6), "12.5");
+    EXPECT_EQ(FormatFloatGeneral(-0.0, 6), "0");
+    EXPECT_EQ(FormatFloatGeneral(1e20, 15), "1E20");
+    EXPECT_EQ(FormatFloatGeneral(1.5e-7, 15), "1.5E-7");
+    EXPECT_EQ(FormatFloatGeneral(0.00001, 15), "0.00001");
+    EXPECT_EQ(FormatFloatGeneral(123456, 4), "1.235E5");
+    EXPECT_EQ(FormatFloatGeneral(1234, 4), "1234");
+    EXPECT_EQ(FormatFloatGeneral(9.99999, 3), "10");
+    EXPECT_EQ(FormatFloatGeneral(-0.126, 2), "-0.13");
+    // A double holds 15 significant digits; a 19-wide field shows no more.
+    MemoryTbDbf table(DbfBytes({{"BIG", 'N', 19, 2}}).Record({"1234567890123456.78"}).Build());
+    EXPECT_EQ(ReadAll(table), std::vector<std::string>{"1.23456789012346E15"});
+}
+
 TEST(DbfRead, IntegersThatDoNotFitAreClampedAndOthersHaveNoValue) {
     MemoryTbDbf table(DbfBytes({{"N", 'N', 12}})
                           .Record({"  9999999999"})
