@@ -114,6 +114,7 @@ void TTbDbf::CreateMissingTable() {
 }
 
 void TTbDbf::InternalOpen() {
+    dbf::DbfEngine::Instance().ClearLastError();
     if (dbfFileName_.empty()) {
         dbf::RaiseTableError(dbf::kInvalidOperation,
                              "DBF file name has not been specified for " + Name());
