@@ -111,7 +111,11 @@ void DbfTable::ReadRecord(std::uint32_t n) {
         n > lastRead_ && offset >= cacheStart_ && offset + length <= cacheStart_ + cache_.size();
     lastRead_ = 0;
     if (!cached) {
-        cache_.resize(std::max(kReadWindow, length));
+        // The window never reaches past the end of the file (small tables
+        // need no 64 KB buffer), but always covers the record asked for.
+        const std::uint64_t size = data_->Size();
+        const std::uint64_t rest = size > offset ? size - offset : 0;
+        cache_.resize(std::max<std::size_t>(length, std::min<std::uint64_t>(rest, kReadWindow)));
         const std::int64_t got = data_->ReadAt(offset, cache_.data(), cache_.size());
         cache_.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
         cacheStart_ = offset;
