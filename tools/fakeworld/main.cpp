@@ -167,6 +167,9 @@ int Serve(World& world, const Options& options) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
+    // An ignored signal would never reach the signalfd.
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     RaiseDescriptorLimit();

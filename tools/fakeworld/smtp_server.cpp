@@ -18,6 +18,7 @@ namespace {
 constexpr int kBacklog = 4096;
 constexpr int kAcceptBatch = 128;
 constexpr uint64_t kListenerPauseMs = 50;
+constexpr uint64_t kDrainLimitMs = 2000;
 
 bool Delayed(const HostRule& host) {
     return host.delayMs > 0 || host.trickleMs > 0;
@@ -100,6 +101,8 @@ void SmtpServer::OnEvent(int fd, uint32_t events) {
     Connection& c = *connections_[index];
     if ((events & (EPOLLHUP | EPOLLERR)) != 0) {
         Close(c);  // reset or gone both ways: nobody is left to answer
+    } else if (c.draining) {
+        Drain(c);
     } else if ((events & EPOLLOUT) != 0) {
         Pump(c);
     } else {
@@ -114,6 +117,10 @@ void SmtpServer::OnTimer(int fd) {
         return;
     }
     Connection& c = *connections_[index];
+    if (c.draining) {
+        if (EventLoop::NowMs() >= c.sendAt) Close(c);
+        return;
+    }
     if (c.fd >= 0 && c.outPosition < c.out.size() && EventLoop::NowMs() >= c.sendAt) Pump(c);
 }
 
@@ -140,7 +147,7 @@ void SmtpServer::Accept(const Listener& listener) {
         c.inLength = 0;
         c.out.clear();
         c.outPosition = 0;
-        c.closing = c.peerClosed = false;
+        c.closing = c.lingering = c.draining = c.peerClosed = false;
         c.sendAt = EventLoop::NowMs() + host.delayMs;
         c.session.Start(&host, &greylisted_[listener.host], &stats_);
         if (host.trickleMs > 0) {
@@ -190,7 +197,7 @@ void SmtpServer::Pump(Connection& c) {
         }
         c.out.clear();
         c.outPosition = 0;
-        if (c.closing) return Close(c);
+        if (c.closing) return Finish(c);
         if (!HandleLines(c)) {
             if (c.peerClosed) return Close(c);
             SetInterest(c, EPOLLIN);
@@ -230,7 +237,7 @@ bool SmtpServer::HandleLines(Connection& c) {
         if (lf == nullptr) {
             if (c.inLength - start > SmtpSession::kMaxLine + 1) {
                 c.session.HandleOverlong(c.out);
-                c.closing = true;
+                c.closing = c.lingering = true;
                 start = c.inLength;
                 produced = true;
             }
@@ -242,7 +249,7 @@ bool SmtpServer::HandleLines(Connection& c) {
         start = next;
         if (length > SmtpSession::kMaxLine) {
             c.session.HandleOverlong(c.out);
-            c.closing = true;
+            c.closing = c.lingering = true;
             produced = true;
             break;
         }
@@ -250,12 +257,32 @@ bool SmtpServer::HandleLines(Connection& c) {
         produced = produced || c.closing || !c.out.empty();
         if (c.closing) break;
     }
+    if (c.closing && start < c.inLength) c.lingering = true;  // commands after the last reply
     if (start > 0) {
         c.inLength -= std::min(start, c.inLength);
         memmove(c.in, c.in + start, c.inLength);
     }
     if (produced && Delayed(*c.host)) c.sendAt = EventLoop::NowMs() + c.host->delayMs;
     return produced;
+}
+
+// Ends a connection after its last reply. Closing a socket with unread input
+// makes the kernel send a reset, which can destroy that reply before the
+// client reads it; so when input was left over, only our sending side is
+// shut and the rest is read and dropped until the client closes.
+void SmtpServer::Finish(Connection& c) {
+    if (!c.lingering || c.peerClosed) return Close(c);
+    shutdown(c.fd, SHUT_WR);
+    c.draining = true;
+    c.inLength = 0;
+    c.sendAt = EventLoop::NowMs() + kDrainLimitMs;
+    loop_.AddTimer(c.fd, c.sendAt);
+    SetInterest(c, EPOLLIN);
+}
+
+void SmtpServer::Drain(Connection& c) {
+    const ssize_t n = recv(c.fd, c.in, sizeof c.in, 0);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) Close(c);
 }
 
 void SmtpServer::SetInterest(Connection& c, uint32_t events) {

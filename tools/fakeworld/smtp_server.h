@@ -41,9 +41,11 @@ class SmtpServer : public EventHandler {
         size_t inLength = 0;
         std::string out;  // replies not yet sent from outPosition on
         size_t outPosition = 0;
-        uint64_t sendAt = 0;    // delayed hosts: when the next byte may go
-        uint32_t interest = 0;  // epoll events currently asked for
-        bool closing = false;   // close once `out` is sent
+        uint64_t sendAt = 0;     // delayed hosts: when the next byte may go
+        uint32_t interest = 0;   // epoll events currently asked for
+        bool closing = false;    // close once `out` is sent
+        bool lingering = false;  // input is left unread: close gracefully, see Finish
+        bool draining = false;   // our side is shut; reading until the peer closes
         bool peerClosed = false;
     };
     struct Listener {
@@ -58,6 +60,8 @@ class SmtpServer : public EventHandler {
     void Pump(Connection& c);
     bool SendSome(Connection& c);
     bool HandleLines(Connection& c);
+    void Finish(Connection& c);
+    void Drain(Connection& c);
     void SetInterest(Connection& c, uint32_t events);
     void Close(Connection& c);
 

@@ -6,7 +6,7 @@ namespace mv::fakeworld {
 
 std::string_view VerbName(Verb verb) {
     static constexpr std::string_view kNames[] = {"HELO", "EHLO", "MAIL", "RCPT", "DATA",
-                                                  "RSET", "QUIT", "NOOP", "VRFY", "other"};
+                                                  "RSET", "QUIT", "NOOP", "VRFY", "unknown"};
     return kNames[static_cast<size_t>(verb)];
 }
 
