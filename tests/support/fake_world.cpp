@@ -55,8 +55,10 @@ pid_t Spawn(const std::filesystem::path& tool, const std::vector<std::string>& a
     std::vector<std::string> strings = {tool.string()};
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& s : strings)
+    argv.reserve(strings.size() + 1);
+    for (std::string& s : strings) {
         argv.push_back(s.data());
+    }
     argv.push_back(nullptr);
     pid_t pid = -1;
     const int error = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
@@ -86,12 +88,15 @@ int Reap(pid_t pid, std::chrono::milliseconds limit) {
 std::vector<std::string> CommonArgs(const std::filesystem::path& worldFile,
                                     const FakeWorld::Options& options) {
     std::vector<std::string> args = {"--world", worldFile.string()};
-    if (options.dnsPort != 0)
+    if (options.dnsPort != 0) {
         args.insert(args.end(), {"--dns-port", std::to_string(options.dnsPort)});
+    }
     if (options.smtpPort != 0) {
         args.insert(args.end(), {"--smtp-port", std::to_string(options.smtpPort)});
     }
-    if (!options.bindNet.empty()) args.insert(args.end(), {"--bind-net", options.bindNet});
+    if (!options.bindNet.empty()) {
+        args.insert(args.end(), {"--bind-net", options.bindNet});
+    }
     return args;
 }
 
@@ -107,12 +112,14 @@ std::filesystem::path FakeWorld::DefaultTool() {
 
 FakeWorld::FakeWorld(const std::string& worldText) : FakeWorld(worldText, Options{}) {}
 
-FakeWorld::FakeWorld(const std::string& worldText, Options options)
+FakeWorld::FakeWorld(const std::string& worldText, const Options& options)
     : dir_(std::make_unique<TempDir>()) {
     const std::filesystem::path tool = options.tool.empty() ? DefaultTool() : options.tool;
     WriteFile(*dir_ / "world.txt", worldText);
     int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
     try {
         pid_ = Spawn(tool, CommonArgs(*dir_ / "world.txt", options), pipeFds[1], *dir_ / "stderr");
     } catch (...) {
@@ -176,8 +183,9 @@ void FakeWorld::WaitReady(int out, std::chrono::milliseconds limit) {
 
 std::string FakeWorld::hostAddress(std::string_view name) const {
     std::string key(name);
-    for (char& c : key)
+    for (char& c : key) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
     auto it = hosts_.find(key);
     if (it == hosts_.end()) {
         throw std::invalid_argument("the fake world has no host '" + key + "' with an address");
@@ -203,7 +211,9 @@ long long FakeWorld::Statistic(std::string_view key) {
     Stop();
     const std::string pattern = " " + std::string(key) + "=";
     const size_t at = statistics_.find(pattern);
-    if (at == std::string::npos) return -1;
+    if (at == std::string::npos) {
+        return -1;
+    }
     return std::atoll(statistics_.c_str() + at + pattern.size());
 }
 
@@ -215,8 +225,9 @@ FakeWorld::CheckResult FakeWorld::CheckWorld(const std::string& worldText, const
     TempDir dir;
     WriteFile(dir / "world.txt", worldText);
     std::vector<std::string> args = {"--check"};
-    for (std::string& arg : CommonArgs(dir / "world.txt", options))
+    for (std::string& arg : CommonArgs(dir / "world.txt", options)) {
         args.push_back(std::move(arg));
+    }
     const pid_t pid =
         Spawn(options.tool.empty() ? DefaultTool() : options.tool, args, -1, dir / "stderr");
     const int status = Reap(pid, std::chrono::seconds(10));

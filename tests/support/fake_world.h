@@ -35,7 +35,7 @@ class FakeWorld {
     // Starts the world and waits until it serves; throws std::runtime_error
     // with the program's messages when it does not start.
     explicit FakeWorld(const std::string& worldText);
-    FakeWorld(const std::string& worldText, Options options);
+    FakeWorld(const std::string& worldText, const Options& options);
     ~FakeWorld();  // stops the process
     FakeWorld(const FakeWorld&) = delete;
     FakeWorld& operator=(const FakeWorld&) = delete;

@@ -191,8 +191,9 @@ TEST(FakeWorldDnsDefaults, DefaultDomainAndDefaultHostCoverUnlistedNames) {
 
 TEST(FakeWorldDnsLimits, ManyMxRecordsAreCutToFitOneDatagramWithTcSet) {
     std::string text = "domain many.test mx";
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 60; ++i) {
         text += " host-number-" + std::to_string(i) + ".example.test";
+    }
     FakeWorld world(text + "\n");
     auto reply = DnsAsk(world.dnsServer(), world.dnsPort(), "many.test", kMx);
     ASSERT_TRUE(reply);

@@ -147,8 +147,9 @@ TEST_F(FakeWorldSmtp, PipelinedCommandsAreAnsweredInOrder) {
     client->ReadReply();
     client->SendRaw("HELO a\r\nMAIL FROM:<a@b>\r\nRCPT TO:<c@d>\nRSET\r\nQUIT\r\n");
     const char* codes[] = {"250", "250", "250", "250", "221"};
-    for (const char* code : codes)
+    for (const char* code : codes) {
         EXPECT_EQ(client->ReadReply().at(0).substr(0, 3), code);
+    }
     EXPECT_TRUE(client->ClosedByPeer());
 }
 

@@ -30,21 +30,33 @@ bool ReadName(const std::vector<uint8_t>& m, size_t& pos, std::string& name) {
     size_t at = pos;
     bool jumped = false;
     for (int hops = 0; hops < 64; ++hops) {
-        if (at >= m.size()) return false;
+        if (at >= m.size()) {
+            return false;
+        }
         const uint8_t length = m[at];
         if (length == 0) {
-            if (!jumped) pos = at + 1;
+            if (!jumped) {
+                pos = at + 1;
+            }
             return true;
         }
         if (length >= 0xC0) {
-            if (at + 1 >= m.size()) return false;
-            if (!jumped) pos = at + 2;
+            if (at + 1 >= m.size()) {
+                return false;
+            }
+            if (!jumped) {
+                pos = at + 2;
+            }
             jumped = true;
             at = static_cast<size_t>((length & 0x3F) << 8 | m[at + 1]);
             continue;
         }
-        if (at + 1 + length > m.size()) return false;
-        if (!name.empty()) name += '.';
+        if (at + 1 + length > m.size()) {
+            return false;
+        }
+        if (!name.empty()) {
+            name += '.';
+        }
         name.append(reinterpret_cast<const char*>(&m[at + 1]), length);
         at += 1 + length;
     }
@@ -56,7 +68,9 @@ uint16_t U16(const std::vector<uint8_t>& m, size_t pos) {
 }
 
 std::optional<DnsReply> Decode(const std::vector<uint8_t>& m) {
-    if (m.size() < 12) return std::nullopt;
+    if (m.size() < 12) {
+        return std::nullopt;
+    }
     DnsReply reply;
     reply.id = U16(m, 0);
     reply.flags = U16(m, 2);
@@ -64,24 +78,34 @@ std::optional<DnsReply> Decode(const std::vector<uint8_t>& m) {
     const uint16_t answers = U16(m, 6);
     size_t pos = 12;
     if (reply.questionCount > 0) {
-        if (!ReadName(m, pos, reply.questionName) || pos + 4 > m.size()) return std::nullopt;
+        if (!ReadName(m, pos, reply.questionName) || pos + 4 > m.size()) {
+            return std::nullopt;
+        }
         reply.questionType = U16(m, pos);
         pos += 4;
     }
     for (uint16_t i = 0; i < answers; ++i) {
         DnsRecord record;
-        if (!ReadName(m, pos, record.owner) || pos + 10 > m.size()) return std::nullopt;
+        if (!ReadName(m, pos, record.owner) || pos + 10 > m.size()) {
+            return std::nullopt;
+        }
         record.type = U16(m, pos);
         const size_t length = U16(m, pos + 8);
         pos += 10;
-        if (pos + length > m.size()) return std::nullopt;
+        if (pos + length > m.size()) {
+            return std::nullopt;
+        }
         size_t data = pos;
         if (record.type == 15) {
             record.preference = U16(m, data);
             data += 2;
-            if (!ReadName(m, data, record.text)) return std::nullopt;
+            if (!ReadName(m, data, record.text)) {
+                return std::nullopt;
+            }
         } else if (record.type == 5) {
-            if (!ReadName(m, data, record.text)) return std::nullopt;
+            if (!ReadName(m, data, record.text)) {
+                return std::nullopt;
+            }
         } else if (record.type == 1 && length == 4) {
             record.text = std::to_string(m[pos]) + "." + std::to_string(m[pos + 1]) + "." +
                           std::to_string(m[pos + 2]) + "." + std::to_string(m[pos + 3]);
@@ -142,11 +166,15 @@ SmtpTestClient::SmtpTestClient(const std::string& address, uint16_t port) {
 }
 
 SmtpTestClient::~SmtpTestClient() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) {
+        close(fd_);
+    }
 }
 
 std::string SmtpTestClient::ReadSome(int waitMs) {
-    if (fd_ < 0 || !WaitReadable(fd_, waitMs)) return "";
+    if (fd_ < 0 || !WaitReadable(fd_, waitMs)) {
+        return "";
+    }
     char buffer[4096];
     const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : "";
@@ -159,10 +187,14 @@ std::vector<std::string> SmtpTestClient::ReadReply(int waitMs) {
         while ((eol = buffered_.find("\r\n")) != std::string::npos) {
             lines.push_back(buffered_.substr(0, eol));
             buffered_.erase(0, eol + 2);
-            if (lines.back().size() < 4 || lines.back()[3] != '-') return lines;
+            if (lines.back().size() < 4 || lines.back()[3] != '-') {
+                return lines;
+            }
         }
         const std::string more = ReadSome(waitMs);
-        if (more.empty()) return {};
+        if (more.empty()) {
+            return {};
+        }
         buffered_ += more;
     }
 }
@@ -174,11 +206,15 @@ std::string SmtpTestClient::Command(const std::string& line) {
 }
 
 void SmtpTestClient::SendRaw(const std::string& bytes) {
-    if (fd_ >= 0) send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (fd_ >= 0) {
+        send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
 }
 
 bool SmtpTestClient::ClosedByPeer(int waitMs) {
-    if (fd_ < 0 || !WaitReadable(fd_, waitMs)) return false;
+    if (fd_ < 0 || !WaitReadable(fd_, waitMs)) {
+        return false;
+    }
     char byte;
     return recv(fd_, &byte, 1, MSG_PEEK) == 0;
 }

@@ -10,7 +10,9 @@ namespace {
 
 // Passes when `text` contains `part`, and shows both otherwise.
 ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    if (text.find(part) != std::string::npos) {
+        return ::testing::AssertionSuccess();
+    }
     return ::testing::AssertionFailure() << "'" << part << "' not found in:\n" << text;
 }
 
@@ -95,8 +97,9 @@ TEST(WorldFile, DuplicatesNameTheFirstDeclarationAndAllErrorsAreListed) {
 
 TEST(WorldFile, AtMost254HostsFitTheNetwork) {
     std::string text;
-    for (int i = 0; i < 254; ++i)
+    for (int i = 0; i < 254; ++i) {
         text += "host h" + std::to_string(i) + ".test\n";
+    }
     text += "host gone.test unresolvable\n";  // needs no address
     EXPECT_EQ(FakeWorld::CheckWorld(text).exitCode, 0);
     const auto result = FakeWorld::CheckWorld(text + "host one-too-many.test\n");

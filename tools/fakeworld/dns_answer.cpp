@@ -22,8 +22,9 @@ constexpr uint32_t kTtl = 300;
 // accepted, so the question is echoed exactly as it came.
 size_t QuestionLength(const uint8_t* data) {
     size_t pos = kQuestionName;
-    while (data[pos] != 0)
+    while (data[pos] != 0) {
         pos += 1 + data[pos];
+    }
     return pos + 1 + 4 - kQuestionName;
 }
 
@@ -69,7 +70,9 @@ void AnswerMx(const World& world, const DomainRule* domain, std::string_view nam
             break;
         case DomainKind::ARecord: {
             uint32_t address = domain->address != 0 ? domain->address : world.AddressOf(name);
-            if (address == 0) address = INADDR_LOOPBACK;
+            if (address == 0) {
+                address = INADDR_LOOPBACK;
+            }
             builder.Record(owner, dnswire::kTypeA, dnswire::kClassIn, kTtl, AddressBytes(address));
             break;
         }

@@ -33,7 +33,9 @@ DnsServer::~DnsServer() {
 
 uint16_t DnsServer::Bind(uint32_t address, uint16_t port) {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "DNS socket");
+    if (fd_ < 0) {
+        throw std::system_error(errno, std::generic_category(), "DNS socket");
+    }
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(address);
@@ -69,7 +71,9 @@ void DnsServer::OnEvent(int fd, uint32_t events) {
         in[i].msg_hdr.msg_iovlen = 1;
     }
     const int received = recvmmsg(fd, in, kBatch, MSG_DONTWAIT, nullptr);
-    if (received <= 0) return;
+    if (received <= 0) {
+        return;
+    }
 
     unsigned replies = 0;
     for (int i = 0; i < received; ++i) {

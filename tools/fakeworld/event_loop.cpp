@@ -20,7 +20,9 @@ uint64_t Pack(int fd, uint32_t generation) {
 }  // namespace
 
 EventLoop::EventLoop() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {
-    if (epoll_ < 0) throw std::system_error(errno, std::generic_category(), "epoll_create1");
+    if (epoll_ < 0) {
+        throw std::system_error(errno, std::generic_category(), "epoll_create1");
+    }
 }
 
 EventLoop::~EventLoop() {
@@ -35,7 +37,9 @@ uint64_t EventLoop::NowMs() {
 
 void EventLoop::Add(int fd, uint32_t events, EventHandler* handler) {
     const auto index = static_cast<size_t>(fd);
-    if (index >= registrations_.size()) registrations_.resize(index + 1024);
+    if (index >= registrations_.size()) {
+        registrations_.resize(index + 1024);
+    }
     Registration& reg = registrations_[index];
     reg.handler = handler;
     epoll_event ev{};
@@ -74,7 +78,9 @@ EventLoop::Registration* EventLoop::Find(int fd, uint32_t generation) {
 }
 
 int EventLoop::NextTimeout() {
-    if (timers_.empty()) return -1;
+    if (timers_.empty()) {
+        return -1;
+    }
     const uint64_t now = NowMs();
     const uint64_t when = timers_.top().when;
     return when <= now ? 0 : static_cast<int>(std::min<uint64_t>(when - now, 60000));
@@ -85,7 +91,9 @@ void EventLoop::RunTimers() {
     while (!timers_.empty() && timers_.top().when <= now) {
         const Timer timer = timers_.top();
         timers_.pop();
-        if (Registration* reg = Find(timer.fd, timer.generation)) reg->handler->OnTimer(timer.fd);
+        if (Registration* reg = Find(timer.fd, timer.generation)) {
+            reg->handler->OnTimer(timer.fd);
+        }
     }
 }
 
@@ -100,8 +108,9 @@ void EventLoop::Run() {
         for (int i = 0; i < count; ++i) {
             const int fd = static_cast<int>(events[i].data.u64 & 0xffffffffu);
             const auto generation = static_cast<uint32_t>(events[i].data.u64 >> 32);
-            if (Registration* reg = Find(fd, generation))
+            if (Registration* reg = Find(fd, generation)) {
                 reg->handler->OnEvent(fd, events[i].events);
+            }
         }
         RunTimers();
     }

@@ -47,8 +47,10 @@ World StartWorld(const Settings& settings) {
     std::string text = "# benchmark world of mv-fakeworld-probe\n";
     for (int i = 0; i < settings.hosts; ++i) {
         const std::string n = std::to_string(i);
-        text +=
-            "host mx" + n + ".bench accept\ndomain *.h" + n + ".bench mx 10 mx" + n + ".bench\n";
+        for (const std::string& part : {"host mx" + n, ".bench accept\ndomain *.h" + n,
+                                        ".bench mx 10 mx" + n, std::string(".bench\n")}) {
+            text += part;
+        }
     }
     if (fileFd < 0 ||
         write(fileFd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
@@ -57,7 +59,9 @@ World StartWorld(const Settings& settings) {
     }
     close(fileFd);
     int out[2];
-    if (pipe(out) != 0) std::exit(1);
+    if (pipe(out) != 0) {
+        std::exit(1);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -69,6 +73,7 @@ World StartWorld(const Settings& settings) {
         std::fprintf(stderr, "cannot start %s\n", argv[0]);
         std::exit(1);
     }
+    posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     FILE* lines = fdopen(out[0], "r");
     char line[512];
@@ -112,8 +117,9 @@ class Probe {
 
     double Run() {
         const auto start = Clock::now();
-        for (size_t i = 0; i < checks_.size(); ++i)
+        for (size_t i = 0; i < checks_.size(); ++i) {
             Begin(i);
+        }
         epoll_event events[256];
         while (done_ < settings_.checks) {
             const int n = epoll_wait(epoll_, events, 256, 100);
@@ -184,9 +190,13 @@ class Probe {
         uint8_t r[600];
         for (;;) {
             const ssize_t n = recv(udp_, r, sizeof r, 0);
-            if (n < 0) return;
+            if (n < 0) {
+                return;
+            }
             const size_t slot = static_cast<size_t>(r[0] << 8 | r[1]);
-            if (n < 12 || slot >= checks_.size()) continue;
+            if (n < 12 || slot >= checks_.size()) {
+                continue;
+            }
             Check& c = checks_[slot];
             const int answers = r[6] << 8 | r[7];
             if (QuestionType(r, static_cast<size_t>(n)) != (c.phase == Check::kMx ? 15 : 1)) {
@@ -206,8 +216,9 @@ class Probe {
 
     static int QuestionType(const uint8_t* r, size_t n) {
         size_t pos = 12;
-        while (pos < n && r[pos] != 0)
+        while (pos < n && r[pos] != 0) {
             pos += 1 + r[pos];
+        }
         return pos + 2 < n ? r[pos + 1] << 8 | r[pos + 2] : -1;
     }
 
@@ -234,7 +245,9 @@ class Probe {
         char buffer[1024];
         const ssize_t n = recv(c.fd, buffer, sizeof buffer, 0);
         if (n <= 0) {
-            if (n < 0 && errno == EAGAIN) return;
+            if (n < 0 && errno == EAGAIN) {
+                return;
+            }
             return c.step == 6 ? Finish(slot, true) : Fail(slot);
         }
         c.in.append(buffer, static_cast<size_t>(n));
@@ -245,22 +258,33 @@ class Probe {
         while ((eol = c.in.find("\r\n")) != std::string::npos) {
             const std::string line = c.in.substr(0, eol);
             c.in.erase(0, eol + 2);
-            if (line.size() > 3 && line[3] == '-') continue;
-            if (c.step > 5 || line.compare(0, 3, kCodes[c.step]) != 0) return Fail(slot);
+            if (line.size() > 3 && line[3] == '-') {
+                continue;
+            }
+            if (c.step > 5 || line.compare(0, 3, kCodes[c.step]) != 0) {
+                return Fail(slot);
+            }
             const int next = c.step++;
-            if (next == 5) continue;  // 221: the server closes
+            if (next == 5) {
+                continue;  // 221: the server closes
+            }
             std::string command = next == 2 ? "RCPT TO:<" + Domain(c) + ">\r\n" : kCommands[next];
             if (send(c.fd, command.data(), command.size(), MSG_NOSIGNAL) !=
-                static_cast<ssize_t>(command.size()))
+                static_cast<ssize_t>(command.size())) {
                 return Fail(slot);
+            }
         }
     }
 
     void Finish(size_t slot, bool ok) {
         Check& c = checks_[slot];
-        if (c.fd >= 0) close(c.fd);
+        if (c.fd >= 0) {
+            close(c.fd);
+        }
         c.fd = -1;
-        if (!ok) ++failures_;
+        if (!ok) {
+            ++failures_;
+        }
         ++done_;
         Begin(slot);
     }
@@ -269,13 +293,16 @@ class Probe {
     // UDP may drop a datagram under load: ask again after a second.
     void ResendLostQueries() {
         const auto now = Clock::now();
-        if (now - lastScan_ < std::chrono::milliseconds(100)) return;
+        if (now - lastScan_ < std::chrono::milliseconds(100)) {
+            return;
+        }
         lastScan_ = now;
         for (size_t i = 0; i < checks_.size(); ++i) {
             const Check& c = checks_[i];
             if ((c.phase == Check::kMx || c.phase == Check::kA) &&
-                now - c.sentAt > std::chrono::seconds(1))
+                now - c.sentAt > std::chrono::seconds(1)) {
                 SendQuery(i);
+            }
         }
     }
 
@@ -304,15 +331,15 @@ int main(int argc, char** argv) {
     settings.fakeworld = SiblingPath("mv-fakeworld");
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
-        if (arg == "--fakeworld")
+        if (arg == "--fakeworld") {
             settings.fakeworld = argv[i + 1];
-        else if (arg == "--checks")
+        } else if (arg == "--checks") {
             settings.checks = std::atol(argv[i + 1]);
-        else if (arg == "--parallel")
+        } else if (arg == "--parallel") {
             settings.parallel = std::atoi(argv[i + 1]);
-        else if (arg == "--hosts")
+        } else if (arg == "--hosts") {
             settings.hosts = std::atoi(argv[i + 1]);
-        else {
+        } else {
             std::fprintf(stderr,
                          "usage: mv-fakeworld-probe [--fakeworld PATH] [--checks N] [--parallel K] "
                          "[--hosts H]\n");

@@ -43,16 +43,22 @@ const char kUsage[] =
 
 std::optional<uint32_t> ParseNet(const std::string& text) {
     in_addr addr{};
-    if (inet_pton(AF_INET, (text + ".0").c_str(), &addr) != 1) return std::nullopt;
+    if (inet_pton(AF_INET, (text + ".0").c_str(), &addr) != 1) {
+        return std::nullopt;
+    }
     const uint32_t net = ntohl(addr.s_addr);
-    if ((net >> 24) != 127 || (net >> 8) == (127u << 16)) return std::nullopt;  // not 127.0.0.x
+    if ((net >> 24) != 127 || (net >> 8) == (127u << 16)) {
+        return std::nullopt;  // not 127.0.0.x
+    }
     return net;
 }
 
 std::optional<uint16_t> ParsePort(const char* text) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || value < 0 || value > 65535) return std::nullopt;
+    if (*text == '\0' || *end != '\0' || value < 0 || value > 65535) {
+        return std::nullopt;
+    }
     return static_cast<uint16_t>(value);
 }
 
@@ -99,9 +105,12 @@ std::optional<World> LoadWorld(const std::string& file) {
     std::ostringstream text;
     text << in.rdbuf();
     ParseResult result = ParseWorld(text.str(), file);
-    for (const std::string& error : result.errors)
+    for (const std::string& error : result.errors) {
         std::cerr << error << "\n";
-    if (!result.errors.empty()) return std::nullopt;
+    }
+    if (!result.errors.empty()) {
+        return std::nullopt;
+    }
     return std::move(result.world);
 }
 
@@ -125,7 +134,9 @@ class SignalWatch : public EventHandler {
   public:
     SignalWatch(EventLoop& loop, const sigset_t& signals)
         : loop_(loop), fd_(signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC)) {
-        if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "signalfd");
+        if (fd_ < 0) {
+            throw std::system_error(errno, std::generic_category(), "signalfd");
+        }
         loop_.Add(fd_, EPOLLIN, this);
     }
     ~SignalWatch() override {
@@ -153,11 +164,16 @@ uint16_t BindHosts(World& world, SmtpServer& smtp, const Options& options, uint3
         const uint16_t port = smtp.Listen(options.smtpPort);
         if (port != 0 || options.smtpPort == 0) {
             bool anyListener = false;
-            for (const HostRule& host : world.hosts)
+            for (const HostRule& host : world.hosts) {
                 anyListener = anyListener || host.Listens();
-            if (port != 0 || !anyListener) return port;
+            }
+            if (port != 0 || !anyListener) {
+                return port;
+            }
         }
-        if (options.net && options.smtpPort != 0) break;  // nothing left to vary
+        if (options.net && options.smtpPort != 0) {
+            break;  // nothing left to vary
+        }
     }
     throw std::system_error(EADDRINUSE, std::generic_category(), "no free SMTP port for the hosts");
 }
@@ -184,8 +200,9 @@ int Serve(World& world, const Options& options) {
     const uint16_t dnsPort = dns.Bind(net + 1, options.dnsPort);
 
     for (const HostRule& host : world.hosts) {
-        if (host.address != 0)
+        if (host.address != 0) {
             std::printf("host %s %s\n", host.name.c_str(), Dotted(host.address).c_str());
+        }
     }
     std::printf("ready dns=%s:%u smtp=%u\n", Dotted(net + 1).c_str(), dnsPort, smtpPort);
     std::fflush(stdout);
@@ -207,10 +224,16 @@ int Serve(World& world, const Options& options) {
 int main(int argc, char** argv) {
     using namespace mv::fakeworld;
     Options options;
-    if (!ParseOptions(argc, argv, options)) return kExitUsage;
+    if (!ParseOptions(argc, argv, options)) {
+        return kExitUsage;
+    }
     std::optional<World> world = LoadWorld(options.worldFile);
-    if (!world) return kExitUsage;
-    if (options.checkOnly) return 0;
+    if (!world) {
+        return kExitUsage;
+    }
+    if (options.checkOnly) {
+        return 0;
+    }
     try {
         return Serve(*world, options);
     } catch (const std::exception& e) {

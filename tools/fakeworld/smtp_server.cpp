@@ -27,7 +27,9 @@ bool Delayed(const HostRule& host) {
 // A non-blocking listening socket at address:port, or -1 with errno set.
 int ListenAt(uint32_t address, uint16_t port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        return -1;
+    }
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa{};
@@ -57,7 +59,9 @@ SmtpServer::SmtpServer(EventLoop& loop, const World& world, Stats& stats)
 
 SmtpServer::~SmtpServer() {
     for (auto& c : connections_) {
-        if (c && c->fd >= 0) Close(*c);
+        if (c && c->fd >= 0) {
+            Close(*c);
+        }
     }
     CloseListeners();
 }
@@ -74,17 +78,25 @@ void SmtpServer::CloseListeners() {
 uint16_t SmtpServer::Listen(uint16_t port) {
     CloseListeners();
     for (size_t i = 0; i < world_.hosts.size(); ++i) {
-        if (!world_.hosts[i].Listens()) continue;
+        if (!world_.hosts[i].Listens()) {
+            continue;
+        }
         const int fd = ListenAt(world_.hosts[i].address, port);
         if (fd < 0) {
             const int error = errno;
             CloseListeners();
-            if (error == EADDRINUSE && port != 0) return 0;
+            if (error == EADDRINUSE && port != 0) {
+                return 0;
+            }
             throw std::system_error(error, std::generic_category(), "listen for SMTP");
         }
-        if (port == 0) port = BoundPort(fd);
+        if (port == 0) {
+            port = BoundPort(fd);
+        }
         const auto index = static_cast<size_t>(fd);
-        if (index >= listenerByFd_.size()) listenerByFd_.resize(index + 64, -1);
+        if (index >= listenerByFd_.size()) {
+            listenerByFd_.resize(index + 64, -1);
+        }
         listenerByFd_[index] = static_cast<int>(listeners_.size());
         listeners_.push_back({fd, i});
         loop_.Add(fd, EPOLLIN, this);
@@ -118,10 +130,14 @@ void SmtpServer::OnTimer(int fd) {
     }
     Connection& c = *connections_[index];
     if (c.draining) {
-        if (EventLoop::NowMs() >= c.sendAt) Close(c);
+        if (EventLoop::NowMs() >= c.sendAt) {
+            Close(c);
+        }
         return;
     }
-    if (c.fd >= 0 && c.outPosition < c.out.size() && EventLoop::NowMs() >= c.sendAt) Pump(c);
+    if (c.fd >= 0 && c.outPosition < c.out.size() && EventLoop::NowMs() >= c.sendAt) {
+        Pump(c);
+    }
 }
 
 void SmtpServer::Accept(const Listener& listener) {
@@ -138,8 +154,12 @@ void SmtpServer::Accept(const Listener& listener) {
         }
         ++stats_.connections;
         const auto index = static_cast<size_t>(fd);
-        if (index >= connections_.size()) connections_.resize(index + 1024);
-        if (!connections_[index]) connections_[index] = std::make_unique<Connection>();
+        if (index >= connections_.size()) {
+            connections_.resize(index + 1024);
+        }
+        if (!connections_[index]) {
+            connections_[index] = std::make_unique<Connection>();
+        }
         Connection& c = *connections_[index];
         const HostRule& host = world_.hosts[listener.host];
         c.fd = fd;
@@ -162,10 +182,13 @@ void SmtpServer::Accept(const Listener& listener) {
 }
 
 void SmtpServer::PauseListeners(bool pause) {
-    if (pause == listenersPaused_) return;
+    if (pause == listenersPaused_) {
+        return;
+    }
     listenersPaused_ = pause;
-    for (const Listener& listener : listeners_)
+    for (const Listener& listener : listeners_) {
         loop_.Modify(listener.fd, pause ? 0u : static_cast<uint32_t>(EPOLLIN));
+    }
 }
 
 void SmtpServer::Read(Connection& c) {
@@ -192,14 +215,20 @@ void SmtpServer::Pump(Connection& c) {
                 loop_.AddTimer(c.fd, c.sendAt);
                 return;
             }
-            if (!SendSome(c)) return;
+            if (!SendSome(c)) {
+                return;
+            }
             continue;
         }
         c.out.clear();
         c.outPosition = 0;
-        if (c.closing) return Finish(c);
+        if (c.closing) {
+            return Finish(c);
+        }
         if (!HandleLines(c)) {
-            if (c.peerClosed) return Close(c);
+            if (c.peerClosed) {
+                return Close(c);
+            }
             SetInterest(c, EPOLLIN);
             return;
         }
@@ -221,7 +250,9 @@ bool SmtpServer::SendSome(Connection& c) {
         return false;
     }
     c.outPosition += static_cast<size_t>(n);
-    if (c.host->trickleMs > 0) c.sendAt = EventLoop::NowMs() + c.host->trickleMs;
+    if (c.host->trickleMs > 0) {
+        c.sendAt = EventLoop::NowMs() + c.host->trickleMs;
+    }
     return true;
 }
 
@@ -245,7 +276,9 @@ bool SmtpServer::HandleLines(Connection& c) {
         }
         size_t length = static_cast<size_t>(lf - begin);
         const size_t next = start + length + 1;
-        if (length > 0 && begin[length - 1] == '\r') --length;
+        if (length > 0 && begin[length - 1] == '\r') {
+            --length;
+        }
         start = next;
         if (length > SmtpSession::kMaxLine) {
             c.session.HandleOverlong(c.out);
@@ -255,14 +288,20 @@ bool SmtpServer::HandleLines(Connection& c) {
         }
         c.closing = c.session.HandleLine(std::string_view(begin, length), c.out);
         produced = produced || c.closing || !c.out.empty();
-        if (c.closing) break;
+        if (c.closing) {
+            break;
+        }
     }
-    if (c.closing && start < c.inLength) c.lingering = true;  // commands after the last reply
+    if (c.closing && start < c.inLength) {
+        c.lingering = true;  // commands after the last reply
+    }
     if (start > 0) {
         c.inLength -= std::min(start, c.inLength);
         memmove(c.in, c.in + start, c.inLength);
     }
-    if (produced && Delayed(*c.host)) c.sendAt = EventLoop::NowMs() + c.host->delayMs;
+    if (produced && Delayed(*c.host)) {
+        c.sendAt = EventLoop::NowMs() + c.host->delayMs;
+    }
     return produced;
 }
 
@@ -271,7 +310,9 @@ bool SmtpServer::HandleLines(Connection& c) {
 // client reads it; so when input was left over, only our sending side is
 // shut and the rest is read and dropped until the client closes.
 void SmtpServer::Finish(Connection& c) {
-    if (!c.lingering || c.peerClosed) return Close(c);
+    if (!c.lingering || c.peerClosed) {
+        return Close(c);
+    }
     shutdown(c.fd, SHUT_WR);
     c.draining = true;
     c.inLength = 0;
@@ -282,11 +323,15 @@ void SmtpServer::Finish(Connection& c) {
 
 void SmtpServer::Drain(Connection& c) {
     const ssize_t n = recv(c.fd, c.in, sizeof c.in, 0);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) Close(c);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+        Close(c);
+    }
 }
 
 void SmtpServer::SetInterest(Connection& c, uint32_t events) {
-    if (c.interest == events) return;
+    if (c.interest == events) {
+        return;
+    }
     c.interest = events;
     loop_.Modify(c.fd, events);
 }
@@ -295,7 +340,9 @@ void SmtpServer::Close(Connection& c) {
     loop_.Forget(c.fd);
     close(c.fd);
     c.fd = -1;
-    if (listenersPaused_) PauseListeners(false);
+    if (listenersPaused_) {
+        PauseListeners(false);
+    }
 }
 
 }  // namespace mv::fakeworld

@@ -55,11 +55,17 @@ void AppendCode(std::string& out, unsigned code, char separator) {
 }
 
 bool EqualsUpper(std::string_view word, std::string_view upper) {
-    if (word.size() != upper.size()) return false;
+    if (word.size() != upper.size()) {
+        return false;
+    }
     for (size_t i = 0; i < word.size(); ++i) {
         char c = word[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        if (c != upper[i]) {
+            return false;
+        }
     }
     return true;
 }
@@ -67,7 +73,9 @@ bool EqualsUpper(std::string_view word, std::string_view upper) {
 Verb ParseVerb(std::string_view line) {
     const std::string_view word = line.substr(0, line.find(' '));
     for (size_t i = 0; i < static_cast<size_t>(Verb::Other); ++i) {
-        if (EqualsUpper(word, VerbName(static_cast<Verb>(i)))) return static_cast<Verb>(i);
+        if (EqualsUpper(word, VerbName(static_cast<Verb>(i)))) {
+            return static_cast<Verb>(i);
+        }
     }
     return Verb::Other;
 }
@@ -75,9 +83,13 @@ Verb ParseVerb(std::string_view line) {
 // The text between '<' and the following '>', or nullopt-like npos signal.
 bool AngleAddress(std::string_view line, std::string_view& address) {
     const size_t open = line.find('<');
-    if (open == std::string_view::npos) return false;
+    if (open == std::string_view::npos) {
+        return false;
+    }
     const size_t close = line.find('>', open + 1);
-    if (close == std::string_view::npos) return false;
+    if (close == std::string_view::npos) {
+        return false;
+    }
     address = line.substr(open + 1, close - open - 1);
     return true;
 }
@@ -86,8 +98,12 @@ bool AngleAddress(std::string_view line, std::string_view& address) {
 
 std::string_view GreetingName(const HostRule& host) {
     std::string_view name = host.name;
-    if (name == "*") return "fakeworld";
-    if (name.substr(0, 2) == "*.") name.remove_prefix(2);
+    if (name == "*") {
+        return "fakeworld";
+    }
+    if (name.substr(0, 2) == "*.") {
+        name.remove_prefix(2);
+    }
     return name;
 }
 
@@ -99,7 +115,9 @@ void SmtpSession::Start(const HostRule* host, NameSet* greylisted, Stats* stats)
 }
 
 void SmtpSession::Greet(std::string& out) const {
-    if (host_->silent) return;
+    if (host_->silent) {
+        return;
+    }
     const unsigned code = host_->greetingCode;
     if (host_->multilineGreeting) {
         AppendCode(out, code, '-');
@@ -122,11 +140,15 @@ void SmtpSession::Reply(std::string& out, unsigned code) const {
 bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
     const Verb verb = ParseVerb(line);
     ++stats_->commands[static_cast<size_t>(verb)];
-    if (host_->silent) return false;
+    if (host_->silent) {
+        return false;
+    }
     // After a refusing greeting only QUIT is served, as a server must wait
     // for it before closing.
     if (host_->greetingCode != 220 && verb != Verb::Quit) {
-        if (verb == Verb::Rcpt) ++stats_->rcptRejected;
+        if (verb == Verb::Rcpt) {
+            ++stats_->rcptRejected;
+        }
         Reply(out, 503);
         return false;
     }
@@ -180,9 +202,13 @@ void SmtpSession::Rcpt(std::string_view line, std::string& out) {
 unsigned SmtpSession::RcptCode(std::string_view address) {
     scratch_.assign(address);
     for (char& c : scratch_) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
     }
-    if (host_->greylist && greylisted_->insert(scratch_).second) return 450;
+    if (host_->greylist && greylisted_->insert(scratch_).second) {
+        return 450;
+    }
     if (!host_->hasUsers || host_->users.find(scratch_) != host_->users.end()) {
         return host_->rcptCode;
     }
@@ -195,7 +221,9 @@ unsigned SmtpSession::RcptCode(std::string_view address) {
 void SmtpSession::HandleOverlong(std::string& out) {
     ++stats_->overlongLines;
     ++stats_->commands[static_cast<size_t>(Verb::Other)];
-    if (!host_->silent) out += "500 5.5.6 Line too long\r\n";
+    if (!host_->silent) {
+        out += "500 5.5.6 Line too long\r\n";
+    }
 }
 
 }  // namespace mv::fakeworld

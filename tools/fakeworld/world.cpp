@@ -21,9 +21,13 @@ void FileRule(const std::string& name, size_t index, NameMap<size_t>& exact,
 
 void NormalizeName(std::string& name) {
     for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
     }
-    if (!name.empty() && name.back() == '.') name.pop_back();
+    if (!name.empty() && name.back() == '.') {
+        name.pop_back();
+    }
 }
 
 void World::Index() {
@@ -50,7 +54,9 @@ void World::AssignAddresses(uint32_t net) {
 template <typename Rule>
 const Rule* World::Find(const std::vector<Rule>& rules, const NameMap<size_t>& exact,
                         const NameMap<size_t>& suffixes, int fallback, std::string_view name) {
-    if (auto it = exact.find(name); it != exact.end()) return &rules[it->second];
+    if (auto it = exact.find(name); it != exact.end()) {
+        return &rules[it->second];
+    }
     if (!suffixes.empty()) {
         // Longest suffix first: "*.a.bench" wins over "*.bench" for x.a.bench.
         for (size_t dot = name.find('.'); dot != std::string_view::npos;

@@ -13,12 +13,16 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
     std::vector<std::string_view> words;
     size_t pos = 0;
     while (pos < line.size()) {
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) {
             ++pos;
+        }
         size_t end = pos;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t')
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t') {
             ++end;
-        if (end > pos) words.push_back(line.substr(pos, end - pos));
+        }
+        if (end > pos) {
+            words.push_back(line.substr(pos, end - pos));
+        }
         pos = end;
     }
     return words;
@@ -28,7 +32,9 @@ std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t max) {
     uint32_t value = 0;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value > max) return std::nullopt;
+    if (text.empty() || ec != std::errc() || ptr != end || value > max) {
+        return std::nullopt;
+    }
     return value;
 }
 
@@ -39,13 +45,21 @@ bool IsLabelChar(char c) {
 // A host or domain name of labels of 1 to 63 letters, digits, '-' or '_';
 // with `pattern`, also "*" or "*." followed by such a name.
 bool IsValidName(std::string_view name, bool pattern) {
-    if (pattern && name == "*") return true;
-    if (pattern && name.size() > 2 && name.substr(0, 2) == "*.") name.remove_prefix(2);
-    if (name.empty() || name.size() > 253) return false;
+    if (pattern && name == "*") {
+        return true;
+    }
+    if (pattern && name.size() > 2 && name.substr(0, 2) == "*.") {
+        name.remove_prefix(2);
+    }
+    if (name.empty() || name.size() > 253) {
+        return false;
+    }
     size_t label = 0;
     for (char c : name) {
         if (c == '.') {
-            if (label == 0) return false;
+            if (label == 0) {
+                return false;
+            }
             label = 0;
         } else if (!IsLabelChar(c) || ++label > 63) {
             return false;
@@ -81,10 +95,16 @@ class Parser {
 
 void Parser::Line(std::string_view line, int number) {
     number_ = number;
-    if (size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (size_t hash = line.find('#'); hash != std::string_view::npos) {
+        line = line.substr(0, hash);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
     const std::vector<std::string_view> words = SplitWords(line);
-    if (words.empty()) return;
+    if (words.empty()) {
+        return;
+    }
     if (words[0] == "host") {
         Host(words);
     } else if (words[0] == "domain") {
@@ -115,16 +135,23 @@ std::optional<uint16_t> Parser::Code(std::string_view key, std::string_view valu
 }
 
 void Parser::Host(const std::vector<std::string_view>& words) {
-    if (words.size() < 2) return Fail("'host' needs a name");
+    if (words.size() < 2) {
+        return Fail("'host' needs a name");
+    }
     auto name = Name(words[1], "host", true);
-    if (!name) return;
+    if (!name) {
+        return;
+    }
     HostRule host;
     host.name = *name;
     host.line = number_;
     bool ok = true;
-    for (size_t i = 2; i < words.size(); ++i)
+    for (size_t i = 2; i < words.size(); ++i) {
         ok = HostOption(host, words[i]) && ok;
-    if (!ok) return;
+    }
+    if (!ok) {
+        return;
+    }
     if ((host.refuse || host.unresolvable) && words.size() > 3) {
         return Fail(std::string("'") + (host.refuse ? "refuse" : "unresolvable") +
                     "' cannot be combined with other host options");
@@ -154,12 +181,16 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
                                   {"greylist", &HostRule::greylist},
                                   {"close-after-rcpt", &HostRule::closeAfterRcpt}};
     for (const Flag& flag : kFlags) {
-        if (key != flag.key) continue;
+        if (key != flag.key) {
+            continue;
+        }
         if (hasValue) {
             Fail("host option '" + std::string(key) + "' takes no value");
             return false;
         }
-        if (flag.field != nullptr) host.*flag.field = true;
+        if (flag.field != nullptr) {
+            host.*flag.field = true;
+        }
         return true;
     }
     struct CodeOption {
@@ -172,9 +203,13 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
                                         {"rcpt", &HostRule::rcptCode},
                                         {"reject", &HostRule::rejectCode}};
     for (const CodeOption& option : kCodes) {
-        if (key != option.key) continue;
+        if (key != option.key) {
+            continue;
+        }
         auto code = Code(key, value);
-        if (code) host.*option.field = *code;
+        if (code) {
+            host.*option.field = *code;
+        }
         return code.has_value();
     }
     if (key == "delay" || key == "trickle") {
@@ -208,9 +243,13 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
 }
 
 void Parser::Domain(const std::vector<std::string_view>& words) {
-    if (words.size() < 3) return Fail("'domain' needs a name and a rule");
+    if (words.size() < 3) {
+        return Fail("'domain' needs a name and a rule");
+    }
     auto name = Name(words[1], "domain", true);
-    if (!name) return;
+    if (!name) {
+        return;
+    }
     DomainRule domain;
     domain.name = *name;
     domain.line = number_;
@@ -221,18 +260,27 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
                                                                 {"silent", DomainKind::Silent}};
     bool known = false;
     for (const auto& [key, kind] : kPlain) {
-        if (rule != key) continue;
-        if (words.size() > 3)
+        if (rule != key) {
+            continue;
+        }
+        if (words.size() > 3) {
             return Fail("domain rule '" + std::string(rule) + "' takes nothing more");
+        }
         domain.kind = kind;
         known = true;
     }
     if (rule == "mx") {
-        if (!MxList(domain, words)) return;
+        if (!MxList(domain, words)) {
+            return;
+        }
     } else if (rule == "cname") {
-        if (words.size() != 4) return Fail("'cname' needs exactly one target name");
+        if (words.size() != 4) {
+            return Fail("'cname' needs exactly one target name");
+        }
         auto target = Name(words[3], "target", false);
-        if (!target) return;
+        if (!target) {
+            return;
+        }
         domain.kind = DomainKind::Cname;
         domain.target = *target;
     } else if (rule == "a") {
@@ -242,7 +290,9 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
             (words.size() == 4 && inet_pton(AF_INET, std::string(words[3]).c_str(), &addr) != 1)) {
             return Fail("'a' takes at most one IPv4 address");
         }
-        if (words.size() == 4) domain.address = ntohl(addr.s_addr);
+        if (words.size() == 4) {
+            domain.address = ntohl(addr.s_addr);
+        }
     } else if (!known) {
         return Fail("unknown domain rule '" + std::string(rule) +
                     "' (expected mx, empty, nxdomain, servfail, silent, cname or a)");
@@ -272,7 +322,9 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
             continue;
         }
         auto host = Name(words[i], "MX host", false);
-        if (!host) return false;
+        if (!host) {
+            return false;
+        }
         domain.mx.push_back({preference.value_or(10), *host});
         preference.reset();
     }
@@ -285,8 +337,9 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
 
 ParseResult Parser::Finish() {
     size_t addressed = 0;
-    for (const HostRule& host : result_.world.hosts)
+    for (const HostRule& host : result_.world.hosts) {
         addressed += host.unresolvable ? 0 : 1;
+    }
     if (addressed > World::kMaxAddressedHosts) {
         number_ = result_.world.hosts.back().line;
         Fail("too many hosts: at most " + std::to_string(World::kMaxAddressedHosts) +
@@ -304,7 +357,9 @@ ParseResult ParseWorld(std::string_view text, std::string_view fileName) {
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
         parser.Line(text.substr(start, end - start), ++number);
         start = end + 1;
     }
