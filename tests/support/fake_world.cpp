@@ -186,6 +186,7 @@ std::string FakeWorld::hostAddress(std::string_view name) const {
     for (char& c : key) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
+    if (!key.empty() && key.back() == '.') key.pop_back();
     auto it = hosts_.find(key);
     if (it == hosts_.end()) {
         throw std::invalid_argument("the fake world has no host '" + key + "' with an address");
