@@ -84,6 +84,8 @@ class Parser {
     std::optional<uint16_t> Code(std::string_view key, std::string_view value);
     void Host(const std::vector<std::string_view>& words);
     bool HostOption(HostRule& host, std::string_view word);
+    bool Milliseconds(uint32_t& field, std::string_view key, std::string_view value);
+    bool Users(HostRule& host, std::string_view value);
     void Domain(const std::vector<std::string_view>& words);
     bool MxList(DomainRule& domain, const std::vector<std::string_view>& words);
 
@@ -164,23 +166,35 @@ void Parser::Host(const std::vector<std::string_view>& words) {
     result_.world.hosts.push_back(std::move(host));
 }
 
+struct HostFlag {
+    const char* key;
+    bool HostRule::*field;  // null for "accept", which is the default
+};
+constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
+                                   {"refuse", &HostRule::refuse},
+                                   {"unresolvable", &HostRule::unresolvable},
+                                   {"silent", &HostRule::silent},
+                                   {"multiline", &HostRule::multilineGreeting},
+                                   {"greylist", &HostRule::greylist},
+                                   {"close-after-rcpt", &HostRule::closeAfterRcpt}};
+
+struct HostCode {
+    const char* key;
+    uint16_t HostRule::*field;
+};
+constexpr HostCode kHostCodes[] = {{"greeting", &HostRule::greetingCode},
+                                   {"helo", &HostRule::heloCode},
+                                   {"mail", &HostRule::mailCode},
+                                   {"rcpt", &HostRule::rcptCode},
+                                   {"reject", &HostRule::rejectCode}};
+
+// One word of a host line: a flag ("silent") or KEY=VALUE.
 bool Parser::HostOption(HostRule& host, std::string_view word) {
     const size_t eq = word.find('=');
     const std::string_view key = word.substr(0, eq);
-    const std::string_view value = eq == std::string_view::npos ? "" : word.substr(eq + 1);
     const bool hasValue = eq != std::string_view::npos;
-    struct Flag {
-        const char* key;
-        bool HostRule::*field;
-    };
-    static const Flag kFlags[] = {{"accept", nullptr},
-                                  {"refuse", &HostRule::refuse},
-                                  {"unresolvable", &HostRule::unresolvable},
-                                  {"silent", &HostRule::silent},
-                                  {"multiline", &HostRule::multilineGreeting},
-                                  {"greylist", &HostRule::greylist},
-                                  {"close-after-rcpt", &HostRule::closeAfterRcpt}};
-    for (const Flag& flag : kFlags) {
+    const std::string_view value = hasValue ? word.substr(eq + 1) : "";
+    for (const HostFlag& flag : kHostFlags) {
         if (key != flag.key) {
             continue;
         }
@@ -193,53 +207,52 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
         }
         return true;
     }
-    struct CodeOption {
-        const char* key;
-        uint16_t HostRule::*field;
-    };
-    static const CodeOption kCodes[] = {{"greeting", &HostRule::greetingCode},
-                                        {"helo", &HostRule::heloCode},
-                                        {"mail", &HostRule::mailCode},
-                                        {"rcpt", &HostRule::rcptCode},
-                                        {"reject", &HostRule::rejectCode}};
-    for (const CodeOption& option : kCodes) {
-        if (key != option.key) {
-            continue;
+    for (const HostCode& option : kHostCodes) {
+        if (key == option.key) {
+            auto code = Code(key, value);
+            if (code) {
+                host.*option.field = *code;
+            }
+            return code.has_value();
         }
-        auto code = Code(key, value);
-        if (code) {
-            host.*option.field = *code;
-        }
-        return code.has_value();
     }
     if (key == "delay" || key == "trickle") {
-        auto ms = ParseNumber(value, 600000);
-        if (!ms || (key == "trickle" && *ms == 0)) {
-            Fail("'" + std::string(key) + "' needs a time in milliseconds (1 to 600000), not '" +
-                 std::string(value) + "'");
-            return false;
-        }
-        (key == "delay" ? host.delayMs : host.trickleMs) = *ms;
-        return true;
+        return Milliseconds(key == "delay" ? host.delayMs : host.trickleMs, key, value);
     }
     if (key == "users") {
-        host.hasUsers = true;
-        size_t start = 0;
-        while (start <= value.size()) {
-            size_t comma = std::min(value.find(',', start), value.size());
-            std::string user(value.substr(start, comma - start));
-            NormalizeName(user);
-            if (user.empty() || user.find_first_of("<>") != std::string::npos) {
-                Fail("'users' needs a comma-separated list of addresses or local parts");
-                return false;
-            }
-            (user.find('@') == std::string::npos ? host.localParts : host.users).insert(user);
-            start = comma + 1;
-        }
-        return true;
+        return Users(host, value);
     }
     Fail("unknown host option '" + std::string(word) + "'");
     return false;
+}
+
+bool Parser::Milliseconds(uint32_t& field, std::string_view key, std::string_view value) {
+    auto ms = ParseNumber(value, 600000);
+    if (!ms || (key == "trickle" && *ms == 0)) {
+        Fail("'" + std::string(key) + "' needs a time in milliseconds (1 to 600000), not '" +
+             std::string(value) + "'");
+        return false;
+    }
+    field = *ms;
+    return true;
+}
+
+// "users=alice,bob@example.test": local parts and whole addresses.
+bool Parser::Users(HostRule& host, std::string_view value) {
+    host.hasUsers = true;
+    size_t start = 0;
+    while (start <= value.size()) {
+        const size_t comma = std::min(value.find(',', start), value.size());
+        std::string user(value.substr(start, comma - start));
+        NormalizeName(user);
+        if (user.empty() || user.find_first_of("<>") != std::string::npos) {
+            Fail("'users' needs a comma-separated list of addresses or local parts");
+            return false;
+        }
+        (user.find('@') == std::string::npos ? host.localParts : host.users).insert(user);
+        start = comma + 1;
+    }
+    return true;
 }
 
 void Parser::Domain(const std::vector<std::string_view>& words) {
