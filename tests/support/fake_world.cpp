@@ -40,6 +40,8 @@ pid_t Spawn(const std::filesystem::path& tool, const std::vector<std::string>& a
     }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // Sockets of the test that lack close-on-exec must not stay open in the world.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     // The world must see SIGTERM whatever this process blocks or ignores.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);

@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -354,9 +355,13 @@ int main(int argc, char** argv) {
     const World world = StartWorld(settings);
     Probe probe(settings, world);
     const double seconds = probe.Run();
-    std::printf("checks=%ld failures=%ld parallel=%d seconds=%.2f checks/s=%.0f\n", settings.checks,
-                probe.failures(), settings.parallel, seconds,
-                static_cast<double>(settings.checks) / seconds);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("checks=%ld failures=%ld parallel=%d seconds=%.2f checks/s=%.0f probe-cpu=%.3f\n",
+                settings.checks, probe.failures(), settings.parallel, seconds,
+                static_cast<double>(settings.checks) / seconds, cpu);
     std::fflush(stdout);
     kill(world.pid, SIGTERM);
     int status = 0;
