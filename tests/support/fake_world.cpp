@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "test_support.h"
 
 extern char** environ;
@@ -199,9 +201,14 @@ std::string FakeWorld::hostAddress(std::string_view name) const {
 const std::string& FakeWorld::Stop() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
-        Reap(pid_, std::chrono::seconds(10));
+        const int status = Reap(pid_, std::chrono::seconds(10));
         pid_ = -1;
         statistics_ = ReadFile(*dir_ / "stderr");
+        // A crash or a sanitizer report inside the fake is a fault to see.
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            ADD_FAILURE() << "mv-fakeworld ended with wait status " << status << ":\n"
+                          << statistics_;
+        }
     }
     if (out_ >= 0) {
         close(out_);
