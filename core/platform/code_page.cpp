@@ -98,14 +98,16 @@ CodePage::CodePage(const char* iconvName) {
             size_t outLeft = sizeof out;
             if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
                 outLeft == 0) {
-                cp = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
+                cp =
+                    out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
             }
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
         toUnicode_[static_cast<size_t>(b)] = cp;
     }
     if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
-    for (int b = 255; b >= 0; --b) fromUnicode_[toUnicode_[static_cast<size_t>(b)]] = static_cast<unsigned char>(b);
+    for (int b = 255; b >= 0; --b)
+        fromUnicode_[toUnicode_[static_cast<size_t>(b)]] = static_cast<unsigned char>(b);
 }
 
 const CodePage& CodePage::Ansi() {
@@ -122,7 +124,8 @@ std::string CodePage::ToUtf8(std::string_view bytes) const {
     if (AllAscii(bytes)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
-    for (unsigned char c : bytes) AppendUtf8(out, toUnicode_[c]);
+    for (unsigned char c : bytes)
+        AppendUtf8(out, toUnicode_[c]);
     return out;
 }
 

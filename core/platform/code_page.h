@@ -11,7 +11,7 @@
 namespace mv {
 
 class CodePage {
-public:
+  public:
     static const CodePage& Ansi();
     static const CodePage& Oem();
 
@@ -21,7 +21,7 @@ public:
     // (or a malformed UTF-8 sequence) becomes "?".
     std::string FromUtf8(std::string_view utf8) const;
 
-private:
+  private:
     explicit CodePage(const char* iconvName);
     std::array<char32_t, 256> toUnicode_{};
     std::unordered_map<char32_t, unsigned char> fromUnicode_;

@@ -10,10 +10,17 @@
 
 namespace mv {
 
+// A scope stores its own address in the list for the time it lives and takes
+// it out again in its destructor; GCC cannot see that and warns.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
+
 class GuardList {
-public:
+  public:
     class Scope {
-    public:
+      public:
         explicit Scope(GuardList& list) : list_(&list), prev_(list.top_) { list.top_ = this; }
         ~Scope() {
             if (list_ != nullptr) list_->top_ = prev_;
@@ -24,7 +31,7 @@ public:
         // True when the object that owns the list has been destroyed.
         bool Destroyed() const { return list_ == nullptr; }
 
-    private:
+      private:
         friend class GuardList;
         GuardList* list_;
         Scope* prev_;
@@ -34,11 +41,16 @@ public:
     GuardList(const GuardList&) = delete;
     GuardList& operator=(const GuardList&) = delete;
     ~GuardList() {
-        for (Scope* s = top_; s != nullptr; s = s->prev_) s->list_ = nullptr;
+        for (Scope* s = top_; s != nullptr; s = s->prev_)
+            s->list_ = nullptr;
     }
 
-private:
+  private:
     Scope* top_ = nullptr;
 };
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 }  // namespace mv

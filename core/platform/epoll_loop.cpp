@@ -183,7 +183,8 @@ bool EpollLoop::RunDueTimers() {
 int EpollLoop::NextTimeoutMs() const {
     if (timers_.empty()) return -1;
     uint64_t next = timers_.front().deadline;
-    for (const Timer& t : timers_) next = std::min(next, t.deadline);
+    for (const Timer& t : timers_)
+        next = std::min(next, t.deadline);
     const uint64_t now = NowNs();
     if (next <= now) return 0;
     // Round up so that the wake-up never comes before the deadline (no spin).

@@ -14,7 +14,7 @@
 namespace mv {
 
 class EpollLoop final : public MessageLoop {
-public:
+  public:
     EpollLoop();
     ~EpollLoop() override;
 
@@ -29,13 +29,13 @@ public:
     // Number of descriptors currently watched (for tests of the lifetime rules).
     size_t WatchCount() const { return liveWatches_; }
 
-private:
+  private:
     struct Watch {
         int fd = -1;
         unsigned interest = kFdNone;
         bool registered = false;
         bool inUse = false;
-        uint32_t generation = 0;
+        uint32_t generation = 1;  // ids are never 0, so 0 can mean "none"
         std::shared_ptr<FdCallback> cb;
     };
     struct Timer {

@@ -8,7 +8,7 @@
 namespace mv {
 
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     // The class name, as failure lines built from an exception show it.
     virtual const char* ClassName() const { return "Exception"; }

@@ -31,7 +31,8 @@ HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop
 HostResolver::~HostResolver() {
     pending_.clear();  // callbacks of the destruction below are dropped
     ares_destroy(channel_);
-    for (auto& [fd, watch] : watches_) loop_.UnwatchFd(watch);
+    for (auto& [fd, watch] : watches_)
+        loop_.UnwatchFd(watch);
     if (timer_ != 0) loop_.StopTimer(timer_);
 }
 
@@ -60,7 +61,9 @@ uint64_t HostResolver::LookupReverse(const std::string& dottedAddress, Callback 
     return id;
 }
 
-bool HostResolver::Cancel(uint64_t handle) { return pending_.erase(handle) > 0; }
+bool HostResolver::Cancel(uint64_t handle) {
+    return pending_.erase(handle) > 0;
+}
 
 void HostResolver::OnHostResult(void* arg, int status, int /*timeouts*/, ::hostent* host) {
     std::unique_ptr<Request> req(static_cast<Request*>(arg));
@@ -72,7 +75,8 @@ void HostResolver::OnHostResult(void* arg, int status, int /*timeouts*/, ::hoste
         } else if (host->h_addrtype == AF_INET) {
             for (char** p = host->h_addr_list; p != nullptr && *p != nullptr; ++p) {
                 char text[INET_ADDRSTRLEN];
-                if (inet_ntop(AF_INET, *p, text, sizeof text) != nullptr) results.emplace_back(text);
+                if (inet_ntop(AF_INET, *p, text, sizeof text) != nullptr)
+                    results.emplace_back(text);
             }
         }
         if (results.empty()) status = ARES_ENODATA;
@@ -95,7 +99,8 @@ void HostResolver::Complete(uint64_t id, int wsaError, std::vector<std::string> 
 
 void HostResolver::OnSocketState(void* data, int fd, int readable, int writable) {
     auto* self = static_cast<HostResolver*>(data);
-    const unsigned interest = (readable ? unsigned{kFdReadable} : 0u) | (writable ? unsigned{kFdWritable} : 0u);
+    const unsigned interest =
+        (readable ? unsigned{kFdReadable} : 0u) | (writable ? unsigned{kFdWritable} : 0u);
     auto it = self->watches_.find(fd);
     if (interest == kFdNone) {
         if (it != self->watches_.end()) {
@@ -160,7 +165,9 @@ void Release() {
     }
 }
 
-int LiveSockets() { return t_state.live; }
+int LiveSockets() {
+    return t_state.live;
+}
 
 HostResolver& Resolver() {
     if (!t_state.resolver)
@@ -173,7 +180,9 @@ void SetLookupServers(const std::string& servers) {
     if (t_state.resolver) t_state.resolver->SetServers(servers);
 }
 
-const std::string& LookupServers() { return t_state.servers; }
+const std::string& LookupServers() {
+    return t_state.servers;
+}
 
 }  // namespace network_layer
 

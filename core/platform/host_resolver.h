@@ -17,7 +17,7 @@ struct hostent;
 namespace mv {
 
 class HostResolver {
-public:
+  public:
     // wsaError 0: `results` holds the addresses (dotted quads) of a forward
     // lookup, or the one host name of a reverse lookup.
     using Callback = std::function<void(int wsaError, const std::vector<std::string>& results)>;
@@ -36,7 +36,7 @@ public:
     bool Cancel(uint64_t handle);
     bool SetServers(const std::string& servers);
 
-private:
+  private:
     struct Request;
     static void OnSocketState(void* data, int fd, int readable, int writable);
     static void OnHostResult(void* arg, int status, int timeouts, ::hostent* host);

@@ -9,12 +9,15 @@ namespace {
 thread_local MessageLoop* t_current = nullptr;
 }
 
-MessageLoop::MessageLoop() : previous_(t_current) { t_current = this; }
+MessageLoop::MessageLoop() : previous_(t_current) {
+    t_current = this;
+}
 
 MessageLoop::~MessageLoop() {
     if (t_current == this) t_current = previous_;
     // Whatever was retired goes now; nothing can be on the stack any more.
-    while (!retired_.empty() || !graveyard_.empty()) FreeRetired();
+    while (!retired_.empty() || !graveyard_.empty())
+        FreeRetired();
 }
 
 MessageLoop& MessageLoop::Current() {
@@ -25,11 +28,14 @@ MessageLoop& MessageLoop::Current() {
     return *t_current;
 }
 
-MessageLoop* MessageLoop::CurrentOrNull() { return t_current; }
+MessageLoop* MessageLoop::CurrentOrNull() {
+    return t_current;
+}
 
 int MessageLoop::Run() {
     quit_ = false;
-    while (!quit_) ProcessMessages(true);
+    while (!quit_)
+        ProcessMessages(true);
     quit_ = false;
     return quitCode_;
 }

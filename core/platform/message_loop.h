@@ -35,7 +35,7 @@ enum FdEvents : unsigned {
 };
 
 class MessageLoop {
-public:
+  public:
     using Callback = std::function<void()>;
     using FdCallback = std::function<void(unsigned readiness)>;
     using TimerId = uint64_t;
@@ -94,7 +94,7 @@ public:
         if (object) retired_.push_back(std::make_unique<Holder<T>>(std::move(object)));
     }
 
-protected:
+  protected:
     // Backends bracket each ProcessMessages with these; leaving the outermost
     // level frees what was retired.
     void EnterDispatch() { ++depth_; }
@@ -105,7 +105,7 @@ protected:
     }
     void FreeRetired();
 
-private:
+  private:
     struct Retired {
         virtual ~Retired() = default;
     };
@@ -126,13 +126,13 @@ private:
 // Runs `fn` on the loop later unless `owner` has gone by then; the usual way
 // for a component to post a notice to itself.
 class WeakToken {
-public:
+  public:
     WeakToken() : alive_(std::make_shared<char>(0)) {}
     std::weak_ptr<char> Weak() const { return alive_; }
     // Invalidates every outstanding weak reference (used to drop stale notices).
     void Renew() { alive_ = std::make_shared<char>(0); }
 
-private:
+  private:
     std::shared_ptr<char> alive_;
 };
 

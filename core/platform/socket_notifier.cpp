@@ -22,7 +22,9 @@ int PendingSocketError(int fd) {
 SocketNotifier::SocketNotifier(MessageLoop& loop, Handler handler)
     : loop_(loop), handler_(std::move(handler)) {}
 
-SocketNotifier::~SocketNotifier() { Stop(); }
+SocketNotifier::~SocketNotifier() {
+    Stop();
+}
 
 void SocketNotifier::Select(int fd, SocketKind kind, unsigned events) {
     if (fd != fd_) Stop();
@@ -79,7 +81,9 @@ void SocketNotifier::Received() {
     UpdateInterest();
 }
 
-void SocketNotifier::Accepted() { Received(); }
+void SocketNotifier::Accepted() {
+    Received();
+}
 
 void SocketNotifier::UpdateInterest() {
     if (!Watching()) return;

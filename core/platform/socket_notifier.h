@@ -37,7 +37,7 @@ enum SocketEvent : unsigned {
 enum class SocketKind { kStream, kDatagram, kListening };
 
 class SocketNotifier {
-public:
+  public:
     // Called once per notification: one event bit and its socket error number.
     using Handler = std::function<void(int fd, unsigned event, int error)>;
 
@@ -63,7 +63,7 @@ public:
 
     int fd() const { return fd_; }
 
-private:
+  private:
     void OnReady(unsigned readiness);
     void HandleConnecting(unsigned readiness);
     void HandleReadable();

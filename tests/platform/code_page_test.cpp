@@ -31,9 +31,9 @@ TEST(CodePage, OemIsCodePage437) {
 TEST(CodePage, Utf8Validation) {
     EXPECT_TRUE(IsValidUtf8("plain"));
     EXPECT_TRUE(IsValidUtf8("Grüße \xEF\xBF\xBD"));
-    EXPECT_FALSE(IsValidUtf8("Gr\xFC\xDF"));        // Windows-1252 bytes
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(IsValidUtf8("Gr\xFC\xDF"));    // Windows-1252 bytes
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
 }
 
 TEST(SystemNameServers, IPv4NameserverLinesJoinedByBlank) {

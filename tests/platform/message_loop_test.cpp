@@ -111,7 +111,8 @@ TEST(MessageLoop, WatchRemovedDuringADispatchPassGetsNoStaleEvent) {
     test::RunFor(loop, 30ms);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(loop.WatchCount(), 0u);
-    for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+    for (int fd : {a[0], a[1], b[0], b[1]})
+        close(fd);
 }
 
 struct Retiree {

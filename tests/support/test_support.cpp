@@ -36,9 +36,10 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 bool RunUntil(MessageLoop& loop, const std::function<bool()>& done,
               std::chrono::milliseconds limit) {
     bool timedOut = false;
-    const auto timer = loop.StartTimer(static_cast<uint32_t>(limit.count()),
-                                       [&timedOut] { timedOut = true; });
-    while (!done() && !timedOut) loop.ProcessMessages(true);
+    const auto timer =
+        loop.StartTimer(static_cast<uint32_t>(limit.count()), [&timedOut] { timedOut = true; });
+    while (!done() && !timedOut)
+        loop.ProcessMessages(true);
     loop.StopTimer(timer);
     return done();
 }
@@ -47,7 +48,8 @@ void RunFor(MessageLoop& loop, std::chrono::milliseconds span) {
     bool over = false;
     const auto timer =
         loop.StartTimer(static_cast<uint32_t>(span.count()), [&over] { over = true; });
-    while (!over) loop.ProcessMessages(true);
+    while (!over)
+        loop.ProcessMessages(true);
     loop.StopTimer(timer);
 }
 

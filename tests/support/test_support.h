@@ -12,7 +12,7 @@ namespace mv::test {
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

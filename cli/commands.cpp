@@ -1,0 +1,43 @@
+#include "commands.h"
+
+namespace mv::cli {
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands = {
+        {"mx", "mx DOMAIN [--dns SERVER] [--dns-port PORT] [--timeout SECONDS]",
+         "show the mail exchangers of a domain",
+         "Asks a DNS server for the MX records of DOMAIN and prints the exchanger\n"
+         "names in answer order, each followed by a tab and its preference.\n\n"
+         "  --dns SERVER       the DNS server (IPv4 address); default: the first\n"
+         "                     name server of /etc/resolv.conf\n"
+         "  --dns-port PORT    its port (default 53)\n"
+         "  --timeout SECONDS  how long to wait for the answer (default 5)\n\n"
+         "Exit status: 0 when an answer came (even one without MX records), 1 when\n"
+         "the query failed or no answer came in time, 2 for a usage error.\n",
+         &RunMx},
+        {"smtp",
+         "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] [--timeout SECONDS]",
+         "probe one address at one mail server, showing the dialogue",
+         "Talks to the mail server HOST as the checker does: greeting, HELO, MAIL FROM,\n"
+         "RCPT TO, then RSET and QUIT; no message is ever sent. Prints the dialogue\n"
+         "(\"> \" commands, \"< \" replies) and a last line \"result<TAB>CODE\", where CODE\n"
+         "is 0 when RCPT TO was accepted, else the failing reply code or socket error\n"
+         "code (-2 when the server stayed silent longer than the time-out).\n\n"
+         "  --from ADDRESS     the sender given in MAIL FROM\n"
+         "  --rcpt ADDRESS     the address to probe (RCPT TO)\n"
+         "  --helo NAME        the name given in HELO (default: this machine's name)\n"
+         "  --port PORT        the server's port (default 25)\n"
+         "  --timeout SECONDS  give up after this long without a reply (default 30)\n\n"
+         "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.\n",
+         &RunSmtp},
+    };
+    return commands;
+}
+
+const Command& FindCommand(const std::string& name) {
+    for (const Command& c : AllCommands())
+        if (name == c.name) return c;
+    return AllCommands().front();
+}
+
+}  // namespace mv::cli

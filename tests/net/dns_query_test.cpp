@@ -1,0 +1,164 @@
+// The MX query component against a scripted DNS server on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_dns_server.h"
+#include "net/dns_query.h"
+#include "platform/epoll_loop.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+using dnswire::Query;
+using dnswire::ResponseBuilder;
+using test::FakeDnsServer;
+
+class DnsQueryTest : public ::testing::Test {
+  protected:
+    EpollLoop loop;
+    _TDnsQuery query{loop};
+    std::vector<uint16_t> done;
+
+    void SetUp() override {
+        query.OnRequestDone = [this](_TDnsQuery*, uint16_t e) { done.push_back(e); };
+    }
+    void PointAt(const FakeDnsServer& server) {
+        query.SetAddr("127.0.0.1");
+        query.SetPort(server.portText());
+    }
+    bool WaitDone(size_t n = 1) {
+        return test::RunUntil(
+            loop, [&] { return done.size() >= n; }, std::chrono::seconds(5));
+    }
+};
+
+TEST_F(DnsQueryTest, SendsTheStandardMxQueryWithIdsCountingFromOne) {
+    FakeDnsServer server(FakeDnsServer::MxTable({{"example.com", {"mx.example.com"}}}));
+    PointAt(server);
+    EXPECT_EQ(query.QueryMX("example.com"), 1);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(query.QueryMX("example.com."), 2);
+    ASSERT_TRUE(WaitDone(2));
+
+    const auto received = server.received();
+    ASSERT_EQ(received.size(), 2u);
+    const dnswire::Bytes expected = {0x00, 0x01, 0x01, 0x00, 0,   1,    0,    0,    0,   0,
+                                     0,    0,    7,    'e',  'x', 'a',  'm',  'p',  'l', 'e',
+                                     3,    'c',  'o',  'm',  0,   0x00, 0x0F, 0x00, 0x01};
+    EXPECT_EQ(received[0].bytes, expected);
+    dnswire::Bytes second = expected;
+    second[1] = 0x02;  // the final dot adds nothing
+    EXPECT_EQ(received[1].bytes, second);
+}
+
+TEST_F(DnsQueryTest, NameErrorCompletesWithoutAnswers) {
+    FakeDnsServer server(FakeDnsServer::MxTable({}));  // every domain: NXDOMAIN
+    PointAt(server);
+    query.QueryMX("nowhere.test");
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(done.front(), 0);
+    EXPECT_EQ(query.ResponseCode(), 3);
+    EXPECT_EQ(query.AnswerCount(), 0);
+    EXPECT_EQ(query.MXRecordCount(), 0);
+    EXPECT_GT(query.ResponseLength(), 12);
+}
+
+TEST_F(DnsQueryTest, AnswersAreStoredInOrderWithTheirTags) {
+    FakeDnsServer server([](const Query& q) {
+        return std::vector<FakeDnsServer::Datagram>{
+            ResponseBuilder::ReplyTo(q)
+                .Cname("example.com", "alias.example.com")
+                .Mx("example.com", 20, "mx2.example.com")
+                .Mx("example.com", 10, dnswire::Name::LabelsThenPointer("mx1", 12))
+                .Build()};
+    });
+    PointAt(server);
+    query.QueryMX("example.com");
+    ASSERT_TRUE(WaitDone());
+    ASSERT_EQ(query.AnswerCount(), 3);
+    EXPECT_EQ(query.AnswerTag(0), -1);
+    EXPECT_EQ(query.AnswerTag(1), 0);
+    EXPECT_EQ(query.AnswerTag(2), 1);
+    EXPECT_EQ(query.AnswerType(1), 15);
+    EXPECT_EQ(query.MXRecordCount(), 2);
+    EXPECT_EQ(query.MXExchange(0), "mx2.example.com");
+    EXPECT_EQ(query.MXExchange(1), "mx1.example.com");  // label, ".", pointed-to name
+    EXPECT_EQ(query.MXPreference(1), 10);
+    EXPECT_EQ(query.MXExchange(2), "");  // beyond the stored entries
+    EXPECT_EQ(query.MXExchange(50), "");
+    EXPECT_EQ(query.AnswerType(-1), 0);
+}
+
+TEST_F(DnsQueryTest, DatagramsThatAreNotTheAnswerAreIgnored) {
+    FakeDnsServer server([](const Query& q) {
+        std::vector<FakeDnsServer::Datagram> out;
+        out.push_back(ResponseBuilder::ReplyTo(q).Build());
+        out.back().resize(11);                                            // too short
+        out.push_back(ResponseBuilder::ReplyTo(q).Qr(false).Build());     // not a response
+        out.push_back(ResponseBuilder::ReplyTo(q).Id(q.id + 7).Build());  // stale ID
+        out.push_back(ResponseBuilder::ReplyTo(q).Count(dnswire::Section::kAnswer, 3).Build());
+        out.push_back(ResponseBuilder::ReplyTo(q).Mx(q.name, 5, "mx.example.org").Build());
+        return out;
+    });
+    PointAt(server);
+    query.QueryMX("example.org");
+    ASSERT_TRUE(WaitDone());
+    test::RunFor(loop, std::chrono::milliseconds(50));
+    EXPECT_EQ(done, std::vector<uint16_t>{0});  // only the real answer completed it
+    EXPECT_EQ(query.MXExchange(0), "mx.example.org");
+}
+
+TEST_F(DnsQueryTest, ASecondResponseReplacesTheTables) {
+    FakeDnsServer server([](const Query& q) {
+        return std::vector<FakeDnsServer::Datagram>{
+            ResponseBuilder::ReplyTo(q).Mx(q.name, 1, "a.test").Mx(q.name, 2, "b.test").Build(),
+            ResponseBuilder::ReplyTo(q).A(q.name, "192.0.2.1").Build()};
+    });
+    PointAt(server);
+    query.QueryMX("x.test");
+    ASSERT_TRUE(WaitDone(2));
+    EXPECT_EQ(query.MXRecordCount(), 0);
+    EXPECT_EQ(query.AddressCount(), 1);
+    EXPECT_EQ(query.AnswerTag(0), 0);
+    EXPECT_EQ(query.AnswerCount(), 1);
+}
+
+TEST_F(DnsQueryTest, ANewQueryDropsTheAnswerToTheEarlierOne) {
+    FakeDnsServer server(FakeDnsServer::Silent());
+    PointAt(server);
+    query.QueryMX("first.test");
+    server.SetScript(FakeDnsServer::MxTable({{"second.test", {"mx.second.test"}}}));
+    query.QueryMX("second.test");
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(query.QuestionName(), "second.test");
+    EXPECT_EQ(query.ResponseID(), 2);
+}
+
+TEST_F(DnsQueryTest, RefusedDomainsRaiseAndSendNothing) {
+    FakeDnsServer server;
+    PointAt(server);
+    EXPECT_THROW(query.QueryMX(std::string(64, 'a') + ".test"), EDnsQueryException);
+    std::string huge;
+    for (int i = 0; i < 20; ++i)
+        huge += std::string(40, 'b') + ".";
+    EXPECT_THROW(query.QueryMX(huge), EDnsQueryException);
+    EXPECT_NO_THROW(query.QueryMX(std::string(63, 'a') + ".test"));
+    test::RunFor(loop, std::chrono::milliseconds(30));
+    EXPECT_EQ(server.receivedCount(), 1u);
+}
+
+TEST_F(DnsQueryTest, AnUnusableServerAddressRaisesFromQueryMX) {
+    query.SetAddr("999.1.1.1");
+    try {
+        query.QueryMX("example.com");
+        FAIL();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "connect: SocketResolveHost: '999.1.1.1' Invalid IP address.");
+    }
+}
+
+}  // namespace
+}  // namespace mv

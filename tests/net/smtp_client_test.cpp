@@ -1,0 +1,366 @@
+// The SMTP client against scripted fake servers on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_dns_server.h"
+#include "net/smtp_cli.h"
+#include "platform/epoll_loop.h"
+#include "platform/host_resolver.h"
+#include "scripted_tcp_server.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+using test::ScriptedTcpServer;
+using test::TcpConnection;
+
+struct Notice {
+    TSmtpRequest type;
+    uint16_t error;
+    bool operator==(const Notice&) const = default;
+};
+
+// Serves one SMTP dialogue: a greeting, then for each command the reply the
+// table gives for its first word; records the commands it received.
+class FakeSmtp {
+  public:
+    explicit FakeSmtp(std::vector<std::pair<std::string, std::string>> replies,
+                      std::string greeting = "220 fake.test ready\r\n")
+        : server_([this, replies = std::move(replies), greeting](TcpConnection& c, int) {
+              c.Send(greeting);
+              for (;;) {
+                  bool ok = false;
+                  const std::string line = c.ReadLine(&ok);
+                  if (!ok) return;
+                  Record(line);
+                  std::string reply = "500 unexpected\r\n";
+                  for (const auto& [verb, answer] : replies)
+                      if (line.rfind(verb, 0) == 0) reply = answer;
+                  if (reply == "SILENT") continue;
+                  c.Send(reply);
+                  if (line == "QUIT") return;
+              }
+          }) {}
+    std::string port() const { return server_.portText(); }
+    std::vector<std::string> Commands() {
+        server_.Join();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return commands_;
+    }
+
+  private:
+    void Record(const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        commands_.push_back(line);
+    }
+    std::mutex mutex_;
+    std::vector<std::string> commands_;
+    ScriptedTcpServer server_;
+};
+
+const std::vector<std::pair<std::string, std::string>> kHappy = {
+    {"HELO", "250 hello\r\n"}, {"MAIL FROM", "250 ok\r\n"}, {"RCPT TO", "250 ok\r\n"},
+    {"RSET", "250 reset\r\n"}, {"QUIT", "221 bye\r\n"},     {"DATA", "354 go\r\n"},
+    {".", "250 queued\r\n"}};
+
+class SmtpClientTest : public ::testing::Test {
+  protected:
+    EpollLoop loop;
+    _TSmtpCli client{loop};
+    std::vector<Notice> notices;
+    std::vector<std::string> display;
+    std::vector<std::string> responses;
+    bool insideCall = false;
+
+    void SetUp() override {
+        client.OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest t, uint16_t e) {
+            EXPECT_FALSE(insideCall) << "OnRequestDone raised inside the call";
+            notices.push_back({t, e});
+        };
+        client.OnDisplay = [this](_TCustomSmtpClient*, const std::string& m) {
+            display.push_back(m);
+        };
+        client.OnResponse = [this](_TCustomSmtpClient*, const std::string& m) {
+            responses.push_back(m);
+        };
+        client.SetHost("127.0.0.1");
+        client.SetSignOn("checker.test");
+        client.SetFromName("me@checker.test");
+    }
+    template <class F>
+    void Call(F f) {
+        insideCall = true;
+        f();
+        insideCall = false;
+    }
+    Notice Next() {
+        const size_t n = notices.size() + 1;
+        EXPECT_TRUE(test::RunUntil(
+            loop, [&] { return notices.size() >= n; }, std::chrono::seconds(5)));
+        return notices.size() >= n ? notices[n - 1] : Notice{smtpConnect, 65535};
+    }
+};
+
+TEST_F(SmtpClientTest, ACheckDialogueFromOpenToQuit) {
+    FakeSmtp server(kHappy);
+    client.SetPort(server.port());
+    client.SetRcptName({"user@fake.test"});
+    Call([&] { client.Open(); });
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 0}));
+    EXPECT_TRUE(client.Connected());
+    Call([&] { client.MailFrom(); });
+    EXPECT_EQ(Next(), (Notice{smtpMailFrom, 0}));
+    Call([&] { client.RcptTo(); });
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 0}));
+    Call([&] { client.Rset(); });
+    EXPECT_EQ(Next(), (Notice{smtpRset, 0}));
+    Call([&] { client.Quit(); });
+    EXPECT_EQ(Next(), (Notice{smtpQuit, 0}));
+    EXPECT_EQ(server.Commands(),
+              (std::vector<std::string>{"HELO checker.test", "MAIL FROM:<me@checker.test>",
+                                        "RCPT TO:<user@fake.test>", "RSET", "QUIT"}));
+    ASSERT_GE(display.size(), 3u);
+    EXPECT_EQ(display[0], "< 220 fake.test ready");
+    EXPECT_EQ(display[1], "> HELO checker.test");
+    EXPECT_EQ(display[2], "< 250 hello");
+    test::RunUntil(loop, [&] { return !client.Connected(); });
+    EXPECT_EQ(notices.size(), 5u);  // the server's close after 221 adds nothing
+}
+
+TEST_F(SmtpClientTest, MultiLineGreetingCompletesAfterItsLastLine) {
+    FakeSmtp server(kHappy, "220-fake.test first line\r\n220 fake.test second line\r\n");
+    client.SetPort(server.port());
+    client.Open();
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 0}));
+    ASSERT_GE(responses.size(), 3u);
+    EXPECT_EQ(responses[0], "220-fake.test first line");
+    EXPECT_EQ(responses[1], "220 fake.test second line");
+    EXPECT_EQ(responses[2], "250 hello");
+}
+
+TEST_F(SmtpClientTest, AReplySplitOverTwoReadsIsOneLine) {
+    ScriptedTcpServer server([](TcpConnection& c, int) {
+        c.Send("220 hi\r\n");
+        c.ReadLine();
+        c.Send("25");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        c.Send("0 OK\r\n");
+        c.WaitForClose();
+    });
+    client.SetPort(server.portText());
+    client.Open();
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 0}));
+    EXPECT_EQ(client.LastResponse(), "250 OK");
+    EXPECT_EQ(client.StatusCode(), 250);
+}
+
+TEST_F(SmtpClientTest, HeloRefusedEndsOpenWithTheCodeAndSendsNoQuit) {
+    auto replies = kHappy;
+    replies[0] = {"HELO", "501 bad helo\r\n"};
+    FakeSmtp server(replies);
+    client.SetPort(server.port());
+    client.Open();
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 501}));
+    EXPECT_EQ(client.ErrorMessage(), "501 bad helo");
+    client.Abort();
+    EXPECT_EQ(server.Commands(), std::vector<std::string>{"HELO checker.test"});
+}
+
+TEST_F(SmtpClientTest, RecipientRepliesDecideByTheLastRecipient) {
+    auto replies = kHappy;
+    replies[2] = {"RCPT TO:<gone", "550 no such user\r\n"};
+    replies.push_back({"RCPT TO:<forwarded", "251 will forward\r\n"});
+    replies.push_back({"RCPT TO:<maybe", "252 cannot verify\r\n"});
+    FakeSmtp server(replies);
+    client.SetPort(server.port());
+    client.Open();
+    ASSERT_EQ(Next().error, 0);
+    client.MailFrom();
+    ASSERT_EQ(Next().error, 0);
+    client.SetRcptName({"forwarded@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 0}));  // 251 is accepted
+    client.SetRcptName({"maybe@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 252}));
+    client.SetRcptName({" gone@x.test ", "forwarded@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 0}));  // the first refused, the last accepted
+    client.SetRcptName({"forwarded@x.test", "gone@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 550}));
+    client.Abort();
+    const auto commands = server.Commands();
+    EXPECT_EQ(commands[4], "RCPT TO:<gone@x.test>");  // trimmed inside the brackets
+}
+
+TEST_F(SmtpClientTest, QuitWhenNotConnectedIsALaterNotice) {
+    Call([&] { client.Quit(); });
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(Next(), (Notice{smtpQuit, 0}));
+}
+
+TEST_F(SmtpClientTest, RefusedConnectionAndUnknownHost) {
+    client.SetPort(std::to_string(test::UnusedTcpPort()));
+    client.Open();
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 10061}));
+    EXPECT_EQ(client.LastResponse(), "500 Connection refused (Winsock error #10061)");
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(client.State(), ssReady);
+
+    test::FakeDnsServer dns([](const dnswire::Query& q) {
+        return std::vector<test::FakeDnsServer::Datagram>{test::NxDomain(q)};
+    });
+    network_layer::SetLookupServers("127.0.0.1:" + dns.portText());
+    client.SetHost("no-such-host.invalid");
+    client.Open();
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 11001}));
+    EXPECT_EQ(client.LastResponse(), "500 Host not found (Winsock error #11001)");
+    network_layer::SetLookupServers("");
+}
+
+TEST_F(SmtpClientTest, MisuseRaisesAtTheCall) {
+    auto replies = kHappy;
+    replies[1] = {"MAIL FROM", "SILENT"};
+    FakeSmtp server(replies);
+    client.SetPort(server.port());
+    EXPECT_THROW(client.MailFrom(), SmtpException);  // not connected
+    client.Open();
+    ASSERT_EQ(Next().error, 0);
+    client.MailFrom();  // the server never answers
+    try {
+        client.Rset();
+        FAIL();
+    } catch (const SmtpException& e) {
+        EXPECT_STREQ(e.what(), "SMTP component not ready");
+    }
+    client.Abort();
+    client.SetRcptName({});
+    EXPECT_THROW(client.RcptTo(), SmtpException);
+    try {
+        client.Open();
+        client.Abort();
+    } catch (...) {
+    }
+}
+
+TEST_F(SmtpClientTest, ALineBreakInAnArgumentNeverReachesTheWire) {
+    FakeSmtp server(kHappy);
+    client.SetPort(server.port());
+    client.Open();
+    ASSERT_EQ(Next().error, 0);
+    client.SetFromName("me@x.test>\r\nRCPT TO:<victim@y.test");
+    EXPECT_THROW(client.MailFrom(), SmtpException);
+    EXPECT_EQ(client.State(), ssReady);
+    client.SetFromName("me@x.test");
+    client.MailFrom();
+    EXPECT_EQ(Next(), (Notice{smtpMailFrom, 0}));
+    client.Abort();
+    EXPECT_EQ(server.Commands().size(), 2u);
+}
+
+TEST_F(SmtpClientTest, AbortInEveryStateLeavesTheClientReadyWithoutStaleNotices) {
+    test::FakeDnsServer silentDns;  // host lookups never answer
+    network_layer::SetLookupServers("127.0.0.1:" + silentDns.portText());
+    auto replies = kHappy;
+    replies[1] = {"MAIL FROM", "SILENT"};
+    FakeSmtp busy(replies);
+    ScriptedTcpServer mute([](TcpConnection& c, int) { c.WaitForClose(); });
+
+    struct Case {
+        const char* name;
+        std::function<void()> start;
+    };
+    const std::vector<Case> cases = {
+        {"looking up",
+         [&] {
+             client.SetHost("slow.invalid");
+             client.Open();
+         }},
+        {"connecting",
+         [&] {
+             client.SetHost("127.0.0.1");
+             client.SetPort(mute.portText());
+             client.Open();
+         }},
+        {"awaiting greeting",
+         [&] {
+             client.SetPort(mute.portText());
+             client.Open();
+             test::RunUntil(loop, [&] { return client.State() == ssAwaitingGreeting; });
+         }},
+        {"awaiting reply",
+         [&] {
+             client.SetPort(busy.port());
+             client.Open();
+             Next();
+             client.MailFrom();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        notices.clear();
+        c.start();
+        const size_t before = notices.size();
+        client.Abort();
+        EXPECT_EQ(client.State(), ssReady);
+        EXPECT_FALSE(client.Connected());
+        test::RunFor(loop, std::chrono::milliseconds(100));
+        EXPECT_EQ(notices.size(), before);
+    }
+    network_layer::SetLookupServers("");
+}
+
+TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        uint16_t error;
+    };
+    const std::vector<Case> cases = {
+        {"line longer than the buffer", std::string(5000, 'x'), 10040},
+        {"endless continuation",
+         [] {
+             std::string s;
+             for (int i = 0; i < 150; ++i)
+                 s += "250-more\r\n";
+             return s;
+         }(),
+         10040},
+        {"no status code", "hello there\r\n", 500},
+        {"NUL and bare LF", std::string("250 a\0b\nc\r\n", 12), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        notices.clear();
+        ScriptedTcpServer server([&c](TcpConnection& conn, int) {
+            conn.Send("220 hi\r\n");
+            conn.ReadLine();
+            conn.Send(c.reply);
+            conn.WaitForClose(3000);
+        });
+        client.SetHost("127.0.0.1");
+        client.SetPort(server.portText());
+        client.Open();
+        EXPECT_EQ(Next(), (Notice{smtpConnect, c.error}));
+        if (c.error == 10040) {
+            EXPECT_FALSE(client.Connected());
+        }
+        client.Abort();
+    }
+}
+
+TEST_F(SmtpClientTest, GreetingRefusedClosesTheConnection) {
+    FakeSmtp server(kHappy, "554 go away\r\n");
+    client.SetPort(server.port());
+    client.Open();
+    EXPECT_EQ(Next(), (Notice{smtpConnect, 10004}));
+    EXPECT_EQ(client.ErrorMessage(), "554 go away");
+    EXPECT_FALSE(client.Connected());
+}
+
+}  // namespace
+}  // namespace mv

@@ -1,0 +1,147 @@
+#include "fake_dns_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace mv::test {
+namespace {
+
+// Lower case, without a final dot: how the MX table compares domains.
+std::string Key(std::string name) {
+    if (!name.empty() && name.back() == '.') {
+        name.pop_back();
+    }
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name;
+}
+
+}  // namespace
+
+FakeDnsServer::FakeDnsServer(Script script) : script_(std::move(script)) {
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    wake_ = eventfd(0, EFD_CLOEXEC);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd_ < 0 || wake_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+        if (wake_ >= 0) {
+            close(wake_);
+        }
+        throw std::runtime_error("FakeDnsServer: cannot bind a loopback UDP socket");
+    }
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+FakeDnsServer::~FakeDnsServer() {
+    const uint64_t one = 1;
+    if (write(wake_, &one, sizeof one) != sizeof one) {
+        // Cannot happen with an eventfd counter this small; the join would hang.
+        std::terminate();
+    }
+    thread_.join();
+    close(fd_);
+    close(wake_);
+}
+
+void FakeDnsServer::SetScript(Script script) {
+    std::lock_guard lock(mutex_);
+    script_ = std::move(script);
+}
+
+std::vector<FakeDnsServer::Received> FakeDnsServer::received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+size_t FakeDnsServer::receivedCount() const {
+    std::lock_guard lock(mutex_);
+    return received_.size();
+}
+
+void FakeDnsServer::Serve() {
+    std::vector<uint8_t> buffer(65536);
+    while (true) {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN) != 0) {
+            return;
+        }
+        sockaddr_in peer{};
+        socklen_t peerLen = sizeof peer;
+        const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), 0,
+                                   reinterpret_cast<sockaddr*>(&peer), &peerLen);
+        if (n < 0) {
+            continue;
+        }
+        Received in{Datagram(buffer.begin(), buffer.begin() + n), std::nullopt};
+        in.query = dnswire::ParseQuery(in.bytes.data(), in.bytes.size());
+        Script script;
+        {
+            std::lock_guard lock(mutex_);
+            received_.push_back(in);
+            script = script_;
+        }
+        if (!in.query || !script) {
+            continue;
+        }
+        for (const Datagram& out : script(*in.query)) {
+            sendto(fd_, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&peer), peerLen);
+        }
+    }
+}
+
+FakeDnsServer::Script FakeDnsServer::Silent() {
+    return [](const dnswire::Query&) { return std::vector<Datagram>{}; };
+}
+
+FakeDnsServer::Script FakeDnsServer::MxTable(
+    const std::map<std::string, std::vector<std::string>>& domains) {
+    std::map<std::string, std::vector<std::string>> table;
+    for (const auto& [domain, hosts] : domains) {
+        table[Key(domain)] = hosts;
+    }
+    return [table = std::move(table)](const dnswire::Query& q) {
+        const auto it = table.find(Key(q.name));
+        return std::vector<Datagram>{it == table.end() ? NxDomain(q) : MxAnswer(q, it->second)};
+    };
+}
+
+FakeDnsServer::Datagram MxAnswer(const dnswire::Query& query,
+                                 const std::vector<std::string>& exchanges) {
+    auto b = dnswire::ResponseBuilder::ReplyTo(query);
+    uint16_t preference = 10;
+    for (const std::string& host : exchanges) {
+        b.Mx(dnswire::Name::Pointer(12), preference, host);
+        preference = static_cast<uint16_t>(preference + 10);
+    }
+    return b.Build();
+}
+
+FakeDnsServer::Datagram EmptyAnswer(const dnswire::Query& query) {
+    return dnswire::ResponseBuilder::ReplyTo(query).Build();
+}
+
+FakeDnsServer::Datagram NxDomain(const dnswire::Query& query) {
+    return dnswire::ResponseBuilder::ReplyTo(query)
+        .Aa(true)
+        .Rcode(dnswire::kRcodeNameError)
+        .Build();
+}
+
+}  // namespace mv::test
