@@ -1,0 +1,132 @@
+#include "dns_answer.h"
+
+#include <arpa/inet.h>
+
+#include <string>
+
+#include "dnswire/dnswire.h"
+
+namespace mv::fakeworld {
+
+namespace {
+
+using dnswire::ResponseBuilder;
+using dnswire::Section;
+
+constexpr uint8_t kRcodeServerFailure = 2;
+constexpr uint8_t kRcodeNotImplemented = 4;
+constexpr uint16_t kQuestionName = 12;  // answers point back at the question's name
+constexpr uint32_t kTtl = 300;
+
+// Bytes of the first question (name, type, class) of a query that ParseQuery
+// accepted, so the question is echoed exactly as it came.
+size_t QuestionLength(const uint8_t* data) {
+    size_t pos = kQuestionName;
+    while (data[pos] != 0) {
+        pos += 1 + data[pos];
+    }
+    return pos + 1 + 4 - kQuestionName;
+}
+
+std::vector<uint8_t> AddressBytes(uint32_t address) {
+    return {static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
+            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+}
+
+// Adds the MX records in answer order while the datagram stays within
+// kMaxDnsResponse; the rest is left out and the TC bit tells so.
+void AddMxRecords(ResponseBuilder& builder, const DomainRule& domain) {
+    const dnswire::Name owner = dnswire::Name::Pointer(kQuestionName);
+    for (const MxEntry& mx : domain.mx) {
+        // Owner pointer 2, fixed fields 10, preference 2, the name's labels.
+        const size_t record = 2 + 10 + 2 + mx.host.size() + 2;
+        if (builder.Offset() + record > kMaxDnsResponse) {
+            builder.Tc(true);
+            break;
+        }
+        builder.Mx(owner, mx.preference, mx.host, kTtl);
+    }
+}
+
+void AnswerMx(const World& world, const DomainRule* domain, std::string_view name,
+              ResponseBuilder& builder) {
+    if (domain == nullptr) {
+        builder.Rcode(dnswire::kRcodeNameError);
+        return;
+    }
+    const dnswire::Name owner = dnswire::Name::Pointer(kQuestionName);
+    switch (domain->kind) {
+        case DomainKind::Mx:
+            AddMxRecords(builder, *domain);
+            break;
+        case DomainKind::NxDomain:
+            builder.Rcode(dnswire::kRcodeNameError);
+            break;
+        case DomainKind::ServFail:
+            builder.Rcode(kRcodeServerFailure);
+            break;
+        case DomainKind::Cname:
+            builder.Cname(owner, domain->target, kTtl);
+            break;
+        case DomainKind::ARecord: {
+            uint32_t address = domain->address != 0 ? domain->address : world.AddressOf(name);
+            if (address == 0) {
+                address = INADDR_LOOPBACK;
+            }
+            builder.Record(owner, dnswire::kTypeA, dnswire::kClassIn, kTtl, AddressBytes(address));
+            break;
+        }
+        case DomainKind::Empty:
+        case DomainKind::Silent:
+            break;
+    }
+}
+
+}  // namespace
+
+DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Stats& stats,
+                       std::vector<uint8_t>& response) {
+    std::optional<dnswire::Query> query = dnswire::ParseQuery(data, size);
+    if (!query || (query->flags & 0x8000) != 0) {
+        ++stats.dnsDropped;
+        return DnsOutcome::kDropped;
+    }
+    ++stats.dnsQueries;
+    std::string& name = query->name;
+    NormalizeName(name);
+
+    const uint8_t opcode = (query->flags >> 11) & 0xF;
+    ResponseBuilder builder(query->id);
+    builder.Opcode(opcode).Rd((query->flags & 0x0100) != 0).Aa(true);
+    builder.Raw(
+        std::vector<uint8_t>(data + kQuestionName, data + kQuestionName + QuestionLength(data)));
+    builder.Count(Section::kQuestion, 1);
+
+    if (opcode != 0) {
+        ++stats.dnsOther;
+        builder.Rcode(kRcodeNotImplemented);
+    } else if (query->type == dnswire::kTypeMx) {
+        ++stats.dnsMx;
+        const DomainRule* domain = world.FindDomain(name);
+        if (domain != nullptr && domain->kind == DomainKind::Silent) {
+            ++stats.dnsUnanswered;
+            return DnsOutcome::kUnanswered;
+        }
+        AnswerMx(world, domain, name, builder);
+    } else if (query->type == dnswire::kTypeA) {
+        ++stats.dnsA;
+        const uint32_t address = world.AddressOf(name);
+        if (address == 0) {
+            builder.Rcode(dnswire::kRcodeNameError);
+        } else {
+            builder.Record(dnswire::Name::Pointer(kQuestionName), dnswire::kTypeA,
+                           dnswire::kClassIn, kTtl, AddressBytes(address));
+        }
+    } else {
+        ++stats.dnsOther;  // other types: an empty answer
+    }
+    response = builder.Build();
+    return DnsOutcome::kAnswered;
+}
+
+}  // namespace mv::fakeworld
