@@ -1,0 +1,294 @@
+// The checking engine end to end against the fake mail world: real DNS and
+// SMTP conversations on loopback, one-second time-outs.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/result_codes.h"
+#include "engine/smtp_relay_server.h"
+#include "fake_world.h"
+#include "platform/epoll_loop.h"
+#include "platform/host_resolver.h"
+#include "platform/tick_count.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+const char* const kWorld = R"(
+host mx1.good.test      users=alice
+host mx2.good.test      accept
+host reject1.test       rcpt=550
+host reject2.test       rcpt=550
+host r251.test          rcpt=251
+host r252.test          rcpt=252
+host grey.test          greylist
+host multi.test         multiline
+host badgreet.test      greeting=554
+host badhelo.test       helo=501
+host badmail.test       mail=550
+host mute.test          silent
+host dead.test          refuse
+host gone.test          unresolvable
+host selfhost.test      accept
+
+domain good.test        mx 10 mx1.good.test 20 mx2.good.test
+domain twofail.test     mx 10 reject1.test 20 reject2.test
+domain r251.test        mx r251.test
+domain r252.test        mx r252.test
+domain grey.test        mx grey.test
+domain multi.test       mx multi.test
+domain greeting.test    mx badgreet.test
+domain helo.test        mx badhelo.test
+domain mailfrom.test    mx badmail.test
+domain mute.test        mx mute.test
+domain refused.test     mx dead.test
+domain unresolvable.test mx gone.test
+domain selfhost.test    empty
+domain nxd.test         nxdomain
+domain quiet.test       silent
+domain alias.test       cname good.test
+)";
+
+struct Report {
+    int code = 0;
+    std::vector<std::string> log;
+};
+
+class EngineWorld : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { world = new test::FakeWorld(kWorld); }
+    static void TearDownTestSuite() {
+        delete world;
+        world = nullptr;
+    }
+
+    void SetUp() override {
+        network_layer::SetLookupServers(world->dnsServer() + ":" +
+                                        std::to_string(world->dnsPort()));
+        d.SetDns(world->dnsServer());
+        d.SetDnsPort(std::to_string(world->dnsPort()));
+        d.SetSmtpPort(std::to_string(world->smtpPort()));
+        d.SetFrom("checker@probe.test");
+        d.SetSignon("probe.test");
+        d.SetTimeOut(1);
+        d.OnGetData = [this](TSmtpRelayServer*, int i) { events.push_back("get " + std::to_string(i)); };
+        d.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
+                                    const std::vector<std::string>& log) {
+            events.push_back("report " + std::to_string(i));
+            EXPECT_EQ(reports.count(i), 0u) << "address " << i << " reported twice";
+            reports[i] = {err, log};
+        };
+        d.OnFinished = [this](TSmtpRelayServer*, bool aborted) {
+            events.push_back(aborted ? "finished aborted" : "finished");
+            ++finished;
+        };
+    }
+    void TearDown() override { network_layer::SetLookupServers(""); }
+
+    // Checks the addresses and waits for the end of the run.
+    void Check(const std::vector<std::string>& addresses, int connections = 50) {
+        TRecipientList list;
+        for (size_t i = 0; i < addresses.size(); ++i)
+            list.push_back({addresses[i], static_cast<int>(i)});
+        d.SetRecipients(list);
+        d.SetConnections(connections);
+        d.Verify();
+        ASSERT_TRUE(test::RunUntil(loop, [&] { return finished > 0; }, std::chrono::seconds(20)));
+        test::RunFor(loop, std::chrono::milliseconds(150));
+        EXPECT_EQ(finished, 1);
+        EXPECT_EQ(reports.size(), addresses.size());
+        EXPECT_EQ(events.back().rfind("finished", 0), 0u);  // after every report
+    }
+    const std::string& LastLine(int i) { return reports.at(i).log.back(); }
+
+    static test::FakeWorld* world;
+    EpollLoop loop;
+    TSmtpRelayServer d{loop};
+    std::map<int, Report> reports;
+    std::vector<std::string> events;
+    int finished = 0;
+};
+
+test::FakeWorld* EngineWorld::world = nullptr;
+
+TEST_F(EngineWorld, EachFailureGivesItsCodeAndItsLastTranscriptLine) {
+    Check({"carol@twofail.test", "x@greeting.test", "x@helo.test", "x@mailfrom.test",
+           "x@refused.test", "x@unresolvable.test", "x@alias.test", "x@quiet.test",
+           "x@mute.test", "x@nxd.test"});
+    EXPECT_EQ(reports[0].code, 550);
+    EXPECT_EQ(reports[0].log[reports[0].log.size() - 2], "QUIT");
+    EXPECT_EQ(LastLine(0).substr(0, 3), "221");
+    EXPECT_EQ(reports[1].code, 554);
+    EXPECT_EQ(LastLine(1).substr(0, 3), "554");  // the greeting line
+    EXPECT_EQ(reports[2].code, 501);
+    EXPECT_EQ(reports[2].log[reports[2].log.size() - 2], "QUIT");
+    EXPECT_EQ(reports[3].code, 550);
+    EXPECT_EQ(reports[3].log[reports[3].log.size() - 2], "QUIT");
+    EXPECT_EQ(reports[4].code, 10061);
+    EXPECT_EQ(LastLine(4), "Opening Connection");
+    EXPECT_EQ(reports[5].code, 11001);
+    EXPECT_EQ(LastLine(5), "Opening Connection");
+    EXPECT_EQ(reports[6].code, ResultInvalidDomain);
+    EXPECT_EQ(LastLine(6), "1 SMTP Relay found: ");  // a CNAME, no MX
+    EXPECT_EQ(reports[7].code, ResultTimeOut);
+    EXPECT_EQ(LastLine(7), "Connection time-out");
+    EXPECT_EQ(reports[8].code, ResultTimeOut);
+    EXPECT_EQ(LastLine(8), "Connection time-out");
+    EXPECT_EQ(reports[9].code, 11001);  // no such domain: its own name is tried
+    for (const auto& [i, r] : reports)
+        for (const auto& line : r.log) EXPECT_NE(line, "RSET") << i;
+}
+
+TEST_F(EngineWorld, SecondHostAcceptsAfterTheFirstRefused) {
+    Check({"carol@good.test"}, 1);
+    ASSERT_EQ(reports[0].code, 0);
+    const std::vector<std::string>& log = reports[0].log;
+    const std::vector<std::string> head = {
+        "Requesting SMTP servers for this domain (good.test)",
+        "Trying DNS Server \"" + world->dnsServer() + "\"",
+        "Sending DNS Request",
+        "2 SMTP Relays found: mx1.good.test mx2.good.test ",
+        "Trying SMTP host \"mx1.good.test\"",
+        "Opening Connection"};
+    ASSERT_GE(log.size(), 20u);
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 6), head);
+    EXPECT_EQ(log[7], "HELO probe.test");
+    EXPECT_EQ(log[9], "MAIL FROM:<checker@probe.test>");
+    EXPECT_EQ(log[11], "RCPT TO:<carol@good.test>");
+    EXPECT_EQ(log[12].substr(0, 3), "550");
+    EXPECT_EQ(log[13], "QUIT");  // the RSET exchange is left out
+    EXPECT_EQ(log[15], "Trying SMTP host \"mx2.good.test\"");
+    EXPECT_EQ(log[log.size() - 2], "QUIT");
+    EXPECT_EQ(log[log.size() - 3].substr(0, 3), "250");  // RCPT accepted
+}
+
+TEST_F(EngineWorld, ReplyCodesAndSpecialAnswers) {
+    Check({"alice@good.test", "a@r251.test", "a@r252.test", "new@grey.test", "a@multi.test",
+           "a@selfhost.test", "someone@", "no-at-sign"});
+    EXPECT_EQ(reports[0].code, 0);
+    EXPECT_EQ(reports[1].code, 0);    // 251 is valid
+    EXPECT_EQ(reports[2].code, 252);  // 252 is not
+    EXPECT_EQ(reports[3].code, 450);
+    EXPECT_EQ(reports[4].code, 0);
+    EXPECT_EQ(reports[5].code, 0);  // empty answer: the domain itself was the host
+    EXPECT_NE(std::find(reports[5].log.begin(), reports[5].log.end(),
+                        "No SMTP Relays found. Trying \"selfhost.test\""),
+              reports[5].log.end());
+    EXPECT_EQ(reports[6].code, ResultTimeOut);  // nothing after the at sign: no query
+    EXPECT_EQ(reports[6].log, std::vector<std::string>{"Connection time-out"});
+    EXPECT_EQ(reports[7].code, 11001);  // no at sign: the text is taken as the domain
+}
+
+TEST_F(EngineWorld, OneConnectionAlternatesTakingAndReportingInListOrder) {
+    Check({"alice@good.test", "a@r251.test", "x@refused.test", "a@r252.test", "x@nxd.test"}, 1);
+    const std::vector<std::string> expected = {
+        "get 0", "report 0", "get 1", "report 1", "get 2", "report 2", "get 3", "report 3",
+        "get 4", "report 4", "finished"};
+    EXPECT_EQ(events, expected);
+}
+
+TEST_F(EngineWorld, ManyConnectionsStartOneSessionPerAddress) {
+    TRecipientList list = {{"alice@good.test", 7}, {"a@r251.test", 8}, {"a@r252.test", 9}};
+    d.SetRecipients(list);
+    d.SetConnections(200);
+    d.Verify();
+    EXPECT_EQ(d.LiveSessions(), 3);
+    EXPECT_EQ(events, (std::vector<std::string>{"get 0", "get 1", "get 2"}));
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return finished > 0; }));
+    EXPECT_FALSE(d.Busy());
+}
+
+TEST_F(EngineWorld, AbortWhileWaitingForDnsAndWhileTalkingSmtp) {
+    TRecipientList list = {{"x@quiet.test", 0}, {"x@mute.test", 1}, {"later@good.test", 2}};
+    d.SetRecipients(list);
+    d.SetConnections(2);
+    d.SetTimeOut(30);
+    d.Verify();
+    // Let the second address reach its silent host.
+    test::RunFor(loop, std::chrono::milliseconds(300));
+    d.Abort();
+    EXPECT_FALSE(d.Busy());  // every session ended inside Abort
+    EXPECT_EQ(d.LiveSessions(), 0);
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return finished > 0; }));
+    EXPECT_EQ(events.back(), "finished aborted");
+    EXPECT_EQ(reports[0].code, ResultAborted);
+    EXPECT_EQ(reports[0].log.back(), "User Abort");
+    EXPECT_EQ(reports[1].code, ResultAborted);
+    EXPECT_EQ(reports[1].log.back(), "User Abort");
+    EXPECT_NE(std::find(reports[1].log.begin(), reports[1].log.end(), "Opening Connection"),
+              reports[1].log.end());
+    EXPECT_EQ(reports.count(2), 0u);  // never taken
+}
+
+TEST_F(EngineWorld, AbortReachingASessionInsideItsWaitIsCarriedOutAfterIt) {
+    bool fired = false;
+    d.OnDropWaitForTesting = [&] {
+        if (fired) return;
+        fired = true;
+        d.Abort();  // this session is waiting: it acts when the wait ends
+        EXPECT_TRUE(d.Busy());
+    };
+    Check({"alice@good.test", "a@r251.test", "a@r252.test"}, 3);
+    EXPECT_EQ(events.back(), "finished aborted");
+    int aborted = 0;
+    for (const auto& [i, r] : reports) {
+        EXPECT_EQ(r.code, ResultAborted) << i;
+        aborted += r.log.back() == "User Abort";
+    }
+    EXPECT_EQ(aborted, 3);
+}
+
+TEST_F(EngineWorld, TimeOutReachingASessionInsideItsWaitIsCarriedOutAfterIt) {
+    bool fired = false;
+    d.OnDropWaitForTesting = [&] {
+        if (fired) return;
+        fired = true;
+        // Stay in the wait long enough for the watchdog to expire the session.
+        test::RunFor(loop, std::chrono::milliseconds(2300));
+    };
+    Check({"alice@good.test"}, 1);
+    EXPECT_EQ(reports[0].code, ResultTimeOut);
+    EXPECT_EQ(reports[0].log.back(), "Connection time-out");
+}
+
+TEST_F(EngineWorld, WatchdogExpiresSessionsAcrossTheTickWrap) {
+    SetTickOffsetForTesting(0xFFFFFFFFu - GetTickCount() - 300u);
+    Check({"x@mute.test"}, 1);
+    SetTickOffsetForTesting(0);
+    EXPECT_EQ(reports[0].code, ResultTimeOut);
+}
+
+TEST_F(EngineWorld, RunningOutOfDescriptorsIsTheAddressesResultNotACrash) {
+    // In a child process, so that the lowered limit stays there.
+    const pid_t child = fork();
+    if (child == 0) {
+        int open = 0;
+        for (int fd = 0; fd < 1024; ++fd) open += fcntl(fd, F_GETFD) != -1;
+        const rlimit limit{static_cast<rlim_t>(open + 12), static_cast<rlim_t>(open + 12)};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        std::vector<std::string> addresses(40, "alice@good.test");
+        TRecipientList list;
+        for (size_t i = 0; i < addresses.size(); ++i) list.push_back({addresses[i], int(i)});
+        d.SetRecipients(list);
+        d.SetConnections(40);
+        d.Verify();
+        test::RunUntil(loop, [&] { return finished > 0; }, std::chrono::seconds(20));
+        int exhausted = 0;
+        for (const auto& [i, r] : reports) exhausted += r.code == 10024;
+        _exit(reports.size() == 40 && exhausted > 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the run crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "not every address reported, or none with 10024";
+}
+
+}  // namespace
+}  // namespace mv
