@@ -1,0 +1,95 @@
+#include "storage/project_stream_input.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "storage/project_stream_format.h"
+
+namespace mv::project_stream {
+
+namespace {
+constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kChunk = 64 * 1024;
+}  // namespace
+
+StreamInput::StreamInput(ByteSource& source) : source_(source), buffer_(kBufferSize) {}
+
+void StreamInput::Fail() {
+    throw EReadError(std::string(kStreamReadError));
+}
+
+bool StreamInput::Fill() {
+    pos_ = 0;
+    end_ = source_.ReadSome(buffer_.data(), buffer_.size());
+    return end_ > 0;
+}
+
+size_t StreamInput::ReadUpTo(void* data, size_t size) {
+    auto* out = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        if (pos_ == end_ && !Fill()) break;
+        const size_t n = std::min(size - done, end_ - pos_);
+        std::memcpy(out + done, buffer_.data() + pos_, n);
+        pos_ += n;
+        done += n;
+    }
+    consumed_ += done;
+    return done;
+}
+
+void StreamInput::Read(void* data, size_t size) {
+    if (ReadUpTo(data, size) != size) Fail();
+}
+
+void StreamInput::ReadAppend(std::string& out, size_t size) {
+    while (size > 0) {
+        const size_t n = std::min(size, kChunk);
+        const size_t old = out.size();
+        out.resize(old + n);
+        Read(out.data() + old, n);
+        size -= n;
+    }
+}
+
+void StreamInput::Skip(uint64_t size) {
+    char scratch[4096];
+    while (size > 0) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, sizeof scratch));
+        Read(scratch, n);
+        size -= n;
+    }
+}
+
+int32_t StreamInput::Int32() {
+    unsigned char b[4];
+    Read(b, 4);
+    return static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
+                                (static_cast<uint32_t>(b[3]) << 24));
+}
+
+int16_t StreamInput::Int16() {
+    unsigned char b[2];
+    Read(b, 2);
+    return static_cast<int16_t>(b[0] | (b[1] << 8));
+}
+
+size_t MemorySource::ReadSome(void* data, size_t size) {
+    const size_t n = std::min(size, bytes_.size());
+    if (n > 0) std::memcpy(data, bytes_.data(), n);
+    bytes_.remove_prefix(n);
+    return n;
+}
+
+size_t FileSource::ReadSome(void* data, size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd_, data, size);
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno != EINTR) StreamInput::Fail();
+    }
+}
+
+}  // namespace mv::project_stream
