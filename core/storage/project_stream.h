@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,9 @@ class ByteSource {
     // Reads up to `size` bytes; 0 at the end. Throws EReadError ("Stream read
     // error") when the bytes cannot be read.
     virtual size_t ReadSome(void* data, size_t size) = 0;
+    // How many bytes are left, when that is known; readers use it to size
+    // their buffers, never to trust a length read from the stream.
+    virtual std::optional<uint64_t> Remaining() const { return std::nullopt; }
 };
 
 // ---- Writing ----

@@ -1,5 +1,6 @@
 #include "storage/project_stream_input.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +16,15 @@ constexpr size_t kBufferSize = 256 * 1024;
 constexpr size_t kChunk = 64 * 1024;
 }  // namespace
 
-StreamInput::StreamInput(ByteSource& source) : source_(source), buffer_(kBufferSize) {}
+StreamInput::StreamInput(ByteSource& source)
+    : source_(source),
+      buffer_(static_cast<size_t>(std::clamp<uint64_t>(source.Remaining().value_or(kBufferSize), 1,
+                                                       kBufferSize))) {}
+
+uint64_t StreamInput::RemainingHint() const {
+    const std::optional<uint64_t> left = source_.Remaining();
+    return left ? *left + (end_ - pos_) : UINT64_MAX;
+}
 
 void StreamInput::Fail() {
     throw EReadError(std::string(kStreamReadError));
@@ -82,6 +91,15 @@ size_t MemorySource::ReadSome(void* data, size_t size) {
     if (n > 0) std::memcpy(data, bytes_.data(), n);
     bytes_.remove_prefix(n);
     return n;
+}
+
+std::optional<uint64_t> FileSource::Remaining() const {
+    struct stat info {};
+    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || position < 0 ||
+        position > info.st_size)
+        return std::nullopt;
+    return static_cast<uint64_t>(info.st_size - position);
 }
 
 size_t FileSource::ReadSome(void* data, size_t size) {

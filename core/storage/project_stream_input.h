@@ -34,6 +34,8 @@ class StreamInput {
 
     // Bytes consumed so far.
     uint64_t Position() const { return consumed_; }
+    // Bytes left, when the source knows; else the largest possible number.
+    uint64_t RemainingHint() const;
 
     [[noreturn]] static void Fail();
 
@@ -52,6 +54,7 @@ class MemorySource : public ByteSource {
   public:
     explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
     size_t ReadSome(void* data, size_t size) override;
+    std::optional<uint64_t> Remaining() const override { return bytes_.size(); }
 
   private:
     std::string_view bytes_;
@@ -62,6 +65,7 @@ class FileSource : public ByteSource {
   public:
     explicit FileSource(int fd) : fd_(fd) {}
     size_t ReadSome(void* data, size_t size) override;
+    std::optional<uint64_t> Remaining() const override;
 
   private:
     int fd_;

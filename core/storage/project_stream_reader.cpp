@@ -366,8 +366,11 @@ void ProjectReader::ReadItems() {
         Fail(kInvalidStreamFormat);
     sawItems_ = true;
     list_.Clear();
-    // The count is only a claim; the list grows with the records actually read.
-    list_.Reserve(std::min<size_t>(static_cast<size_t>(count), 1 << 16));
+    // The count is only a claim: room is made for no more records than the
+    // bytes left could hold (or a modest number when that is unknown).
+    const uint64_t left = in_.RemainingHint();
+    const uint64_t room = left == UINT64_MAX ? 65536 : left / kItemHeaderSize;
+    list_.Reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(count), room)));
     uint64_t blockLeft = static_cast<uint64_t>(size) - kBlockHeaderSize;
     for (int32_t i = 0; i < count; ++i)
         ReadItem(blockLeft);
