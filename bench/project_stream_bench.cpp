@@ -86,9 +86,8 @@ void Write(const std::filesystem::path& file, size_t rows) {
 
     start = Clock::now();
     mv::SaveProjectFile(list, file);
-    std::printf("write  %zu rows: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", rows,
-                Seconds(start), static_cast<double>(std::filesystem::file_size(file)) / 1048576.0,
-                PeakMb());
+    std::printf("write  %zu rows: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", rows, Seconds(start),
+                static_cast<double>(std::filesystem::file_size(file)) / 1048576.0, PeakMb());
     std::fflush(stdout);
 }
 
@@ -96,7 +95,9 @@ void Write(const std::filesystem::path& file, size_t rows) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (argc == 3 && mode == "read") return Read(argv[2]);
+    if (argc == 3 && mode == "read") {
+        return Read(argv[2]);
+    }
     if (argc >= 3 && mode == "write") {
         Write(argv[2], argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1000000);
         return 0;

@@ -12,15 +12,19 @@ namespace mv {
 
 namespace {
 
-constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kBufferSize = size_t{256} * 1024;
 
 // A save through a link replaces the file it points to, not the link.
 std::filesystem::path ResolveLinks(std::filesystem::path path) {
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code ec;
-        if (!std::filesystem::is_symlink(path, ec)) return path;
+        if (!std::filesystem::is_symlink(path, ec)) {
+            return path;
+        }
         std::filesystem::path target = std::filesystem::read_symlink(path, ec);
-        if (ec) return path;
+        if (ec) {
+            return path;
+        }
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
     return path;
@@ -30,8 +34,9 @@ std::string RandomSuffix() {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device device;
     std::string suffix;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         suffix += kChars[device() % (sizeof kChars - 1)];
+    }
     return suffix;
 }
 
@@ -46,11 +51,14 @@ int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& 
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             struct stat old {};
-            if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+            if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
                 (void)::fchmod(fd, old.st_mode & 07777);
+            }
             return fd;
         }
-        if (errno != EEXIST) return -1;
+        if (errno != EEXIST) {
+            return -1;
+        }
     }
     return -1;
 }
@@ -61,7 +69,9 @@ void SyncFolder(const std::filesystem::path& target) {
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+        return;
+    }
     (void)::fsync(fd);
     ::close(fd);
 }
@@ -78,8 +88,15 @@ EWriteError::EWriteError(int systemError) : EFileError("Stream write error", sys
 
 AtomicFile::AtomicFile(std::filesystem::path path)
     : path_(std::move(path)), target_(ResolveLinks(path_)) {
+    // A rename would replace a file that the user made read-only; creating
+    // it in place would not, and neither do we.
+    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+        throw EFCreateError(path_, errno);
+    }
     fd_ = CreateTemporary(target_, temporary_);
-    if (fd_ < 0) throw EFCreateError(path_, errno);
+    if (fd_ < 0) {
+        throw EFCreateError(path_, errno);
+    }
     buffer_.reserve(kBufferSize);
 }
 
@@ -88,9 +105,13 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::Write(const void* data, size_t size) {
-    if (fd_ < 0) throw EWriteError(EBADF);
+    if (fd_ < 0) {
+        throw EWriteError(EBADF);
+    }
     const auto* bytes = static_cast<const char*>(data);
-    if (buffer_.size() + size > kBufferSize) Flush();
+    if (buffer_.size() + size > kBufferSize) {
+        Flush();
+    }
     if (size >= kBufferSize) {
         WriteOut(bytes, size);  // large pieces go straight through
         return;
@@ -107,7 +128,9 @@ void AtomicFile::WriteOut(const char* bytes, size_t size) {
     size_t done = 0;
     while (done < size) {
         const ssize_t n = ::write(fd_, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n <= 0) {
             const int error = n < 0 ? errno : EIO;
             Discard();
@@ -118,7 +141,9 @@ void AtomicFile::WriteOut(const char* bytes, size_t size) {
 }
 
 void AtomicFile::Commit() {
-    if (fd_ < 0) throw EWriteError(EBADF);
+    if (fd_ < 0) {
+        throw EWriteError(EBADF);
+    }
     Flush();
     if (::fsync(fd_) != 0) {
         const int error = errno;
@@ -141,7 +166,9 @@ void AtomicFile::Commit() {
 }
 
 void AtomicFile::Discard() noexcept {
-    if (fd_ < 0) return;
+    if (fd_ < 0) {
+        return;
+    }
     ::close(fd_);
     fd_ = -1;
     ::unlink(temporary_.c_str());

@@ -63,7 +63,8 @@ class AtomicFile : public ByteSink {
   public:
     // Creates the temporary file beside `path` (or beside the file that
     // `path` links to). Throws EFCreateError naming `path` when the folder
-    // does not let it be created.
+    // does not let it be created, or when `path` is a file that may not be
+    // written.
     explicit AtomicFile(std::filesystem::path path);
     // Removes the temporary file unless Commit succeeded.
     ~AtomicFile() override;

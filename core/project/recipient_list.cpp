@@ -22,8 +22,9 @@ RecipientList::~RecipientList() = default;
 // ---- Observers and brackets ----
 
 void RecipientList::AddObserver(RecipientListObserver* observer) {
-    if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+    if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) {
         observers_.push_back(observer);
+    }
 }
 
 void RecipientList::RemoveObserver(RecipientListObserver* observer) {
@@ -33,8 +34,9 @@ void RecipientList::RemoveObserver(RecipientListObserver* observer) {
 template <typename F>
 void RecipientList::Notify(F&& call) {
     // By index: an observer may remove itself while being told.
-    for (size_t i = 0; i < observers_.size(); ++i)
+    for (size_t i = 0; i < observers_.size(); ++i) {
         call(*observers_[i]);
+    }
 }
 
 void RecipientList::BeginUpdate() {
@@ -42,7 +44,9 @@ void RecipientList::BeginUpdate() {
 }
 
 void RecipientList::EndUpdate() {
-    if (updateDepth_ == 0 || --updateDepth_ > 0) return;
+    if (updateDepth_ == 0 || --updateDepth_ > 0) {
+        return;
+    }
     const size_t first = dirtyFirst_;
     const size_t count = dirtyEnd_ - dirtyFirst_;
     dirtyFirst_ = dirtyEnd_ = 0;
@@ -55,7 +59,9 @@ void RecipientList::EndUpdate() {
 }
 
 bool RecipientList::Structural() {
-    if (updateDepth_ == 0) return true;
+    if (updateDepth_ == 0) {
+        return true;
+    }
     if (!resetPending_) {
         resetPending_ = true;
         Notify([](RecipientListObserver& o) { o.AboutToBeReset(); });
@@ -64,7 +70,9 @@ bool RecipientList::Structural() {
 }
 
 void RecipientList::Changed(size_t first, size_t count) {
-    if (count == 0) return;
+    if (count == 0) {
+        return;
+    }
     if (updateDepth_ == 0) {
         Notify([&](RecipientListObserver& o) { o.RowsChanged(first, count); });
     } else if (!resetPending_) {
@@ -87,14 +95,20 @@ void RecipientList::ResetColumns() {
 size_t RecipientList::AddColumn(std::string caption, int32_t width) {
     const size_t index = columns_.size();
     const bool direct = Structural();
-    if (direct) Notify([&](RecipientListObserver& o) { o.ColumnsAboutToBeInserted(index, 1); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.ColumnsAboutToBeInserted(index, 1); });
+    }
     columns_.push_back({std::move(caption), width});
-    if (direct) Notify([&](RecipientListObserver& o) { o.ColumnsInserted(index, 1); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.ColumnsInserted(index, 1); });
+    }
     return index;
 }
 
 void RecipientList::SetColumns(std::vector<ListColumn> columns) {
-    if (columns == columns_) return;
+    if (columns == columns_) {
+        return;
+    }
     BeginUpdate();
     Structural();
     columns_ = std::move(columns);
@@ -102,17 +116,25 @@ void RecipientList::SetColumns(std::vector<ListColumn> columns) {
 }
 
 void RecipientList::SetColumnCaption(size_t index, std::string caption) {
-    if (columns_.at(index).caption == caption) return;
+    if (columns_.at(index).caption == caption) {
+        return;
+    }
     const bool direct = Structural();
     columns_[index].caption = std::move(caption);
-    if (direct) Notify([&](RecipientListObserver& o) { o.ColumnChanged(index); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.ColumnChanged(index); });
+    }
 }
 
 void RecipientList::SetColumnWidth(size_t index, int32_t width) {
-    if (columns_.at(index).width == width) return;
+    if (columns_.at(index).width == width) {
+        return;
+    }
     const bool direct = Structural();
     columns_[index].width = width;
-    if (direct) Notify([&](RecipientListObserver& o) { o.ColumnChanged(index); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.ColumnChanged(index); });
+    }
 }
 
 // ---- Reading rows ----
@@ -136,7 +158,9 @@ RecipientRow RecipientList::Row(size_t row) const {
     value.imageIndex = item.imageIndex;
     value.stateIndex = item.stateIndex;
     value.overlayIndex = item.overlayIndex;
-    if (item.transcript) value.transcript = *item.transcript;
+    if (item.transcript) {
+        value.transcript = *item.transcript;
+    }
     return value;
 }
 
@@ -154,7 +178,9 @@ void RecipientList::SetTexts(size_t row, TextPack texts) {
 
 void RecipientList::SetCaption(size_t row, std::string_view caption) {
     const Item& item = At(row);
-    if (item.texts.At(0) == caption) return;
+    if (item.texts.At(0) == caption) {
+        return;
+    }
     std::vector<std::string_view> texts;
     item.texts.Unpack(texts);
     texts[0] = caption;
@@ -165,8 +191,12 @@ void RecipientList::SetSubItem(size_t row, size_t index, std::string_view text) 
     const Item& item = At(row);
     std::vector<std::string_view> texts;
     item.texts.Unpack(texts);
-    if (index + 1 < texts.size() && texts[index + 1] == text) return;
-    if (texts.size() < index + 2) texts.resize(index + 2);
+    if (index + 1 < texts.size() && texts[index + 1] == text) {
+        return;
+    }
+    if (texts.size() < index + 2) {
+        texts.resize(index + 2);
+    }
     texts[index + 1] = text;
     SetTexts(row, TextPack::Make(texts));
 }
@@ -180,7 +210,9 @@ void RecipientList::SetSubItems(size_t row, std::span<const std::string> subItem
 
 void RecipientList::SetSubItemCount(size_t row, size_t count) {
     const Item& item = At(row);
-    if (item.texts.Count() == count + 1) return;
+    if (item.texts.Count() == count + 1) {
+        return;
+    }
     std::vector<std::string_view> texts;
     item.texts.Unpack(texts);
     texts.resize(count + 1);
@@ -188,21 +220,29 @@ void RecipientList::SetSubItemCount(size_t row, size_t count) {
 }
 
 void RecipientList::SetImageIndex(size_t row, int32_t imageIndex) {
-    if (std::exchange(At(row).imageIndex, imageIndex) != imageIndex) Changed(row, 1);
+    if (std::exchange(At(row).imageIndex, imageIndex) != imageIndex) {
+        Changed(row, 1);
+    }
 }
 
 void RecipientList::SetStateIndex(size_t row, int32_t stateIndex) {
-    if (std::exchange(At(row).stateIndex, stateIndex) != stateIndex) Changed(row, 1);
+    if (std::exchange(At(row).stateIndex, stateIndex) != stateIndex) {
+        Changed(row, 1);
+    }
 }
 
 void RecipientList::SetOverlayIndex(size_t row, int32_t overlayIndex) {
-    if (std::exchange(At(row).overlayIndex, overlayIndex) != overlayIndex) Changed(row, 1);
+    if (std::exchange(At(row).overlayIndex, overlayIndex) != overlayIndex) {
+        Changed(row, 1);
+    }
 }
 
 void RecipientList::SetTranscript(size_t row, Transcript transcript) {
     Item& item = At(row);
     if (transcript.empty()) {
-        if (!item.transcript) return;
+        if (!item.transcript) {
+            return;
+        }
         item.transcript.reset();
     } else {
         item.transcript = std::make_unique<Transcript>(std::move(transcript));
@@ -214,12 +254,16 @@ void RecipientList::ClearTranscripts() {
     size_t first = rows_.size();
     size_t end = 0;
     for (size_t row = 0; row < rows_.size(); ++row) {
-        if (!rows_[row].transcript) continue;
+        if (!rows_[row].transcript) {
+            continue;
+        }
         rows_[row].transcript.reset();
         first = std::min(first, row);
         end = row + 1;
     }
-    if (end > first) Changed(first, end - first);
+    if (end > first) {
+        Changed(first, end - first);
+    }
 }
 
 void RecipientList::SetRow(size_t row, const RecipientRow& value) {
@@ -234,7 +278,9 @@ RecipientList::Item RecipientList::MakeItem(const RecipientRow& value) {
     texts.insert(texts.end(), value.subItems.begin(), value.subItems.end());
     Item item;
     item.texts = TextPack::Make(texts);
-    if (!value.transcript.empty()) item.transcript = std::make_unique<Transcript>(value.transcript);
+    if (!value.transcript.empty()) {
+        item.transcript = std::make_unique<Transcript>(value.transcript);
+    }
     item.imageIndex = value.imageIndex;
     item.stateIndex = value.stateIndex;
     item.overlayIndex = value.overlayIndex;
@@ -259,31 +305,50 @@ size_t RecipientList::AppendRow(std::string_view caption,
     item.overlayIndex = overlayIndex;
     const size_t index = rows_.size();
     const bool direct = Structural();
-    if (direct) Notify([&](RecipientListObserver& o) { o.RowsAboutToBeInserted(index, 1); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.RowsAboutToBeInserted(index, 1); });
+    }
     rows_.push_back(std::move(item));
-    if (direct) Notify([&](RecipientListObserver& o) { o.RowsInserted(index, 1); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.RowsInserted(index, 1); });
+    }
     return index;
 }
 
 void RecipientList::InsertRow(size_t index, const RecipientRow& value) {
-    if (index > rows_.size()) throw std::out_of_range("RecipientList::InsertRow");
+    if (index > rows_.size()) {
+        throw std::out_of_range("RecipientList::InsertRow");
+    }
     Item item = MakeItem(value);
     const bool direct = Structural();
-    if (direct) Notify([&](RecipientListObserver& o) { o.RowsAboutToBeInserted(index, 1); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.RowsAboutToBeInserted(index, 1); });
+    }
     rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(item));
-    if (direct) Notify([&](RecipientListObserver& o) { o.RowsInserted(index, 1); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.RowsInserted(index, 1); });
+    }
 }
 
 void RecipientList::RemoveRows(size_t first, size_t count) {
-    if (first > rows_.size() || count > rows_.size() - first)
+    if (first > rows_.size() || count > rows_.size() - first) {
         throw std::out_of_range("RecipientList::RemoveRows");
-    if (count == 0) return;
+    }
+    if (count == 0) {
+        return;
+    }
     const bool direct = Structural();
-    if (direct) Notify([&](RecipientListObserver& o) { o.RowsAboutToBeRemoved(first, count); });
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.RowsAboutToBeRemoved(first, count); });
+    }
     const auto begin = rows_.begin() + static_cast<std::ptrdiff_t>(first);
     rows_.erase(begin, begin + static_cast<std::ptrdiff_t>(count));
-    if (rows_.empty()) std::vector<Item>().swap(rows_);  // give the memory back
-    if (direct) Notify([&](RecipientListObserver& o) { o.RowsRemoved(first, count); });
+    if (rows_.empty()) {
+        std::vector<Item>().swap(rows_);  // give the memory back
+    }
+    if (direct) {
+        Notify([&](RecipientListObserver& o) { o.RowsRemoved(first, count); });
+    }
 }
 
 size_t RecipientList::RemoveRowsIf(
@@ -295,13 +360,19 @@ size_t RecipientList::RemoveRowsIf(
         doomed[row] = remove(*this, row);
         removed += doomed[row] ? 1 : 0;
     }
-    if (removed == 0) return 0;
+    if (removed == 0) {
+        return 0;
+    }
     BeginUpdate();
     Structural();
     size_t kept = 0;
     for (size_t row = 0; row < rows_.size(); ++row) {
-        if (doomed[row]) continue;
-        if (kept != row) rows_[kept] = std::move(rows_[row]);
+        if (doomed[row]) {
+            continue;
+        }
+        if (kept != row) {
+            rows_[kept] = std::move(rows_[row]);
+        }
         ++kept;
     }
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(kept), rows_.end());

@@ -31,7 +31,9 @@ const char* GetVarint(const char* in, size_t& value) {
     for (;;) {
         const auto byte = static_cast<unsigned char>(*in++);
         value |= static_cast<size_t>(byte & 0x7F) << shift;
-        if ((byte & 0x80) == 0) return in;
+        if ((byte & 0x80) == 0) {
+            return in;
+        }
         shift += 7;
     }
 }
@@ -40,36 +42,49 @@ const char* GetVarint(const char* in, size_t& value) {
 
 TextPack TextPack::Make(std::span<const std::string_view> texts) {
     TextPack pack;
-    if (texts.empty() || (texts.size() == 1 && texts[0].empty())) return pack;
+    if (texts.empty() || (texts.size() == 1 && texts[0].empty())) {
+        return pack;
+    }
     size_t size = VarintSize(texts.size());
-    for (std::string_view text : texts)
+    for (std::string_view text : texts) {
         size += VarintSize(text.size()) + text.size();
+    }
     pack.data_.reset(new char[size]);
     char* out = PutVarint(pack.data_.get(), texts.size());
     for (std::string_view text : texts) {
         out = PutVarint(out, text.size());
-        if (!text.empty()) std::memcpy(out, text.data(), text.size());
+        if (!text.empty()) {
+            std::memcpy(out, text.data(), text.size());
+        }
         out += text.size();
     }
     return pack;
 }
 
 size_t TextPack::Count() const {
-    if (!data_) return 1;
+    if (!data_) {
+        return 1;
+    }
     size_t count = 0;
     GetVarint(data_.get(), count);
     return count;
 }
 
 std::string_view TextPack::At(size_t index) const {
-    if (!data_) return {};
+    if (!data_) {
+        return {};
+    }
     size_t count = 0;
     const char* in = GetVarint(data_.get(), count);
-    if (index >= count) return {};
+    if (index >= count) {
+        return {};
+    }
     for (size_t i = 0;; ++i) {
         size_t length = 0;
         in = GetVarint(in, length);
-        if (i == index) return {in, length};
+        if (i == index) {
+            return {in, length};
+        }
         in += length;
     }
 }
@@ -90,7 +105,9 @@ void TextPack::Unpack(std::vector<std::string_view>& out) const {
 }
 
 size_t TextPack::BlockSize() const {
-    if (!data_) return 0;
+    if (!data_) {
+        return 0;
+    }
     size_t count = 0;
     const char* in = GetVarint(data_.get(), count);
     for (size_t i = 0; i < count; ++i) {

@@ -12,23 +12,15 @@ void Unlink(std::vector<T*>& list, T* item) {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
 int DigitValue(char c, int base) {
     int value = 99;
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         value = c - '0';
-    else if (c >= 'a' && c <= 'f')
+    } else if (c >= 'a' && c <= 'f') {
         value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
+    } else if (c >= 'A' && c <= 'F') {
         value = c - 'A' + 10;
+    }
     return value < base ? value : -1;
 }
 
@@ -39,15 +31,20 @@ int DigitValue(char c, int base) {
 TINIArquivo::TINIArquivo(std::filesystem::path configHome) : configHome_(std::move(configHome)) {}
 
 TINIArquivo::~TINIArquivo() {
-    for (TINISecao* secao : secoes_)
+    for (TINISecao* secao : secoes_) {
         secao->arquivo_ = nullptr;
+    }
 }
 
 void TINIArquivo::SetFileName(std::string fileName) {
-    if (fileName == fileName_) return;
+    if (fileName == fileName_) {
+        return;
+    }
     fileName_ = std::move(fileName);
     file_.reset();
-    if (fileName_.empty()) return;
+    if (fileName_.empty()) {
+        return;
+    }
     file_ = std::make_unique<SettingsFile>(SettingsFile::PathForKey(fileName_, configHome_));
     file_->CreateFolder();  // the store's own key exists from now on
 }
@@ -62,13 +59,17 @@ std::string_view TINIArquivo::FalseWord() const {
 
 std::string TINIArquivo::ReadString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue) const {
-    if (!file_) return {};
+    if (!file_) {
+        return {};
+    }
     return file_->ReadValue(section, key, defaultValue);
 }
 
 bool TINIArquivo::WriteString(std::string_view section, std::string_view key,
                               std::string_view text) {
-    if (!file_) return true;
+    if (!file_) {
+        return true;
+    }
     return file_->WriteValue(section, key, text);
 }
 
@@ -80,15 +81,22 @@ TINISecao::TINISecao(std::string caption, TINIArquivo* arquivo) : caption_(std::
 
 TINISecao::~TINISecao() {
     SetArquivoAssociado(nullptr);
-    for (TINILinha* linha : linhas_)
+    for (TINILinha* linha : linhas_) {
         linha->secao_ = nullptr;
+    }
 }
 
 void TINISecao::SetArquivoAssociado(TINIArquivo* arquivo) {
-    if (arquivo == arquivo_) return;
-    if (arquivo_) Unlink(arquivo_->secoes_, this);
+    if (arquivo == arquivo_) {
+        return;
+    }
+    if (arquivo_) {
+        Unlink(arquivo_->secoes_, this);
+    }
     arquivo_ = arquivo;
-    if (arquivo_) arquivo_->secoes_.push_back(this);
+    if (arquivo_) {
+        arquivo_->secoes_.push_back(this);
+    }
 }
 
 // ---- TINILinha ----
@@ -103,10 +111,16 @@ TINILinha::~TINILinha() {
 }
 
 void TINILinha::SetSecaoAssociada(TINISecao* secao) {
-    if (secao == secao_) return;
-    if (secao_) Unlink(secao_->linhas_, this);
+    if (secao == secao_) {
+        return;
+    }
+    if (secao_) {
+        Unlink(secao_->linhas_, this);
+    }
     secao_ = secao;
-    if (secao_) secao_->linhas_.push_back(this);
+    if (secao_) {
+        secao_->linhas_.push_back(this);
+    }
 }
 
 TINIArquivo* TINILinha::Arquivo() const {
@@ -127,20 +141,27 @@ void TINILinha::SetText(std::string text) {
     // Compared with the stored value, not a default that was never loaded:
     // otherwise writing the default over a different stored value would be
     // lost.
-    if (text == Text()) return;
+    if (text == Text()) {
+        return;
+    }
     modified_ = true;
     text_ = std::move(text);
     TINIArquivo* arquivo = Arquivo();
-    if (arquivo && arquivo->AutoApply() && arquivo->WriteString(secao_->Caption(), caption_, text_))
+    if (arquivo && arquivo->AutoApply() &&
+        arquivo->WriteString(secao_->Caption(), caption_, text_)) {
         modified_ = false;
+    }
 }
 
 int32_t TINILinha::ParseInteger(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
         ++i;
+    }
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i++] == '-';
+    }
     int base = 10;
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         base = 16;
@@ -154,10 +175,15 @@ int32_t TINILinha::ParseInteger(std::string_view text) {
     // pattern ("$FFFFFFFF" is -1) and saturates at eight digits' worth.
     const int64_t limit = base == 10 ? int64_t{1} << 31 : int64_t{0xFFFFFFFF};
     int64_t value = 0;
-    for (int digit; i < text.size() && (digit = DigitValue(text[i], base)) >= 0; ++i)
+    for (int digit; i < text.size() && (digit = DigitValue(text[i], base)) >= 0; ++i) {
         value = std::min(limit, value * base + digit);
-    if (base == 16) value = static_cast<int32_t>(static_cast<uint32_t>(value));
-    if (negative) value = -value;
+    }
+    if (base == 16) {
+        value = static_cast<int32_t>(static_cast<uint32_t>(value));
+    }
+    if (negative) {
+        value = -value;
+    }
     return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
 }
@@ -173,7 +199,7 @@ void TINILinha::SetAsInteger(int32_t value) {
 bool TINILinha::AsBoolean() const {
     const TINIArquivo* arquivo = Arquivo();
     const std::string_view trueWord = arquivo ? arquivo->TrueWord() : "Sim";
-    return SameText(Text(), trueWord);
+    return SameName(Text(), trueWord);
 }
 
 void TINILinha::SetAsBoolean(bool value) {

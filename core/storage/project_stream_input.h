@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "storage/project_stream.h"
@@ -25,7 +26,9 @@ class StreamInput {
     void Skip(uint64_t size);
 
     uint8_t Byte() {
-        if (pos_ == end_ && !Fill()) Fail();
+        if (pos_ == end_ && !Fill()) {
+            Fail();
+        }
         ++consumed_;
         return static_cast<uint8_t>(buffer_[pos_++]);
     }
@@ -70,5 +73,13 @@ class FileSource : public ByteSource {
   private:
     int fd_;
 };
+
+// Text of the stream: true when every byte is ASCII (and needs no
+// conversion).
+bool IsAscii(std::string_view bytes);
+// ANSI (Windows-1252) bytes -> UTF-8.
+std::string AnsiToUtf8(std::string_view ansi);
+// UTF-16LE code units -> UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes);
 
 }  // namespace mv::project_stream

@@ -13,6 +13,7 @@
 #include "storage/project_stream.h"
 #include "storage/project_stream_format.h"
 #include "storage/project_stream_input.h"
+#include "storage/project_stream_properties.h"
 
 namespace mv {
 
@@ -22,124 +23,6 @@ using namespace project_stream;
 
 [[noreturn]] void Fail(std::string_view message) {
     throw EReadError(std::string(message));
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
-bool IsAscii(std::string_view bytes) {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-std::string AnsiToUtf8(std::string_view ansi) {
-    return IsAscii(ansi) ? std::string(ansi) : CodePage::Ansi().ToUtf8(ansi);
-}
-
-// UTF-16LE code units -> UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::string_view bytes) {
-    std::string out;
-    const auto unit = [&](size_t i) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    };
-    const size_t count = bytes.size() / 2;
-    for (size_t i = 0; i < count; ++i) {
-        char32_t cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 &&
-            unit(i + 1) <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
-
-// ---- What the list and its columns accept ----
-
-enum class Kind {
-    Integer,
-    Boolean,
-    Enum,
-    Set,
-    Reference,
-    Collection,
-    Object,
-    Binary,
-    String,
-    WidthList
-};
-enum class Target { None, Left, Top, Width, Height, ColumnCaption, ColumnWidth };
-
-struct Property {
-    std::string_view name;
-    Kind kind;
-    Target target = Target::None;
-    std::span<const std::string_view> words = {};  // values of an enum, elements of a set
-    std::span<const Property> members = {};        // properties of an object
-};
-
-constexpr std::string_view kAlignWords[] = {"alNone",  "alTop",    "alBottom", "alLeft",
-                                            "alRight", "alClient", "alCustom"};
-constexpr std::string_view kViewStyleWords[] = {"vsIcon", "vsSmallIcon", "vsList", "vsReport"};
-constexpr std::string_view kHotTrackWords[] = {"htHandPoint", "htUnderlineCold", "htUnderlineHot"};
-
-constexpr Property kItemsMembers[] = {{"Data", Kind::Binary}};
-
-constexpr Property kListViewProperties[] = {
-    {"Left", Kind::Integer, Target::Left},
-    {"Top", Kind::Integer, Target::Top},
-    {"Width", Kind::Integer, Target::Width},
-    {"Height", Kind::Integer, Target::Height},
-    {"Align", Kind::Enum, Target::None, kAlignWords},
-    {"AllocBy", Kind::Integer},
-    {"Columns", Kind::Collection},
-    {"ColumnClick", Kind::Boolean},
-    {"HideSelection", Kind::Boolean},
-    {"HotTrackStyles", Kind::Set, Target::None, kHotTrackWords},
-    {"Items", Kind::Object, Target::None, {}, kItemsMembers},
-    {"ReadOnly", Kind::Boolean},
-    {"RowSelect", Kind::Boolean},
-    {"PopupMenu", Kind::Reference},
-    {"SmallImages", Kind::Reference},
-    {"StateImages", Kind::Reference},
-    {"TabOrder", Kind::Integer},
-    {"ViewStyle", Kind::Enum, Target::None, kViewStyleWords},
-};
-
-constexpr Property kColumnProperties[] = {
-    {"Caption", Kind::String, Target::ColumnCaption},
-    {"Width", Kind::Integer, Target::ColumnWidth},
-    {"WidthType", Kind::WidthList, Target::ColumnWidth},
-};
-
-// Follows a dotted path such as "Items.Data" through the tables.
-const Property& Resolve(std::span<const Property> table, std::string_view path) {
-    const Property* current = nullptr;
-    for (;;) {
-        const size_t dot = path.find('.');
-        const std::string_view part = path.substr(0, dot);
-        if (current) {
-            if (current->kind != Kind::Object && current->kind != Kind::Collection)
-                Fail(kInvalidPropertyPath);
-            table = current->members;
-        }
-        const auto it = std::find_if(table.begin(), table.end(),
-                                     [&](const Property& p) { return SameText(p.name, part); });
-        if (it == table.end()) Fail(kPropertyDoesNotExist);
-        current = &*it;
-        if (dot == std::string_view::npos) return *current;
-        path.remove_prefix(dot + 1);
-    }
 }
 
 EReadError Framed(std::string_view object, std::string_view property, const char* message) {
@@ -184,7 +67,9 @@ std::string ProjectReader::ShortString() {
 }
 
 void ProjectReader::Expect(uint8_t tag) {
-    if (in_.Byte() != tag) Fail(kInvalidPropertyValue);
+    if (in_.Byte() != tag) {
+        Fail(kInvalidPropertyValue);
+    }
 }
 
 int32_t ProjectReader::IntegerPayload(uint8_t tag) {
@@ -203,7 +88,9 @@ int32_t ProjectReader::IntegerPayload(uint8_t tag) {
 // A 32-bit count or length; negative ones mean a broken stream.
 int32_t ProjectReader::Count() {
     const int32_t count = in_.Int32();
-    if (count < 0) Fail(kInvalidStreamFormat);
+    if (count < 0) {
+        Fail(kInvalidStreamFormat);
+    }
     return count;
 }
 
@@ -225,14 +112,21 @@ std::string ProjectReader::String() {
 
 void ProjectReader::Run(ListBounds* bounds) {
     char signature[4];
-    if (in_.ReadUpTo(signature, 4) != 4 || std::string_view(signature, 4) != kSignature)
+    if (in_.ReadUpTo(signature, 4) != 4 || std::string_view(signature, 4) != kSignature) {
         Fail(kInvalidStreamFormat);
+    }
     ShortString();  // class name
     ShortString();  // object name
     ReadProperties(kObjectName, kListViewProperties, 0);
-    if (in_.Byte() != 0) Fail(kInvalidStreamFormat);  // a project has no child objects
-    if (!sawItems_) list_.Clear();                    // a project saved without recipients
-    if (bounds) *bounds = bounds_;
+    if (in_.Byte() != 0) {
+        Fail(kInvalidStreamFormat);  // a project has no child objects
+    }
+    if (!sawItems_) {
+        list_.Clear();  // a project saved without recipients
+    }
+    if (bounds) {
+        *bounds = bounds_;
+    }
 }
 
 // Property entries up to the 0 byte that ends them. An error inside a value
@@ -241,11 +135,15 @@ void ProjectReader::ReadProperties(std::string_view object, std::span<const Prop
                                    size_t column) {
     for (;;) {
         const std::string name = ShortString();
-        if (name.empty()) return;
+        if (name.empty()) {
+            return;
+        }
         try {
             ReadValue(Resolve(table, name), column);
         } catch (const EReadError& error) {
-            if (error.Framed()) throw;
+            if (error.Framed()) {
+                throw;
+            }
             throw Framed(object, name, error.what());
         }
     }
@@ -258,32 +156,37 @@ void ProjectReader::ReadValue(const Property& property, size_t column) {
             return;
         case Kind::Boolean: {
             const uint8_t tag = in_.Byte();
-            if (tag != kFalse && tag != kTrue) Fail(kInvalidPropertyValue);
+            if (tag != kFalse && tag != kTrue) {
+                Fail(kInvalidPropertyValue);
+            }
             return;
         }
         case Kind::Enum: {
             Expect(kIdent);
             const std::string word = ShortString();
             if (std::none_of(property.words.begin(), property.words.end(),
-                             [&](std::string_view w) { return SameText(w, word); }))
+                             [&](std::string_view w) { return SameText(w, word); })) {
                 Fail(kInvalidPropertyValue);
+            }
             return;
         }
         case Kind::Set:
             Expect(kSet);
             for (std::string element = ShortString(); !element.empty(); element = ShortString()) {
                 if (std::none_of(property.words.begin(), property.words.end(),
-                                 [&](std::string_view w) { return SameText(w, element); }))
+                                 [&](std::string_view w) { return SameText(w, element); })) {
                     Fail(kInvalidPropertyValue);
+                }
             }
             return;
         case Kind::Reference: {
             // Another component of the window, by name; nothing to resolve here.
             const uint8_t tag = in_.Byte();
-            if (tag == kIdent)
+            if (tag == kIdent) {
                 ShortString();
-            else if (tag != kNil)
+            } else if (tag != kNil) {
                 Fail(kInvalidPropertyValue);
+            }
             return;
         }
         case Kind::Collection:
@@ -338,12 +241,16 @@ void ProjectReader::ReadColumns() {
     bool replaced = false;
     for (;;) {
         uint8_t tag = in_.Byte();
-        if (tag == kNull) return;
+        if (tag == kNull) {
+            return;
+        }
         if (tag == kInt8 || tag == kInt16 || tag == kInt32) {
             IntegerPayload(tag);  // an item's index may precede it
             tag = in_.Byte();
         }
-        if (tag != kList) Fail(kInvalidPropertyValue);
+        if (tag != kList) {
+            Fail(kInvalidPropertyValue);
+        }
         if (!replaced) {
             list_.SetColumns({});
             replaced = true;
@@ -357,13 +264,20 @@ void ProjectReader::ReadColumns() {
 // each record only within the block's stated size.
 void ProjectReader::ReadItems() {
     const int32_t length = Count();
-    if (length < 4) StreamInput::Fail();
+    if (length < 4) {
+        StreamInput::Fail();
+    }
     const int32_t size = in_.Int32();
-    if (size > length) StreamInput::Fail();
-    if (size < static_cast<int32_t>(kBlockHeaderSize)) Fail(kInvalidStreamFormat);
-    const int32_t count = in_.Int32();
-    if (count < 0 || static_cast<uint64_t>(count) > (size - kBlockHeaderSize) / kItemHeaderSize)
+    if (size > length) {
+        StreamInput::Fail();
+    }
+    if (size < static_cast<int32_t>(kBlockHeaderSize)) {
         Fail(kInvalidStreamFormat);
+    }
+    const int32_t count = in_.Int32();
+    if (count < 0 || static_cast<uint64_t>(count) > (size - kBlockHeaderSize) / kItemHeaderSize) {
+        Fail(kInvalidStreamFormat);
+    }
     sawItems_ = true;
     list_.Clear();
     // The count is only a claim: room is made for no more records than the
@@ -372,14 +286,17 @@ void ProjectReader::ReadItems() {
     const uint64_t room = left == UINT64_MAX ? 65536 : left / kItemHeaderSize;
     list_.Reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(count), room)));
     uint64_t blockLeft = static_cast<uint64_t>(size) - kBlockHeaderSize;
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; i < count; ++i) {
         ReadItem(blockLeft);
+    }
     in_.Skip(static_cast<uint64_t>(length) - (static_cast<uint64_t>(size) - blockLeft));
 }
 
 void ProjectReader::ReadItem(uint64_t& blockLeft) {
     const auto take = [&](uint64_t n) {
-        if (n > blockLeft) Fail(kInvalidStreamFormat);
+        if (n > blockLeft) {
+            Fail(kInvalidStreamFormat);
+        }
         blockLeft -= n;
     };
     take(kItemHeaderSize - 1);
@@ -388,7 +305,9 @@ void ProjectReader::ReadItem(uint64_t& blockLeft) {
     const int32_t overlay = in_.Int32();
     const int32_t subItems = in_.Int32();
     in_.Int32();  // the data word: meaningless once written
-    if (subItems < 0 || static_cast<uint64_t>(subItems) >= blockLeft) Fail(kInvalidStreamFormat);
+    if (subItems < 0 || static_cast<uint64_t>(subItems) >= blockLeft) {
+        Fail(kInvalidStreamFormat);
+    }
     record_.clear();
     ends_.clear();
     for (int32_t i = 0; i <= subItems; ++i) {
@@ -441,7 +360,9 @@ void LoadProjectFile(RecipientList& list, const std::filesystem::path& path, Lis
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         const int error = fd < 0 ? errno : EISDIR;
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) {
+            ::close(fd);
+        }
         list.ClearTranscripts();
         throw EFOpenError(path, error);
     }

@@ -37,7 +37,9 @@ class StreamWriter {
     explicit StreamWriter(ByteSink& sink) : sink_(sink) { buffer_.reserve(kBufferSize); }
 
     void Bytes(const void* data, size_t size) {
-        if (buffer_.size() + size > kBufferSize) Flush();
+        if (buffer_.size() + size > kBufferSize) {
+            Flush();
+        }
         const auto* bytes = static_cast<const char*>(data);
         buffer_.insert(buffer_.end(), bytes, bytes + size);
     }
@@ -88,12 +90,14 @@ class StreamWriter {
     }
 
     void Flush() {
-        if (!buffer_.empty()) sink_.Write(buffer_.data(), buffer_.size());
+        if (!buffer_.empty()) {
+            sink_.Write(buffer_.data(), buffer_.size());
+        }
         buffer_.clear();
     }
 
   private:
-    static constexpr size_t kBufferSize = 64 * 1024;
+    static constexpr size_t kBufferSize = size_t{64} * 1024;
     ByteSink& sink_;
     std::vector<char> buffer_;
 };
@@ -129,8 +133,9 @@ uint64_t ItemsBlockSize(const RecipientList& list) {
     for (size_t row = 0; row < list.RowCount(); ++row) {
         list.Texts(row, texts);
         size += kItemHeaderSize - 1;
-        for (std::string_view text : texts)
+        for (std::string_view text : texts) {
             size += 1 + ItemText(text, scratch).size();
+        }
     }
     return size;
 }
@@ -138,7 +143,9 @@ uint64_t ItemsBlockSize(const RecipientList& list) {
 // The items block: its size, the number of items, then one record per row.
 void WriteItems(const RecipientList& list, StreamWriter& out) {
     const uint64_t size = ItemsBlockSize(list);
-    if (size > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) throw EWriteError(EFBIG);
+    if (size > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+        throw EWriteError(EFBIG);
+    }
     out.ShortString("Items.Data");
     out.Byte(kBinary);
     out.Int32(static_cast<int32_t>(size));
@@ -153,8 +160,9 @@ void WriteItems(const RecipientList& list, StreamWriter& out) {
         out.Int32(list.OverlayIndex(row));
         out.Int32(static_cast<int32_t>(texts.size() - 1));
         out.Int32(0);  // the data word: nothing of ours to keep in it
-        for (std::string_view text : texts)
+        for (std::string_view text : texts) {
             out.ShortString(ItemText(text, scratch));
+        }
     }
 }
 
@@ -192,7 +200,9 @@ void WriteProject(const RecipientList& list, ByteSink& sink, const ListBounds& b
     out.ShortString("HotTrackStyles");
     out.Byte(kSet);
     out.Byte(0);  // the empty set
-    if (!list.Empty()) WriteItems(list, out);
+    if (!list.Empty()) {
+        WriteItems(list, out);
+    }
     WriteFlag(out, "ReadOnly", true);
     WriteFlag(out, "RowSelect", true);
     WriteIdent(out, "PopupMenu", "MainForm.PopupMenu1");

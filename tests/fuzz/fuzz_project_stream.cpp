@@ -12,7 +12,7 @@
 namespace {
 
 class StringSink : public mv::ByteSink {
-public:
+  public:
     void Write(const void* data, size_t size) override {
         bytes.append(static_cast<const char*>(data), size);
     }
@@ -38,6 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string first = Written(list);
     mv::RecipientList again;
     mv::ReadProject(again, first);
-    if (Written(again) != first) std::abort();
+    if (Written(again) != first) {
+        std::abort();
+    }
     return 0;
 }

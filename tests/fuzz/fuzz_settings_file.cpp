@@ -2,7 +2,6 @@
 // setting a value (with names and value taken from the input) makes exactly
 // that value readable after a write and a new parse, and leaves every other
 // value as it was.
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,15 +11,10 @@
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition) {
+        std::abort();
+    }
 }
 
 }  // namespace
@@ -29,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const mv::SettingsDocument original = mv::SettingsDocument::Parse(input);
     std::string expected(input);
-    if (!expected.empty() && expected.back() != '\n') expected += '\n';
+    if (!expected.empty() && expected.back() != '\n') {
+        expected += '\n';
+    }
     Check(original.Serialize() == expected);
 
     // Section, key and value from the input's first bytes.
@@ -37,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t b = size > 1 ? data[1] % 8 : 0;
     const std::string_view rest = input.substr(std::min<size_t>(size, 2));
     const std::string_view section = rest.substr(0, std::min(a, rest.size()));
-    const std::string_view key = rest.substr(section.size(), std::min(b, rest.size() - section.size()));
+    const std::string_view key =
+        rest.substr(section.size(), std::min(b, rest.size() - section.size()));
     const std::string_view value = rest.substr(section.size() + key.size());
 
     mv::SettingsDocument changed = original;
@@ -48,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(reread.Serialize() == text);
     for (const std::string& s : original.Sections()) {
         for (const auto& [k, v] : original.SectionValues(s)) {
-            if (SameName(s, section) && SameName(k, key)) continue;
+            if (mv::SameName(s, section) && mv::SameName(k, key)) {
+                continue;
+            }
             Check(reread.Value(s, k) == v);
         }
     }

@@ -11,7 +11,7 @@ namespace {
 // Records every notice as one line, and checks that the "AboutTo" notices
 // come while the list still has its old shape.
 class Recorder : public RecipientListObserver {
-public:
+  public:
     explicit Recorder(RecipientList& list) : list_(list) { list_.AddObserver(this); }
     ~Recorder() override { list_.RemoveObserver(this); }
 
@@ -44,9 +44,10 @@ public:
     std::vector<std::string> Take() { return std::exchange(log, {}); }
     std::vector<std::string> log;
 
-private:
+  private:
     void Log(const char* what, size_t first, size_t count) {
-        log.push_back(std::string(what) + " " + std::to_string(first) + "+" + std::to_string(count));
+        log.push_back(std::string(what) + " " + std::to_string(first) + "+" +
+                      std::to_string(count));
     }
     RecipientList& list_;
     size_t rowsBefore_ = 0;
@@ -111,12 +112,16 @@ TEST(RecipientList, RowsKeepTheirTextsMarksAndTranscripts) {
 
 TEST(RecipientList, InsertRemoveAndFilter) {
     RecipientList list;
-    for (const char* name : {"a", "b", "c", "d", "e"}) list.AppendRow(Row(name));
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        list.AppendRow(Row(name));
+    }
     list.InsertRow(2, Row("new"));
     list.InsertRow(6, Row("last"));
     list.RemoveRows(0, 2);
     std::vector<std::string> captions;
-    for (size_t i = 0; i < list.RowCount(); ++i) captions.emplace_back(list.Caption(i));
+    for (size_t i = 0; i < list.RowCount(); ++i) {
+        captions.emplace_back(list.Caption(i));
+    }
     EXPECT_EQ(captions, (std::vector<std::string>{"new", "c", "d", "e", "last"}));
     EXPECT_THROW(list.InsertRow(9, Row("x")), std::out_of_range);
     EXPECT_THROW(list.RemoveRows(4, 2), std::out_of_range);
@@ -126,8 +131,8 @@ TEST(RecipientList, InsertRemoveAndFilter) {
     list.SetStateIndex(1, 0);
     list.SetStateIndex(3, 0);
     EXPECT_EQ(list.RemoveRowsIf([](const RecipientList& l, size_t row) {
-                  return l.StateIndex(row) == kMarkChecked;
-              }),
+        return l.StateIndex(row) == kMarkChecked;
+    }),
               3u);
     EXPECT_EQ(list.RowCount(), 2u);
     EXPECT_EQ(list.Caption(0), "c");
@@ -161,7 +166,9 @@ TEST(RecipientList, ObserversHearEachChangeWithItsRows) {
 
 TEST(RecipientList, ABracketGivesOneNotice) {
     RecipientList list;
-    for (int i = 0; i < 10; ++i) list.AppendRow(Row("r" + std::to_string(i)));
+    for (int i = 0; i < 10; ++i) {
+        list.AppendRow(Row("r" + std::to_string(i)));
+    }
     Recorder recorder(list);
 
     // Content changes only: one notice spanning them.

@@ -52,9 +52,14 @@ TEST(TINI, ValuesPersistFromOneRunToTheNext) {
 TEST(TINI, BooleansTakeTheEnglishTrueWordInAnyCase) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "Corvane");
-    for (const auto& [stored, expected] : std::vector<std::pair<std::string, bool>>{
-             {"TRUE", true}, {"True", true}, {"true", true}, {"yes", false}, {"1", false},
-             {"Sim", false}, {" true", false}}) {
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<std::string, bool>>{{"TRUE", true},
+                                                   {"True", true},
+                                                   {"true", true},
+                                                   {"yes", false},
+                                                   {"1", false},
+                                                   {"Sim", false},
+                                                   {" true", false}}) {
         test::WriteFile(StoreFile(dir), "[Environment]\nMaximized=\"" + stored + "\"\n");
         TINI ini(dir.path());
         EXPECT_EQ(ini.isMaximized.AsBoolean(), expected) << stored;
@@ -74,7 +79,9 @@ TEST(TINI, AGarbageFileReadsAsDefaults) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "Corvane");
     std::string garbage;
-    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    for (int i = 0; i < 4096; ++i) {
+        garbage += static_cast<char>((i * 7919) % 256);
+    }
     test::WriteFile(StoreFile(dir), garbage);
     TINI ini(dir.path());
     EXPECT_EQ(ini.ilConnections.AsInteger(), 200);
@@ -85,14 +92,30 @@ TEST(TINI, AGarbageFileReadsAsDefaults) {
 
 TEST(TINILinha, ParsesWholeNumbersAsDocumented) {
     const std::vector<std::pair<std::string, int32_t>> cases = {
-        {"", 0},          {"abc", 0},      {"42", 42},           {"   42", 42},
-        {"-7", -7},       {"+7", 7},       {"12ab", 12},         {"4 2", 4},
-        {"$1F", 31},      {"x1f", 31},     {"X10", 16},          {"0x10", 16},
-        {"-$10", -16},    {"$FFFFFFFF", -1}, {"$", 0},           {"- 5", 0},
-        {"2147483647", 2147483647},        {"99999999999", 2147483647},
-        {"-2147483648", -2147483647 - 1},  {"-99999999999", -2147483647 - 1},
+        {"", 0},
+        {"abc", 0},
+        {"42", 42},
+        {"   42", 42},
+        {"-7", -7},
+        {"+7", 7},
+        {"12ab", 12},
+        {"4 2", 4},
+        {"$1F", 31},
+        {"x1f", 31},
+        {"X10", 16},
+        {"0x10", 16},
+        {"-$10", -16},
+        {"$FFFFFFFF", -1},
+        {"$", 0},
+        {"- 5", 0},
+        {"2147483647", 2147483647},
+        {"99999999999", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"-99999999999", -2147483647 - 1},
     };
-    for (const auto& [text, value] : cases) EXPECT_EQ(TINILinha::ParseInteger(text), value) << text;
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(TINILinha::ParseInteger(text), value) << text;
+    }
 }
 
 TEST(TINILinha, LoadsOnceAndWritesThroughOnlyOnChange) {

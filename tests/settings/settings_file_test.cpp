@@ -68,10 +68,14 @@ TEST(SettingsDocument, AnyNameAndValueSurvive) {
         {"Unicode", "Não — 日本"},
     };
     SettingsDocument doc;
-    for (const auto& [key, value] : cases) doc.SetValue("S", key, value);
+    for (const auto& [key, value] : cases) {
+        doc.SetValue("S", key, value);
+    }
     doc.SetValue("Odd ] [section]\n", "k", "v");
     const SettingsDocument again = SettingsDocument::Parse(doc.Serialize());
-    for (const auto& [key, value] : cases) EXPECT_EQ(again.Value("S", key), value) << key;
+    for (const auto& [key, value] : cases) {
+        EXPECT_EQ(again.Value("S", key), value) << key;
+    }
     EXPECT_EQ(again.Value("Odd ] [section]\n", "k"), "v");
     EXPECT_EQ(again.SectionValues("s").size(), cases.size());
 }
@@ -88,8 +92,11 @@ TEST(SettingsFile, KeyPathsMapToFilesInTheConfigFolder) {
     EXPECT_EQ(SettingsFile::ConfigHome(), "/somewhere");
     setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
     EXPECT_NE(SettingsFile::ConfigHome(), "relative");
-    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 TEST(SettingsFile, WritesGoToDiskAndReadsTakeDefaults) {
@@ -102,8 +109,7 @@ TEST(SettingsFile, WritesGoToDiskAndReadsTakeDefaults) {
     EXPECT_EQ(file.ReadValue("connection", "timeout", "30"), "45");
     ASSERT_TRUE(file.WriteValue("MRU", "File1", "/a.mlt"));
     ASSERT_TRUE(file.WriteValue("MRU", "File2", "/b.mlt"));
-    EXPECT_EQ(file.ReadSection("mru"),
-              (SettingsValues{{"File1", "/a.mlt"}, {"File2", "/b.mlt"}}));
+    EXPECT_EQ(file.ReadSection("mru"), (SettingsValues{{"File1", "/a.mlt"}, {"File2", "/b.mlt"}}));
     ASSERT_TRUE(file.DeleteSection("MRU"));
     EXPECT_TRUE(file.ReadSection("MRU").empty());
     EXPECT_EQ(file.ReadValue("Connection", "TimeOut", ""), "45");
@@ -132,8 +138,9 @@ TEST(SettingsFile, TwoProcessesWritingAtOnceLoseNothing) {
         if (pid == 0) {
             SettingsFile file(path);
             bool ok = true;
-            for (int i = 0; i < kWrites; ++i)
+            for (int i = 0; i < kWrites; ++i) {
                 ok = file.WriteValue(section, "Key" + std::to_string(i), std::to_string(i)) && ok;
+            }
             _exit(ok ? 0 : 1);
         }
         children.push_back(pid);

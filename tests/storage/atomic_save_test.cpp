@@ -20,8 +20,9 @@ namespace {
 
 std::vector<std::string> Names(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -32,7 +33,9 @@ int InChild(const std::function<int()>& body, bool unprivileged) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
-        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(99);
+        }
         _exit(body());
     }
     int status = 0;
@@ -79,8 +82,10 @@ TEST_F(AtomicSave, AFileSizeLimitMidWayChangesNothing) {
     const int code = InChild(
         [&] {
             std::signal(SIGXFSZ, SIG_IGN);  // let write() report EFBIG instead
-            const rlimit limit{64 * 1024, 64 * 1024};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+            const rlimit limit{rlim_t{64} * 1024, rlim_t{64} * 1024};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                return 2;
+            }
             try {
                 SaveProjectFile(list, target);
             } catch (const EWriteError& error) {
@@ -110,6 +115,25 @@ TEST_F(AtomicSave, AReadOnlyFolderGivesCannotCreateAndChangesNothing) {
                 SaveProjectFile(list, target);
             } catch (const EFCreateError& error) {
                 return std::string(error.what()) == "Cannot create file " + target.string() ? 0 : 3;
+            }
+            return 1;
+        },
+        true);
+    EXPECT_EQ(code, 0);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0700));
+    ExpectOldFileIntact();
+}
+
+TEST_F(AtomicSave, AReadOnlyFileIsNotReplaced) {
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
+    std::filesystem::permissions(target, std::filesystem::perms(0444));
+    RecipientList list;
+    const int code = InChild(
+        [&] {
+            try {
+                SaveProjectFile(list, target);
+            } catch (const EFCreateError&) {
+                return 0;
             }
             return 1;
         },

@@ -15,10 +15,14 @@ inline std::string FromHex(std::string_view hex) {
     std::string bytes;
     int high = -1;
     for (char c : hex) {
-        if (std::isspace(static_cast<unsigned char>(c))) continue;
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            continue;
+        }
         const int digit =
             std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10;
-        if (digit < 0 || digit > 15) throw std::invalid_argument("bad hex digit");
+        if (digit < 0 || digit > 15) {
+            throw std::invalid_argument("bad hex digit");
+        }
         if (high < 0) {
             high = digit;
         } else {
@@ -82,14 +86,17 @@ inline std::string HexPart(std::string_view annotated) {
     size_t start = 0;
     while (start < annotated.size()) {
         size_t end = annotated.find('\n', start);
-        if (end == std::string_view::npos) end = annotated.size();
+        if (end == std::string_view::npos) {
+            end = annotated.size();
+        }
         std::string_view line = annotated.substr(start, end - start);
         // Hex fields are pairs of hex digits separated by blanks; the comment
         // starts at the first word that is not such a pair.
         size_t i = 0;
         while (i < line.size()) {
-            while (i < line.size() && line[i] == ' ')
+            while (i < line.size() && line[i] == ' ') {
                 ++i;
+            }
             if (i + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])) &&
                 std::isxdigit(static_cast<unsigned char>(line[i + 1])) &&
                 (i + 2 == line.size() || line[i + 2] == ' ')) {

@@ -133,8 +133,9 @@ TEST(ProjectStream, ItemTextsAreCutTo255BytesButColumnCaptionsAreNot) {
     // The cut counts bytes of the ANSI text: 300 "é" are 300 bytes there.
     RecipientList accents;
     std::string e300;
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 300; ++i) {
         e300 += "\xC3\xA9";
+    }
     accents.AppendRow(MakeRow(e300, {}, -1, 1));
     RecipientList readAccents;
     ReadProject(readAccents, Written(accents));
@@ -240,8 +241,9 @@ std::string WithBlock(const std::function<void(std::string&)>& edit) {
 }
 
 void Put32(std::string& block, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         block[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+    }
 }
 
 TEST(ProjectStream, BrokenItemBlocksAreRejectedWithoutReadingPastThem) {
@@ -297,8 +299,9 @@ TEST(ProjectStream, EveryTruncationFailsCleanly) {
         list.AppendRow(MakeRow("keep", {}, 0, 0));
         EXPECT_NE(ReadError(good.substr(0, length), &list), "(no error)") << length;
         // Whatever came through is a consistent list.
-        for (size_t row = 0; row < list.RowCount(); ++row)
+        for (size_t row = 0; row < list.RowCount(); ++row) {
             EXPECT_TRUE(list.TranscriptOf(row).empty());
+        }
     }
 }
 
