@@ -171,8 +171,17 @@ void RecipientList::Texts(size_t row, std::vector<std::string_view>& out) const 
 
 // ---- Changing rows ----
 
+TextPack RecipientList::MakeTexts(std::span<const std::string_view> texts) {
+    const size_t size = TextPack::PackedSize(texts);
+    return TextPack::Pack(texts, size == 0 ? nullptr : arena_.Allocate(size));
+}
+
+void RecipientList::ReleaseTexts(TextPack texts) noexcept {
+    arena_.Release(texts.Block(), texts.BlockSize());
+}
+
 void RecipientList::SetTexts(size_t row, TextPack texts) {
-    rows_[row].texts = std::move(texts);
+    ReleaseTexts(std::exchange(rows_[row].texts, texts));
     Changed(row, 1);
 }
 
@@ -184,7 +193,7 @@ void RecipientList::SetCaption(size_t row, std::string_view caption) {
     std::vector<std::string_view> texts;
     item.texts.Unpack(texts);
     texts[0] = caption;
-    SetTexts(row, TextPack::Make(texts));
+    SetTexts(row, MakeTexts(texts));
 }
 
 void RecipientList::SetSubItem(size_t row, size_t index, std::string_view text) {
@@ -198,14 +207,14 @@ void RecipientList::SetSubItem(size_t row, size_t index, std::string_view text) 
         texts.resize(index + 2);
     }
     texts[index + 1] = text;
-    SetTexts(row, TextPack::Make(texts));
+    SetTexts(row, MakeTexts(texts));
 }
 
 void RecipientList::SetSubItems(size_t row, std::span<const std::string> subItems) {
     const Item& item = At(row);
     std::vector<std::string_view> texts{item.texts.At(0)};
     texts.insert(texts.end(), subItems.begin(), subItems.end());
-    SetTexts(row, TextPack::Make(texts));
+    SetTexts(row, MakeTexts(texts));
 }
 
 void RecipientList::SetSubItemCount(size_t row, size_t count) {
@@ -216,7 +225,7 @@ void RecipientList::SetSubItemCount(size_t row, size_t count) {
     std::vector<std::string_view> texts;
     item.texts.Unpack(texts);
     texts.resize(count + 1);
-    SetTexts(row, TextPack::Make(texts));
+    SetTexts(row, MakeTexts(texts));
 }
 
 void RecipientList::SetImageIndex(size_t row, int32_t imageIndex) {
@@ -267,7 +276,10 @@ void RecipientList::ClearTranscripts() {
 }
 
 void RecipientList::SetRow(size_t row, const RecipientRow& value) {
-    At(row) = MakeItem(value);
+    Item& target = At(row);
+    Item item = MakeItem(value);
+    ReleaseTexts(target.texts);
+    target = std::move(item);
     Changed(row, 1);
 }
 
@@ -277,7 +289,7 @@ RecipientList::Item RecipientList::MakeItem(const RecipientRow& value) {
     std::vector<std::string_view> texts{value.caption};
     texts.insert(texts.end(), value.subItems.begin(), value.subItems.end());
     Item item;
-    item.texts = TextPack::Make(texts);
+    item.texts = MakeTexts(texts);
     if (!value.transcript.empty()) {
         item.transcript = std::make_unique<Transcript>(value.transcript);
     }
@@ -299,27 +311,31 @@ size_t RecipientList::AppendRow(std::string_view caption,
     scratch_.clear();
     scratch_.push_back(caption);
     scratch_.insert(scratch_.end(), subItems.begin(), subItems.end());
-    item.texts = TextPack::Make(scratch_);
+    item.texts = MakeTexts(scratch_);
     item.imageIndex = imageIndex;
     item.stateIndex = stateIndex;
     item.overlayIndex = overlayIndex;
-    const size_t index = rows_.size();
-    const bool direct = Structural();
-    if (direct) {
-        Notify([&](RecipientListObserver& o) { o.RowsAboutToBeInserted(index, 1); });
-    }
-    rows_.push_back(std::move(item));
-    if (direct) {
-        Notify([&](RecipientListObserver& o) { o.RowsInserted(index, 1); });
-    }
-    return index;
+    Insert(rows_.size(), std::move(item));
+    return rows_.size() - 1;
 }
 
 void RecipientList::InsertRow(size_t index, const RecipientRow& value) {
     if (index > rows_.size()) {
         throw std::out_of_range("RecipientList::InsertRow");
     }
-    Item item = MakeItem(value);
+    Insert(index, MakeItem(value));
+}
+
+void RecipientList::Insert(size_t index, Item item) {
+    // Room first, so that nothing can fail between the two notices.
+    if (rows_.size() == rows_.capacity()) {
+        try {
+            rows_.reserve(std::max<size_t>(16, rows_.size() * 2));
+        } catch (...) {
+            ReleaseTexts(item.texts);
+            throw;
+        }
+    }
     const bool direct = Structural();
     if (direct) {
         Notify([&](RecipientListObserver& o) { o.RowsAboutToBeInserted(index, 1); });
@@ -341,10 +357,15 @@ void RecipientList::RemoveRows(size_t first, size_t count) {
     if (direct) {
         Notify([&](RecipientListObserver& o) { o.RowsAboutToBeRemoved(first, count); });
     }
-    const auto begin = rows_.begin() + static_cast<std::ptrdiff_t>(first);
-    rows_.erase(begin, begin + static_cast<std::ptrdiff_t>(count));
-    if (rows_.empty()) {
+    if (count == rows_.size()) {
         std::vector<Item>().swap(rows_);  // give the memory back
+        arena_.ReleaseAll();
+    } else {
+        for (size_t row = first; row < first + count; ++row) {
+            ReleaseTexts(rows_[row].texts);
+        }
+        const auto begin = rows_.begin() + static_cast<std::ptrdiff_t>(first);
+        rows_.erase(begin, begin + static_cast<std::ptrdiff_t>(count));
     }
     if (direct) {
         Notify([&](RecipientListObserver& o) { o.RowsRemoved(first, count); });
@@ -368,6 +389,7 @@ size_t RecipientList::RemoveRowsIf(
     size_t kept = 0;
     for (size_t row = 0; row < rows_.size(); ++row) {
         if (doomed[row]) {
+            ReleaseTexts(rows_[row].texts);
             continue;
         }
         if (kept != row) {

@@ -5,8 +5,8 @@
 // transcript of its last check. The columns carry a caption and a width.
 //
 // The list is built to hold a million rows: a row keeps all its texts in one
-// packed heap block and an empty transcript costs one null pointer, so a row
-// with four short texts needs roughly 32 bytes plus its texts. Views of the
+// packed block, cut from large chunks of memory, and an empty transcript
+// costs one null pointer, so a row needs 32 bytes plus its texts. Views of the
 // list (a Qt model, counters) observe it through RecipientListObserver and
 // read the texts in place as string views; nothing is copied.
 //
@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "project/text_arena.h"
 #include "project/text_pack.h"
 
 namespace mv {
@@ -174,7 +175,7 @@ class RecipientList {
 
   private:
     struct Item {
-        TextPack texts;                          // caption, then the sub-items
+        TextPack texts;                          // caption, then the sub-items (in arena_)
         std::unique_ptr<Transcript> transcript;  // null while empty
         int32_t imageIndex = kIconNotChecked;
         int32_t stateIndex = kMarkChecked;
@@ -183,7 +184,10 @@ class RecipientList {
 
     const Item& At(size_t row) const { return rows_.at(row); }
     Item& At(size_t row) { return rows_.at(row); }
-    static Item MakeItem(const RecipientRow& value);
+    Item MakeItem(const RecipientRow& value);
+    void Insert(size_t index, Item item);
+    TextPack MakeTexts(std::span<const std::string_view> texts);
+    void ReleaseTexts(TextPack texts) noexcept;
     void SetTexts(size_t row, TextPack texts);
 
     // Notification helpers; inside a bracket they defer or merge.
@@ -193,6 +197,7 @@ class RecipientList {
     void Changed(size_t first, size_t count);
 
     std::vector<ListColumn> columns_;
+    TextArena arena_;  // holds every row's texts
     std::vector<Item> rows_;
     std::vector<RecipientListObserver*> observers_;
     int updateDepth_ = 0;

@@ -40,17 +40,23 @@ const char* GetVarint(const char* in, size_t& value) {
 
 }  // namespace
 
-TextPack TextPack::Make(std::span<const std::string_view> texts) {
-    TextPack pack;
+size_t TextPack::PackedSize(std::span<const std::string_view> texts) {
     if (texts.empty() || (texts.size() == 1 && texts[0].empty())) {
-        return pack;
+        return 0;
     }
     size_t size = VarintSize(texts.size());
     for (std::string_view text : texts) {
         size += VarintSize(text.size()) + text.size();
     }
-    pack.data_.reset(new char[size]);
-    char* out = PutVarint(pack.data_.get(), texts.size());
+    return size;
+}
+
+TextPack TextPack::Pack(std::span<const std::string_view> texts, char* block) {
+    TextPack pack;
+    if (block == nullptr) {
+        return pack;
+    }
+    char* out = PutVarint(block, texts.size());
     for (std::string_view text : texts) {
         out = PutVarint(out, text.size());
         if (!text.empty()) {
@@ -58,6 +64,7 @@ TextPack TextPack::Make(std::span<const std::string_view> texts) {
         }
         out += text.size();
     }
+    pack.data_ = block;
     return pack;
 }
 
@@ -66,7 +73,7 @@ size_t TextPack::Count() const {
         return 1;
     }
     size_t count = 0;
-    GetVarint(data_.get(), count);
+    GetVarint(data_, count);
     return count;
 }
 
@@ -75,7 +82,7 @@ std::string_view TextPack::At(size_t index) const {
         return {};
     }
     size_t count = 0;
-    const char* in = GetVarint(data_.get(), count);
+    const char* in = GetVarint(data_, count);
     if (index >= count) {
         return {};
     }
@@ -95,7 +102,7 @@ void TextPack::Unpack(std::vector<std::string_view>& out) const {
         return;
     }
     size_t count = 0;
-    const char* in = GetVarint(data_.get(), count);
+    const char* in = GetVarint(data_, count);
     for (size_t i = 0; i < count; ++i) {
         size_t length = 0;
         in = GetVarint(in, length);
@@ -109,13 +116,13 @@ size_t TextPack::BlockSize() const {
         return 0;
     }
     size_t count = 0;
-    const char* in = GetVarint(data_.get(), count);
+    const char* in = GetVarint(data_, count);
     for (size_t i = 0; i < count; ++i) {
         size_t length = 0;
         in = GetVarint(in, length);
         in += length;
     }
-    return static_cast<size_t>(in - data_.get());
+    return static_cast<size_t>(in - data_);
 }
 
 }  // namespace mv

@@ -1,12 +1,12 @@
-// The texts of one recipient row packed into a single heap block, so that a
-// million rows cost a million small allocations instead of several million
-// strings. Layout: the number of texts, then each text as its length and its
-// bytes; numbers are unsigned LEB128 (one byte below 128). A row with an
-// empty caption and no sub-items holds no block at all.
+// The texts of one recipient row packed into a single block of bytes, so that
+// a row costs one small block instead of several strings. Layout: the number
+// of texts, then each text as its length and its bytes; numbers are unsigned
+// LEB128 (one byte below 128). A row with an empty caption and no sub-items
+// needs no block at all. A TextPack only points at its block; the recipient
+// list owns the memory (see text_arena.h).
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -17,9 +17,15 @@ class TextPack {
   public:
     // One empty text (an empty caption) and nothing else.
     TextPack() = default;
-    // Packs `texts`; texts[0] is the caption. An empty span packs one empty
-    // caption.
-    static TextPack Make(std::span<const std::string_view> texts);
+
+    // Bytes that packing `texts` takes (texts[0] is the caption); 0 when
+    // there is nothing but an empty caption.
+    static size_t PackedSize(std::span<const std::string_view> texts);
+    // Packs `texts` into `block`, which holds PackedSize(texts) bytes.
+    static TextPack Pack(std::span<const std::string_view> texts, char* block);
+
+    // The block (null when there is none).
+    const char* Block() const { return data_; }
 
     // Number of texts, the caption included; at least 1.
     size_t Count() const;
@@ -31,7 +37,7 @@ class TextPack {
     size_t BlockSize() const;
 
   private:
-    std::unique_ptr<char[]> data_;
+    const char* data_ = nullptr;
 };
 
 }  // namespace mv

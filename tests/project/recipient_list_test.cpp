@@ -210,6 +210,25 @@ TEST(RecipientList, TextsAreViewedInPlace) {
     EXPECT_EQ(texts, (std::vector<std::string_view>{"a@b.c", "result", "x"}));
     // The views point into the row itself: the same bytes on each call.
     EXPECT_EQ(list.Caption(0).data(), texts[0].data());
+
+    // They stay valid while other rows come, change and go.
+    const std::string_view caption = list.Caption(0);
+    for (int i = 0; i < 20000; ++i) {
+        list.AppendRow(Row("row" + std::to_string(i), {"r"}));
+    }
+    for (size_t row = 1; row < list.RowCount(); ++row) {
+        list.SetSubItem(row, 0, "[550] Mailbox unavailable");
+    }
+    list.RemoveRows(1, 10000);
+    EXPECT_EQ(caption, "a@b.c");
+    // Texts too big for the shared chunks work the same way.
+    const std::string huge(1 << 20, 'h');
+    list.SetCaption(1, huge);
+    list.SetRow(2, Row(huge, {huge}));
+    EXPECT_EQ(list.Caption(1), huge);
+    EXPECT_EQ(list.SubItem(2, 0), huge);
+    list.RemoveRow(1);
+    EXPECT_EQ(list.Caption(1), huge);
 }
 
 }  // namespace
