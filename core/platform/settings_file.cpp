@@ -220,4 +220,17 @@ bool SettingsFile::DeleteSection(std::string_view section) {
     return Modify([&](SettingsDocument& d) { return d.DeleteSection(section); });
 }
 
+bool SettingsFile::WriteSection(std::string_view section, const SettingsValues& values) {
+    return Modify([&](SettingsDocument& d) {
+        if (d.SectionValues(section) == values) {
+            return false;
+        }
+        d.DeleteSection(section);
+        for (const auto& [key, value] : values) {
+            d.SetValue(section, key, value);
+        }
+        return true;
+    });
+}
+
 }  // namespace mv

@@ -48,6 +48,10 @@ class SettingsFile {
     // then says why. Storing a value it already holds writes nothing.
     bool WriteValue(std::string_view section, std::string_view key, std::string_view value);
     bool DeleteSection(std::string_view section);
+    // Replaces the whole section with `values` in one write, so that no
+    // moment on disk holds the section half replaced (an empty `values`
+    // deletes it).
+    bool WriteSection(std::string_view section, const SettingsValues& values);
 
     // Creates the file's folder if needed; false when that failed.
     bool CreateFolder();

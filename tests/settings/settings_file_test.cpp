@@ -110,6 +110,8 @@ TEST(SettingsFile, WritesGoToDiskAndReadsTakeDefaults) {
     ASSERT_TRUE(file.WriteValue("MRU", "File1", "/a.mlt"));
     ASSERT_TRUE(file.WriteValue("MRU", "File2", "/b.mlt"));
     EXPECT_EQ(file.ReadSection("mru"), (SettingsValues{{"File1", "/a.mlt"}, {"File2", "/b.mlt"}}));
+    ASSERT_TRUE(file.WriteSection("MRU", {{"File1", "/c.mlt"}}));
+    EXPECT_EQ(file.ReadSection("MRU"), (SettingsValues{{"File1", "/c.mlt"}}));
     ASSERT_TRUE(file.DeleteSection("MRU"));
     EXPECT_TRUE(file.ReadSection("MRU").empty());
     EXPECT_EQ(file.ReadValue("Connection", "TimeOut", ""), "45");
