@@ -1,0 +1,121 @@
+// Writing and reading a project of a million recipients with two extra
+// columns: seconds for each, and the memory the rows take.
+//
+//   mv_bench_project_stream [rows] [folder]
+//
+// builds the list, saves it (with the flush to disk that every save does),
+// then starts itself again as "mv_bench_project_stream read FILE" so that the
+// read and its peak memory are measured in a fresh process. Each half runs
+// alone as "write FILE [rows]" and "read FILE" (for a profiler).
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "project/recipient_list.h"
+#include "storage/project_stream.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Resident memory now, in MB.
+double ResidentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+// The process's peak resident memory, in MB.
+double PeakMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void Build(mv::RecipientList& list, size_t rows) {
+    list.AddColumn("Name", 120);
+    list.AddColumn("City", 120);
+    list.BeginUpdate();
+    list.Reserve(rows);
+    char caption[64];
+    char name[32];
+    char city[32];
+    for (size_t i = 0; i < rows; ++i) {
+        std::snprintf(caption, sizeof caption, "user%07zu@example%04zu.com", i, i % 9973);
+        std::snprintf(name, sizeof name, "Name %zu", i);
+        std::snprintf(city, sizeof city, "City %zu", i % 5000);
+        const bool valid = i % 3 != 0;
+        const std::string_view subItems[] = {
+            valid ? "[0] Valid E-mail Address!" : "[550] Mailbox unavailable", name, city};
+        list.AppendRow(caption, subItems, valid ? 0 : 1, valid ? 0 : 1);
+    }
+    list.EndUpdate();
+}
+
+int Read(const std::filesystem::path& file) {
+    const double before = ResidentMb();
+    mv::RecipientList list;
+    const auto start = Clock::now();
+    mv::LoadProjectFile(list, file);
+    const double seconds = Seconds(start);
+    std::printf("read   %zu rows: %.3f s; rows in memory %.1f MB (RSS %.1f MB, peak %.1f MB)\n",
+                list.RowCount(), seconds, ResidentMb() - before, ResidentMb(), PeakMb());
+    return 0;
+}
+
+void Write(const std::filesystem::path& file, size_t rows) {
+    const double before = ResidentMb();
+    mv::RecipientList list;
+    auto start = Clock::now();
+    Build(list, rows);
+    std::printf("build  %zu rows: %.3f s; rows in memory %.1f MB (RSS %.1f MB)\n", rows,
+                Seconds(start), ResidentMb() - before, ResidentMb());
+
+    start = Clock::now();
+    mv::SaveProjectFile(list, file);
+    std::printf("write  %zu rows: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", rows, Seconds(start),
+                static_cast<double>(std::filesystem::file_size(file)) / 1048576.0, PeakMb());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc == 3 && mode == "read") {
+        return Read(argv[2]);
+    }
+    if (argc >= 3 && mode == "write") {
+        Write(argv[2], argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1000000);
+        return 0;
+    }
+
+    const size_t rows = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+    const std::filesystem::path folder =
+        argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
+    const std::filesystem::path file = folder / "mv_bench_project.mlt";
+    Write(file, rows);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/proc/self/exe", argv[0], "read", file.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::filesystem::remove(file);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}

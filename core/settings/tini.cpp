@@ -1,0 +1,27 @@
+#include "settings/tini.h"
+
+namespace mv {
+
+TINI::TINI(std::filesystem::path configHome)
+    : INIArquivo1(std::move(configHome)),
+      isConnection("Connection", &INIArquivo1),
+      isDNS("DNS", &INIArquivo1),
+      isEnvironment("Environment", &INIArquivo1),
+      isExport("Export", &INIArquivo1),
+      ilConnections("Connections", "200", &isConnection),
+      ilTimeOut("TimeOut", "30", &isConnection),
+      ilFrom("From", "", &isConnection),
+      ilHost("Host", "", &isDNS),
+      ilDNS1("Primary", "", &isDNS),
+      ilDNS2("Secondary", "", &isDNS),
+      ilHostFromDomain("HostFromDomain", "1", &isDNS),
+      isMaximized("Maximized", "False", &isEnvironment),
+      isToleranceZero("ToleranceZero", "True", &isExport),
+      isToleranceMailboxUnavailable("ToleranceMailboxUnavailable", "False", &isExport),
+      isToleranceExceededStorage("ToleranceExceededStorage", "False", &isExport),
+      isToleranceTimeOut("ToleranceTimeOut", "False", &isExport) {
+    INIArquivo1.SetLanguage(iclEnglish);
+    INIArquivo1.SetFileName(kKeyPath);
+}
+
+}  // namespace mv

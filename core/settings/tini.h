@@ -1,0 +1,51 @@
+// The settings of this program (data module TINI): one store at the key path
+// "\software\Corvane\Mailvetter" with English boolean words, its sections and
+// its keys with their defaults. Every other part of the program reads and
+// writes settings only through these keys. The module is created at start,
+// before the main window, and lives until the program ends.
+#pragma once
+
+#include <filesystem>
+
+#include "settings/ini_store.h"
+
+namespace mv {
+
+class TINI {
+  public:
+    // `configHome` overrides the folder of the store (tests and the command
+    // line use a folder of their own); empty means $XDG_CONFIG_HOME or
+    // ~/.config.
+    explicit TINI(std::filesystem::path configHome = {});
+    TINI(const TINI&) = delete;
+    TINI& operator=(const TINI&) = delete;
+
+    // The key path of the store.
+    static constexpr const char* kKeyPath = "\\software\\Corvane\\Mailvetter";
+
+    TINIArquivo INIArquivo1;
+
+    TINISecao isConnection;
+    TINISecao isDNS;
+    TINISecao isEnvironment;
+    TINISecao isExport;
+
+    // [Connection]
+    TINILinha ilConnections;  // "200", AsInteger: simultaneous connections
+    TINILinha ilTimeOut;      // "30", AsInteger: seconds
+    TINILinha ilFrom;         // "": sender address for MAIL FROM
+    // [DNS]
+    TINILinha ilHost;            // "": HELO host name when HostFromDomain is not 1
+    TINILinha ilDNS1;            // "": primary DNS server
+    TINILinha ilDNS2;            // "": secondary DNS server
+    TINILinha ilHostFromDomain;  // "1", AsInteger: 1 = HELO host from the domain of From
+    // [Environment]
+    TINILinha isMaximized;  // "False", AsBoolean
+    // [Export]
+    TINILinha isToleranceZero;                // "True", AsBoolean
+    TINILinha isToleranceMailboxUnavailable;  // "False", AsBoolean
+    TINILinha isToleranceExceededStorage;     // "False", AsBoolean
+    TINILinha isToleranceTimeOut;             // "False", AsBoolean
+};
+
+}  // namespace mv
