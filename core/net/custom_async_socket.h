@@ -171,7 +171,7 @@ class _TCustomAsyncSocket {
     void ReadLoop(int error);
     bool Destroying() const { return destroying_; }
     bool AllSent() const { return allSent_; }
-    void Select(unsigned events);
+    void Select(unsigned events, bool connecting = false);
     SocketNotifier& Notifier() { return notifier_; }
     // Delivers a message with the background-error handling of notifications.
     void Dispatch(TSocketMessage& msg);
@@ -231,6 +231,7 @@ class _TCustomAsyncSocket {
     int flushTimeout_ = 60;
     bool multiThreaded_ = false;
     bool destroying_ = false;
+    bool streamDrained_ = false;  // the last stream receive emptied the queue
     WeakToken token_;
 };
 
