@@ -176,19 +176,27 @@ TEST_F(LineTest, ASlowReaderLosesNothingWhileThePeerIsHeldBack) {
     sock->SetLineEnd("\n");
     bool reading = false;
     int next = 0;
+    int unreadCalls = 0;
     bool inOrder = true;
     sock->OnDataAvailable = [&](_TCustomAsyncSocket* s, uint16_t) {
-        if (!reading) return;
+        if (!reading) {
+            ++unreadCalls;
+            return;
+        }
         const std::string line = s->ReceiveStr();
         inOrder = inOrder && line == std::to_string(next) + "\n";
         ++next;
     };
     ConnectTo(server.port());
+    ASSERT_TRUE(RunUntil(loop, [&] { return unreadCalls > 0; }));
     test::RunFor(loop, std::chrono::milliseconds(300));
+    // Offered again as more arrives, until the held bound stops the reading.
+    const int offered = unreadCalls;
+    test::RunFor(loop, std::chrono::milliseconds(200));
+    EXPECT_EQ(unreadCalls, offered);
     EXPECT_FALSE(closed) << "closed with " << closedError;
-    EXPECT_EQ(next, 0);
     reading = true;
-    sock->ReceiveStr();  // the first line, read from outside: delivery resumes
+    EXPECT_EQ(sock->ReceiveStr(), "0\n");  // read from outside: delivery resumes
     next = 1;
     ASSERT_TRUE(RunUntil(
         loop, [&] { return next == kLines; }, std::chrono::seconds(30)))
