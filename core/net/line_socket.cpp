@@ -17,7 +17,9 @@ class FlagScope {
         flag_ = true;
     }
     ~FlagScope() {
-        if (!guard_.Destroyed()) flag_ = false;
+        if (!guard_.Destroyed()) {
+            flag_ = false;
+        }
     }
     FlagScope(const FlagScope&) = delete;
     FlagScope& operator=(const FlagScope&) = delete;
@@ -28,7 +30,7 @@ class FlagScope {
 };
 
 // Above this an emptied buffer gives its memory back.
-constexpr size_t kKeptCapacity = 64 * 1024;
+constexpr size_t kKeptCapacity = size_t{64} * 1024;
 
 }  // namespace
 
@@ -37,24 +39,34 @@ _TCustomLineSocket::_TCustomLineSocket(MessageLoop& loop) : _TCustomSocksSocket(
 // --- Properties -------------------------------------------------------------
 
 void _TCustomLineSocket::SetLineMode(bool value) {
-    if (value == lineMode_) return;
+    if (value == lineMode_) {
+        return;
+    }
     lineMode_ = value;
     // What is left of a line stays at the front of the buffer, in order; the
     // held bytes are offered again under the new mode.
     pendingLine_ = 0;
     searchFrom_ = 0;
-    if (Held() > 0) PostRescan();
+    if (Held() > 0) {
+        PostRescan();
+    }
 }
 
 void _TCustomLineSocket::SetLineEnd(const std::string& value) {
-    if (value == lineEnd_) return;
+    if (value == lineEnd_) {
+        return;
+    }
     lineEnd_ = value;
     searchFrom_ = 0;
-    if (lineMode_ && pendingLine_ == 0 && Held() > 0) PostRescan();
+    if (lineMode_ && pendingLine_ == 0 && Held() > 0) {
+        PostRescan();
+    }
 }
 
 void _TCustomLineSocket::PostRescan() {
-    if (rescanPosted_) return;
+    if (rescanPosted_) {
+        return;
+    }
     rescanPosted_ = true;
     TSocketMessage msg;
     msg.kind = TSocketMessage::kRescan;
@@ -69,14 +81,18 @@ void _TCustomLineSocket::HandleMessage(TSocketMessage& msg) {
     }
     rescanPosted_ = false;
     // Under a running delivery the outer loop goes on with the held bytes.
-    if (Held() == 0 || delivering_) return;
+    if (Held() == 0 || delivering_) {
+        return;
+    }
     if (!Splitting()) {
         DrainHeld();
         return;
     }
     GuardList::Scope guard(guards_);
     DeliverLines();
-    if (!guard.Destroyed() && !Splitting() && Held() > 0) PostRescan();
+    if (!guard.Destroyed() && !Splitting() && Held() > 0) {
+        PostRescan();
+    }
 }
 
 void _TCustomLineSocket::ResetSettings() {
@@ -92,7 +108,9 @@ void _TCustomLineSocket::FreeBuffer() {
 void _TCustomLineSocket::Consume(size_t n) {
     head_ += n;
     searchFrom_ = 0;
-    if (head_ < buffer_.size()) return;
+    if (head_ < buffer_.size()) {
+        return;
+    }
     if (buffer_.capacity() > kKeptCapacity) {
         buffer_ = std::string();
     } else {
@@ -104,15 +122,23 @@ void _TCustomLineSocket::Consume(size_t n) {
 // --- Receiving --------------------------------------------------------------
 
 bool _TCustomLineSocket::FireDataAvailable(uint16_t error) {
-    if (SocksHandshaking() || !Splitting()) return _TCustomSocksSocket::FireDataAvailable(error);
+    if (SocksHandshaking() || !Splitting()) {
+        return _TCustomSocksSocket::FireDataAvailable(error);
+    }
     GuardList::Scope guard(guards_);
     Fill();
     // A handler waiting inside a line handler: the outer delivery goes on.
-    if (delivering_) return true;
+    if (delivering_) {
+        return true;
+    }
     DeliverLines();
-    if (guard.Destroyed()) return true;
+    if (guard.Destroyed()) {
+        return true;
+    }
     if (!Splitting()) {
-        if (Held() > 0) PostRescan();  // a handler switched line mode off
+        if (Held() > 0) {
+            PostRescan();  // a handler switched line mode off
+        }
     } else if (pendingLine_ == 0 && Held() >= kMaxHeld) {
         LineTooLong();
     }
@@ -120,18 +146,25 @@ bool _TCustomLineSocket::FireDataAvailable(uint16_t error) {
 }
 
 void _TCustomLineSocket::Fill() {
-    if (HSocket() == INVALID_SOCKET) return;
+    if (HSocket() == INVALID_SOCKET) {
+        return;
+    }
     const int waiting = _TCustomSocksSocket::GetRcvdCount();
-    if (waiting <= 0) return;
+    if (waiting <= 0) {
+        return;
+    }
     if (head_ > 0) {
         buffer_.erase(0, head_);
         head_ = 0;
     }
     const size_t held = buffer_.size();
     const size_t n = std::min(static_cast<size_t>(waiting), kMaxHeld - held);
-    if (n == 0) return;  // full of unread lines: the peer waits until they are read
-    if (buffer_.capacity() < held + n)
+    if (n == 0) {
+        return;  // full of unread lines: the peer waits until they are read
+    }
+    if (buffer_.capacity() < held + n) {
         buffer_.reserve(std::min(kMaxHeld, std::max(held + n, 2 * buffer_.capacity())));
+    }
     buffer_.resize(held + n);
     const int got = _TCustomSocksSocket::RecvRaw(buffer_.data() + held, static_cast<int>(n));
     buffer_.resize(held + static_cast<size_t>(std::max(got, 0)));
@@ -154,7 +187,9 @@ void _TCustomLineSocket::DeliverLines() {
             pendingLine_ = pos + lineEnd_.size();
         }
         const bool progressed = DeliverPending();
-        if (guard.Destroyed() || !progressed) return;
+        if (guard.Destroyed() || !progressed) {
+            return;
+        }
     }
 }
 
@@ -163,7 +198,9 @@ bool _TCustomLineSocket::DeliverPending() {
     const size_t pendingBefore = pendingLine_;
     const size_t heldBefore = Held();
     const bool handled = _TCustomSocksSocket::FireDataAvailable(0);
-    if (guard.Destroyed()) return false;
+    if (guard.Destroyed()) {
+        return false;
+    }
     if (!handled && Splitting() && pendingLine_ > 0) {
         // Without a handler a line is dropped, as unread data is.
         const size_t n = pendingLine_;
@@ -180,12 +217,16 @@ void _TCustomLineSocket::DrainHeld() {
     while (!Splitting() && Held() > 0) {
         const size_t before = Held();
         const bool handled = _TCustomSocksSocket::FireDataAvailable(0);
-        if (guard.Destroyed()) return;
+        if (guard.Destroyed()) {
+            return;
+        }
         if (!handled) {
             Consume(Held());
             return;
         }
-        if (Held() == before) return;  // a pass that read nothing ends it
+        if (Held() == before) {
+            return;  // a pass that read nothing ends it
+        }
     }
 }
 
@@ -193,10 +234,14 @@ void _TCustomLineSocket::LineTooLong() {
     GuardList::Scope guard(guards_);
     if (OnLineTooLong) {
         OnLineTooLong(this);
-        if (guard.Destroyed()) return;
+        if (guard.Destroyed()) {
+            return;
+        }
     }
     if (!Splitting()) {
-        if (Held() > 0) PostRescan();  // the handler reads the rest raw
+        if (Held() > 0) {
+            PostRescan();  // the handler reads the rest raw
+        }
         return;
     }
     FreeBuffer();
@@ -204,7 +249,9 @@ void _TCustomLineSocket::LineTooLong() {
 }
 
 int _TCustomLineSocket::RecvRaw(void* buffer, int bufferSize) {
-    if (bufferSize <= 0 || Held() == 0) return _TCustomSocksSocket::RecvRaw(buffer, bufferSize);
+    if (bufferSize <= 0 || Held() == 0) {
+        return _TCustomSocksSocket::RecvRaw(buffer, bufferSize);
+    }
     size_t n = 0;
     if (!Splitting()) {
         n = std::min(Held(), static_cast<size_t>(bufferSize));
@@ -219,15 +266,21 @@ int _TCustomLineSocket::RecvRaw(void* buffer, int bufferSize) {
     if (!delivering_) {
         // Read outside a delivery: the reading goes on, with what is held first.
         Notifier().Received();
-        if (Splitting() && Held() > 0 && pendingLine_ == 0) PostRescan();
+        if (Splitting() && Held() > 0 && pendingLine_ == 0) {
+            PostRescan();
+        }
     }
     return static_cast<int>(n);
 }
 
 int _TCustomLineSocket::GetRcvdCount() {
     if (Splitting()) {
-        if (pendingLine_ > 0) return static_cast<int>(pendingLine_);
-        if (Held() > 0) return 0;
+        if (pendingLine_ > 0) {
+            return static_cast<int>(pendingLine_);
+        }
+        if (Held() > 0) {
+            return 0;
+        }
     } else if (Held() > 0) {
         return static_cast<int>(Held());
     }
@@ -242,19 +295,25 @@ void _TCustomLineSocket::FireSessionClosed(uint16_t error) {
     if (!delivering_ && Held() > 0) {
         if (Splitting()) {
             DeliverLines();
-            if (guard.Destroyed()) return;
+            if (guard.Destroyed()) {
+                return;
+            }
             if (Splitting() && Held() > 0) {
                 // The unterminated last line.
                 FlagScope running(delivering_, guard);
                 pendingLine_ = Held();
                 while (Splitting() && pendingLine_ > 0 && DeliverPending()) {
                 }
-                if (guard.Destroyed()) return;
+                if (guard.Destroyed()) {
+                    return;
+                }
             }
         } else {
             DrainHeld();
         }
-        if (guard.Destroyed()) return;
+        if (guard.Destroyed()) {
+            return;
+        }
     }
     FreeBuffer();
     _TCustomSocksSocket::FireSessionClosed(error);

@@ -24,12 +24,21 @@ SocksReply Complete(size_t length) {
 }
 
 SocksReply ParseMethodReply(SocksVersion version, const uint8_t* data, size_t size) {
-    if (version != SocksVersion::k5) return Failed(socks_error::kLogic, "Socket logic error");
-    if (size > 2) return Failed(socks_error::kLogic, "too much data availaible");
-    if (size >= 1 && data[0] != 5) return Failed(socks_error::kVersion, "socks version error");
-    if (size < 2) return {};
-    if (data[1] != kSocksMethodNone && data[1] != kSocksMethodUsercode)
+    if (version != SocksVersion::k5) {
+        return Failed(socks_error::kLogic, "Socket logic error");
+    }
+    if (size > 2) {
+        return Failed(socks_error::kLogic, "too much data availaible");
+    }
+    if (size >= 1 && data[0] != 5) {
+        return Failed(socks_error::kVersion, "socks version error");
+    }
+    if (size < 2) {
+        return {};
+    }
+    if (data[1] != kSocksMethodNone && data[1] != kSocksMethodUsercode) {
         return Failed(socks_error::kMethod, "authentification method not acceptable");
+    }
     SocksReply r = Complete(2);
     r.method = data[1];
     return r;
@@ -37,17 +46,28 @@ SocksReply ParseMethodReply(SocksVersion version, const uint8_t* data, size_t si
 
 // The status arrives as the second byte; both bytes are needed to judge it.
 SocksReply ParseAuthReply(const uint8_t* data, size_t size) {
-    if (size >= 1 && data[0] != kSocksUsercodeVersion)
+    if (size >= 1 && data[0] != kSocksUsercodeVersion) {
         return Failed(socks_error::kVersion, "socks version error");
-    if (size < 2) return {};
-    if (size > 2) return Failed(socks_error::kLogic, "too much data availaible");
-    if (data[1] != 0) return Failed(socks_error::kAuthFailed, "socks authentication failed");
+    }
+    if (size < 2) {
+        return {};
+    }
+    if (size > 2) {
+        return Failed(socks_error::kLogic, "too much data availaible");
+    }
+    if (data[1] != 0) {
+        return Failed(socks_error::kAuthFailed, "socks authentication failed");
+    }
     return Complete(2);
 }
 
 SocksReply ParseConnect4Reply(const uint8_t* data, size_t size) {
-    if (size >= 1 && data[0] != 0) return Failed(socks_error::kVersion, "socks version error");
-    if (size < 2) return {};
+    if (size >= 1 && data[0] != 0) {
+        return Failed(socks_error::kVersion, "socks version error");
+    }
+    if (size < 2) {
+        return {};
+    }
     switch (data[1]) {
         case 90:
             return size < 8 ? SocksReply{} : Complete(8);
@@ -74,14 +94,22 @@ std::string PortText(const uint8_t* p) {
 }
 
 SocksReply ParseConnect5Reply(const uint8_t* data, size_t size) {
-    if (size >= 1 && data[0] != 5) return Failed(socks_error::kVersion, "socks version error");
-    if (size < 2) return {};
+    if (size >= 1 && data[0] != 5) {
+        return Failed(socks_error::kVersion, "socks version error");
+    }
+    if (size < 2) {
+        return {};
+    }
     const uint8_t code = data[1];
-    if (code >= 1 && code <= 8)
+    if (code >= 1 && code <= 8) {
         return Failed(socks_error::kGeneralFailure + code - 1, kSocks5Failures[code - 1]);
-    if (code != 0)
+    }
+    if (code != 0) {
         return Failed(socks_error::kUnassigned, "unassigned error #" + std::to_string(code));
-    if (size < 5) return {};
+    }
+    if (size < 5) {
+        return {};
+    }
     size_t need = 0;
     switch (data[3]) {
         case 1:
@@ -96,7 +124,9 @@ SocksReply ParseConnect5Reply(const uint8_t* data, size_t size) {
         default:
             return Failed(socks_error::kAddressType, "address type not supported");
     }
-    if (size < need) return {};
+    if (size < need) {
+        return {};
+    }
     SocksReply r = Complete(need);
     if (data[3] == 1) {
         char text[INET_ADDRSTRLEN];
@@ -142,8 +172,12 @@ SocksReply SocksReplyReader::Feed(const uint8_t* data, size_t size) {
     collected_.append(reinterpret_cast<const char*>(data), size);
     const auto* bytes = reinterpret_cast<const uint8_t*>(collected_.data());
     SocksReply r = ParseSocksReply(version_, phase_, bytes, collected_.size());
-    if (r.status == SocksReply::kIncomplete) return r;
-    if (r.status == SocksReply::kComplete) leftover_.assign(collected_, r.length);
+    if (r.status == SocksReply::kIncomplete) {
+        return r;
+    }
+    if (r.status == SocksReply::kComplete) {
+        leftover_.assign(collected_, r.length);
+    }
     collected_.clear();
     phase_ = SocksPhase::kNone;  // one reply per Start
     return r;

@@ -1,3 +1,5 @@
+// Properties, connecting to the proxy and the requests of the handshake. The
+// replies and the end of the handshake are in socks_handshake.cpp.
 #include "net/socks_socket.h"
 
 #include <arpa/inet.h>
@@ -14,13 +16,12 @@ namespace {
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
+    if (first == std::string::npos) {
+        return {};
+    }
     const auto last = s.find_last_not_of(' ');
     return s.substr(first, last - first + 1);
 }
-
-// The text of a connection that ended before the proxy's last reply.
-constexpr const char* kReceiveError = "data receive error";
 
 }  // namespace
 
@@ -30,7 +31,9 @@ _TCustomSocksSocket::_TCustomSocksSocket(MessageLoop& loop) : _TCustomAsyncSocke
 
 void _TCustomSocksSocket::SetSocksServer(const std::string& value) {
     const std::string text = Trim(value);
-    if (text == socksServer_) return;
+    if (text == socksServer_) {
+        return;
+    }
     if (state() != wsClosed) {
         RaiseError("Can't change socks server if not closed");
         return;
@@ -41,7 +44,9 @@ void _TCustomSocksSocket::SetSocksServer(const std::string& value) {
 
 void _TCustomSocksSocket::SetSocksPort(const std::string& value) {
     const std::string text = Trim(value);
-    if (text == socksPort_) return;
+    if (text == socksPort_) {
+        return;
+    }
     if (state() != wsClosed) {
         RaiseError("Can't change socks port if not closed");
         return;
@@ -52,7 +57,9 @@ void _TCustomSocksSocket::SetSocksPort(const std::string& value) {
 
 void _TCustomSocksSocket::SetSocksLevel(const std::string& value) {
     const std::string level = value == "4a" ? "4A" : value;
-    if (level == socksLevel_) return;
+    if (level == socksLevel_) {
+        return;
+    }
     if (state() != wsClosed) {
         RaiseError("Can't change socks level if not closed");
         return;
@@ -65,8 +72,12 @@ void _TCustomSocksSocket::SetSocksLevel(const std::string& value) {
 }
 
 SocksVersion _TCustomSocksSocket::Version() const {
-    if (socksLevel_ == "4") return SocksVersion::k4;
-    if (socksLevel_ == "4A") return SocksVersion::k4A;
+    if (socksLevel_ == "4") {
+        return SocksVersion::k4;
+    }
+    if (socksLevel_ == "4A") {
+        return SocksVersion::k4A;
+    }
     return SocksVersion::k5;
 }
 
@@ -84,20 +95,28 @@ void _TCustomSocksSocket::ResetSettings() {
 }
 
 void _TCustomSocksSocket::FireSocksConnected(uint16_t error) {
-    if (OnSocksConnected) OnSocksConnected(this, error);
+    if (OnSocksConnected) {
+        OnSocksConnected(this, error);
+    }
 }
 
 void _TCustomSocksSocket::FireSocksError(int error, const std::string& msg) {
-    if (OnSocksError) OnSocksError(this, error, msg);
+    if (OnSocksError) {
+        OnSocksError(this, error, msg);
+    }
 }
 
 void _TCustomSocksSocket::FireSocksAuthState(TSocksAuthState state) {
-    if (OnSocksAuthState) OnSocksAuthState(this, state);
+    if (OnSocksAuthState) {
+        OnSocksAuthState(this, state);
+    }
 }
 
 void _TCustomSocksSocket::FireDataSent(uint16_t error) {
     // The handshake's own requests are no data of the session.
-    if (!SocksHandshaking()) _TCustomAsyncSocket::FireDataSent(error);
+    if (!SocksHandshaking()) {
+        _TCustomAsyncSocket::FireDataSent(error);
+    }
 }
 
 // --- Connecting -------------------------------------------------------------
@@ -115,16 +134,21 @@ void _TCustomSocksSocket::Connect() {
         RaiseError("Connect: Socket already in use");
         return;
     }
-    if (!portAssigned_) return RaiseError("Connect: No Port Specified");
-    if (!addrAssigned_) return RaiseError("Connect: No IP Address Specified");
+    if (!portAssigned_) {
+        return RaiseError("Connect: No Port Specified");
+    }
+    if (!addrAssigned_) {
+        return RaiseError("Connect: No IP Address Specified");
+    }
     if (strcasecmp(proto().c_str(), "tcp") != 0) {
         RaiseError("tcp is the only protocol supported thru socks server");
         return;
     }
     try {
         // A level 5 request carries the name with a length byte.
-        if (Version() == SocksVersion::k5 && Addr().size() > 255)
+        if (Version() == SocksVersion::k5 && Addr().size() > 255) {
             throw ESocketException("SocketResolveHost: '" + Addr() + "' Invalid Hostname.");
+        }
         targetPortNetOrder_ = htons(static_cast<uint16_t>(ServicePortNumber(port(), proto())));
         const in_addr proxy = HostAddress(socksServer_);
         const int proxyPort = ServicePortNumber(socksPort_, "tcp");
@@ -144,13 +168,18 @@ void _TCustomSocksSocket::Connect() {
     try {
         _TCustomAsyncSocket::Connect();
     } catch (...) {
-        if (!guard.Destroyed()) EndHandshake();
+        if (!guard.Destroyed()) {
+            EndHandshake();
+        }
         throw;
     }
-    if (guard.Destroyed()) return;
+    if (guard.Destroyed()) {
+        return;
+    }
     // A connect that failed at once was reported by the layer below.
-    if (HSocket() == INVALID_SOCKET || (state() != wsConnecting && state() != wsConnected))
+    if (HSocket() == INVALID_SOCKET || (state() != wsConnecting && state() != wsConnected)) {
         EndHandshake();
+    }
 }
 
 void _TCustomSocksSocket::Listen() {
@@ -170,13 +199,17 @@ void _TCustomSocksSocket::FireSessionConnected(uint16_t error) {
     awaitingProxy_ = false;
     GuardList::Scope guard(guards_);
     FireSocksConnected(error);
-    if (guard.Destroyed()) return;
+    if (guard.Destroyed()) {
+        return;
+    }
     if (error != 0) {
         EndHandshake();
         _TCustomAsyncSocket::FireSessionConnected(error);
         return;
     }
-    if (phase_ != SocksPhase::kMethod || state() != wsConnected) return;  // closed meanwhile
+    if (phase_ != SocksPhase::kMethod || state() != wsConnected) {
+        return;  // closed meanwhile
+    }
     StartHandshake();
 }
 
@@ -227,143 +260,18 @@ bool _TCustomSocksSocket::SendRequest(const std::string& bytes) {
     } catch (const Exception& e) {
         failure = e.what();
     }
-    if (guard.Destroyed()) return false;
-    if (sent >= 0 && HSocket() == handle) return true;
+    if (guard.Destroyed()) {
+        return false;
+    }
+    if (sent >= 0 && HSocket() == handle) {
+        return true;
+    }
     // Unless the close that ended the send has already told the user.
     if (connectOwed_) {
         const int code = LastError() != 0 ? LastError() : wsa::kNotConn;
         HandshakeFailed(code, failure.empty() ? "data send error" : failure);
     }
     return false;
-}
-
-// --- Replies ----------------------------------------------------------------
-
-bool _TCustomSocksSocket::FireDataAvailable(uint16_t error) {
-    if (!SocksHandshaking()) return _TCustomAsyncSocket::FireDataAvailable(error);
-    ConsumeHandshakeData();
-    return true;
-}
-
-void _TCustomSocksSocket::ConsumeHandshakeData() {
-    GuardList::Scope guard(guards_);
-    const TSocket handle = HSocket();
-    while (SocksHandshaking() && handle != INVALID_SOCKET && HSocket() == handle) {
-        uint8_t chunk[1024];
-        const int n = _TCustomAsyncSocket::RecvRaw(chunk, sizeof chunk);
-        if (n < 0 && LastError() == wsa::kWouldBlock) return;
-        if (n <= 0) {
-            // End of stream or a failed receive before the reply was complete.
-            HandshakeFailed(n == 0 ? wsa::kConnReset : LastError(), kReceiveError);
-            return;
-        }
-        const SocksReply reply = reader_.Feed(chunk, static_cast<size_t>(n));
-        if (reply.status == SocksReply::kIncomplete) continue;
-        HandleReply(reply);
-        if (guard.Destroyed()) return;
-    }
-}
-
-void _TCustomSocksSocket::HandleReply(const SocksReply& reply) {
-    if (reply.status == SocksReply::kFailed) {
-        HandshakeFailed(reply.error, reply.message);
-        return;
-    }
-    GuardList::Scope guard(guards_);
-    switch (phase_) {
-        case SocksPhase::kMethod:
-            if (reply.method == kSocksMethodUsercode) {
-                phase_ = SocksPhase::kAuth;
-                reader_.Start(SocksVersion::k5, SocksPhase::kAuth);
-                FireSocksAuthState(socksAuthStart);
-                if (guard.Destroyed() || phase_ != SocksPhase::kAuth) return;
-                SendRequest(SocksUsercodeRequest(socksUsercode_, socksPassword_));
-                return;
-            }
-            if (requestedMethod_ != kSocksMethodNone) {
-                FireSocksAuthState(socksAuthNotRequired);
-                if (guard.Destroyed() || phase_ != SocksPhase::kMethod) return;
-            }
-            SendConnectRequest();
-            return;
-        case SocksPhase::kAuth:
-            FireSocksAuthState(socksAuthSuccess);
-            if (guard.Destroyed() || phase_ != SocksPhase::kAuth) return;
-            SendConnectRequest();
-            return;
-        case SocksPhase::kConnect:
-            boundAddr_ = reply.boundAddr;
-            boundPort_ = reply.boundPort;
-            leftover_ = reader_.Leftover();
-            HandshakeDone();
-            return;
-        case SocksPhase::kNone:
-            break;
-    }
-    HandshakeFailed(socks_error::kInternal, "internal error");
-}
-
-void _TCustomSocksSocket::HandshakeDone() {
-    EndHandshake();
-    GuardList::Scope guard(guards_);
-    const TSocket handle = HSocket();
-    _TCustomAsyncSocket::FireSessionConnected(0);
-    if (guard.Destroyed() || HSocket() != handle || leftover_.empty()) return;
-    // Target bytes that came with the reply: the layers above see them first.
-    FireDataAvailable(0);
-}
-
-void _TCustomSocksSocket::EndHandshake() {
-    phase_ = SocksPhase::kNone;
-    connectOwed_ = awaitingProxy_ = false;
-}
-
-bool _TCustomSocksSocket::ReportFailure(int error, const std::string& msg) {
-    const bool inAuth = phase_ == SocksPhase::kAuth;
-    EndHandshake();
-    GuardList::Scope guard(guards_);
-    if (inAuth) {
-        FireSocksAuthState(socksAuthFailure);
-        if (guard.Destroyed()) return false;
-    }
-    FireSocksError(error, msg);
-    if (guard.Destroyed()) return false;
-    _TCustomAsyncSocket::FireSessionConnected(static_cast<uint16_t>(error));
-    return !guard.Destroyed();
-}
-
-void _TCustomSocksSocket::HandshakeFailed(int error, const std::string& msg) {
-    if (ReportFailure(error, msg)) CloseConnection(true, error);
-}
-
-void _TCustomSocksSocket::FireSessionClosed(uint16_t error) {
-    GuardList::Scope guard(guards_);
-    if (connectOwed_ && error != 0) {
-        // The connection ended under the handshake (a reset met by a send).
-        if (!ReportFailure(error, kReceiveError)) return;
-    } else if (phase_ == SocksPhase::kAuth) {
-        FireSocksAuthState(socksAuthFailure);
-        if (guard.Destroyed()) return;
-    }
-    EndHandshake();
-    _TCustomAsyncSocket::FireSessionClosed(error);
-}
-
-// --- Receiving --------------------------------------------------------------
-
-int _TCustomSocksSocket::GetRcvdCount() {
-    if (!leftover_.empty()) return static_cast<int>(leftover_.size());
-    return _TCustomAsyncSocket::GetRcvdCount();
-}
-
-int _TCustomSocksSocket::RecvRaw(void* buffer, int bufferSize) {
-    if (leftover_.empty() || bufferSize <= 0)
-        return _TCustomAsyncSocket::RecvRaw(buffer, bufferSize);
-    const size_t n = std::min(leftover_.size(), static_cast<size_t>(bufferSize));
-    std::memcpy(buffer, leftover_.data(), n);
-    leftover_.erase(0, n);
-    Notifier().Received();  // reading on: the next readable notification may come
-    return static_cast<int>(n);
 }
 
 }  // namespace mv

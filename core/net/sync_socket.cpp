@@ -11,7 +11,9 @@ int _TCustomSyncSocket::Synchronize(const std::function<void()>& proc, bool& fla
     if (proc) {
         GuardList::Scope guard(guards_);
         proc();
-        if (guard.Destroyed()) return flag ? 0 : wsa::kInterrupted;
+        if (guard.Destroyed()) {
+            return flag ? 0 : wsa::kInterrupted;
+        }
     }
     return WaitUntilReady(flag);
 }
@@ -22,9 +24,15 @@ int _TCustomSyncSocket::WaitUntilReady(bool& flag) {
     GuardList::Scope guard(guards_);
     for (;;) {
         // The flag may belong to whoever destroyed the socket: not read then.
-        if (guard.Destroyed()) return wsa::kInterrupted;
-        if (flag) return 0;
-        if (loop.QuitRequested()) return kQuitRequested;
+        if (guard.Destroyed()) {
+            return wsa::kInterrupted;
+        }
+        if (flag) {
+            return 0;
+        }
+        if (loop.QuitRequested()) {
+            return kQuitRequested;
+        }
         loop.ProcessMessages(true);
     }
 }

@@ -19,9 +19,13 @@ void AcceptingServer(TcpConnection& c, int) {
     for (;;) {
         bool ok = false;
         const std::string line = c.ReadLine(&ok);
-        if (!ok) return;
+        if (!ok) {
+            return;
+        }
         c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-        if (line == "QUIT") return;
+        if (line == "QUIT") {
+            return;
+        }
     }
 }
 

@@ -16,7 +16,9 @@
 namespace {
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition) {
+        std::abort();
+    }
 }
 
 }  // namespace
@@ -24,7 +26,9 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using mv::SocksPhase;
     using mv::SocksReply;
-    if (size == 0) return 0;
+    if (size == 0) {
+        return 0;
+    }
     const int mode = data[0] % 4;
     const mv::SocksVersion version = mode == 0   ? mv::SocksVersion::k4
                                      : mode == 1 ? mv::SocksVersion::k4A

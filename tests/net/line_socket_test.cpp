@@ -92,8 +92,9 @@ TEST_F(LineTest, SmallReadsTakeTheLineInPiecesAndTheLastLineComesBeforeTheClose)
         char buf[4];
         std::string line;
         int n;
-        while ((n = s->Receive(buf, sizeof buf)) > 0)
+        while ((n = s->Receive(buf, sizeof buf)) > 0) {
             line.append(buf, static_cast<size_t>(n));
+        }
         lines.push_back(line);
         events.push_back("line");
     };
@@ -136,7 +137,9 @@ TEST_F(LineTest, LinesHeldWhenTheModeGoesOffComeAsOneRawPiece) {
         auto* self = static_cast<_TAsyncSocket*>(s);
         ++calls;
         lines.push_back(s->ReceiveStr());
-        if (calls == 1) self->SetLineMode(false);
+        if (calls == 1) {
+            self->SetLineMode(false);
+        }
     };
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return lines.size() >= 2; }));
@@ -168,8 +171,9 @@ TEST_F(LineTest, ASlowReaderLosesNothingWhileThePeerIsHeldBack) {
     constexpr int kLines = 300000;
     ScriptedTcpServer server([](TcpConnection& c, int) {
         std::string all;
-        for (int i = 0; i < kLines; ++i)
+        for (int i = 0; i < kLines; ++i) {
             all += std::to_string(i) + "\n";
+        }
         c.Send(all);
         c.WaitForClose(20000);
     });

@@ -93,9 +93,13 @@ void MailServer(test::TcpConnection& c, int) {
     for (;;) {
         bool ok = false;
         const std::string line = c.ReadLine(&ok);
-        if (!ok) return;
+        if (!ok) {
+            return;
+        }
         c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-        if (line == "QUIT") return;
+        if (line == "QUIT") {
+            return;
+        }
     }
 }
 
@@ -109,8 +113,12 @@ Outcome SocketThrough(const std::string& level, uint16_t serverPort) {
         failure = "socks error " + std::to_string(e) + " " + m;
     };
     sock.OnSessionConnected = [&](_TCustomAsyncSocket* s, uint16_t e) {
-        if (e == 0) s->SendStr("HELO inside\r\n");
-        if (e != 0 && failure.empty()) failure = "connect error " + std::to_string(e);
+        if (e == 0) {
+            s->SendStr("HELO inside\r\n");
+        }
+        if (e != 0 && failure.empty()) {
+            failure = "connect error " + std::to_string(e);
+        }
     };
     sock.OnDataAvailable = [&](_TCustomAsyncSocket* s, uint16_t) { received += s->ReceiveStr(); };
     sock.SetSocksServer("127.0.0.1");
@@ -121,7 +129,9 @@ Outcome SocketThrough(const std::string& level, uint16_t serverPort) {
     sock.Connect();
     const std::string want = "220 inside ready\r\n250 ok\r\n";
     test::RunUntil(loop, [&] { return received == want || !failure.empty(); });
-    if (received == want) return {};
+    if (received == want) {
+        return {};
+    }
     return {1,
             "level " + level + ": " + (failure.empty() ? "received '" + received + "'" : failure)};
 }
@@ -133,32 +143,42 @@ Outcome CliThrough(uint16_t serverPort) {
          "127.0.0.1:" + std::to_string(kProxyPort)},
         "", {}, 20000);
     if (r.exitCode == 0 && r.out.find("< 220 inside ready\n") != std::string::npos &&
-        r.out.find("result\t0\n") != std::string::npos)
+        r.out.find("result\t0\n") != std::string::npos) {
         return {};
+    }
     return {1, "mailvetter-cli: exit " + std::to_string(r.exitCode) + "\n" + r.out + r.err};
 }
 
 // Runs in the forked child, inside the new namespace.
 Outcome InPrivateNetwork() {
-    if (unshare(CLONE_NEWNET) != 0)
+    if (unshare(CLONE_NEWNET) != 0) {
         return {kSkip,
                 std::string("network namespaces are not allowed here: ") + std::strerror(errno)};
-    if (!LoopbackUp()) return {kSkip, "cannot bring up the loopback of the new namespace"};
+    }
+    if (!LoopbackUp()) {
+        return {kSkip, "cannot bring up the loopback of the new namespace"};
+    }
     test::TempDir dir;
     test::ScriptedTcpServer server(MailServer, 3);
     const pid_t danted = StartDanted(dir);
     Outcome outcome;
-    for (int i = 0; i < 100 && !Listening(kProxyPort); ++i)
+    for (int i = 0; i < 100 && !Listening(kProxyPort); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     if (!Listening(kProxyPort)) {
         outcome = {1, "danted did not start:\n" + test::ReadFile(dir / "danted.log")};
     } else {
         for (const char* level : {"5", "4"}) {
-            if (outcome.code == 0) outcome = SocketThrough(level, server.port());
+            if (outcome.code == 0) {
+                outcome = SocketThrough(level, server.port());
+            }
         }
-        if (outcome.code == 0) outcome = CliThrough(server.port());
-        if (outcome.code != 0)
+        if (outcome.code == 0) {
+            outcome = CliThrough(server.port());
+        }
+        if (outcome.code != 0) {
             outcome.message += "\ndanted log:\n" + test::ReadFile(dir / "danted.log");
+        }
     }
     kill(-danted, SIGTERM);
     waitpid(danted, nullptr, 0);
@@ -166,8 +186,9 @@ Outcome InPrivateNetwork() {
 }
 
 TEST(SocksDante, RelaysRealConnectionsInAPrivateNetwork) {
-    if (access(kDanted, X_OK) != 0)
+    if (access(kDanted, X_OK) != 0) {
         GTEST_SKIP() << "danted is not installed (Debian package dante-server)";
+    }
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const pid_t child = fork();
@@ -182,13 +203,16 @@ TEST(SocksDante, RelaysRealConnectionsInAPrivateNetwork) {
     std::string message;
     char buf[4096];
     ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) {
         message.append(buf, static_cast<size_t>(n));
+    }
     close(fds[0]);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status)) << "the child ended by a signal\n" << message;
-    if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << message;
+    if (WEXITSTATUS(status) == kSkip) {
+        GTEST_SKIP() << message;
+    }
     EXPECT_EQ(WEXITSTATUS(status), 0) << message;
 }
 

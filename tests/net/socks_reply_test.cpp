@@ -21,10 +21,11 @@ TEST(SocksReply, EveryPrefixOfAValidReplyWaitsForMore) {
         std::string("\x05\x00\x00\x04", 4) + std::string(16, '\0') + std::string("\x00\x19", 2),
     };
     for (const std::string& reply : replies) {
-        for (size_t n = 0; n < reply.size(); ++n)
+        for (size_t n = 0; n < reply.size(); ++n) {
             EXPECT_EQ(Parse(SocksVersion::k5, SocksPhase::kConnect, reply.substr(0, n)).status,
                       SocksReply::kIncomplete)
                 << n;
+        }
         const SocksReply r = Parse(SocksVersion::k5, SocksPhase::kConnect, reply + "tail");
         EXPECT_EQ(r.status, SocksReply::kComplete);
         EXPECT_EQ(r.length, reply.size());
@@ -40,8 +41,9 @@ TEST(SocksReply, ReaderKeepsTheBytesBehindTheReplyAcrossPieces) {
     reader.Start(SocksVersion::k4A, SocksPhase::kConnect);
     const std::string bytes = std::string("\x00\x5a\x00\x19\x00\x00\x00\x01", 8) + "220 hi\r\n";
     SocksReply r;
-    for (size_t i = 0; i < 5; ++i)
+    for (size_t i = 0; i < 5; ++i) {
         r = reader.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + i), 1);
+    }
     EXPECT_EQ(r.status, SocksReply::kIncomplete);
     r = reader.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + 5), bytes.size() - 5);
     EXPECT_EQ(r.status, SocksReply::kComplete);

@@ -23,8 +23,9 @@ using test::TcpConnection;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string out;
-    for (int v : values)
+    for (int v : values) {
         out.push_back(static_cast<char>(v));
+    }
     return out;
 }
 
@@ -35,10 +36,14 @@ std::string PortBytes(uint16_t port) {
 // A target that greets, answers one line and waits for the close.
 ScriptedTcpServer::Script Greeter(const std::string& greeting = "220 ready\r\n") {
     return [greeting](TcpConnection& c, int) {
-        if (!greeting.empty()) c.Send(greeting);
+        if (!greeting.empty()) {
+            c.Send(greeting);
+        }
         bool ok = false;
         const std::string line = c.ReadLine(&ok, 3000);
-        if (ok) c.Send("echo: " + line + "\r\n");
+        if (ok) {
+            c.Send("echo: " + line + "\r\n");
+        }
         c.WaitForClose(3000);
     };
 }
@@ -63,10 +68,14 @@ class SocksTest : public ::testing::Test {
         };
         sock->OnSessionConnected = [this](_TCustomAsyncSocket* s, uint16_t e) {
             log.push_back("connected " + std::to_string(e));
-            if (e == 0) s->SendStr("ping\r\n");
+            if (e == 0) {
+                s->SendStr("ping\r\n");
+            }
         };
         sock->OnDataSent = [this](_TCustomAsyncSocket*, uint16_t) {
-            if (log.empty() || log.back() != "sent") log.push_back("sent");
+            if (log.empty() || log.back() != "sent") {
+                log.push_back("sent");
+            }
         };
         sock->OnDataAvailable = [this](_TCustomAsyncSocket* s, uint16_t) {
             data += s->ReceiveStr();
@@ -93,8 +102,12 @@ class SocksTest : public ::testing::Test {
         std::vector<std::string> tail;
         bool on = false;
         for (const auto& e : log) {
-            if (e.rfind("socks-error", 0) == 0) on = true;
-            if (on) tail.push_back(e);
+            if (e.rfind("socks-error", 0) == 0) {
+                on = true;
+            }
+            if (on) {
+                tail.push_back(e);
+            }
         }
         return tail;
     }
@@ -114,17 +127,23 @@ TEST_P(SocksLevels, RelaysTheSessionAndSendsTheExactRequests) {
     const LevelCase c = GetParam();
     ScriptedTcpServer target(Greeter());
     FakeSocksProxy::Options options;
-    if (c.usercode) options.user = "alice", options.password = "s3cret";
+    if (c.usercode) {
+        options.user = "alice", options.password = "s3cret";
+    }
     FakeSocksProxy proxy(options);
     sock->SetSocksUsercode("alice");
     sock->SetSocksPassword("s3cret");
-    if (c.usercode) sock->SetSocksAuthentication(socksAuthenticateUsercode);
+    if (c.usercode) {
+        sock->SetSocksAuthentication(socksAuthenticateUsercode);
+    }
     Through(proxy, c.level, c.addr, target.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return data.find("echo: ping\r\n") != std::string::npos; }));
     EXPECT_EQ(data, "220 ready\r\necho: ping\r\n");
 
     std::vector<std::string> expected = {"socks-connected 0"};
-    if (c.usercode) expected.insert(expected.end(), {"auth 0", "auth 1"});
+    if (c.usercode) {
+        expected.insert(expected.end(), {"auth 0", "auth 1"});
+    }
     expected.push_back("connected 0");
     ASSERT_GE(log.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + expected.size()), expected)
@@ -190,10 +209,14 @@ TEST_F(SocksTest, LeftoverIsWhatTheFirstReceiveReturns) {
     FakeSocksProxy proxy(options);
     int rcvdAtFirstEvent = -1;
     sock->OnDataAvailable = [&](_TCustomAsyncSocket* s, uint16_t) {
-        if (rcvdAtFirstEvent < 0) rcvdAtFirstEvent = s->Rcvdcount();
+        if (rcvdAtFirstEvent < 0) {
+            rcvdAtFirstEvent = s->Rcvdcount();
+        }
         char buf[3];
         const int n = s->Receive(buf, sizeof buf);
-        if (n > 0) data.append(buf, static_cast<size_t>(n));
+        if (n > 0) {
+            data.append(buf, static_cast<size_t>(n));
+        }
     };
     Through(proxy, "5", "127.0.0.1", target.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return data == "extra\r\n"; }));
@@ -308,9 +331,15 @@ TEST_P(SocksScriptedReplies, EndConnectedOrInTheSpecifiedError) {
     const ScriptCase& c = GetParam();
     ScriptedTcpServer target(Greeter(""));
     FakeSocksProxy::Options options;
-    if (c.step == 0) options.methodReply = c.pieces;
-    if (c.step == 1) options.authReply = c.pieces, options.user = "u", options.password = "p";
-    if (c.step == 2) options.connectReply = c.pieces;
+    if (c.step == 0) {
+        options.methodReply = c.pieces;
+    }
+    if (c.step == 1) {
+        options.authReply = c.pieces, options.user = "u", options.password = "p";
+    }
+    if (c.step == 2) {
+        options.connectReply = c.pieces;
+    }
     options.continueAfterScript = c.goOn;
     FakeSocksProxy proxy(options);
     if (c.step == 1) {
@@ -489,11 +518,15 @@ TEST(SocksLifetime, AHandlerMayDestroyTheSocketInEveryHandshakeEvent) {
         FakeSocksProxy::Options options;
         options.user = "u";
         options.password = "p";
-        if (std::string(event) == "socks-error") options.password = "other";
+        if (std::string(event) == "socks-error") {
+            options.password = "other";
+        }
         FakeSocksProxy proxy(options);
         const std::string which = event;
         auto kill = [&](const std::string& e) {
-            if (e == which) sock.reset();
+            if (e == which) {
+                sock.reset();
+            }
         };
         sock->OnSocksConnected = [&](_TCustomAsyncSocket*, uint16_t) { kill("socks-connected"); };
         sock->OnSocksAuthState = [&](_TCustomAsyncSocket*, TSocksAuthState) { kill("auth"); };

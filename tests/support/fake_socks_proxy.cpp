@@ -22,7 +22,9 @@ void SendAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) return;
+        if (n <= 0) {
+            return;
+        }
         done += static_cast<size_t>(n);
     }
 }
@@ -32,7 +34,9 @@ int ConnectTarget(const std::string& host, uint16_t port) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) return -1;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
+        return -1;
+    }
     sockaddr_in addr = *reinterpret_cast<sockaddr_in*>(result->ai_addr);
     freeaddrinfo(result);
     addr.sin_port = htons(port);
@@ -46,8 +50,9 @@ int ConnectTarget(const std::string& host, uint16_t port) {
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string out;
-    for (int v : values)
+    for (int v : values) {
         out.push_back(static_cast<char>(v));
+    }
     return out;
 }
 
@@ -64,7 +69,9 @@ std::string BoundEnd(int target) {
 // The target's first bytes, if any come within a short while.
 std::string FirstBytes(int target) {
     pollfd p{target, POLLIN, 0};
-    if (poll(&p, 1, 2000) <= 0) return {};
+    if (poll(&p, 1, 2000) <= 0) {
+        return {};
+    }
     char buf[4096];
     const ssize_t n = recv(target, buf, sizeof buf, 0);
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
@@ -79,8 +86,9 @@ FakeSocksProxy::FakeSocksProxy(Options options, int connections) : options_(std:
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listenFd_, 16) != 0)
+        listen(listenFd_, 16) != 0) {
         throw std::runtime_error("fake proxy cannot listen");
+    }
     socklen_t len = sizeof addr;
     getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
@@ -89,9 +97,13 @@ FakeSocksProxy::FakeSocksProxy(Options options, int connections) : options_(std:
     thread_ = std::thread([this, connections] {
         for (int i = 0; i < connections && !stop_; ++i) {
             pollfd p[2] = {{listenFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-            if (poll(p, 2, -1) <= 0 || (p[1].revents & POLLIN)) return;
+            if (poll(p, 2, -1) <= 0 || (p[1].revents & POLLIN)) {
+                return;
+            }
             const int fd = accept(listenFd_, nullptr, nullptr);
-            if (fd < 0) return;
+            if (fd < 0) {
+                return;
+            }
             Serve(fd, i);
             close(fd);
         }
@@ -103,12 +115,16 @@ FakeSocksProxy::~FakeSocksProxy() {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = write(stopFd_, &one, sizeof one);
     Join();
-    if (listenFd_ >= 0) close(listenFd_);
+    if (listenFd_ >= 0) {
+        close(listenFd_);
+    }
     close(stopFd_);
 }
 
 void FakeSocksProxy::Join() {
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 std::string FakeSocksProxy::Received(int index) const {
@@ -124,7 +140,9 @@ std::string FakeSocksProxy::Target(int index) const {
 void FakeSocksProxy::Record(int index, const std::string& bytes, const std::string* target) {
     std::lock_guard<std::mutex> lock(mutex_);
     received_[static_cast<size_t>(index)] += bytes;
-    if (target != nullptr) targets_[static_cast<size_t>(index)] = *target;
+    if (target != nullptr) {
+        targets_[static_cast<size_t>(index)] = *target;
+    }
 }
 
 bool FakeSocksProxy::ReadExact(int fd, int index, void* buffer, size_t n) {
@@ -132,9 +150,13 @@ bool FakeSocksProxy::ReadExact(int fd, int index, void* buffer, size_t n) {
     size_t done = 0;
     while (done < n) {
         pollfd w[2] = {{fd, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-        if (poll(w, 2, kWaitMs) <= 0 || (w[1].revents & POLLIN)) return false;
+        if (poll(w, 2, kWaitMs) <= 0 || (w[1].revents & POLLIN)) {
+            return false;
+        }
         const ssize_t got = recv(fd, p + done, n - done, 0);
-        if (got <= 0) return false;
+        if (got <= 0) {
+            return false;
+        }
         done += static_cast<size_t>(got);
     }
     Record(index, std::string(p, n), nullptr);
@@ -145,16 +167,24 @@ bool FakeSocksProxy::ReadZeroTerminated(int fd, int index, std::string& text) {
     text.clear();
     for (;;) {
         char c = 0;
-        if (!ReadExact(fd, index, &c, 1)) return false;
-        if (c == '\0') return true;
-        if (text.size() > 1024) return false;
+        if (!ReadExact(fd, index, &c, 1)) {
+            return false;
+        }
+        if (c == '\0') {
+            return true;
+        }
+        if (text.size() > 1024) {
+            return false;
+        }
         text.push_back(c);
     }
 }
 
 bool FakeSocksProxy::SendScript(int fd, const std::vector<std::string>& pieces) {
     for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        if (i > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        }
         SendAll(fd, pieces[i]);
     }
     return options_.continueAfterScript;
@@ -162,27 +192,40 @@ bool FakeSocksProxy::SendScript(int fd, const std::vector<std::string>& pieces) 
 
 void FakeSocksProxy::Serve(int fd, int index) {
     int target = -1;
-    if (Handshake(fd, index, target) && target >= 0) Relay(fd, target);
-    if (target >= 0) close(target);
+    if (Handshake(fd, index, target) && target >= 0) {
+        Relay(fd, target);
+    }
+    if (target >= 0) {
+        close(target);
+    }
 }
 
 bool FakeSocksProxy::Handshake(int fd, int index, int& target) {
     unsigned char version = 0;
-    if (!ReadExact(fd, index, &version, 1)) return false;
-    if (version == 4) return Level4(fd, index, target);
-    if (version == 5) return Level5(fd, index, target);
+    if (!ReadExact(fd, index, &version, 1)) {
+        return false;
+    }
+    if (version == 4) {
+        return Level4(fd, index, target);
+    }
+    if (version == 5) {
+        return Level5(fd, index, target);
+    }
     return false;
 }
 
 bool FakeSocksProxy::Level4(int fd, int index, int& target) {
     unsigned char head[7];  // command, port, address
     std::string user, host;
-    if (!ReadExact(fd, index, head, sizeof head) || !ReadZeroTerminated(fd, index, user))
+    if (!ReadExact(fd, index, head, sizeof head) || !ReadZeroTerminated(fd, index, user)) {
         return false;
+    }
     const uint16_t port = static_cast<uint16_t>((head[1] << 8) | head[2]);
     const bool named = head[3] == 0 && head[4] == 0 && head[5] == 0 && head[6] != 0;
     if (named) {
-        if (!ReadZeroTerminated(fd, index, host)) return false;
+        if (!ReadZeroTerminated(fd, index, host)) {
+            return false;
+        }
     } else {
         char text[INET_ADDRSTRLEN];
         inet_ntop(AF_INET, head + 3, text, sizeof text);
@@ -200,7 +243,9 @@ bool FakeSocksProxy::Level4(int fd, int index, int& target) {
         return false;
     }
     target = ConnectTarget(host, port);
-    if (options_.connectReply) return SendScript(fd, *options_.connectReply);
+    if (options_.connectReply) {
+        return SendScript(fd, *options_.connectReply);
+    }
     if (target < 0) {
         SendAll(fd, Bytes({0, 91}) + portAddr);
         return false;
@@ -213,12 +258,18 @@ bool FakeSocksProxy::Level4(int fd, int index, int& target) {
 bool FakeSocksProxy::Level5(int fd, int index, int& target) {
     unsigned char count = 0;
     std::string methods;
-    if (!ReadExact(fd, index, &count, 1)) return false;
+    if (!ReadExact(fd, index, &count, 1)) {
+        return false;
+    }
     methods.resize(count);
-    if (count > 0 && !ReadExact(fd, index, methods.data(), count)) return false;
+    if (count > 0 && !ReadExact(fd, index, methods.data(), count)) {
+        return false;
+    }
     const bool wantAuth = !options_.user.empty();
     if (options_.methodReply) {
-        if (!SendScript(fd, *options_.methodReply)) return false;
+        if (!SendScript(fd, *options_.methodReply)) {
+            return false;
+        }
     } else if (wantAuth && methods.find('\x02') == std::string::npos) {
         SendAll(fd, Bytes({5, 0xFF}));
         return false;
@@ -228,39 +279,61 @@ bool FakeSocksProxy::Level5(int fd, int index, int& target) {
     if (wantAuth) {
         unsigned char ver = 0, len = 0;
         std::string user, password;
-        if (!ReadExact(fd, index, &ver, 1) || !ReadExact(fd, index, &len, 1)) return false;
+        if (!ReadExact(fd, index, &ver, 1) || !ReadExact(fd, index, &len, 1)) {
+            return false;
+        }
         user.resize(len);
-        if (len > 0 && !ReadExact(fd, index, user.data(), len)) return false;
-        if (!ReadExact(fd, index, &len, 1)) return false;
+        if (len > 0 && !ReadExact(fd, index, user.data(), len)) {
+            return false;
+        }
+        if (!ReadExact(fd, index, &len, 1)) {
+            return false;
+        }
         password.resize(len);
-        if (len > 0 && !ReadExact(fd, index, password.data(), len)) return false;
+        if (len > 0 && !ReadExact(fd, index, password.data(), len)) {
+            return false;
+        }
         if (options_.authReply) {
-            if (!SendScript(fd, *options_.authReply)) return false;
+            if (!SendScript(fd, *options_.authReply)) {
+                return false;
+            }
         } else {
             const bool ok = ver == 1 && user == options_.user && password == options_.password;
             SendAll(fd, Bytes({1, ok ? 0 : 1}));
-            if (!ok) return false;
+            if (!ok) {
+                return false;
+            }
         }
     }
     unsigned char head[4];
-    if (!ReadExact(fd, index, head, sizeof head)) return false;
+    if (!ReadExact(fd, index, head, sizeof head)) {
+        return false;
+    }
     std::string host;
     if (head[3] == 1) {
         unsigned char a[4];
-        if (!ReadExact(fd, index, a, 4)) return false;
+        if (!ReadExact(fd, index, a, 4)) {
+            return false;
+        }
         char text[INET_ADDRSTRLEN];
         inet_ntop(AF_INET, a, text, sizeof text);
         host = text;
     } else if (head[3] == 3) {
         unsigned char len = 0;
-        if (!ReadExact(fd, index, &len, 1)) return false;
+        if (!ReadExact(fd, index, &len, 1)) {
+            return false;
+        }
         host.resize(len);
-        if (len > 0 && !ReadExact(fd, index, host.data(), len)) return false;
+        if (len > 0 && !ReadExact(fd, index, host.data(), len)) {
+            return false;
+        }
     } else {
         return false;
     }
     unsigned char p[2];
-    if (!ReadExact(fd, index, p, 2)) return false;
+    if (!ReadExact(fd, index, p, 2)) {
+        return false;
+    }
     const uint16_t port = static_cast<uint16_t>((p[0] << 8) | p[1]);
     const std::string where = host + ":" + std::to_string(port);
     Record(index, {}, &where);
@@ -269,7 +342,9 @@ bool FakeSocksProxy::Level5(int fd, int index, int& target) {
         return false;
     }
     target = ConnectTarget(host, port);
-    if (options_.connectReply) return SendScript(fd, *options_.connectReply);
+    if (options_.connectReply) {
+        return SendScript(fd, *options_.connectReply);
+    }
     if (target < 0) {
         SendAll(fd, Bytes({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}));
         return false;
@@ -283,11 +358,17 @@ void FakeSocksProxy::Relay(int client, int target) {
     char buf[16384];
     for (;;) {
         pollfd p[3] = {{client, POLLIN, 0}, {target, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-        if (poll(p, 3, 10000) <= 0 || (p[2].revents & POLLIN)) return;
+        if (poll(p, 3, 10000) <= 0 || (p[2].revents & POLLIN)) {
+            return;
+        }
         for (int i = 0; i < 2; ++i) {
-            if ((p[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+            if ((p[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+                continue;
+            }
             const ssize_t n = recv(p[i].fd, buf, sizeof buf, 0);
-            if (n <= 0) return;
+            if (n <= 0) {
+                return;
+            }
             SendAll(p[1 - i].fd, std::string(buf, static_cast<size_t>(n)));
         }
     }
