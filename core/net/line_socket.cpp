@@ -75,6 +75,16 @@ void _TCustomLineSocket::PostRescan() {
 }
 
 void _TCustomLineSocket::HandleMessage(TSocketMessage& msg) {
+    if (msg.kind == TSocketMessage::kSocketEvent && msg.event == kEvClose && !OnSessionClosed &&
+        msg.handle == HSocket() && HSocket() != INVALID_SOCKET && state() != wsConnecting) {
+        // Without a closed handler the layer below raises no closed event:
+        // the rest is delivered here, after the data still buffered.
+        GuardList::Scope guard(guards_);
+        ReadLoop(0);
+        if (guard.Destroyed() || msg.handle != HSocket() || !DeliverRest()) {
+            return;
+        }
+    }
     if (msg.kind != TSocketMessage::kRescan) {
         _TCustomSocksSocket::HandleMessage(msg);
         return;
@@ -289,31 +299,33 @@ int _TCustomLineSocket::GetRcvdCount() {
 
 // --- Closing ----------------------------------------------------------------
 
-void _TCustomLineSocket::FireSessionClosed(uint16_t error) {
+bool _TCustomLineSocket::DeliverRest() {
     GuardList::Scope guard(guards_);
     // A handler that closes from inside a delivery wants nothing more.
-    if (!delivering_ && Held() > 0) {
-        if (Splitting()) {
-            DeliverLines();
-            if (guard.Destroyed()) {
-                return;
-            }
-            if (Splitting() && Held() > 0) {
-                // The unterminated last line.
-                FlagScope running(delivering_, guard);
-                pendingLine_ = Held();
-                while (Splitting() && pendingLine_ > 0 && DeliverPending()) {
-                }
-                if (guard.Destroyed()) {
-                    return;
-                }
-            }
-        } else {
-            DrainHeld();
+    if (delivering_ || Held() == 0) {
+        return true;
+    }
+    if (!Splitting()) {
+        DrainHeld();
+        return !guard.Destroyed();
+    }
+    DeliverLines();
+    if (guard.Destroyed()) {
+        return false;
+    }
+    if (Splitting() && Held() > 0) {
+        // The unterminated last line.
+        FlagScope running(delivering_, guard);
+        pendingLine_ = Held();
+        while (Splitting() && pendingLine_ > 0 && DeliverPending()) {
         }
-        if (guard.Destroyed()) {
-            return;
-        }
+    }
+    return !guard.Destroyed();
+}
+
+void _TCustomLineSocket::FireSessionClosed(uint16_t error) {
+    if (!DeliverRest()) {
+        return;
     }
     FreeBuffer();
     _TCustomSocksSocket::FireSessionClosed(error);

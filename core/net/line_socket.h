@@ -55,6 +55,9 @@ class _TCustomLineSocket : public _TCustomSocksSocket {
     // Raises the handler for the pending line until it is read; false when
     // the handler read nothing.
     bool DeliverPending();
+    // At the close: the held lines, then the unterminated rest as a last
+    // line; false when a handler destroyed the socket.
+    bool DeliverRest();
     void LineTooLong();
     void PostRescan();
     void Consume(size_t n);

@@ -105,6 +105,17 @@ TEST_F(LineTest, SmallReadsTakeTheLineInPiecesAndTheLastLineComesBeforeTheClose)
     EXPECT_EQ(closedError, 0);
 }
 
+TEST_F(LineTest, TheLastLineIsNotLostWithoutAClosedHandler) {
+    ScriptedTcpServer server([](TcpConnection& c, int) {
+        c.Send("a\r\nlast");
+        c.Close();
+    });
+    sock->OnSessionClosed = nullptr;
+    ConnectTo(server.port());
+    ASSERT_TRUE(RunUntil(loop, [&] { return sock->state() == wsClosed; }));
+    EXPECT_EQ(lines, (std::vector<std::string>{"a\r\n", "last"}));
+}
+
 TEST_F(LineTest, SwitchingLineModeOffHandsTheRestOverRawAndInOrder) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
         c.Send("HEAD\r\nbody1\r\nbody2");
