@@ -16,7 +16,9 @@ const std::vector<Command>& AllCommands() {
          "the query failed or no answer came in time, 2 for a usage error.\n",
          &RunMx},
         {"smtp",
-         "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] [--timeout SECONDS]",
+         "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] [--timeout SECONDS]\n"
+         "                      [--socks HOST:PORT [--socks-level 4|4A|5]\n"
+         "                      [--socks-user USER [--socks-password PASSWORD]]]",
          "probe one address at one mail server, showing the dialogue",
          "Talks to the mail server HOST as the checker does: greeting, HELO, MAIL FROM,\n"
          "RCPT TO, then RSET and QUIT; no message is ever sent. Prints the dialogue\n"
@@ -28,6 +30,16 @@ const std::vector<Command>& AllCommands() {
          "  --helo NAME        the name given in HELO (default: this machine's name)\n"
          "  --port PORT        the server's port (default 25)\n"
          "  --timeout SECONDS  give up after this long without a reply (default 30)\n\n"
+         "Through a SOCKS proxy:\n"
+         "  --socks HOST:PORT  connect through the SOCKS proxy at HOST:PORT\n"
+         "  --socks-level L    the proxy's protocol level: 4, 4A or 5 (default 5)\n"
+         "  --socks-user USER  level 5: authenticate with this user code (and the\n"
+         "                     password below); levels 4 and 4A: the user id sent\n"
+         "  --socks-password PASSWORD\n"
+         "                     the password of the user code (level 5)\n"
+         "HOST is looked up here and the proxy is given its address. A refusal by the\n"
+         "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from\n"
+         "20001 to 20017, is the result code.\n\n"
          "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.\n",
          &RunSmtp},
     };

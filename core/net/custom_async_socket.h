@@ -184,6 +184,11 @@ class _TCustomAsyncSocket {
     void ResolveLocalPort();
     void ResolveHost();
     void ResolveAll();
+    // The address of a host text (dotted quad or name, blocking lookup) and the
+    // number of a port text (number or service name), as the resolution above
+    // does them; ESocketException when the text cannot be converted.
+    static in_addr HostAddress(const std::string& text);
+    static int ServicePortNumber(const std::string& text, const std::string& proto);
 
     sockaddr_in sin_{};
     int protoNumber_ = 6;

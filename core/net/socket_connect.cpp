@@ -125,7 +125,11 @@ void _TCustomAsyncSocket::ResolveLocalPort() {
 
 void _TCustomAsyncSocket::ResolveHost() {
     if (addrResolved_) return;
-    const std::string& text = Addr();
+    sin_.sin_addr = HostAddress(Addr());
+    addrResolved_ = true;
+}
+
+in_addr _TCustomAsyncSocket::HostAddress(const std::string& text) {
     if (text.empty() || text.size() > 256)
         throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
     in_addr parsed{};
@@ -144,8 +148,11 @@ void _TCustomAsyncSocket::ResolveHost() {
         parsed = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
         freeaddrinfo(result);
     }
-    sin_.sin_addr = parsed;
-    addrResolved_ = true;
+    return parsed;
+}
+
+int _TCustomAsyncSocket::ServicePortNumber(const std::string& text, const std::string& proto) {
+    return ServicePort(text, proto, "SocketResolvePort");
 }
 
 void _TCustomAsyncSocket::ResolveAll() {
