@@ -19,9 +19,11 @@ std::string ExtractAddress(std::string_view text) {
     const size_t at = text.find('@');
     if (at == std::string_view::npos) return {};
     size_t first = at;
-    while (first > 0 && AddressChar(text[first - 1])) --first;
+    while (first > 0 && AddressChar(text[first - 1]))
+        --first;
     size_t last = at;
-    while (last + 1 < text.size() && AddressChar(text[last + 1])) ++last;
+    while (last + 1 < text.size() && AddressChar(text[last + 1]))
+        ++last;
     return std::string(text.substr(first, last - first + 1));
 }
 

@@ -64,7 +64,7 @@ void CheckRun::Start(const CheckSettings& settings) {
     dispatcher_.SetFrom(ExtractAddress(settings.from));
     dispatcher_.SetDns(TrimBlanks(settings.dnsPrimary + " " + settings.dnsSecondary));
     dispatcher_.SetSignon(settings.hostFromDomain == 1 ? DomainOf(dispatcher_.From())
-                                                        : settings.host);
+                                                       : settings.host);
     if (dispatcher_.From().empty())
         throw ECheckRunError(
             "Please provide a valid e-mail address for the FROM field (Tools | Options)");
@@ -92,7 +92,9 @@ void CheckRun::Start(const CheckSettings& settings) {
     }
 }
 
-void CheckRun::Stop() { dispatcher_.Abort(); }
+void CheckRun::Stop() {
+    dispatcher_.Abort();
+}
 
 std::array<std::string, 5> CheckRun::StatusTexts() const {
     const auto elapsed = static_cast<uint32_t>(TickDiff(GetTickCount(), checkStart_)) / 1000u;

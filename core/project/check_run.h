@@ -21,7 +21,7 @@ class TINI;
 
 // A refusal to start a run, with the message the user sees.
 class ECheckRunError : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "ECheckRunError"; }
 };
@@ -40,10 +40,10 @@ struct CheckSettings {
 };
 
 class CheckRun {
-public:
+  public:
     // The status bar's five panels when no run has happened.
-    static constexpr std::array<const char*, 5> kIdleStatus = {"Elapsed:", "Total:", "Waiting:",
-                                                               "Good:", "Bad:"};
+    static constexpr std::array<const char*, 5> kIdleStatus = {
+        "Elapsed:", "Total:", "Waiting:", "Good:", "Bad:"};
 
     CheckRun(RecipientList& list, TSmtpRelayServer& dispatcher);
     ~CheckRun();
@@ -69,12 +69,12 @@ public:
 
     // --- What the front end hears about -------------------------------
     std::function<void(bool running)> OnRunningChanged;
-    std::function<void()> OnStatusChanged;            // refresh the five panels
-    std::function<void()> OnModified;                 // the project changed
-    std::function<void(size_t row)> OnRowBegun;       // scroll the row into view
+    std::function<void()> OnStatusChanged;                    // refresh the five panels
+    std::function<void()> OnModified;                         // the project changed
+    std::function<void(size_t row)> OnRowBegun;               // scroll the row into view
     std::function<void(size_t row, int code)> OnRowReported;  // likewise, with its result
 
-private:
+  private:
     void OnGetData(int recipientIndex);
     void OnEMailProcessed(int recipientIndex, int err, const std::vector<std::string>& log);
     void OnFinished();

@@ -53,7 +53,7 @@ RecipientRow Row(const std::string& caption, int mark = kMarkChecked) {
 }
 
 class CheckRunTest : public ::testing::Test {
-protected:
+  protected:
     EpollLoop loop;
     RecipientList list;
     TSmtpRelayServer dispatcher{loop};
@@ -104,7 +104,7 @@ TEST_F(CheckRunTest, DispatcherRefusalRestoresTheIdleState) {
 }
 
 class CheckRunWorld : public CheckRunTest {
-protected:
+  protected:
     static void SetUpTestSuite() {
         world = new test::FakeWorld(
             "host mx.good.test users=alice,bob\n"
