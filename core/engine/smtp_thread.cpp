@@ -95,7 +95,12 @@ void TSmtpThread::SendDnsQuery() {
         if (e.ErrorCode() != 0) {
             AddLog("DNS Search error :" + std::to_string(e.ErrorCode()));
             Report(e.ErrorCode());
-            ProcessNext();
+            // The next address begins from the loop: when every address fails
+            // at once (no descriptors left), doing it here would pile one
+            // address upon the other on the stack.
+            owner_.Loop().Post([this, alive = token_.Weak()] {
+                if (!alive.expired()) ProcessNext();
+            });
         }
         // Other errors are dropped: the session waits for the watchdog.
     } catch (const std::exception&) {

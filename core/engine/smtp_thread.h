@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "net/custom_smtp_client.h"
+#include "platform/message_loop.h"
 
 namespace mv {
 
@@ -87,6 +88,7 @@ class TSmtpThread {
     bool pendingTimeOut_ = false;
     bool pendingAbort_ = false;
     bool ended_ = false;
+    WeakToken token_;  // drops posted steps once the session is freed
 };
 
 }  // namespace mv
