@@ -2,14 +2,18 @@
 // running in its own process.
 //
 //   mv_bench_engine [--addresses N] [--connections 1,50,200,1000] [--held N]
+//                   [--cli PATH]
 //
 // For each number of connections it checks N addresses (half valid, half
 // refused with 550) and prints checks per second, the checker's processor time
 // (user + system) per 1,000 checks and per check, and the peak memory of the
 // process. Then it holds --held sessions at once against servers that never
 // greet, prints the memory per session and checks that every one of them ends
-// as a time-out.
+// as a time-out. With --cli it also runs "mailvetter-cli check" over the same
+// addresses at 200 connections and compares its processor time with the
+// engine's.
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -105,6 +109,46 @@ RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, in
     return r;
 }
 
+// Runs mailvetter-cli check over the addresses (on standard input); returns
+// its processor time and wall time in seconds.
+std::pair<double, double> RunCli(const std::string& cli, const test::FakeWorld& world,
+                                 const TRecipientList& list) {
+    int in[2];
+    if (pipe(in) != 0) return {0, 0};
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(in[0], 0);
+        close(in[1]);
+        if (freopen("/dev/null", "w", stdout) == nullptr) _exit(127);
+        const std::string dnsPort = std::to_string(world.dnsPort());
+        const std::string smtpPort = std::to_string(world.smtpPort());
+        execl(cli.c_str(), cli.c_str(), "check", "--from", "bench@checker.test", "--dns",
+              world.dnsServer().c_str(), "--dns-port", dnsPort.c_str(), "--smtp-port",
+              smtpPort.c_str(), "--connections", "200", "--timeout", "30", "-",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    std::string text;
+    for (const TRecipientEntry& e : list)
+        text += e.Text + "\n";
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = write(in[1], text.data() + done, text.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    close(in[1]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return {static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
+            wall};
+}
+
 std::vector<int> ParseList(const char* text) {
     std::vector<int> out;
     std::stringstream s(text);
@@ -117,11 +161,13 @@ std::vector<int> ParseList(const char* text) {
 int Main(int argc, char** argv) {
     int addresses = 20000;
     int held = 5000;
+    std::string cli;
     std::vector<int> connections = {1, 50, 200, 1000};
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--addresses")) addresses = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--held")) held = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--connections")) connections = ParseList(argv[i + 1]);
+        if (!std::strcmp(argv[i], "--cli")) cli = argv[i + 1];
     }
     std::printf("open-file limit raised to %ld\n", RaiseOpenFileLimit());
     test::FakeWorld world(kWorld);
@@ -142,6 +188,16 @@ int Main(int argc, char** argv) {
         std::printf("%12d %12.0f %16.3f %14.1f %14.1f%s\n", c, r.reports / r.seconds,
                     r.cpu * 1000.0 / r.reports, r.cpu * 1e6 / r.reports, PeakRssKiB() / 1024.0,
                     right ? "" : "  (unexpected results!)");
+    }
+
+    if (!cli.empty()) {
+        const RunResult engine = RunChecks(world, list, 200, 30);
+        const auto [cliCpu, cliWall] = RunCli(cli, world, list);
+        std::printf(
+            "\nmailvetter-cli check at 200 connections: %.0f checks/s, %.1f us CPU/check; "
+            "the engine alone: %.1f us CPU/check (the program adds %.1f %%)\n",
+            addresses / cliWall, cliCpu * 1e6 / addresses, engine.cpu * 1e6 / addresses,
+            (cliCpu / engine.cpu - 1.0) * 100.0);
     }
 
     if (held > 0) {

@@ -126,8 +126,9 @@ int RunCheck(const std::vector<std::string>& args) {
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
     CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
-    StatusLine status(loop);
-    run.OnStatusChanged = [&] { status.Update(run.StatusTexts()); };
+    StatusLine status(
+        loop, [&] { return run.StatusTexts(); }, [&] { writer.Flush(); });
+    run.OnStatusChanged = [&] { status.Changed(); };
     run.OnRowReported = [&](size_t row, int code) {
         const std::string_view caption = list.Caption(row);
         writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
@@ -136,7 +137,8 @@ int RunCheck(const std::vector<std::string>& args) {
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
     };
-    InterruptWatch interrupts(loop, [&] { run.Stop(); });
+    InterruptWatch interrupts(
+        loop, [&] { run.Stop(); }, [&] { writer.Flush(); });
 
     writer.Header();
     try {
@@ -147,6 +149,7 @@ int RunCheck(const std::vector<std::string>& args) {
     }
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
+    writer.Flush();
     status.Finish();
     return Finish(parsed, job, list, interrupts.Interrupted());
 }

@@ -8,8 +8,9 @@
 
 namespace mv::cli {
 
-InterruptWatch::InterruptWatch(MessageLoop& loop, std::function<void()> onFirst)
-    : loop_(loop), onFirst_(std::move(onFirst)) {
+InterruptWatch::InterruptWatch(MessageLoop& loop, std::function<void()> onFirst,
+                               std::function<void()> beforeExit)
+    : loop_(loop), onFirst_(std::move(onFirst)), beforeExit_(std::move(beforeExit)) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
@@ -37,6 +38,7 @@ void InterruptWatch::OnSignal() {
             std::fputs("\nmailvetter-cli: stopping; interrupt again to end at once\n", stderr);
             if (onFirst_) onFirst_();
         } else {
+            if (beforeExit_) beforeExit_();
             std::fputs("\nmailvetter-cli: ended\n", stderr);
             _exit(128 + signal_);
         }

@@ -11,7 +11,9 @@ namespace mv::cli {
 
 class InterruptWatch {
   public:
-    InterruptWatch(MessageLoop& loop, std::function<void()> onFirst);
+    // `beforeExit` runs when a second request ends the program.
+    InterruptWatch(MessageLoop& loop, std::function<void()> onFirst,
+                   std::function<void()> beforeExit = nullptr);
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
@@ -24,6 +26,7 @@ class InterruptWatch {
 
     MessageLoop& loop_;
     std::function<void()> onFirst_;
+    std::function<void()> beforeExit_;
     int fd_ = -1;
     MessageLoop::WatchId watch_ = 0;
     int count_ = 0;

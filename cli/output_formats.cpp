@@ -89,7 +89,6 @@ void CheckResultWriter::Result(size_t row, std::string_view email, std::string_v
         line += "}\n";
     }
     std::fwrite(line.data(), 1, line.size(), out_);
-    std::fflush(out_);
 }
 
 }  // namespace mv::cli

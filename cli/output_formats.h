@@ -18,14 +18,16 @@ std::string JsonString(std::string_view text);
 
 enum class ResultFormat { kCsv, kJsonLines };
 
-// One line per checked row, in the order results arrive, flushed at once so
-// that an interrupted run keeps what it had.
+// One line per checked row, in the order results arrive. The owner flushes
+// it often (ten times a second) and at the end, so that an interrupted run
+// keeps what it had without a write per result.
 class CheckResultWriter {
   public:
     CheckResultWriter(std::FILE* out, ResultFormat format, bool transcripts);
     void Header();
     void Result(size_t row, std::string_view email, std::string_view address, int code,
                 std::string_view resultText, const std::vector<std::string>& transcript);
+    void Flush() { std::fflush(out_); }
 
   private:
     std::FILE* out_;

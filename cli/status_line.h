@@ -1,8 +1,10 @@
 // The five counters of a run on standard error: redrawn in place at most ten
 // times a second when standard error is a terminal, once at the end otherwise.
+// The texts are made only when they are drawn, not at every event.
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "platform/message_loop.h"
@@ -11,13 +13,17 @@ namespace mv::cli {
 
 class StatusLine {
   public:
-    explicit StatusLine(MessageLoop& loop);
+    using Texts = std::function<std::array<std::string, 5>()>;
+
+    // `everyTick` runs at each tick of the redraw timer (ten times a second),
+    // terminal or not.
+    StatusLine(MessageLoop& loop, Texts texts, std::function<void()> everyTick = nullptr);
     ~StatusLine();
     StatusLine(const StatusLine&) = delete;
     StatusLine& operator=(const StatusLine&) = delete;
 
-    // The latest texts; drawn by the next tick when on a terminal.
-    void Update(const std::array<std::string, 5>& texts);
+    // Something changed: the next tick redraws.
+    void Changed() { dirty_ = true; }
     // Draws the last texts for good.
     void Finish();
 
@@ -25,10 +31,11 @@ class StatusLine {
     void Draw(bool final);
 
     MessageLoop& loop_;
+    Texts texts_;
+    std::function<void()> everyTick_;
     bool terminal_;
     bool dirty_ = false;
     bool finished_ = false;
-    std::string text_;
     MessageLoop::TimerId timer_ = 0;
 };
 
