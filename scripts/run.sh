@@ -1,12 +1,28 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the command-line program and runs it.
-# Without arguments it shows the mail exchangers of example.com; any arguments
-# are passed to mailvetter-cli instead (see mailvetter-cli --help).
+#
+# Without arguments it runs a demo that needs no network: it starts the fake
+# mail world of examples/demo.world on loopback and checks the small list
+# examples/recipients.csv against it. With arguments it runs mailvetter-cli
+# with them (see scripts/run.sh --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --runtime-only
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release --target mailvetter-cli -j "$(nproc)"
-if [ $# -eq 0 ]; then set -- mx example.com; fi
-exec build/release/cli/mailvetter-cli "$@"
+cmake --build build/release --target mailvetter-cli mv-fakeworld -j "$(nproc)"
+cli=build/release/cli/mailvetter-cli
+if [ $# -gt 0 ]; then exec "$cli" "$@"; fi
+
+work=$(mktemp -d)
+trap 'kill "$world" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
+build/release/tools/fakeworld/mv-fakeworld --world examples/demo.world >"$work/world" 2>/dev/null &
+world=$!
+for _ in $(seq 100); do grep -q '^ready' "$work/world" && break; sleep 0.05; done
+ready=$(grep '^ready' "$work/world")
+dns=${ready#*dns=}; dns=${dns%% *}
+smtp=${ready##*smtp=}
+echo "Demo: checking examples/recipients.csv against a fake mail world on ${dns%:*}" >&2
+XDG_CONFIG_HOME="$work/config" "$cli" check examples/recipients.csv \
+  --from "Demo <demo@mailvetter.test>" --dns "${dns%:*}" --dns-port "${dns#*:}" \
+  --smtp-port "$smtp" --timeout 2
