@@ -45,8 +45,10 @@ const std::filesystem::path& CsvPath() {
         std::string line;
         for (int n = 0; n < kLines; ++n) {
             const std::string id = std::to_string(n);
-            line = "user" + id + "@example" + std::to_string(n % 97) + ".com,First" + id +
-                   ",\"Last, " + id + "\",City " + std::to_string(n % 1000) + ",+47 " + id + "\r\n";
+            line.assign("user").append(id).append("@example").append(std::to_string(n % 97));
+            line.append(".com,First").append(id).append(",\"Last, ").append(id);
+            line.append("\",City ").append(std::to_string(n % 1000)).append(",+47 ").append(id);
+            line.append("\r\n");
             out << line;
         }
         return file;

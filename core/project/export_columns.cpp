@@ -105,6 +105,7 @@ std::vector<int> DbfFieldWidths(const RecipientList& list, const std::vector<siz
         }
     }
     std::vector<int> result;
+    result.reserve(widths.size());
     for (const size_t width : widths) {
         result.push_back(static_cast<int>(std::min(width, kMaxDbfFieldWidth)));
     }

@@ -29,7 +29,7 @@ class DbfImportTest : public ::testing::Test {
     void SetUp() override { ASSERT_NE(std::setlocale(LC_TIME, "C"), nullptr); }
 
     std::filesystem::path Table(const std::string& bytes, const std::string& name = "list.dbf") {
-        const std::filesystem::path path = dir_ / name;
+        std::filesystem::path path = dir_ / name;
         test::WriteFile(path, bytes);
         return path;
     }

@@ -187,9 +187,7 @@ TEST_F(ExportTest, DbfRoundTrip) {
 
 TEST_F(ExportTest, DbfFieldsAreNamedValidlyAndSizedByTheLongestValue) {
     EXPECT_EQ(
-        DbfFieldNames({"Email", "Result", "Last name", "e-mail", "2nd phone", "",
-                       "Gr\xC3\xB6\xC3\x9F"
-                       "e",
+        DbfFieldNames({"Email", "Result", "Last name", "e-mail", "2nd phone", "", "Gr\u00F6\u00DFe",
                        "Averyveryverylongname", "averyveryverylongname", "AVERYVERYV", "  x  "}),
         (Texts{"EMAIL", "RESULT", "LAST_NAME", "E_MAIL", "F2ND_PHONE", "FIELD", "GR__E",
                "AVERYVERYV", "AVERYVERY2", "AVERYVERY3", "X"}));

@@ -17,7 +17,7 @@ using Texts = std::vector<std::string>;
 class TextEncodingTest : public ::testing::Test {
   protected:
     std::filesystem::path File(const std::string& bytes) {
-        const std::filesystem::path path = dir_ / "list.txt";
+        std::filesystem::path path = dir_ / "list.txt";
         test::WriteFile(path, bytes);
         return path;
     }

@@ -31,7 +31,7 @@ Texts RowTexts(const RecipientList& list, size_t row) {
 class TextImportTest : public ::testing::Test {
   protected:
     std::filesystem::path File(const std::string& bytes, const std::string& name = "list.csv") {
-        const std::filesystem::path path = dir_ / name;
+        std::filesystem::path path = dir_ / name;
         test::WriteFile(path, bytes);
         return path;
     }
