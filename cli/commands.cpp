@@ -4,6 +4,57 @@ namespace mv::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
+        {"check", "check [OPTIONS] INPUT",
+         "check the addresses of a project, a list or standard input",
+         "Checks the marked rows of INPUT as the window's Check command does, and\n"
+         "writes one result per checked row, in the order the results arrive.\n\n"
+         "INPUT is a project (.mlt: its marked rows are checked), a text, CSV or dBase\n"
+         "file (imported with the automatic choices, every row marked), or - for\n"
+         "addresses on standard input, one per line.\n\n"
+         "Options override the stored settings for this run only:\n"
+         "  --from ADDRESS        the sender for MAIL FROM (Connection/From)\n"
+         "  --helo HOST           the name given in HELO (else the domain of From)\n"
+         "  --dns \"SERVER [SERVER]\"  the DNS servers (DNS/Primary, DNS/Secondary)\n"
+         "  --connections N       checks at once (Connection/Connections)\n"
+         "  --timeout SECONDS     idle time-out of a check (Connection/TimeOut)\n"
+         "  --smtp-port PORT      the port of the mail servers (default 25)\n"
+         "  --dns-port PORT       the port of the DNS servers (default 53); when given,\n"
+         "                        the names of the mail servers are looked up there too\n"
+         "Output:\n"
+         "  --output FILE         write the results to FILE instead of standard output\n"
+         "  --format csv|jsonl    CSV (header row,email,address,code,result,valid) or\n"
+         "                        JSON Lines; default: by the extension of FILE, else csv\n"
+         "  --transcripts         JSON Lines only: add each row's transcript\n"
+         "  --save                write the results back into the INPUT project\n\n"
+         "The five counters are shown on standard error while the run lasts. The first\n"
+         "Ctrl-C stops the run like Stop (rows in flight end as -8) and still writes the\n"
+         "results; a second one ends at once.\n\n"
+         "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it\n"
+         "could not start or the input could not be read, 2 for a usage error.\n",
+         &RunCheck},
+        {"import",
+         "import INPUT --to PROJECT [--replace] [--email-column NAME] [--header | --data]",
+         "import a text, CSV or dBase list into a project",
+         "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when\n"
+         "it does not exist, and saves PROJECT.\n\n"
+         "  --to PROJECT          the project (.mlt) to import into\n"
+         "  --replace             replace the project's rows and columns (else append)\n"
+         "  --email-column NAME   the source column that holds the addresses\n"
+         "                        (default: \"email\" or \"e-mail\", else the first\n"
+         "                        column holding an \"@\")\n"
+         "  --header | --data     whether the first line is a header or data\n"
+         "                        (default: chosen with the e-mail column)\n",
+         &RunImport},
+        {"show", "show PROJECT", "print the rows of a project as CSV",
+         "Prints the rows of PROJECT as CSV: a header with the column captions, then\n"
+         "per row its position (from 0), its check mark (1 or 0) and its columns.\n",
+         &RunShow},
+        {"settings", "settings [SECTION/KEY [VALUE]]", "read or write the stored settings",
+         "Without arguments, prints every setting as SECTION/KEY=VALUE. With\n"
+         "SECTION/KEY, prints its value; with a VALUE too, stores it.\n"
+         "The settings live in $XDG_CONFIG_HOME/Corvane/Mailvetter.ini\n"
+         "(~/.config when XDG_CONFIG_HOME is not set).\n",
+         &RunSettings},
         {"mx", "mx DOMAIN [--dns SERVER] [--dns-port PORT] [--timeout SECONDS]",
          "show the mail exchangers of a domain",
          "Asks a DNS server for the MX records of DOMAIN and prints the exchanger\n"
@@ -16,7 +67,9 @@ const std::vector<Command>& AllCommands() {
          "the query failed or no answer came in time, 2 for a usage error.\n",
          &RunMx},
         {"smtp",
-         "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] [--timeout SECONDS]",
+         "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] [--timeout SECONDS]\n"
+         "                      [--socks HOST:PORT [--socks-level 4|4A|5]\n"
+         "                      [--socks-user USER [--socks-password PASSWORD]]]",
          "probe one address at one mail server, showing the dialogue",
          "Talks to the mail server HOST as the checker does: greeting, HELO, MAIL FROM,\n"
          "RCPT TO, then RSET and QUIT; no message is ever sent. Prints the dialogue\n"
@@ -28,6 +81,16 @@ const std::vector<Command>& AllCommands() {
          "  --helo NAME        the name given in HELO (default: this machine's name)\n"
          "  --port PORT        the server's port (default 25)\n"
          "  --timeout SECONDS  give up after this long without a reply (default 30)\n\n"
+         "Through a SOCKS proxy:\n"
+         "  --socks HOST:PORT  connect through the SOCKS proxy at HOST:PORT\n"
+         "  --socks-level L    the proxy's protocol level: 4, 4A or 5 (default 5)\n"
+         "  --socks-user USER  level 5: authenticate with this user code (and the\n"
+         "                     password below); levels 4 and 4A: the user id sent\n"
+         "  --socks-password PASSWORD\n"
+         "                     the password of the user code (level 5)\n"
+         "HOST is looked up here and the proxy is given its address. A refusal by the\n"
+         "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from\n"
+         "20001 to 20017, is the result code.\n\n"
          "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.\n",
          &RunSmtp},
     };

@@ -21,6 +21,10 @@ const Command& FindCommand(const std::string& name);
 
 int RunMx(const std::vector<std::string>& args);
 int RunSmtp(const std::vector<std::string>& args);
+int RunCheck(const std::vector<std::string>& args);
+int RunImport(const std::vector<std::string>& args);
+int RunShow(const std::vector<std::string>& args);
+int RunSettings(const std::vector<std::string>& args);
 
 // Prints "mailvetter-cli: MESSAGE" on standard error.
 void PrintError(const std::string& message);

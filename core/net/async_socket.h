@@ -1,13 +1,14 @@
-// The socket component the clients use: the end of the layer chain.
+// The socket component the clients use: the end of the layer chain
+// (asynchronous socket, SOCKS proxy, line mode, waiting). It adds nothing.
 #pragma once
 
-#include "net/custom_async_socket.h"
+#include "net/sync_socket.h"
 
 namespace mv {
 
-class _TAsyncSocket : public _TCustomAsyncSocket {
+class _TAsyncSocket : public _TCustomSyncSocket {
   public:
-    using _TCustomAsyncSocket::_TCustomAsyncSocket;
+    using _TCustomSyncSocket::_TCustomSyncSocket;
 };
 
 }  // namespace mv

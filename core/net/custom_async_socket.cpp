@@ -44,7 +44,7 @@ _TCustomAsyncSocket::~_TCustomAsyncSocket() {
     } catch (...) {
     }
     if (hSocket_ != INVALID_SOCKET) {
-        notifier_.Stop();
+        notifier_.Stop(true);
         close(hSocket_);
         hSocket_ = INVALID_SOCKET;
     }
@@ -151,8 +151,8 @@ SocketKind _TCustomAsyncSocket::Kind() const {
     return socketType_ == 2 ? SocketKind::kDatagram : SocketKind::kStream;
 }
 
-void _TCustomAsyncSocket::Select(unsigned events) {
-    if (hSocket_ != INVALID_SOCKET) notifier_.Select(hSocket_, Kind(), events);
+void _TCustomAsyncSocket::Select(unsigned events, bool connecting) {
+    if (hSocket_ != INVALID_SOCKET) notifier_.Select(hSocket_, Kind(), events, connecting);
 }
 
 // --- Errors -----------------------------------------------------------------
@@ -162,7 +162,7 @@ void _TCustomAsyncSocket::SocketError(const std::string& function) {
     const std::string message =
         "Error " + std::to_string(e) + " in function " + function + "\r\n" + SocketErrorText(e);
     if ((e == 10054 || e == 10057) && hSocket_ != INVALID_SOCKET) {
-        notifier_.Stop();
+        notifier_.Stop(true);
         close(hSocket_);
         hSocket_ = INVALID_SOCKET;
         if (state_ != wsClosed) {
@@ -336,6 +336,7 @@ void _TCustomAsyncSocket::ReadLoop(int error) {
     try {
         for (;;) {
             lastError_ = 0;
+            streamDrained_ = false;
             const int readsBefore = readCount_;
             const bool handled = FireDataAvailable(static_cast<uint16_t>(error));
             if (guard.Destroyed() || hSocket_ != handle || hSocket_ == INVALID_SOCKET) return;
@@ -350,6 +351,7 @@ void _TCustomAsyncSocket::ReadLoop(int error) {
             // A handler that read nothing would make this loop run for ever; the
             // next readable notification comes once it reads.
             if (handled && readCount_ == readsBefore) break;
+            if (socketType_ == 1 && streamDrained_) break;
             if (GetRcvdCount() <= 0) break;
         }
     } catch (const Exception&) {

@@ -171,7 +171,7 @@ class _TCustomAsyncSocket {
     void ReadLoop(int error);
     bool Destroying() const { return destroying_; }
     bool AllSent() const { return allSent_; }
-    void Select(unsigned events);
+    void Select(unsigned events, bool connecting = false);
     SocketNotifier& Notifier() { return notifier_; }
     // Delivers a message with the background-error handling of notifications.
     void Dispatch(TSocketMessage& msg);
@@ -184,6 +184,11 @@ class _TCustomAsyncSocket {
     void ResolveLocalPort();
     void ResolveHost();
     void ResolveAll();
+    // The address of a host text (dotted quad or name, blocking lookup) and the
+    // number of a port text (number or service name), as the resolution above
+    // does them; ESocketException when the text cannot be converted.
+    static in_addr HostAddress(const std::string& text);
+    static int ServicePortNumber(const std::string& text, const std::string& proto);
 
     sockaddr_in sin_{};
     int protoNumber_ = 6;
@@ -231,6 +236,7 @@ class _TCustomAsyncSocket {
     int flushTimeout_ = 60;
     bool multiThreaded_ = false;
     bool destroying_ = false;
+    bool streamDrained_ = false;  // the last stream receive emptied the queue
     WeakToken token_;
 };
 

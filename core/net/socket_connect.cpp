@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "net/custom_async_socket.h"
 #include "platform/winsock_errors.h"
@@ -48,18 +50,45 @@ bool StartsWithDigit(const std::string& text) {
     return p != std::string::npos && std::isdigit(static_cast<unsigned char>(text[p]));
 }
 
+// The protocol and service databases are files that the C library reads on
+// every query; a busy checker resolves "tcp" and "smtp" thousands of times a
+// second, so what they answered is kept (per thread: no locks).
+thread_local std::unordered_map<std::string, int> t_protocols;
+thread_local std::unordered_map<std::string, int> t_services;
+
+int LookupProtocol(const std::string& name) {
+    const auto cached = t_protocols.find(name);
+    if (cached != t_protocols.end()) return cached->second;
+    protoent entry{};
+    protoent* found = nullptr;
+    char buffer[1024];
+    getprotobyname_r(name.c_str(), &entry, buffer, sizeof buffer, &found);
+    const int number = found != nullptr ? found->p_proto : BuiltInProtocol(name);
+    if (number >= 0) t_protocols.emplace(name, number);
+    return number;
+}
+
+int LookupService(const std::string& name, const std::string& proto) {
+    const std::string key = name + '/' + proto;
+    const auto cached = t_services.find(key);
+    if (cached != t_services.end()) return cached->second;
+    servent entry{};
+    servent* found = nullptr;
+    char buffer[1024];
+    getservbyname_r(name.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, buffer,
+                    sizeof buffer, &found);
+    const int port =
+        found != nullptr ? ntohs(static_cast<uint16_t>(found->s_port)) : BuiltInService(name);
+    if (port >= 0) t_services.emplace(key, port);
+    return port;
+}
+
 int ServicePort(const std::string& text, const std::string& proto, const char* what) {
     if (text.empty() || text.size() >= 32)
         throw ESocketException(std::string(what) + ": Invalid Port.");
     if (StartsWithDigit(text)) return LeadingNumber(text);
-    servent entry{};
-    servent* found = nullptr;
-    char buffer[1024];
-    getservbyname_r(text.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, buffer,
-                    sizeof buffer, &found);
-    if (found != nullptr) return ntohs(static_cast<uint16_t>(found->s_port));
-    const int builtIn = BuiltInService(text);
-    if (builtIn >= 0) return builtIn;
+    const int port = LookupService(text, proto);
+    if (port >= 0) return port;
     throw ESocketException(std::string(what) + ": Cannot convert port '" + text + "'");
 }
 
@@ -73,11 +102,7 @@ void _TCustomAsyncSocket::ResolveProto() {
     if (StartsWithDigit(text)) {
         protoNumber_ = LeadingNumber(text);
     } else {
-        protoent entry{};
-        protoent* found = nullptr;
-        char buffer[1024];
-        getprotobyname_r(text.c_str(), &entry, buffer, sizeof buffer, &found);
-        protoNumber_ = found != nullptr ? found->p_proto : BuiltInProtocol(text);
+        protoNumber_ = LookupProtocol(text);
         if (protoNumber_ < 0)
             throw ESocketException("SocketResolveProto: Cannot convert protocol '" + text + "'");
     }
@@ -100,7 +125,11 @@ void _TCustomAsyncSocket::ResolveLocalPort() {
 
 void _TCustomAsyncSocket::ResolveHost() {
     if (addrResolved_) return;
-    const std::string& text = Addr();
+    sin_.sin_addr = HostAddress(Addr());
+    addrResolved_ = true;
+}
+
+in_addr _TCustomAsyncSocket::HostAddress(const std::string& text) {
     if (text.empty() || text.size() > 256)
         throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
     in_addr parsed{};
@@ -119,8 +148,11 @@ void _TCustomAsyncSocket::ResolveHost() {
         parsed = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
         freeaddrinfo(result);
     }
-    sin_.sin_addr = parsed;
-    addrResolved_ = true;
+    return parsed;
+}
+
+int _TCustomAsyncSocket::ServicePortNumber(const std::string& text, const std::string& proto) {
+    return ServicePort(text, proto, "SocketResolvePort");
 }
 
 void _TCustomAsyncSocket::ResolveAll() {
@@ -179,7 +211,7 @@ void _TCustomAsyncSocket::Connect() {
         }
     }
     if (hSocket_ != fd) return;
-    Select(kEvAll);
+    Select(kEvAll, socketType_ == 1);
     if (socketType_ == 2) {
         ChangeState(wsConnected);
         if (guard.Destroyed()) return;
@@ -201,6 +233,7 @@ void _TCustomAsyncSocket::Connect() {
         if (!guard.Destroyed()) Notifier().ConnectFailedLater(err);
         return;
     }
+    Select(0);  // nothing is under way on this handle
     lastError_ = err;
     SetPlatformError(err);
     SocketError("Connect");
@@ -322,7 +355,7 @@ void _TCustomAsyncSocket::Dup(TSocket newHSocket) {
         return SocketError("Dup");
     }
     if (HSocket() != INVALID_SOCKET) {
-        Notifier().Stop();
+        Notifier().Stop(true);
         if (close(HSocket()) != 0) {
             SetPlatformError(LastWsaError());
             hSocket_ = INVALID_SOCKET;

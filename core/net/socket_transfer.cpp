@@ -141,11 +141,15 @@ int _TCustomAsyncSocket::RecvRaw(void* buffer, int bufferSize) {
         lastError_ = wsa::kNotSocket;
         return -1;
     }
-    Notifier().Received();
     const ssize_t n =
         recv(HSocket(), buffer, static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize), MSG_DONTWAIT);
+    const int err = n < 0 ? LastWsaError() : 0;
+    // A stream receive that got less than it asked for emptied what was
+    // waiting: the read loop need not ask the kernel again.
+    streamDrained_ = n >= 0 && n < bufferSize;
+    Notifier().Received(bufferSize, static_cast<int>(n), err);
     if (n < 0) {
-        lastError_ = LastWsaError();
+        lastError_ = err;
         return -1;
     }
     return static_cast<int>(n);
@@ -163,7 +167,7 @@ int _TCustomAsyncSocket::RecvFromRaw(void* buffer, int bufferSize, sockaddr_in& 
         lastError_ = wsa::kNotSocket;
         return -1;
     }
-    Notifier().Received();
+    Notifier().Received(0);
     auto len = static_cast<socklen_t>(fromLen);
     const ssize_t n =
         recvfrom(HSocket(), buffer, static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize),
@@ -233,7 +237,7 @@ void _TCustomAsyncSocket::CloseConnection(bool shutdownFirst, int error) {
     if (state() == wsClosed) return;
     if (shutdownFirst) shutdown(HSocket(), SHUT_WR);
     const TSocket handle = HSocket();
-    Notifier().Stop();
+    Notifier().Stop(true);
     // On this platform close() releases the descriptor even when it reports
     // an error, so it is never retried.
     close(handle);

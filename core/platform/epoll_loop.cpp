@@ -125,10 +125,10 @@ void EpollLoop::SetFdInterest(WatchId id, unsigned interest) {
     Register(*w, static_cast<uint32_t>(id & 0xffffffffu));
 }
 
-void EpollLoop::UnwatchFd(WatchId id) {
+void EpollLoop::UnwatchFd(WatchId id, bool descriptorClosing) {
     Watch* w = Find(id);
     if (w == nullptr) return;
-    if (w->registered) epoll_ctl(epfd_, EPOLL_CTL_DEL, w->fd, nullptr);
+    if (w->registered && !descriptorClosing) epoll_ctl(epfd_, EPOLL_CTL_DEL, w->fd, nullptr);
     Bury(std::move(w->cb));
     w->inUse = false;
     w->registered = false;

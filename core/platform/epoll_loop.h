@@ -23,7 +23,7 @@ class EpollLoop final : public MessageLoop {
     void StopTimer(TimerId id) override;
     WatchId WatchFd(int fd, unsigned interest, FdCallback cb) override;
     void SetFdInterest(WatchId id, unsigned interest) override;
-    void UnwatchFd(WatchId id) override;
+    void UnwatchFd(WatchId id, bool descriptorClosing = false) override;
     bool ProcessMessages(bool mayBlock) override;
 
     // Number of descriptors currently watched (for tests of the lifetime rules).

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -15,6 +16,7 @@ struct HostResolver::Request {
     HostResolver* self;
     uint64_t id;
     bool reverse;
+    std::string name;
 };
 
 HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop_(loop) {
@@ -23,7 +25,14 @@ HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop
         OnSocketState(data, fd, r, w);
     };
     opts.sock_state_cb_data = this;
-    if (ares_init_options(&channel_, &opts, ARES_OPT_SOCK_STATE_CB) != ARES_SUCCESS)
+    // The hosts file is consulted here, from a table; the library only asks
+    // the DNS, over sockets it keeps open between lookups.
+    char dnsOnly[] = "b";
+    opts.lookups = dnsOnly;
+    opts.flags = ARES_FLAG_STAYOPEN;
+    if (ares_init_options(&channel_, &opts,
+                          ARES_OPT_SOCK_STATE_CB | ARES_OPT_LOOKUPS | ARES_OPT_FLAGS) !=
+        ARES_SUCCESS)
         throw std::runtime_error("cannot start the host-name resolver");
     if (!servers.empty()) SetServers(servers);
 }
@@ -37,6 +46,7 @@ HostResolver::~HostResolver() {
 }
 
 bool HostResolver::SetServers(const std::string& servers) {
+    cache_.Clear();
     if (servers.empty()) return true;
     return ares_set_servers_ports_csv(channel_, servers.c_str()) == ARES_SUCCESS;
 }
@@ -44,9 +54,15 @@ bool HostResolver::SetServers(const std::string& servers) {
 uint64_t HostResolver::LookupForward(const std::string& name, Callback cb) {
     const uint64_t id = nextId_++;
     pending_.emplace(id, std::move(cb));
-    ares_gethostbyname(channel_, name.c_str(), AF_INET, &HostResolver::OnHostResult,
-                       new Request{this, id, false});
-    Reschedule();
+    if (const auto* known = hosts_.Addresses(name)) {
+        Complete(id, 0, *known);
+    } else if (const auto* cached = cache_.Find(name)) {
+        Complete(id, 0, *cached);
+    } else {
+        ares_search(channel_, name.c_str(), 1 /* IN */, 1 /* A */, &HostResolver::OnAddressAnswer,
+                    new Request{this, id, false, name});
+        Reschedule();
+    }
     return id;
 }
 
@@ -55,10 +71,40 @@ uint64_t HostResolver::LookupReverse(const std::string& dottedAddress, Callback 
     if (inet_aton(dottedAddress.c_str(), &addr) == 0) return 0;
     const uint64_t id = nextId_++;
     pending_.emplace(id, std::move(cb));
+    if (const std::string* known = hosts_.NameOf(inet_ntoa(addr))) {
+        Complete(id, 0, {*known});
+        return id;
+    }
     ares_gethostbyaddr(channel_, &addr, sizeof addr, AF_INET, &HostResolver::OnHostResult,
-                       new Request{this, id, true});
+                       new Request{this, id, true, dottedAddress});
     Reschedule();
     return id;
+}
+
+void HostResolver::OnAddressAnswer(void* arg, int status, int /*timeouts*/, unsigned char* answer,
+                                   int length) {
+    std::unique_ptr<Request> req(static_cast<Request*>(arg));
+    if (status == ARES_EDESTRUCTION) return;
+    std::vector<std::string> results;
+    uint32_t ttl = LookupCache::kMaxTtlSeconds;
+    if (status == ARES_SUCCESS) {
+        hostent* host = nullptr;
+        ares_addrttl ttls[64];
+        int count = 64;
+        status = ares_parse_a_reply(answer, length, &host, ttls, &count);
+        if (status == ARES_SUCCESS) {
+            for (int i = 0; i < count; ++i) {
+                char text[INET_ADDRSTRLEN];
+                if (inet_ntop(AF_INET, &ttls[i].ipaddr, text, sizeof text) != nullptr)
+                    results.emplace_back(text);
+                ttl = std::min(ttl, static_cast<uint32_t>(std::max(ttls[i].ttl, 0)));
+            }
+        }
+        if (host != nullptr) ares_free_hostent(host);
+        if (status == ARES_SUCCESS && results.empty()) status = ARES_ENODATA;
+    }
+    if (status == ARES_SUCCESS) req->self->cache_.Store(req->name, results, ttl);
+    req->self->Complete(req->id, WsaErrorFromLookupStatus(status), std::move(results));
 }
 
 bool HostResolver::Cancel(uint64_t handle) {

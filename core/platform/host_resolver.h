@@ -1,6 +1,11 @@
 // Asynchronous host-name lookup over the resolver library (c-ares), driven by
 // the thread's message loop: no threads, /etc/hosts and /etc/resolv.conf
 // honoured. The result always arrives as a later callback from the loop.
+//
+// The hosts file is read into a table (again when it changes) and answers
+// from the DNS are kept for the time their records allow, as the resolver of
+// an operating system does: a checker connects to the same mail exchangers
+// over and over.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/hosts_file.h"
 #include "platform/message_loop.h"
 
 struct ares_channeldata;
@@ -40,6 +46,8 @@ class HostResolver {
     struct Request;
     static void OnSocketState(void* data, int fd, int readable, int writable);
     static void OnHostResult(void* arg, int status, int timeouts, ::hostent* host);
+    static void OnAddressAnswer(void* arg, int status, int timeouts, unsigned char* answer,
+                                int length);
     void Complete(uint64_t id, int wsaError, std::vector<std::string> results);
     void Reschedule();
 
@@ -49,6 +57,8 @@ class HostResolver {
     std::unordered_map<uint64_t, Callback> pending_;
     std::unordered_map<int, MessageLoop::WatchId> watches_;
     MessageLoop::TimerId timer_ = 0;
+    HostsFile hosts_;
+    LookupCache cache_;
     WeakToken token_;
 };
 

@@ -66,8 +66,10 @@ class MessageLoop {
     // that a hung-up descriptor cannot make the loop spin.
     virtual WatchId WatchFd(int fd, unsigned interest, FdCallback cb) = 0;
     virtual void SetFdInterest(WatchId id, unsigned interest) = 0;
-    // Must be called before the descriptor is closed.
-    virtual void UnwatchFd(WatchId id) = 0;
+    // Must be called before the descriptor is closed. With `descriptorClosing`
+    // the caller closes it right afterwards, so the backend may skip telling
+    // the kernel (closing removes it from the kernel's set anyway).
+    virtual void UnwatchFd(WatchId id, bool descriptorClosing = false) = 0;
 
     // Handles what is ready now: posted callbacks, due timers, ready
     // descriptors. When nothing was ready and `mayBlock` is true it sleeps

@@ -26,23 +26,33 @@ SocketNotifier::~SocketNotifier() {
     Stop();
 }
 
-void SocketNotifier::Select(int fd, SocketKind kind, unsigned events) {
+void SocketNotifier::Select(int fd, SocketKind kind, unsigned events, bool connecting) {
     if (fd != fd_) Stop();
     fd_ = fd;
     kind_ = kind;
     events_ = events;
+    connecting_ = connecting || connecting_;
     closeDelivered_ = false;
+    peerClosed_ = false;
+    receiveError_ = 0;
     // Selecting arms reading, and writing for a socket that can already send.
     readArmed_ = true;
-    writeArmed_ = !connecting_ && kind != SocketKind::kListening && (events & kEvWrite);
+    writeArmed_ = !connecting_ && kind == SocketKind::kStream && (events & kEvWrite);
+    if (kind == SocketKind::kDatagram && (events & kEvWrite)) {
+        // A datagram socket can always send: its first writable notification
+        // needs no look at the kernel.
+        loop_.Post([this, fd, alive = token_.Weak()] {
+            if (!alive.expired() && fd == fd_ && !closeDelivered_) Deliver(kEvWrite, 0);
+        });
+    }
     if (!Watching()) {
         watch_ = loop_.WatchFd(fd, kFdNone, [this](unsigned r) { OnReady(r); });
     }
     UpdateInterest();
 }
 
-void SocketNotifier::Stop() {
-    if (Watching()) loop_.UnwatchFd(watch_);
+void SocketNotifier::Stop(bool closing) {
+    if (Watching()) loop_.UnwatchFd(watch_, closing);
     watch_ = 0;
     fd_ = -1;
     events_ = 0;
@@ -74,8 +84,12 @@ void SocketNotifier::SendWouldBlock() {
     UpdateInterest();
 }
 
-void SocketNotifier::Received() {
+void SocketNotifier::Received(int requested, int result, int wsaError) {
     receivedDuringRead_ = true;
+    if (kind_ == SocketKind::kStream) {
+        if (result == 0 && requested > 0) peerClosed_ = true;
+        if (result < 0 && wsaError != 10035) receiveError_ = wsaError;
+    }
     if (readArmed_ || fd_ < 0) return;
     readArmed_ = true;
     UpdateInterest();
@@ -145,20 +159,10 @@ void SocketNotifier::HandleReadable() {
         Deliver(kEvAccept, 0);
         return;
     }
-    if (kind_ == SocketKind::kStream) {
-        char probe;
-        const ssize_t n = recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-            const int err = n == 0 ? 0 : WsaErrorFromErrno(errno);
-            closeDelivered_ = true;
-            UpdateInterest();
-            Deliver(kEvClose, err);
-            return;
-        }
-        if (n < 0) return;  // nothing after all
-    }
     if ((events_ & kEvRead) == 0) {
-        readArmed_ = false;  // nobody reads: wait for a receive call
+        // Nobody reads: only the end of the stream matters.
+        if (kind_ == SocketKind::kStream && ProbeStreamEnd()) return;
+        readArmed_ = false;  // wait for a receive call
         UpdateInterest();
         return;
     }
@@ -166,10 +170,34 @@ void SocketNotifier::HandleReadable() {
     receivedDuringRead_ = false;
     Deliver(kEvRead, 0);
     if (guard.Destroyed()) return;
+    // The handler's receive told whether the stream has ended: the closed
+    // notification comes now, after the data was offered.
+    if (peerClosed_ || receiveError_ != 0) return DeliverCloseIfEnded();
     if (!receivedDuringRead_ && readArmed_) {
-        readArmed_ = false;  // the handler did not read: no more until it does
+        // The handler made no receive call: the readiness may have been the
+        // end of the stream, which only a look at the socket tells.
+        if (kind_ == SocketKind::kStream && ProbeStreamEnd()) return;
+        readArmed_ = false;  // no more until it reads
         UpdateInterest();
     }
+}
+
+bool SocketNotifier::ProbeStreamEnd() {
+    char probe;
+    const ssize_t n = recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0) peerClosed_ = true;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        receiveError_ = WsaErrorFromErrno(errno);
+    if (!peerClosed_ && receiveError_ == 0) return false;
+    DeliverCloseIfEnded();
+    return true;
+}
+
+void SocketNotifier::DeliverCloseIfEnded() {
+    if (closeDelivered_ || fd_ < 0) return;
+    closeDelivered_ = true;
+    UpdateInterest();
+    Deliver(kEvClose, peerClosed_ && receiveError_ == 0 ? 0 : receiveError_);
 }
 
 void SocketNotifier::HandleError() {

@@ -48,9 +48,11 @@ class SocketNotifier {
 
     // Starts (or changes) notifications for `fd`. An empty `events` set stops
     // them while keeping the descriptor known (pausing).
-    void Select(int fd, SocketKind kind, unsigned events);
-    // Stops all notifications; must come before the descriptor is closed.
-    void Stop();
+    // With `connecting`, a non-blocking connect is about to start on it.
+    void Select(int fd, SocketKind kind, unsigned events, bool connecting = false);
+    // Stops all notifications; must come before the descriptor is closed
+    // (`closing`: it is closed right afterwards).
+    void Stop(bool closing = false);
 
     // A non-blocking connect is under way: connect finished comes next.
     void ConnectStarted();
@@ -58,7 +60,10 @@ class SocketNotifier {
     // connect-finished notification, as an asynchronous failure would be.
     void ConnectFailedLater(int wsaError);
     void SendWouldBlock();
-    void Received();
+    // A receive call was made asking for `requested` bytes with `result`
+    // (bytes, or -1 with `wsaError`). A stream receive of 0 bytes means the
+    // peer has closed; the closed notification follows the read.
+    void Received(int requested = 1, int result = 1, int wsaError = 0);
     void Accepted();
 
     int fd() const { return fd_; }
@@ -67,6 +72,8 @@ class SocketNotifier {
     void OnReady(unsigned readiness);
     void HandleConnecting(unsigned readiness);
     void HandleReadable();
+    bool ProbeStreamEnd();
+    void DeliverCloseIfEnded();
     void HandleError();
     void UpdateInterest();
     void Deliver(unsigned event, int error);
@@ -83,6 +90,8 @@ class SocketNotifier {
     bool writeArmed_ = false;
     bool closeDelivered_ = false;
     bool receivedDuringRead_ = false;
+    bool peerClosed_ = false;  // a receive saw the end of the stream
+    int receiveError_ = 0;     // a receive failed with this error
     WeakToken token_;
     GuardList guards_;
 };

@@ -1,0 +1,154 @@
+// mailvetter-cli check: checks the marked rows of a project (or a list to
+// import, or addresses on standard input) exactly as the window's "&Check"
+// does, and writes each result as it arrives.
+#include <cstdio>
+#include <memory>
+
+#include "cli_args.h"
+#include "commands.h"
+#include "engine/result_codes.h"
+#include "interrupts.h"
+#include "list_input.h"
+#include "output_formats.h"
+#include "platform/epoll_loop.h"
+#include "platform/host_resolver.h"
+#include "platform/resource_limits.h"
+#include "project/address_text.h"
+#include "project/check_run.h"
+#include "settings/tini.h"
+#include "status_line.h"
+#include "storage/project_stream.h"
+
+namespace mv::cli {
+
+namespace {
+
+const std::vector<OptionSpec> kCheckOptions = {
+    {"from"},     {"helo"},   {"dns"},    {"connections"},        {"timeout"},     {"smtp-port"},
+    {"dns-port"}, {"output"}, {"format"}, {"transcripts", false}, {"save", false},
+};
+
+ResultFormat ChooseFormat(const ParsedArgs& args) {
+    const std::string format = args.ValueOr("format", "");
+    if (format == "csv") return ResultFormat::kCsv;
+    if (format == "jsonl") return ResultFormat::kJsonLines;
+    if (!format.empty()) throw UsageError("--format is csv or jsonl, not '" + format + "'");
+    const std::string out = args.ValueOr("output", "");
+    const auto dot = out.rfind('.');
+    const std::string ext = dot == std::string::npos ? "" : out.substr(dot);
+    return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
+}
+
+// The stored settings with this run's overrides.
+CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
+    CheckSettings s = CheckSettings::FromIni(ini);
+    if (auto v = args.Value("from")) s.from = *v;
+    if (auto v = args.Value("helo")) {
+        s.hostFromDomain = 0;
+        s.host = *v;
+    }
+    if (auto v = args.Value("dns")) {
+        s.dnsPrimary = *v;
+        s.dnsSecondary.clear();
+    }
+    if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
+    if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
+    return s;
+}
+
+// When the DNS servers answer on another port, the names of the mail
+// exchangers are looked up there too (a test world or a tunnel).
+void PointHostLookups(const TSmtpRelayServer& dispatcher, const std::string& port) {
+    std::string servers;
+    for (const std::string& s : dispatcher.DnsServerList())
+        servers += (servers.empty() ? "" : ",") + s + ":" + port;
+    network_layer::SetLookupServers(servers);
+}
+
+struct CheckJob {
+    std::string input;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
+    std::FILE* out = stdout;
+};
+
+int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted) {
+    if (args.Has("save")) {
+        try {
+            SaveProjectFile(list, job.input);
+        } catch (const Exception& e) {
+            PrintError(e.what());
+            return kExitFailure;
+        }
+    }
+    return interrupted ? 130 : kExitOk;
+}
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& args) {
+    const ParsedArgs parsed(args, kCheckOptions);
+    if (parsed.HelpRequested()) {
+        std::fputs(FindCommand("check").help, stdout);
+        return kExitOk;
+    }
+    if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
+    CheckJob job;
+    job.input = parsed.Positional()[0];
+    if (parsed.Has("save") && KindOf(job.input) != InputKind::kProject)
+        throw UsageError("--save needs a project (.mlt) as INPUT");
+    const ResultFormat format = ChooseFormat(parsed);
+    const auto smtpPort = parsed.Number("smtp-port", 1, 65535);
+    const auto dnsPort = parsed.Number("dns-port", 1, 65535);
+    RaiseOpenFileLimit();
+
+    TINI ini;
+    const CheckSettings settings = SettingsFor(parsed, ini);
+    RecipientList list;
+    try {
+        LoadInput(job.input, list);
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return kExitFailure;
+    }
+    if (auto path = parsed.Value("output")) {
+        job.output.reset(std::fopen(path->c_str(), "w"));
+        if (!job.output) {
+            PrintError("Cannot create file " + *path);
+            return kExitFailure;
+        }
+        job.out = job.output.get();
+    }
+
+    EpollLoop loop;
+    TSmtpRelayServer dispatcher(loop);
+    dispatcher.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
+    if (smtpPort) dispatcher.SetSmtpPort(std::to_string(*smtpPort));
+    if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
+    CheckRun run(list, dispatcher);
+    CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
+    StatusLine status(loop);
+    run.OnStatusChanged = [&] { status.Update(run.StatusTexts()); };
+    run.OnRowReported = [&](size_t row, int code) {
+        const std::string_view caption = list.Caption(row);
+        writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
+                      list.TranscriptOf(row));
+    };
+    run.OnRunningChanged = [&](bool running) {
+        if (!running) loop.Quit();
+    };
+    InterruptWatch interrupts(loop, [&] { run.Stop(); });
+
+    writer.Header();
+    try {
+        run.Start(settings);
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return kExitFailure;
+    }
+    if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
+    if (run.Running()) loop.Run();
+    status.Finish();
+    return Finish(parsed, job, list, interrupts.Interrupted());
+}
+
+}  // namespace mv::cli

@@ -1,0 +1,45 @@
+// mailvetter-cli import: a text, CSV or dBase list into a project.
+#include <cstdio>
+#include <filesystem>
+
+#include "cli_args.h"
+#include "commands.h"
+#include "list_input.h"
+#include "storage/project_stream.h"
+
+namespace mv::cli {
+
+int RunImport(const std::vector<std::string>& args) {
+    const ParsedArgs parsed(
+        args, {{"to"}, {"replace", false}, {"email-column"}, {"header", false}, {"data", false}});
+    if (parsed.HelpRequested()) {
+        std::fputs(FindCommand("import").help, stdout);
+        return kExitOk;
+    }
+    if (parsed.Positional().size() != 1) throw UsageError("import needs exactly one INPUT");
+    if (!parsed.Has("to")) throw UsageError("import needs --to PROJECT");
+    if (parsed.Has("header") && parsed.Has("data"))
+        throw UsageError("--header and --data exclude each other");
+    const std::string project = *parsed.Value("to");
+    if (KindOf(project) != InputKind::kProject) throw UsageError("--to needs a project (.mlt)");
+    ImportChoices choices;
+    choices.replace = parsed.Has("replace");
+    choices.emailColumn = parsed.Value("email-column");
+    if (parsed.Has("header")) choices.firstLineIsHeader = true;
+    if (parsed.Has("data")) choices.firstLineIsHeader = false;
+
+    RecipientList list;
+    try {
+        std::error_code ec;
+        if (std::filesystem::exists(project, ec)) LoadProjectFile(list, project);
+        ImportFile(parsed.Positional()[0], list, choices);
+        SaveProjectFile(list, project);
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "%zu rows in %s\n", list.RowCount(), project.c_str());
+    return kExitOk;
+}
+
+}  // namespace mv::cli

@@ -1,0 +1,21 @@
+// Cutting an e-mail address out of a text, and the domain of an address.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mv {
+
+// The characters that can belong to an address are "#", "-", ".", the digits,
+// "@", the letters A-Z and a-z, "[", "]" and "_"; anything else (and any byte
+// outside 32..127) ends an address. The result is the stretch of such
+// characters around the first "@", or empty when there is no "@". So
+// "John Smith <john@example.com>" gives "john@example.com", and a plus sign or
+// an apostrophe before the "@" cuts off what is in front of it.
+std::string ExtractAddress(std::string_view text);
+
+// The text after the first "@", at most 255 characters; the whole text (at
+// most 255 characters) when there is no "@".
+std::string DomainOf(std::string_view text);
+
+}  // namespace mv

@@ -1,0 +1,177 @@
+// mailvetter-cli check, show and settings as a user runs them, against the
+// fake mail world.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <thread>
+
+#include "fake_world.h"
+#include "project/recipient_list.h"
+#include "storage/project_stream.h"
+#include "subprocess.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+using test::CliPath;
+using test::RunProgram;
+
+class CheckCommand : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        world = new test::FakeWorld(
+            "host mx.good.test users=alice,bob\n"
+            "host mute.test silent\n"
+            "host dead.test refuse\n"
+            "domain good.test mx 10 mx.good.test\n"
+            "domain mute.test mx 10 mute.test\n"
+            "domain dead.test mx 10 dead.test\n");
+    }
+    static void TearDownTestSuite() {
+        delete world;
+        world = nullptr;
+    }
+
+    // The environment of every run: a settings folder of the test's own.
+    std::vector<std::string> Env() const { return {"XDG_CONFIG_HOME=" + dir.path().string()}; }
+    std::vector<std::string> Check(std::vector<std::string> extra) const {
+        std::vector<std::string> argv = {CliPath(),     "check",
+                                         "--dns",       world->dnsServer(),
+                                         "--dns-port",  std::to_string(world->dnsPort()),
+                                         "--smtp-port", std::to_string(world->smtpPort()),
+                                         "--timeout",   "1"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return argv;
+    }
+    std::string MakeProject(const std::vector<std::pair<std::string, int>>& rows) {
+        RecipientList list;
+        list.AddColumn("Name", 120);
+        for (const auto& [caption, mark] : rows) {
+            RecipientRow r;
+            r.caption = caption;
+            r.subItems = {"", "extra " + caption};
+            r.stateIndex = mark;
+            list.AppendRow(r);
+        }
+        const std::string path = (dir / "project.mlt").string();
+        SaveProjectFile(list, path);
+        return path;
+    }
+
+    static test::FakeWorld* world;
+    test::TempDir dir;
+};
+
+test::FakeWorld* CheckCommand::world = nullptr;
+
+TEST_F(CheckCommand, AProjectIsCheckedSavedAndShown) {
+    const std::string project = MakeProject({{"Alice <alice@good.test>", 1},
+                                             {"carol@good.test", 1},
+                                             {"x@dead.test", 1},
+                                             {"skipped@good.test", 0}});
+    auto r = RunProgram(Check({"--from", "me@checker.test", "--save", project}), "", Env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("row,email,address,code,result,valid\r\n"), std::string::npos);
+    EXPECT_NE(
+        r.out.find("0,Alice <alice@good.test>,alice@good.test,0,[0] Valid E-mail Address!,true"),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("1,carol@good.test,carol@good.test,550,[550] Mailbox unavailable,false"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("2,x@dead.test,x@dead.test,10061,"), std::string::npos);
+    EXPECT_EQ(r.out.find("skipped"), std::string::npos);
+    EXPECT_NE(r.err.find("Total: 4"), std::string::npos);
+
+    r = RunProgram({CliPath(), "show", project}, "", Env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "row,checked,Email,Result,Name\r\n"
+        "0,0,Alice <alice@good.test>,[0] Valid E-mail Address!,extra Alice <alice@good.test>\r\n"
+        "1,1,carol@good.test,[550] Mailbox unavailable,extra carol@good.test\r\n"
+        "2,1,x@dead.test,[10061] Conection refused or host is down. Try later,extra x@dead.test\r\n"
+        "3,0,skipped@good.test,,extra skipped@good.test\r\n");
+}
+
+TEST_F(CheckCommand, StandardInputAndJsonLines) {
+    const auto r = RunProgram(
+        Check({"--from", "Me <me@checker.test>", "--format", "jsonl", "--transcripts", "-"}),
+        "bob@good.test\n\n   \nnobody@good.test\n", Env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("{\"row\":0,\"email\":\"bob@good.test\",\"address\":\"bob@good.test\","
+                         "\"code\":0,\"result\":\"[0] Valid E-mail Address!\",\"valid\":true,"
+                         "\"transcript\":[\"Requesting SMTP servers for this domain (good.test)\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"row\":1,\"email\":\"nobody@good.test\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"HELO checker.test\""), std::string::npos);
+}
+
+TEST_F(CheckCommand, AnInterruptStopsTheRunAndStillSavesAValidProject) {
+    const std::string project = MakeProject({{"a@mute.test", 1}, {"b@mute.test", 1}});
+    std::vector<std::string> argv = Check({"--from", "me@checker.test", "--save", project});
+    argv[std::find(argv.begin(), argv.end(), "--timeout") - argv.begin() + 1] = "30";
+    test::Subprocess p(argv, "", Env());
+    ASSERT_TRUE(p.WaitForOutput("row,email", 10000, false));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    p.Signal(SIGINT);
+    const auto r = p.Wait(20000);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_NE(r.out.find("0,a@mute.test,a@mute.test,-8,[-8] Aborted by user,false"),
+              std::string::npos)
+        << r.out;
+    RecipientList list;
+    LoadProjectFile(list, project);
+    ASSERT_EQ(list.RowCount(), 2u);
+    EXPECT_EQ(list.SubItem(0, 0), "[-8] Aborted by user");
+    EXPECT_EQ(list.SubItem(1, 0), "[-8] Aborted by user");
+}
+
+TEST_F(CheckCommand, BadInputSaysWhatIsWrongAndChangesNothing) {
+    const std::string project = MakeProject({{"alice@good.test", 1}});
+    const std::string before = test::ReadFile(project);
+    test::WriteFile(dir / "garbage.mlt", "not a project at all");
+    const std::string empty = (dir / "empty.mlt").string();
+    SaveProjectFile(RecipientList(), empty);
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--from", "me@checker.test", (dir / "missing.mlt").string()}, "Cannot open file"},
+        {{"--from", "me@checker.test", (dir / "garbage.mlt").string()}, "Invalid stream format"},
+        {{"--from", "me@checker.test", empty}, "Please open / fill the recipient list before"},
+        {{"--from", "nobody", "--save", project},
+         "Please provide a valid e-mail address for the FROM field (Tools | Options)"},
+    };
+    for (const Case& c : cases) {
+        const auto r = RunProgram(Check(c.args), "", Env());
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(test::ReadFile(project), before);  // never modified without a completed --save
+    const auto r = RunProgram(Check({"--save", "-"}), "", Env());
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(CheckCommand, SettingsAreReadAndWrittenAndUsedByTheNextRun) {
+    auto r = RunProgram({CliPath(), "settings"}, "", Env());
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Connection/Connections=200\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Connection/TimeOut=30\n"), std::string::npos);
+    EXPECT_NE(r.out.find("DNS/HostFromDomain=1\n"), std::string::npos);
+    r = RunProgram({CliPath(), "settings", "connection/from", "Me <me@checker.test>"}, "", Env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = RunProgram({CliPath(), "settings", "Connection/From"}, "", Env());
+    EXPECT_EQ(r.out, "Me <me@checker.test>\n");
+    r = RunProgram({CliPath(), "settings", "No/Such"}, "", Env());
+    EXPECT_EQ(r.exitCode, 2);
+    // The stored From is used when --from is not given.
+    r = RunProgram(Check({"-"}), "alice@good.test\n", Env());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(",0,[0] Valid E-mail Address!,true"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mv

@@ -1,0 +1,220 @@
+// The socket and mailvetter-cli through a real SOCKS server (Dante, Debian's
+// dante-server) in a private network namespace made by the test: only its own
+// loopback exists there, so nothing can leave the machine.
+//
+// The test forks; the child enters a new network namespace, brings its
+// loopback up, starts a fake mail server and danted there, connects through
+// danted and reports the outcome on a pipe. Where namespaces are not allowed
+// or danted is missing the test is skipped.
+#include <gtest/gtest.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "net/async_socket.h"
+#include "platform/epoll_loop.h"
+#include "scripted_tcp_server.h"
+#include "subprocess.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+constexpr int kSkip = 77;
+constexpr const char* kDanted = "/usr/sbin/danted";
+constexpr uint16_t kProxyPort = 1080;
+
+// A step that failed inside the namespace: its message and the exit code.
+struct Outcome {
+    int code = 0;
+    std::string message;
+};
+
+bool LoopbackUp() {
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    bool ok = ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
+    ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP | IFF_RUNNING);
+    ok = ok && ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
+    close(s);
+    return ok;
+}
+
+bool Listening(uint16_t port) {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(s);
+    return ok;
+}
+
+pid_t StartDanted(const test::TempDir& dir) {
+    const std::string conf = (dir / "danted.conf").string();
+    test::WriteFile(conf, "logoutput: " + (dir / "danted.log").string() +
+                              "\n"
+                              "internal: 127.0.0.1 port = " +
+                              std::to_string(kProxyPort) +
+                              "\n"
+                              "external: 127.0.0.1\n"
+                              "clientmethod: none\n"
+                              "socksmethod: none\n"
+                              "user.privileged: root\n"
+                              "user.unprivileged: nobody\n"
+                              "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                              "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n");
+    const std::string pidFile = (dir / "danted.pid").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);  // its helper processes end with it
+        execl(kDanted, kDanted, "-f", conf.c_str(), "-p", pidFile.c_str(), nullptr);
+        _exit(127);
+    }
+    return pid;
+}
+
+// A mail server that greets and answers every command until QUIT.
+void MailServer(test::TcpConnection& c, int) {
+    c.Send("220 inside ready\r\n");
+    for (;;) {
+        bool ok = false;
+        const std::string line = c.ReadLine(&ok);
+        if (!ok) {
+            return;
+        }
+        c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
+        if (line == "QUIT") {
+            return;
+        }
+    }
+}
+
+// The socket through danted on one level: greeting, one command, its reply.
+Outcome SocketThrough(const std::string& level, uint16_t serverPort) {
+    EpollLoop loop;
+    _TAsyncSocket sock(loop);
+    std::string received;
+    std::string failure;
+    sock.OnSocksError = [&](_TCustomAsyncSocket*, int e, const std::string& m) {
+        failure = "socks error " + std::to_string(e) + " " + m;
+    };
+    sock.OnSessionConnected = [&](_TCustomAsyncSocket* s, uint16_t e) {
+        if (e == 0) {
+            s->SendStr("HELO inside\r\n");
+        }
+        if (e != 0 && failure.empty()) {
+            failure = "connect error " + std::to_string(e);
+        }
+    };
+    sock.OnDataAvailable = [&](_TCustomAsyncSocket* s, uint16_t) { received += s->ReceiveStr(); };
+    sock.SetSocksServer("127.0.0.1");
+    sock.SetSocksPort(std::to_string(kProxyPort));
+    sock.SetSocksLevel(level);
+    sock.SetAddr("127.0.0.1");
+    sock.SetPort(std::to_string(serverPort));
+    sock.Connect();
+    const std::string want = "220 inside ready\r\n250 ok\r\n";
+    test::RunUntil(loop, [&] { return received == want || !failure.empty(); });
+    if (received == want) {
+        return {};
+    }
+    return {1,
+            "level " + level + ": " + (failure.empty() ? "received '" + received + "'" : failure)};
+}
+
+Outcome CliThrough(uint16_t serverPort) {
+    const auto r = test::RunProgram(
+        {test::CliPath(), "smtp", "127.0.0.1", "--port", std::to_string(serverPort), "--from",
+         "me@inside.test", "--rcpt", "user@inside.test", "--helo", "inside.test", "--socks",
+         "127.0.0.1:" + std::to_string(kProxyPort)},
+        "", {}, 20000);
+    if (r.exitCode == 0 && r.out.find("< 220 inside ready\n") != std::string::npos &&
+        r.out.find("result\t0\n") != std::string::npos) {
+        return {};
+    }
+    return {1, "mailvetter-cli: exit " + std::to_string(r.exitCode) + "\n" + r.out + r.err};
+}
+
+// Runs in the forked child, inside the new namespace.
+Outcome InPrivateNetwork() {
+    if (unshare(CLONE_NEWNET) != 0) {
+        return {kSkip,
+                std::string("network namespaces are not allowed here: ") + std::strerror(errno)};
+    }
+    if (!LoopbackUp()) {
+        return {kSkip, "cannot bring up the loopback of the new namespace"};
+    }
+    test::TempDir dir;
+    test::ScriptedTcpServer server(MailServer, 3);
+    const pid_t danted = StartDanted(dir);
+    Outcome outcome;
+    for (int i = 0; i < 100 && !Listening(kProxyPort); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!Listening(kProxyPort)) {
+        outcome = {1, "danted did not start:\n" + test::ReadFile(dir / "danted.log")};
+    } else {
+        for (const char* level : {"5", "4"}) {
+            if (outcome.code == 0) {
+                outcome = SocketThrough(level, server.port());
+            }
+        }
+        if (outcome.code == 0) {
+            outcome = CliThrough(server.port());
+        }
+        if (outcome.code != 0) {
+            outcome.message += "\ndanted log:\n" + test::ReadFile(dir / "danted.log");
+        }
+    }
+    kill(-danted, SIGTERM);
+    waitpid(danted, nullptr, 0);
+    return outcome;
+}
+
+TEST(SocksDante, RelaysRealConnectionsInAPrivateNetwork) {
+    if (access(kDanted, X_OK) != 0) {
+        GTEST_SKIP() << "danted is not installed (Debian package dante-server)";
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(fds[0]);
+        const Outcome o = InPrivateNetwork();
+        [[maybe_unused]] const ssize_t n = write(fds[1], o.message.data(), o.message.size());
+        _exit(o.code);
+    }
+    close(fds[1]);
+    std::string message;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) {
+        message.append(buf, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by a signal\n" << message;
+    if (WEXITSTATUS(status) == kSkip) {
+        GTEST_SKIP() << message;
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << message;
+}
+
+}  // namespace
+}  // namespace mv

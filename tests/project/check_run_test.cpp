@@ -1,0 +1,216 @@
+// The check run without a window: refusals, row updates, counters and a
+// second run, against the fake mail world.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "engine/smtp_relay_server.h"
+#include "fake_world.h"
+#include "platform/epoll_loop.h"
+#include "platform/host_resolver.h"
+#include "project/address_text.h"
+#include "project/check_run.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+TEST(AddressText, ExtractAddressCutsTheAddressOutOfItsText) {
+    EXPECT_EQ(ExtractAddress("John Smith <john.smith@example.com>"), "john.smith@example.com");
+    EXPECT_EQ(ExtractAddress("plain@example.com"), "plain@example.com");
+    EXPECT_EQ(ExtractAddress("first+tag@example.com"), "tag@example.com");
+    EXPECT_EQ(ExtractAddress("o'brien@example.com"), "brien@example.com");
+    EXPECT_EQ(ExtractAddress("no at sign here"), "");
+    EXPECT_EQ(ExtractAddress(""), "");
+    EXPECT_EQ(ExtractAddress("Jos\xc3\xa9@example.com"), "@example.com");  // outside 32..127
+    EXPECT_EQ(ExtractAddress("x [a_b#c-d]@[192.0.2.1] y"), "[a_b#c-d]@[192.0.2.1]");
+    EXPECT_EQ(ExtractAddress("first@one@two"), "first@one@two");
+    EXPECT_EQ(ExtractAddress("trailing@"), "trailing@");
+}
+
+TEST(AddressText, DomainOfIsLimitedTo255Characters) {
+    EXPECT_EQ(DomainOf("user@example.com"), "example.com");
+    EXPECT_EQ(DomainOf("example.com"), "example.com");
+    EXPECT_EQ(DomainOf("a@b@c"), "b@c");
+    EXPECT_EQ(DomainOf("u@" + std::string(300, 'd')).size(), 255u);
+    EXPECT_EQ(DomainOf(std::string(300, 'd')).size(), 255u);
+    EXPECT_EQ(DomainOf("user@"), "");
+}
+
+TEST(CheckRunStatus, ElapsedIsATimeOfDayInTheLocalesFormat) {
+    std::setlocale(LC_TIME, "C");
+    EXPECT_EQ(ElapsedText(83), "Elapsed: 00:01:23");
+    EXPECT_EQ(ElapsedText(0), "Elapsed: 00:00:00");
+    EXPECT_EQ(ElapsedText(3600 * 25 + 5), "Elapsed: 01:00:05");  // a time of day wraps
+}
+
+RecipientRow Row(const std::string& caption, int mark = kMarkChecked) {
+    RecipientRow r;
+    r.caption = caption;
+    r.subItems = {""};
+    r.stateIndex = mark;
+    return r;
+}
+
+class CheckRunTest : public ::testing::Test {
+  protected:
+    EpollLoop loop;
+    RecipientList list;
+    TSmtpRelayServer dispatcher{loop};
+    CheckRun run{list, dispatcher};
+    CheckSettings settings;
+    std::vector<bool> runningChanges;
+    int modified = 0;
+    int maxWaiting = 0;
+
+    void SetUp() override {
+        settings.from = "Checker <checker@probe.test>";
+        settings.connections = 2;
+        settings.timeOut = 1;
+        run.OnRunningChanged = [this](bool r) { runningChanges.push_back(r); };
+        run.OnModified = [this] { ++modified; };
+        run.OnStatusChanged = [this] { maxWaiting = std::max(maxWaiting, run.Waiting()); };
+        dispatcher.SetSystemNameServerSource([] { return std::string(); });
+    }
+    void ExpectRefused(const std::string& message) {
+        try {
+            run.Start(settings);
+            FAIL() << "no refusal";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.what(), message);
+        }
+        EXPECT_FALSE(run.Running());
+    }
+};
+
+TEST_F(CheckRunTest, RefusalsLeaveEverythingAsItWas) {
+    ExpectRefused("Please open / fill the recipient list before");
+    list.AppendRow(Row("someone@example.test", kMarkUnchecked));
+    settings.from = "no address here";
+    ExpectRefused("Please provide a valid e-mail address for the FROM field (Tools | Options)");
+    settings.from = "checker@probe.test";
+    ExpectRefused("Nothing to check");
+    EXPECT_TRUE(runningChanges.empty());
+    EXPECT_EQ(modified, 0);
+    EXPECT_EQ(list.SubItem(0, 0), "");
+}
+
+TEST_F(CheckRunTest, DispatcherRefusalRestoresTheIdleState) {
+    list.AppendRow(Row("someone@example.test"));
+    ExpectRefused("No DNS SERVER Available");  // no server anywhere
+    EXPECT_EQ(runningChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(modified, 1);
+    EXPECT_EQ(run.Good() + run.Bad() + run.Waiting(), 0);
+}
+
+class CheckRunWorld : public CheckRunTest {
+  protected:
+    static void SetUpTestSuite() {
+        world = new test::FakeWorld(
+            "host mx.good.test users=alice,bob\n"
+            "host mute.test silent\n"
+            "domain good.test mx 10 mx.good.test\n"
+            "domain mute.test mx 10 mute.test\n");
+    }
+    static void TearDownTestSuite() {
+        delete world;
+        world = nullptr;
+    }
+    void SetUp() override {
+        CheckRunTest::SetUp();
+        network_layer::SetLookupServers(world->dnsServer() + ":" +
+                                        std::to_string(world->dnsPort()));
+        settings.dnsPrimary = world->dnsServer();
+        dispatcher.SetDnsPort(std::to_string(world->dnsPort()));
+        dispatcher.SetSmtpPort(std::to_string(world->smtpPort()));
+    }
+    void TearDown() override { network_layer::SetLookupServers(""); }
+    void RunToTheEnd() {
+        run.Start(settings);
+        ASSERT_TRUE(test::RunUntil(loop, [&] { return !run.Running(); }));
+    }
+    static test::FakeWorld* world;
+};
+
+test::FakeWorld* CheckRunWorld::world = nullptr;
+
+TEST_F(CheckRunWorld, RowsCountersAndASecondRunOfTheFailedOnes) {
+    list.AppendRow(Row("Alice <alice@good.test>"));
+    list.AppendRow(Row("carol@good.test"));
+    list.AppendRow(Row("bob@good.test"));
+    list.AppendRow(Row("not marked@good.test", kMarkUnchecked));
+    RunToTheEnd();
+    EXPECT_EQ(maxWaiting, 2);  // Connections 2
+    EXPECT_EQ(run.Good(), 2);
+    EXPECT_EQ(run.Bad(), 1);
+    EXPECT_EQ(run.Waiting(), 0);
+    const auto status = run.StatusTexts();
+    EXPECT_EQ(status[1], "Total: 4");
+    EXPECT_EQ(status[3], "Good: 2");
+    EXPECT_EQ(status[4], "Bad: 1");
+
+    EXPECT_EQ(list.SubItem(0, 0), "[0] Valid E-mail Address!");
+    EXPECT_EQ(list.ImageIndex(0), kIconValid);
+    EXPECT_EQ(list.StateIndex(0), kMarkUnchecked);
+    EXPECT_FALSE(list.TranscriptOf(0).empty());
+    EXPECT_EQ(list.SubItem(1, 0), "[550] Mailbox unavailable");
+    EXPECT_EQ(list.ImageIndex(1), kIconFailed);
+    EXPECT_EQ(list.StateIndex(1), kMarkChecked);
+    EXPECT_EQ(list.SubItem(3, 0), "");  // not marked: not checked
+    EXPECT_EQ(list.ImageIndex(3), kIconNotChecked);
+
+    // The second run takes exactly the failed row and a new one.
+    list.AppendRow(Row("alice@good.test"));
+    std::vector<size_t> begun;
+    run.OnRowBegun = [&](size_t row) { begun.push_back(row); };
+    RunToTheEnd();
+    std::sort(begun.begin(), begun.end());
+    EXPECT_EQ(begun, (std::vector<size_t>{1, 4}));
+    EXPECT_EQ(run.Good() + run.Bad(), 2);
+}
+
+TEST_F(CheckRunWorld, StoppingGivesEveryRowInFlightMinusEight) {
+    settings.timeOut = 30;
+    list.AppendRow(Row("x@mute.test"));
+    list.AppendRow(Row("y@mute.test"));
+    list.AppendRow(Row("z@mute.test"));
+    run.Start(settings);
+    EXPECT_EQ(list.SubItem(0, 0), "Checking...");
+    EXPECT_EQ(list.ImageIndex(0), kIconChecking);
+    test::RunFor(loop, std::chrono::milliseconds(200));
+    run.Stop();
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return !run.Running(); }));
+    for (size_t row : {0u, 1u}) {
+        EXPECT_EQ(list.SubItem(row, 0), "[-8] Aborted by user");
+        EXPECT_EQ(list.TranscriptOf(row).back(), "User Abort");
+    }
+    EXPECT_EQ(list.SubItem(2, 0), "");  // never begun
+    EXPECT_EQ(run.Waiting(), 0);
+    EXPECT_EQ(run.Bad(), 2);
+    EXPECT_EQ(runningChanges, (std::vector<bool>{true, false}));
+}
+
+TEST_F(CheckRunWorld, HeloHostFollowsTheSetting) {
+    list.AppendRow(Row("alice@good.test"));
+    settings.from = "Someone <someone@sender.test>";
+    RunToTheEnd();
+    EXPECT_EQ(dispatcher.From(), "someone@sender.test");
+    EXPECT_EQ(dispatcher.Signon(), "sender.test");
+    const Transcript& t = list.TranscriptOf(0);
+    EXPECT_NE(std::find(t.begin(), t.end(), "HELO sender.test"), t.end());
+
+    list.SetStateIndex(0, kMarkChecked);
+    settings.hostFromDomain = 0;
+    settings.host = "given.host.test";
+    RunToTheEnd();
+    EXPECT_EQ(dispatcher.Signon(), "given.host.test");
+}
+
+TEST_F(CheckRunWorld, ACaptionWithoutAddressEndsAsTimeOut) {
+    list.AppendRow(Row("just a name"));
+    RunToTheEnd();
+    EXPECT_EQ(list.SubItem(0, 0), "[-2] Time Out: Recipient's SMTP Server didn't respond");
+}
+
+}  // namespace
+}  // namespace mv
