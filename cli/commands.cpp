@@ -45,6 +45,21 @@ const std::vector<Command>& AllCommands() {
          "  --header | --data     whether the first line is a header or data\n"
          "                        (default: chosen with the e-mail column)\n",
          &RunImport},
+        {"export",
+         "export PROJECT --to FILE [--tolerance zero | --tolerance mailbox,storage,timeout]",
+         "write the addresses that passed a check to a text, CSV or dBase file",
+         "Writes the rows of PROJECT whose result passes the tolerance to FILE: .txt\n"
+         "one address per line, .csv all columns with a header line, .dbf a dBase\n"
+         "table with one character field per column.\n\n"
+         "  --to FILE             the file to write (replaced as a whole, or kept as it\n"
+         "                        was when writing fails)\n"
+         "  --tolerance zero      only valid addresses\n"
+         "  --tolerance LIST      valid addresses and those whose result was one of\n"
+         "                        mailbox (\"Mailbox unavailable\"), storage (\"Exceeded\n"
+         "                        storage allocation. Try later\") and timeout (the\n"
+         "                        time-out), separated by commas\n"
+         "The choice is stored (section Export) and used when --tolerance is not given.\n",
+         &RunExport},
         {"show", "show PROJECT", "print the rows of a project as CSV",
          "Prints the rows of PROJECT as CSV: a header with the column captions, then\n"
          "per row its position (from 0), its check mark (1 or 0) and its columns.\n",

@@ -25,6 +25,7 @@ int RunCheck(const std::vector<std::string>& args);
 int RunImport(const std::vector<std::string>& args);
 int RunShow(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
 
 // Prints "mailvetter-cli: MESSAGE" on standard error.
 void PrintError(const std::string& message);

@@ -1,0 +1,69 @@
+// mailvetter-cli export: the rows of a project whose result passes the chosen
+// tolerance, as a text, CSV or dBase file.
+#include <cstdio>
+#include <sstream>
+
+#include "cli_args.h"
+#include "commands.h"
+#include "project/export_settings.h"
+#include "project/recipient_export.h"
+#include "settings/tini.h"
+#include "storage/project_stream.h"
+
+namespace mv::cli {
+
+namespace {
+
+// "zero", or a list of mailbox, storage and timeout separated by commas.
+ExportTolerance ParseTolerance(const std::string& text) {
+    ExportTolerance t;
+    if (text == "zero") return t;
+    t.zero = false;
+    std::stringstream items(text);
+    std::string item;
+    while (std::getline(items, item, ',')) {
+        if (item == "mailbox")
+            t.mailboxUnavailable = true;
+        else if (item == "storage")
+            t.exceededStorage = true;
+        else if (item == "timeout")
+            t.timeOut = true;
+        else
+            throw UsageError("--tolerance is zero or a list of mailbox, storage, timeout; not '" +
+                             item + "'");
+    }
+    return t;
+}
+
+}  // namespace
+
+int RunExport(const std::vector<std::string>& args) {
+    const ParsedArgs parsed(args, {{"to"}, {"tolerance"}});
+    if (parsed.HelpRequested()) {
+        std::fputs(FindCommand("export").help, stdout);
+        return kExitOk;
+    }
+    if (parsed.Positional().size() != 1) throw UsageError("export needs exactly one PROJECT");
+    if (!parsed.Has("to")) throw UsageError("export needs --to FILE");
+    const std::string target = *parsed.Value("to");
+    if (!ExportFormatOf(target)) throw UsageError("--to needs a .txt, .csv or .dbf file");
+
+    TINI ini;
+    ExportTolerance tolerance = ReadExportTolerance(ini);
+    if (auto text = parsed.Value("tolerance")) {
+        tolerance = ParseTolerance(*text);
+        WriteExportTolerance(ini, tolerance);  // the choice persists, as in the window
+    }
+    RecipientList list;
+    try {
+        LoadProjectFile(list, parsed.Positional()[0]);
+        const size_t rows = ExportRecipients(list, target, tolerance);
+        std::fprintf(stderr, "%zu rows written to %s\n", rows, target.c_str());
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace mv::cli
