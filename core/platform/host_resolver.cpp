@@ -39,6 +39,7 @@ HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop
 
 HostResolver::~HostResolver() {
     pending_.clear();  // callbacks of the destruction below are dropped
+    inFlight_.clear();
     ares_destroy(channel_);
     for (auto& [fd, watch] : watches_)
         loop_.UnwatchFd(watch);
@@ -59,9 +60,15 @@ uint64_t HostResolver::LookupForward(const std::string& name, Callback cb) {
     } else if (const auto* cached = cache_.Find(name)) {
         Complete(id, 0, *cached);
     } else {
-        ares_search(channel_, name.c_str(), 1 /* IN */, 1 /* A */, &HostResolver::OnAddressAnswer,
-                    new Request{this, id, false, name});
-        Reschedule();
+        // Lookups of a name that is already being asked for wait for the same
+        // answer: a thousand sessions starting at once send one query.
+        auto& waiting = inFlight_[LowerCase(name)];
+        waiting.push_back(id);
+        if (waiting.size() == 1) {
+            ares_search(channel_, name.c_str(), 1 /* IN */, 1 /* A */,
+                        &HostResolver::OnAddressAnswer, new Request{this, id, false, name});
+            Reschedule();
+        }
     }
     return id;
 }
@@ -103,8 +110,12 @@ void HostResolver::OnAddressAnswer(void* arg, int status, int /*timeouts*/, unsi
         if (host != nullptr) ares_free_hostent(host);
         if (status == ARES_SUCCESS && results.empty()) status = ARES_ENODATA;
     }
-    if (status == ARES_SUCCESS) req->self->cache_.Store(req->name, results, ttl);
-    req->self->Complete(req->id, WsaErrorFromLookupStatus(status), std::move(results));
+    HostResolver& self = *req->self;
+    if (status == ARES_SUCCESS) self.cache_.Store(req->name, results, ttl);
+    const auto waiting = self.inFlight_.extract(LowerCase(req->name));
+    if (waiting.empty()) return;
+    for (uint64_t id : waiting.mapped())
+        self.Complete(id, WsaErrorFromLookupStatus(status), results);
 }
 
 bool HostResolver::Cancel(uint64_t handle) {

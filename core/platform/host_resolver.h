@@ -55,6 +55,8 @@ class HostResolver {
     ares_channeldata* channel_ = nullptr;
     uint64_t nextId_ = 1;
     std::unordered_map<uint64_t, Callback> pending_;
+    // Names being asked for, with the lookups waiting for their answer.
+    std::unordered_map<std::string, std::vector<uint64_t>> inFlight_;
     std::unordered_map<int, MessageLoop::WatchId> watches_;
     MessageLoop::TimerId timer_ = 0;
     HostsFile hosts_;

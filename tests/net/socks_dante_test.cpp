@@ -24,6 +24,7 @@
 
 #include "net/async_socket.h"
 #include "platform/epoll_loop.h"
+#include "private_network.h"
 #include "scripted_tcp_server.h"
 #include "subprocess.h"
 #include "test_support.h"
@@ -40,17 +41,6 @@ struct Outcome {
     int code = 0;
     std::string message;
 };
-
-bool LoopbackUp() {
-    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq ifr{};
-    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
-    bool ok = ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
-    ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP | IFF_RUNNING);
-    ok = ok && ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
-    close(s);
-    return ok;
-}
 
 bool Listening(uint16_t port) {
     const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -151,13 +141,8 @@ Outcome CliThrough(uint16_t serverPort) {
 
 // Runs in the forked child, inside the new namespace.
 Outcome InPrivateNetwork() {
-    if (unshare(CLONE_NEWNET) != 0) {
-        return {kSkip,
-                std::string("network namespaces are not allowed here: ") + std::strerror(errno)};
-    }
-    if (!LoopbackUp()) {
-        return {kSkip, "cannot bring up the loopback of the new namespace"};
-    }
+    std::string why;
+    if (!test::EnterPrivateNetwork(&why)) return {kSkip, why};
     test::TempDir dir;
     test::ScriptedTcpServer server(MailServer, 3);
     const pid_t danted = StartDanted(dir);
