@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "platform/text_trim.h"
 #include "storage/project_stream.h"
 
 namespace mv::cli {
@@ -17,21 +18,11 @@ InputKind KindOf(const std::string& path) {
 
 namespace {
 
-std::string Trimmed(const std::string& s) {
-    size_t first = 0;
-    while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ')
-        ++first;
-    size_t last = s.size();
-    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ')
-        --last;
-    return s.substr(first, last - first);
-}
-
 void ReadStandardInput(RecipientList& list) {
     std::string line;
     list.BeginUpdate();
     while (std::getline(std::cin, line)) {
-        line = Trimmed(line);
+        line = std::string(TrimBlanksAndControls(line));
         if (line.empty()) continue;
         RecipientRow row;
         row.caption = line;

@@ -3,19 +3,10 @@
 #include "engine/smtp_thread.h"
 #include "platform/host_resolver.h"
 #include "platform/system_name_servers.h"
+#include "platform/text_trim.h"
 #include "platform/tick_count.h"
 
 namespace mv {
-
-namespace {
-
-std::string TrimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
 
 TSmtpRelayServer::TSmtpRelayServer(MessageLoop& loop)
     : loop_(loop), systemNameServers_([] { return SystemNameServers(); }) {}

@@ -10,20 +10,10 @@
 
 #include "net/socket_error_text.h"
 #include "platform/host_resolver.h"
+#include "platform/text_trim.h"
 #include "platform/winsock_errors.h"
 
 namespace mv {
-
-namespace {
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 _TCustomAsyncSocket::_TCustomAsyncSocket(MessageLoop& loop)
     : loop_(loop), notifier_(loop, [this](int fd, unsigned event, int error) {
@@ -59,7 +49,7 @@ void _TCustomAsyncSocket::SetAddr(const std::string& value) {
         RaiseError("Cannot change Addr if not closed");
         return;
     }
-    addrText_ = Trim(value);
+    addrText_ = TrimBlanks(value);
     addrAssigned_ = !addrText_.empty();
     addrResolved_ = false;
 }
@@ -70,7 +60,7 @@ void _TCustomAsyncSocket::SetPort(const std::string& value) {
         RaiseError("Cannot change Port if not closed");
         return;
     }
-    portText_ = Trim(value);
+    portText_ = TrimBlanks(value);
     portAssigned_ = !portText_.empty();
     portResolved_ = false;
 }
@@ -81,7 +71,7 @@ void _TCustomAsyncSocket::SetProto(const std::string& value) {
         RaiseError("Cannot change Proto if not closed");
         return;
     }
-    protoText_ = Trim(value);
+    protoText_ = TrimBlanks(value);
     protoAssigned_ = !protoText_.empty();
     protoResolved_ = false;
 }

@@ -5,23 +5,14 @@
 #include <filesystem>
 
 #include "net/smtp_message_format.h"
+#include "platform/text_trim.h"
 
 namespace mv {
-
-namespace {
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
 
 void _TSmtpCli::SetEmailFiles(const std::vector<std::string>& files) {
     std::vector<std::string> kept;
     for (const std::string& entry : files) {
-        const std::string name = Trim(entry);
+        const std::string name(TrimBlanksAndControls(entry));
         if (name.empty()) continue;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(name, ec))

@@ -4,18 +4,9 @@
 
 #include "net/custom_smtp_client.h"
 #include "net/local_host_name.h"
+#include "platform/text_trim.h"
 
 namespace mv {
-
-namespace {
-
-std::string TrimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
 
 void _TCustomSmtpClient::SendCommand(const std::string& text) {
     FireCommand(text);

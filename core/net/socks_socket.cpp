@@ -8,29 +8,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/text_trim.h"
 #include "platform/winsock_errors.h"
 
 namespace mv {
-
-namespace {
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 _TCustomSocksSocket::_TCustomSocksSocket(MessageLoop& loop) : _TCustomAsyncSocket(loop) {}
 
 // --- Properties -------------------------------------------------------------
 
 void _TCustomSocksSocket::SetSocksServer(const std::string& value) {
-    const std::string text = Trim(value);
+    const std::string text = TrimBlanks(value);
     if (text == socksServer_) {
         return;
     }
@@ -43,7 +31,7 @@ void _TCustomSocksSocket::SetSocksServer(const std::string& value) {
 }
 
 void _TCustomSocksSocket::SetSocksPort(const std::string& value) {
-    const std::string text = Trim(value);
+    const std::string text = TrimBlanks(value);
     if (text == socksPort_) {
         return;
     }

@@ -3,21 +3,12 @@
 #include <ctime>
 
 #include "engine/result_codes.h"
+#include "platform/text_trim.h"
 #include "platform/tick_count.h"
 #include "project/address_text.h"
 #include "settings/tini.h"
 
 namespace mv {
-
-namespace {
-
-std::string TrimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
 
 CheckSettings CheckSettings::FromIni(TINI& ini) {
     CheckSettings s;

@@ -51,18 +51,6 @@ void RemoveChar(std::string& text, char character) {
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(kept), text.end(), ' ');
 }
 
-std::string_view TrimBlanksAndControls(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
-        ++begin;
-    }
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
-
 void SplitFields(std::string_view line, std::string& buffer,
                  std::vector<std::string_view>& fields) {
     fields.clear();

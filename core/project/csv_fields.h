@@ -15,7 +15,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+
 #include <vector>
+#include "platform/text_trim.h"
 
 namespace mv {
 
@@ -35,9 +37,6 @@ std::string_view NextToken(std::string_view text, const CharSet& delimiters, siz
 // Removes every `character` from `text` and fills the freed places at the
 // end with blanks, so that the length stays the same.
 void RemoveChar(std::string& text, char character);
-
-// `text` without blanks and control characters (bytes up to 0x20) at either end.
-std::string_view TrimBlanksAndControls(std::string_view text);
 
 // The fields of `line`. Each view points into `line` or into `buffer`, whose
 // contents the call replaces; they stay valid while both are unchanged.
