@@ -60,8 +60,10 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
 // exchangers are looked up there too (a test world or a tunnel).
 void PointHostLookups(const TSmtpRelayServer& dispatcher, const std::string& port) {
     std::string servers;
-    for (const std::string& s : dispatcher.DnsServerList())
-        servers += (servers.empty() ? "" : ",") + s + ":" + port;
+    for (const std::string& s : dispatcher.DnsServerList()) {
+        if (!servers.empty()) servers += ',';
+        servers.append(s).append(":").append(port);
+    }
     network_layer::SetLookupServers(servers);
 }
 

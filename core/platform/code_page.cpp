@@ -87,9 +87,10 @@ CodePage::CodePage(const char* iconvName) {
     // table lookup. A byte that the code page leaves undefined maps to the
     // control character of the same number, so that it survives a round trip.
     iconv_t cd = iconv_open("UTF-32LE", iconvName);
+    const bool opened = cd != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
     for (int b = 0; b < 256; ++b) {
         char32_t cp = static_cast<char32_t>(b);
-        if (b >= 0x80 && cd != reinterpret_cast<iconv_t>(-1)) {
+        if (b >= 0x80 && opened) {
             char in = static_cast<char>(b);
             unsigned char out[4] = {};
             char* inp = &in;
@@ -105,7 +106,7 @@ CodePage::CodePage(const char* iconvName) {
         }
         toUnicode_[static_cast<size_t>(b)] = cp;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    if (opened) iconv_close(cd);
     for (int b = 255; b >= 0; --b)
         fromUnicode_[toUnicode_[static_cast<size_t>(b)]] = static_cast<unsigned char>(b);
 }

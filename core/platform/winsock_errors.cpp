@@ -12,7 +12,6 @@ int WsaErrorFromErrno(int err) {
         case EINTR:
             return wsa::kInterrupted;
         case EACCES:
-            return wsa::kAccess;
         case EPERM:
             return wsa::kAccess;
         case EFAULT:

@@ -54,7 +54,7 @@ class CheckCommand : public ::testing::Test {
             r.stateIndex = mark;
             list.AppendRow(r);
         }
-        const std::string path = (dir / "project.mlt").string();
+        std::string path = (dir / "project.mlt").string();
         SaveProjectFile(list, path);
         return path;
     }

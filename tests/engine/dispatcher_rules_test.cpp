@@ -97,7 +97,7 @@ TEST_F(DiscoveryTest, PropertiesAreRefusedDuringARun) {
     d.SetInternalDns("9.9.9.9");
     d.Verify();
     EXPECT_TRUE(d.Busy());
-    for (auto set : std::vector<std::function<void()>>{
+    for (const auto& set : std::vector<std::function<void()>>{
              [&] { d.SetConnections(5); }, [&] { d.SetTimeOut(5); }, [&] { d.SetDns("1.1.1.1"); },
              [&] { d.SetInternalDns("1.1.1.1"); }, [&] { d.SetRecipients({}); }}) {
         try {

@@ -28,7 +28,7 @@ struct Notice {
 class FakeSmtp {
   public:
     explicit FakeSmtp(std::vector<std::pair<std::string, std::string>> replies,
-                      std::string greeting = "220 fake.test ready\r\n")
+                      const std::string& greeting = "220 fake.test ready\r\n")
         : server_([this, replies = std::move(replies), greeting](TcpConnection& c, int) {
               c.Send(greeting);
               for (;;) {
@@ -331,7 +331,7 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
          }(),
          10040},
         {"no status code", "hello there\r\n", 500},
-        {"NUL and bare LF", std::string("250 a\0b\nc\r\n", 12), 0},
+        {"NUL and bare LF", std::string("250 a\0b\nc\r\n", 11), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

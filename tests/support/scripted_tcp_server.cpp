@@ -127,7 +127,8 @@ uint16_t UnusedTcpPort() {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+        throw std::runtime_error("bind failed");
     socklen_t len = sizeof addr;
     getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     close(fd);  // nothing listens there now

@@ -32,10 +32,12 @@ Subprocess::Subprocess(const std::vector<std::string>& argv, const std::string& 
         dup2(out[1], 1);
         dup2(err[1], 2);
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (const auto& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         std::vector<char*> envp;
+        envp.reserve(envStrings.size() + 1);
         for (auto& e : envStrings)
             envp.push_back(e.data());
         envp.push_back(nullptr);
