@@ -12,6 +12,16 @@
 
 namespace mv {
 
+namespace {
+
+bool IsLocalhostName(const std::string& name) {
+    std::string n = LowerCase(name);
+    if (!n.empty() && n.back() == '.') n.pop_back();
+    return n == "localhost" || (n.size() > 10 && n.compare(n.size() - 10, 10, ".localhost") == 0);
+}
+
+}  // namespace
+
 struct HostResolver::Request {
     HostResolver* self;
     uint64_t id;
@@ -57,6 +67,9 @@ uint64_t HostResolver::LookupForward(const std::string& name, Callback cb) {
     pending_.emplace(id, std::move(cb));
     if (const auto* known = hosts_.Addresses(name)) {
         Complete(id, 0, *known);
+    } else if (IsLocalhostName(name)) {
+        // Loopback names never leave the machine, hosts file or not.
+        Complete(id, 0, {"127.0.0.1"});
     } else if (const auto* cached = cache_.Find(name)) {
         Complete(id, 0, *cached);
     } else {
