@@ -14,21 +14,6 @@ using test::RunProgram;
 using test::ScriptedTcpServer;
 using test::TcpConnection;
 
-void AcceptingServer(TcpConnection& c, int) {
-    c.Send("220 fake ready\r\n");
-    for (;;) {
-        bool ok = false;
-        const std::string line = c.ReadLine(&ok);
-        if (!ok) {
-            return;
-        }
-        c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-        if (line == "QUIT") {
-            return;
-        }
-    }
-}
-
 std::vector<std::string> Probe(uint16_t port, const std::vector<std::string>& extra) {
     std::vector<std::string> argv = {
         CliPath(),       "smtp",   "127.0.0.1",      "--port", std::to_string(port), "--from",
@@ -50,7 +35,7 @@ TEST(SmtpSocks, ProbesThroughEachLevelWithAndWithoutUserCode) {
         {{"--socks-user", "ann", "--socks-password", "pw"}, "ann", "pw"},
     };
     for (const Case& c : cases) {
-        ScriptedTcpServer server(AcceptingServer);
+        ScriptedTcpServer server(test::AcceptingSmtp("220 fake ready"));
         FakeSocksProxy::Options options;
         options.user = c.user;
         options.password = c.password;

@@ -77,22 +77,6 @@ pid_t StartDanted(const test::TempDir& dir) {
     return pid;
 }
 
-// A mail server that greets and answers every command until QUIT.
-void MailServer(test::TcpConnection& c, int) {
-    c.Send("220 inside ready\r\n");
-    for (;;) {
-        bool ok = false;
-        const std::string line = c.ReadLine(&ok);
-        if (!ok) {
-            return;
-        }
-        c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-        if (line == "QUIT") {
-            return;
-        }
-    }
-}
-
 // The socket through danted on one level: greeting, one command, its reply.
 Outcome SocketThrough(const std::string& level, uint16_t serverPort) {
     EpollLoop loop;
@@ -144,7 +128,7 @@ Outcome InPrivateNetwork() {
     std::string why;
     if (!test::EnterPrivateNetwork(&why)) return {kSkip, why};
     test::TempDir dir;
-    test::ScriptedTcpServer server(MailServer, 3);
+    test::ScriptedTcpServer server(test::AcceptingSmtp("220 inside ready"), 3);
     const pid_t danted = StartDanted(dir);
     Outcome outcome;
     for (int i = 0; i < 100 && !Listening(kProxyPort); ++i) {
