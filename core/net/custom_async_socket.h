@@ -184,6 +184,7 @@ class _TCustomAsyncSocket {
     void ResolveLocalPort();
     void ResolveHost();
     void ResolveAll();
+    int OpenHandle(const char* function);
     // The address of a host text (dotted quad or name, blocking lookup) and the
     // number of a port text (number or service name), as the resolution above
     // does them; ESocketException when the text cannot be converted.

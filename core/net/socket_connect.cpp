@@ -162,6 +162,19 @@ void _TCustomAsyncSocket::ResolveAll() {
     ResolveHost();
 }
 
+// Discards the send queue and creates the descriptor for the resolved
+// protocol; a failure is reported under `function` and gives -1.
+int _TCustomAsyncSocket::OpenHandle(const char* function) {
+    DiscardSendQueue();
+    const int type = socketType_ == 2 ? SOCK_DGRAM : SOCK_STREAM;
+    const int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
+    if (fd < 0) {
+        SetPlatformError(LastWsaError());
+        SocketError(function);
+    }
+    return fd;
+}
+
 void _TCustomAsyncSocket::Connect() {
     if (HSocket() != INVALID_SOCKET && state() != wsClosed) {
         RaiseError("Connect: Socket already in use");
@@ -176,14 +189,8 @@ void _TCustomAsyncSocket::Connect() {
         RaiseError(std::string("connect: ") + e.what());
         return;
     }
-    DiscardSendQueue();
-    const int type = socketType_ == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    const int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
-    if (fd < 0) {
-        SetPlatformError(LastWsaError());
-        SocketError("Connect (socket)");
-        return;
-    }
+    const int fd = OpenHandle("Connect (socket)");
+    if (fd < 0) return;
     hSocket_ = fd;
     GuardList::Scope guard(guards_);
     ChangeState(wsOpened);
@@ -293,13 +300,8 @@ void _TCustomAsyncSocket::Listen() {
         RaiseError(std::string("listen: ") + e.what());
         return;
     }
-    DiscardSendQueue();
-    const int type = socketType_ == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    const int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
-    if (fd < 0) {
-        SetPlatformError(LastWsaError());
-        return SocketError("socket");
-    }
+    const int fd = OpenHandle("socket");
+    if (fd < 0) return;
     hSocket_ = fd;
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
