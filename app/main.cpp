@@ -1,0 +1,67 @@
+// mailvetter: the desktop program. Creates the application, installs the
+// message loop that the core runs on, then the settings and the main window,
+// and runs until the main window closes.
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/application.h"
+#include "common/program_options.h"
+#include "main_window/main_form.h"
+#include "platform/epoll_loop.h"
+#include "platform/resource_limits.h"
+#include "settings/tini.h"
+
+namespace {
+
+int Main(int argc, char** argv) {
+    using mv::ui::ProgramOptions;
+    // The program's own options first: --help and --version need no display.
+    const ProgramOptions options = mv::ui::ParseProgramOptions(argc, argv);
+    switch (options.action) {
+        case ProgramOptions::Action::kHelp:
+            std::fputs(mv::ui::HelpText().c_str(), stdout);
+            return 0;
+        case ProgramOptions::Action::kVersion:
+            std::fputs(mv::ui::VersionText().c_str(), stdout);
+            return 0;
+        case ProgramOptions::Action::kUsageError:
+            std::fprintf(stderr, "mailvetter: %s\n", options.error.c_str());
+            return 2;
+        case ProgramOptions::Action::kRun:
+            break;
+    }
+    mv::RaiseOpenFileLimit();  // every check holds a few descriptors
+
+    // Qt sees only what the program's options left; it takes its own out.
+    std::vector<std::string> kept = options.remaining;
+    std::vector<char*> qtArgv;
+    for (std::string& arg : kept)
+        qtArgv.push_back(arg.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(kept.size());
+    mv::ui::Application app(qtArgc, qtArgv.data());
+
+    // Stand-in until the Qt backend of the message loop exists: the epoll
+    // loop, polled from Qt's loop.
+    mv::EpollLoop loop;
+    QTimer pump;
+    QObject::connect(&pump, &QTimer::timeout, [&loop] { loop.ProcessMessages(false); });
+    pump.start(1);
+
+    mv::TINI ini;
+    mv::ui::TMainForm window(ini, loop, options.overrides);
+    window.show();
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    window.OpenStartArgument(arguments);
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return Main(argc, argv);
+}
