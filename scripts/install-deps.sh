@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   netbase iproute2 util-linux procps ca-certificates
   dante-server
+  xvfb xauth xdotool
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   packages=(build-essential cmake ninja-build pkg-config libc-ares-dev netbase
