@@ -42,6 +42,18 @@ struct TestRow {
     int32_t mark = kMarkChecked;
 };
 
+// The message loop the window runs on in the program.
+class WindowLoop {
+  public:
+    WindowLoop();
+    ~WindowLoop();
+    MessageLoop& loop() { return *loop_; }
+
+  private:
+    std::unique_ptr<MessageLoop> loop_;
+    std::unique_ptr<QObject> pump_;
+};
+
 // Writes a project file holding `rows`.
 void WriteProject(const std::filesystem::path& path, const std::vector<TestRow>& rows);
 
