@@ -2,15 +2,15 @@
 // message loop that the core runs on, then the settings and the main window,
 // and runs until the main window closes.
 #include <QStringList>
-#include <QTimer>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/application.h"
+#include "common/error_display.h"
 #include "common/program_options.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
-#include "platform/epoll_loop.h"
 #include "platform/resource_limits.h"
 #include "settings/tini.h"
 
@@ -44,12 +44,10 @@ int Main(int argc, char** argv) {
     int qtArgc = static_cast<int>(kept.size());
     mv::ui::Application app(qtArgc, qtArgv.data());
 
-    // Stand-in until the Qt backend of the message loop exists: the epoll
-    // loop, polled from Qt's loop.
-    mv::EpollLoop loop;
-    QTimer pump;
-    QObject::connect(&pump, &QTimer::timeout, [&loop] { loop.ProcessMessages(false); });
-    pump.start(1);
+    // The core's loop runs inside Qt's before anything that uses it exists;
+    // what a core handler lets through goes to the error display.
+    mv::QtMessageLoop loop;
+    loop.SetErrorHandler([](std::exception_ptr error) { mv::ui::ShowException(nullptr, error); });
 
     mv::TINI ini;
     mv::ui::TMainForm window(ini, loop, options.overrides);

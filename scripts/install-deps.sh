@@ -14,8 +14,8 @@ packages=(
   xvfb xauth xdotool
 )
 if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev netbase
-            qt6-base-dev fonts-dejavu-core)
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
+            fonts-dejavu-core netbase)
 fi
 
 missing=()

@@ -221,6 +221,12 @@ bool EpollLoop::PollFds(int timeoutMs) {
 
 bool EpollLoop::ProcessMessages(bool mayBlock) {
     EnterDispatch();
+    const bool handled = DispatchPass(mayBlock);
+    LeaveDispatch();
+    return handled;
+}
+
+bool EpollLoop::DispatchPass(bool mayBlock) {
     bool handled = RunPosted();
     handled |= RunDueTimers();
     bool pending;
@@ -234,7 +240,6 @@ bool EpollLoop::ProcessMessages(bool mayBlock) {
         handled |= RunPosted();
         handled |= RunDueTimers();
     }
-    LeaveDispatch();
     return handled;
 }
 

@@ -97,8 +97,14 @@ class MessageLoop {
     }
 
   protected:
-    // Backends bracket each ProcessMessages with these; leaving the outermost
-    // level frees what was retired.
+    // How Run waits for Quit: handling messages until it is asked to stop. A
+    // backend inside another toolkit's loop runs that loop instead and ends it
+    // from OnQuit.
+    virtual void RunUntilQuit();
+    virtual void OnQuit() {}
+
+    // Backends bracket each dispatch with these (ProcessMessages, or each
+    // handler they call); leaving the outermost level frees what was retired.
     void EnterDispatch() { ++depth_; }
     void LeaveDispatch();
     // Keeps a callback that removed itself alive until the outermost level.

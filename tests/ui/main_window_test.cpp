@@ -15,7 +15,6 @@
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "modal_driver.h"
-#include "platform/epoll_loop.h"
 #include "storage/project_stream.h"
 #include "ui_test_support.h"
 
@@ -26,7 +25,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
   private:
     std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::EpollLoop> loop_;
+    std::unique_ptr<mv::test::WindowLoop> loop_;
     std::unique_ptr<mv::test::WindowUnderTest> window_;
     std::unique_ptr<ModalDriver> driver_;
 
@@ -67,8 +66,8 @@ class MainWindowTest : public QObject {
 
 void MainWindowTest::init() {
     dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::EpollLoop>();
-    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", *loop_);
+    loop_ = std::make_unique<mv::test::WindowLoop>();
+    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
     driver_ = std::make_unique<ModalDriver>();
     form().OpenStartArgument({});
 }
@@ -330,7 +329,7 @@ void MainWindowTest::startArgumentDecides() {
     QFETCH(bool, opened);
     if (opened) mv::test::WriteProject(*dir_ / argument.toStdString(), {{"a@x.test", "", -1, 1}});
     mv::test::WriteFile(*dir_ / "project.txt", "a@x.test\n");
-    mv::test::WindowUnderTest second(*dir_ / "config", *loop_);
+    mv::test::WindowUnderTest second(*dir_ / "config", loop_->loop());
     second.form().OpenStartArgument(argument.isEmpty() ? QStringList()
                                                        : QStringList{path("") + argument});
     verifyNoSurprises();
@@ -354,16 +353,16 @@ void MainWindowTest::closingAsksAndCanBeRefused() {
 void MainWindowTest::maximizedIsRememberedAcrossStarts() {
     const std::filesystem::path config = *dir_ / "starts";
     {
-        mv::test::WindowUnderTest first(config, *loop_);
+        mv::test::WindowUnderTest first(config, loop_->loop());
         QVERIFY(!first.form().isMaximized());
         first.form().showMaximized();
     }
     {
-        mv::test::WindowUnderTest second(config, *loop_);
+        mv::test::WindowUnderTest second(config, loop_->loop());
         QVERIFY(second.form().windowState() & Qt::WindowMaximized);
         second.form().showNormal();
     }
-    mv::test::WindowUnderTest third(config, *loop_);
+    mv::test::WindowUnderTest third(config, loop_->loop());
     QVERIFY(!(third.form().windowState() & Qt::WindowMaximized));
 }
 

@@ -1,24 +1,10 @@
 #include "ui_test_support.h"
 
-#include <QTimer>
 #include <QToolBar>
 
-#include "platform/epoll_loop.h"
 #include "storage/project_stream.h"
 
 namespace mv::test {
-
-// Stand-in until the Qt backend of the loop exists: epoll, polled from Qt.
-WindowLoop::WindowLoop() : loop_(std::make_unique<EpollLoop>()) {
-    auto* pump = new QTimer;
-    pump_.reset(pump);
-    QObject::connect(pump, &QTimer::timeout, [this] { loop_->ProcessMessages(false); });
-    pump->start(1);
-}
-
-WindowLoop::~WindowLoop() {
-    pump_.reset();
-}
 
 WindowUnderTest::WindowUnderTest(const std::filesystem::path& config, MessageLoop& loop,
                                  ui::CheckOverrides overrides)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/application.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
 #include "project/recipient_list.h"
 #include "settings/tini.h"
@@ -45,13 +46,10 @@ struct TestRow {
 // The message loop the window runs on in the program.
 class WindowLoop {
   public:
-    WindowLoop();
-    ~WindowLoop();
-    MessageLoop& loop() { return *loop_; }
+    MessageLoop& loop() { return loop_; }
 
   private:
-    std::unique_ptr<MessageLoop> loop_;
-    std::unique_ptr<QObject> pump_;
+    QtMessageLoop loop_;
 };
 
 // Writes a project file holding `rows`.

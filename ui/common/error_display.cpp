@@ -44,6 +44,14 @@ void ShowCurrentException(QWidget* parent) {
     }
 }
 
+void ShowException(QWidget* parent, std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (...) {
+        ShowCurrentException(parent);
+    }
+}
+
 bool RunCommand(QWidget* parent, const std::function<void()>& command) {
     try {
         command();

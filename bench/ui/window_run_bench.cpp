@@ -129,7 +129,7 @@ std::string MeasureWindow(const mv::test::FakeWorld& world, const Options& o, in
     ini.ilTimeOut.SetAsInteger(o.timeOut);
     mv::ui::TMainForm form(ini, loop.loop(), overrides);
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form)) std::fputs("the window was not shown\n", stderr);
     form.OpenProject(QString::fromStdString((dir / "list.mlt").string()));
 
     // The event loop's pulse: the longest gap between two ticks of a 2-ms timer.

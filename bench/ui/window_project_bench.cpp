@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "common/application.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
-#include "platform/epoll_loop.h"
 #include "settings/tini.h"
 #include "storage/project_stream.h"
 #include "test_support.h"
@@ -101,11 +101,11 @@ int main(int argc, char** argv) {
     mv::test::TempDir dir;
     WriteBenchProject(dir / "big.mlt", rows);
 
-    mv::EpollLoop loop;
+    mv::QtMessageLoop loop;
     mv::TINI ini(dir / "config");
     mv::ui::TMainForm form(ini, loop);
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form)) std::fputs("the window was not shown\n", stderr);
     form.OpenStartArgument({});
     const double before = ResidentMb();
 

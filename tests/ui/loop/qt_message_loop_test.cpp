@@ -1,0 +1,83 @@
+// What only the Qt backend does: handlers running under Qt's own event loop
+// (as under QApplication::exec or a modal dialog), and exceptions stopped
+// before they reach it.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "loop/qt_message_loop.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+struct Retiree {
+    explicit Retiree(bool* flag) : freed(flag) {}
+    ~Retiree() { *freed = true; }
+    bool* freed;
+};
+
+TEST(QtMessageLoop, HandlersRunUnderQtsOwnEventLoopAndMayWaitInside) {
+    QtMessageLoop loop;
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    QEventLoop qtLoop;
+    bool posted = false;
+    bool nestedDone = false;
+    MessageLoop::WatchId watch = 0;
+    watch = loop.WatchFd(fds[0], kFdReadable, [&](unsigned) {
+        loop.UnwatchFd(watch);
+        loop.Post([&] { posted = true; });
+        nestedDone = loop.WaitUntil([&] { return posted; });
+    });
+    MessageLoop::TimerId timer = 0;
+    timer = loop.StartTimer(5, [&] {
+        loop.StopTimer(timer);
+        ASSERT_EQ(write(fds[1], "x", 1), 1);
+    });
+    loop.Post([&] {
+        // Ends Qt's loop once the chain above has run.
+        loop.StartTimer(50, [&] { qtLoop.exit(nestedDone ? 0 : 1); });
+    });
+    QTimer::singleShot(5000, &qtLoop, [&] { qtLoop.exit(2); });
+    EXPECT_EQ(qtLoop.exec(), 0);
+    EXPECT_EQ(loop.Depth(), 0);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(QtMessageLoop, AnExceptionFromAHandlerGoesToTheErrorHandlerAndTheLoopGoesOn) {
+    QtMessageLoop loop;
+    std::vector<std::string> errors;
+    loop.SetErrorHandler([&](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            errors.push_back(x.what());
+        }
+    });
+    bool freed = false;
+    bool after = false;
+    loop.Post([&] {
+        loop.DeleteLater(std::make_unique<Retiree>(&freed));
+        throw std::runtime_error("from a handler");
+    });
+    loop.Post([&] { after = true; });
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return after; }));
+    EXPECT_EQ(errors, std::vector<std::string>{"from a handler"});
+    EXPECT_TRUE(freed);  // the depth was counted down all the same
+    EXPECT_EQ(loop.Depth(), 0);
+
+    // The same wrapper serves the window's own calls into the core.
+    loop.Call([] { throw std::runtime_error("from a command"); });
+    EXPECT_EQ(errors.back(), "from a command");
+}
+
+}  // namespace
+}  // namespace mv
