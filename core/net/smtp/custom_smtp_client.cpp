@@ -1,6 +1,6 @@
 // Connection, reply reading and request completion of the SMTP client. The
-// requests themselves are in smtp_requests.cpp, message transmission in
-// smtp_data.cpp.
+// requests themselves are in custom_smtp_client_requests.cpp, message
+// transmission in custom_smtp_client_data.cpp.
 #include "net/smtp/custom_smtp_client.h"
 
 #include "net/socket/socket_error_text.h"

@@ -1,6 +1,7 @@
 // Construction, properties, events, notification handling and name lookup of
-// the asynchronous socket. Connecting and listening are in socket_connect.cpp,
-// sending, receiving and closing in socket_transfer.cpp.
+// the asynchronous socket. Connecting and listening are in
+// custom_async_socket_connect.cpp, sending, receiving and closing in
+// custom_async_socket_transfer.cpp.
 #include "net/socket/custom_async_socket.h"
 
 #include <arpa/inet.h>

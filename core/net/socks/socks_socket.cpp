@@ -1,5 +1,5 @@
 // Properties, connecting to the proxy and the requests of the handshake. The
-// replies and the end of the handshake are in socks_handshake.cpp.
+// replies and the end of the handshake are in socks_socket_handshake.cpp.
 #include "net/socks/socks_socket.h"
 
 #include <arpa/inet.h>
