@@ -13,9 +13,9 @@
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
-#include "platform/epoll_loop.h"
-#include "platform/host_resolver.h"
-#include "platform/tick_count.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/resolver/host_resolver.h"
+#include "platform/time/tick_count.h"
 #include "test_support.h"
 
 namespace mv {

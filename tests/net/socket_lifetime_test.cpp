@@ -7,8 +7,8 @@
 #include <memory>
 #include <thread>
 
-#include "net/async_socket.h"
-#include "platform/epoll_loop.h"
+#include "net/line/async_socket.h"
+#include "platform/loop/epoll_loop.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/epoll_loop.h"
-#include "platform/tick_count.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/time/tick_count.h"
 #include "test_support.h"
 
 namespace mv {
