@@ -11,7 +11,7 @@
 #include "common/program_options.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
-#include "platform/resource_limits.h"
+#include "platform/process/resource_limits.h"
 #include "settings/tini.h"
 
 namespace {

@@ -35,9 +35,9 @@
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
-#include "platform/epoll_loop.h"
-#include "platform/host_resolver.h"
-#include "platform/resource_limits.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/process/resource_limits.h"
+#include "platform/resolver/host_resolver.h"
 #include "private_network.h"
 
 namespace mv {

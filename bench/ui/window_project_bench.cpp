@@ -20,7 +20,7 @@
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 #include "settings/tini.h"
-#include "storage/project_stream.h"
+#include "project/stream/project_stream.h"
 #include "test_support.h"
 
 namespace {

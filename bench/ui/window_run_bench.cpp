@@ -35,10 +35,10 @@
 #include "common/application.h"
 #include "fake_world.h"
 #include "main_window/main_form.h"
-#include "platform/resource_limits.h"
+#include "platform/process/resource_limits.h"
 #include "private_network.h"
 #include "settings/tini.h"
-#include "storage/project_stream.h"
+#include "project/stream/project_stream.h"
 #include "test_support.h"
 #include "ui_test_support.h"
 

@@ -1,10 +1,10 @@
 #include "engine/smtp_relay_server.h"
 
 #include "engine/smtp_thread.h"
-#include "platform/host_resolver.h"
-#include "platform/system_name_servers.h"
-#include "platform/text_trim.h"
-#include "platform/tick_count.h"
+#include "platform/resolver/host_resolver.h"
+#include "platform/resolver/system_name_servers.h"
+#include "platform/text/text_trim.h"
+#include "platform/time/tick_count.h"
 
 namespace mv {
 

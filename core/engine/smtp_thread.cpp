@@ -2,9 +2,9 @@
 
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
-#include "net/dns_query.h"
-#include "net/smtp_cli.h"
-#include "platform/tick_count.h"
+#include "net/dns/dns_query.h"
+#include "net/smtp/smtp_cli.h"
+#include "platform/time/tick_count.h"
 
 namespace mv {
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "loop_backends.h"
-#include "platform/epoll_loop.h"
+#include "platform/loop/epoll_loop.h"
 #include "test_support.h"
 
 namespace mv {

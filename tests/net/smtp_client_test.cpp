@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "fake_dns_server.h"
-#include "net/smtp_cli.h"
-#include "platform/epoll_loop.h"
-#include "platform/host_resolver.h"
+#include "net/smtp/smtp_cli.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/resolver/host_resolver.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 

@@ -9,7 +9,7 @@
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "modal_driver.h"
-#include "platform/host_resolver.h"
+#include "platform/resolver/host_resolver.h"
 #include "ui_test_support.h"
 
 using mv::test::ModalDriver;

@@ -15,7 +15,7 @@
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "modal_driver.h"
-#include "storage/project_stream.h"
+#include "project/stream/project_stream.h"
 #include "ui_test_support.h"
 
 using mv::test::ModalDriver;

@@ -2,7 +2,7 @@
 
 #include <QToolBar>
 
-#include "storage/project_stream.h"
+#include "project/stream/project_stream.h"
 
 namespace mv::test {
 

@@ -15,7 +15,7 @@
 #include "common/application.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
-#include "project/recipient_list.h"
+#include "project/list/recipient_list.h"
 #include "settings/tini.h"
 #include "test_support.h"
 

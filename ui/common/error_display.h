@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/exception.h"
+#include "platform/error/exception.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 
 #include "common/app_info.h"
 #include "engine/smtp_relay_server.h"
-#include "project/check_run.h"
+#include "project/run/check_run.h"
 
 namespace mv::ui {
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/epoll_loop.h"
+#include "platform/loop/epoll_loop.h"
 
 class QEventLoop;
 

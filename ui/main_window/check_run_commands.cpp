@@ -9,7 +9,7 @@
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
-#include "platform/host_resolver.h"
+#include "platform/resolver/host_resolver.h"
 #include "settings/tini.h"
 
 namespace mv::ui {

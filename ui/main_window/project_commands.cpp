@@ -13,7 +13,7 @@
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
-#include "storage/project_stream.h"
+#include "project/stream/project_stream.h"
 
 namespace mv::ui {
 

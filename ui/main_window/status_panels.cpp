@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "project/check_run.h"
+#include "project/run/check_run.h"
 
 namespace mv::ui {
 

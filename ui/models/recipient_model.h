@@ -14,7 +14,7 @@
 #include <QAbstractTableModel>
 #include <QTimer>
 
-#include "project/recipient_list.h"
+#include "project/list/recipient_list.h"
 
 namespace mv::ui {
 
