@@ -43,6 +43,7 @@ class MainWindowTest : public QObject {
     void commandsAsSpecified_data();
     void commandsAsSpecified();
     void menusAndToolBarAsSpecified();
+    void shortcutsReachTheirCommandsFromTheList();
     void saveAsNamesTheProjectAndKeepsTheName();
     void modifiedPromptBeforeNew_data();
     void modifiedPromptBeforeNew();
@@ -53,6 +54,8 @@ class MainWindowTest : public QObject {
     void startArgumentDecides();
     void closingAsksAndCanBeRefused();
     void maximizedIsRememberedAcrossStarts();
+    void programOptions_data();
+    void programOptions();
     void errorBoxTextRule_data();
     void errorBoxTextRule();
     void errorsReachOneBoxAndAbortsStaySilent();
@@ -186,6 +189,20 @@ void MainWindowTest::menusAndToolBarAsSpecified() {
     const QStringList bar = mv::test::Entries(form().findChild<QToolBar*>("ToolBar1"));
     QCOMPARE(bar, QStringList({"&New", "&Open...", "&Save", "-", "&Find...", "-", "&Check", "S&top",
                                "-", "&Options..."}));
+}
+
+void MainWindowTest::shortcutsReachTheirCommandsFromTheList() {
+    giveRows(2);
+    form().ListView()->SelectRow(0);
+    form().show();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    form().ListView()->setFocus();
+    for (const char* name : {"acCheckAll", "acInvertSelection", "acFindNext"}) {
+        QSignalSpy triggered(act(name), &QAction::triggered);
+        const QKeySequence keys = act(name)->shortcut();
+        QTest::keySequence(form().ListView(), keys);
+        QVERIFY2(triggered.count() == 1, name);
+    }
 }
 
 void MainWindowTest::saveAsNamesTheProjectAndKeepsTheName() {
@@ -364,6 +381,65 @@ void MainWindowTest::maximizedIsRememberedAcrossStarts() {
     }
     mv::test::WindowUnderTest third(config, loop_->loop());
     QVERIFY(!(third.form().windowState() & Qt::WindowMaximized));
+}
+
+void MainWindowTest::programOptions_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("summary");  // overrides, then what is left for Qt and the window
+    using Action = mv::ui::ProgramOptions::Action;
+    QTest::newRow("nothing") << QStringList{} << int(Action::kRun) << "| mailvetter";
+    QTest::newRow("overrides and a project")
+        << QStringList{"--dns",
+                       "127.0.0.1 127.0.0.2",
+                       "--smtp-port=2525",
+                       "-platform",
+                       "offscreen",
+                       "--dns-port",
+                       "5353",
+                       "p.mlt"}
+        << int(Action::kRun)
+        << "dns=127.0.0.1 127.0.0.2 dns-port=5353 smtp-port=2525 "
+           "| mailvetter -platform offscreen p.mlt";
+    QTest::newRow("help anywhere") << QStringList{"p.mlt", "--help"} << int(Action::kHelp) << "";
+    QTest::newRow("version") << QStringList{"--version"} << int(Action::kVersion) << "";
+    QTest::newRow("after --") << QStringList{"--", "--help"} << int(Action::kRun)
+                              << "| mailvetter --help";
+    QTest::newRow("port not a number")
+        << QStringList{"--smtp-port", "smtp"} << int(Action::kUsageError)
+        << "--smtp-port must be a port number from 1 to 65535, not 'smtp'";
+    QTest::newRow("port out of range")
+        << QStringList{"--dns-port=70000"} << int(Action::kUsageError)
+        << "--dns-port must be a port number from 1 to 65535, not '70000'";
+    QTest::newRow("value missing")
+        << QStringList{"--dns"} << int(Action::kUsageError) << "--dns needs a value";
+}
+
+void MainWindowTest::programOptions() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(QString, summary);
+    std::vector<std::string> storage{"mailvetter"};
+    for (const QString& a : arguments)
+        storage.push_back(a.toStdString());
+    std::vector<const char*> argv;
+    for (const std::string& a : storage)
+        argv.push_back(a.c_str());
+    const mv::ui::ProgramOptions o = mv::ui::ParseProgramOptions(int(argv.size()), argv.data());
+    QCOMPARE(int(o.action), action);
+    if (o.action == mv::ui::ProgramOptions::Action::kUsageError) {
+        QCOMPARE(QString::fromStdString(o.error), summary);
+        return;
+    }
+    if (o.action != mv::ui::ProgramOptions::Action::kRun) return;
+    QString got;
+    if (o.overrides.dns) got += "dns=" + QString::fromStdString(*o.overrides.dns) + " ";
+    if (o.overrides.dnsPort) got += QStringLiteral("dns-port=%1 ").arg(*o.overrides.dnsPort);
+    if (o.overrides.smtpPort) got += QStringLiteral("smtp-port=%1 ").arg(*o.overrides.smtpPort);
+    got += "|";
+    for (const std::string& a : o.remaining)
+        got += " " + QString::fromStdString(a);
+    QCOMPARE(got, summary);
 }
 
 void MainWindowTest::errorBoxTextRule_data() {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
+#include <utility>
 
 #include "common/app_info.h"
 
@@ -46,7 +47,7 @@ void ShowCurrentException(QWidget* parent) {
 
 void ShowException(QWidget* parent, std::exception_ptr error) {
     try {
-        std::rethrow_exception(error);
+        std::rethrow_exception(std::move(error));
     } catch (...) {
         ShowCurrentException(parent);
     }

@@ -59,10 +59,12 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        std::optional<std::string> dns, smtpPort, dnsPort;
         if (optionsEnded) {
             options.remaining.push_back(arg);
-        } else if (arg == "--") {
+            continue;
+        }
+        std::optional<std::string> dns, smtpPort, dnsPort;
+        if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
             options.action = ProgramOptions::Action::kHelp;
