@@ -34,7 +34,10 @@ set -euo pipefail
 app=$BUILD_DIR/app/mailvetter
 shot=$BUILD_DIR/tests/ui/mv-screenshot
 wait_window() {  # the id of the visible window whose caption starts with $1
-  xdotool search --sync --onlyvisible --name "^$1" | head -n 1
+  local id
+  id=$(timeout 30 xdotool search --sync --onlyvisible --name "^$1" | head -n 1)
+  [ -n "$id" ] || { echo "screenshots: no window '$1' appeared" >&2; exit 1; }
+  echo "$id"
 }
 "$app" & pid=$!
 wid=$(wait_window 'Mailvetter - \[New Project\]')
@@ -58,7 +61,7 @@ kill "$pid"; wait "$pid" || true
 SESSION
 BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
 
 for name in 01-new-project 02-running 03-finished; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
