@@ -37,8 +37,8 @@
 #include "main_window/main_form.h"
 #include "platform/process/resource_limits.h"
 #include "private_network.h"
-#include "settings/tini.h"
 #include "project/stream/project_stream.h"
+#include "settings/tini.h"
 #include "test_support.h"
 #include "ui_test_support.h"
 
