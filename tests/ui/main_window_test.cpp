@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QToolBar>
@@ -105,9 +107,15 @@ void MainWindowTest::layoutAsSpecified() {
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Result"));
     QCOMPARE(form().ListView()->columnWidth(0), 120);
     QCOMPARE(form().ListView()->columnWidth(1), 290);
+    const QPoint centre = form().screen()->availableGeometry().center();
+    QVERIFY((form().geometry().center() - centre).manhattanLength() <= 2);
     const QStringList idle = {"Elapsed:", "Total:", "Waiting:", "Good:", "Bad:"};
     for (int i = 0; i < 5; ++i)
         QCOMPARE(form().StatusBar()->PanelText(i), idle[i]);
+    for (const QLabel* panel : form().StatusBar()->findChildren<QLabel*>())
+        QCOMPARE(panel->width(), 120);
+    QCOMPARE(form().AddColumn("City", 120), size_t{2});
+    QCOMPARE(form().ListView()->columnWidth(2), 120);
     QVERIFY(form().acceptDrops());
     QVERIFY(form().isEnabled());
 }
