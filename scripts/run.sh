@@ -22,6 +22,7 @@ if [ $# -gt 0 ]; then exec "$cli" "$@"; fi
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
+DEMO_WORLD_PID=""
 trap 'kill "$DEMO_WORLD_PID" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 start_demo_world "$build" "$work"
 if [ -n "$display" ]; then

@@ -23,6 +23,7 @@ rm -f "$out"/0[123]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
+DEMO_WORLD_PID=""
 trap 'kill "$DEMO_WORLD_PID" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 start_demo_world "$build" "$work"
 timeout=3  # the silent mail host of the demo ends as a time-out after two or three times this
