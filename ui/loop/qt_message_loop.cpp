@@ -138,9 +138,15 @@ void QtMessageLoop::OnQuit() {
 }
 
 void QtMessageLoop::DispatchFromQt() {
+    // A handler may run a Qt loop of its own (a modal dialog) without calling
+    // ProcessMessages: the timer must be armed while it runs.
+    ArmTimer();
     bool handled = false;
-    // A pass cut short by an exception may have left posted callbacks behind.
-    if (!Call([&] { handled = DispatchPass(false); })) QueueWake();
+    if (!Call([&] { handled = DispatchPass(false); })) {
+        // Cut short by an exception: posted callbacks may be left behind.
+        handled = true;
+        QueueWake();
+    }
     ArmTimer();
     if (!handled) return;
     ++passesHandled_;
