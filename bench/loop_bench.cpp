@@ -101,6 +101,7 @@ Figures PostedChain(MessageLoop& loop, long posts) {
 long Timers(MessageLoop& loop, int count, Figures* f) {
     long ticks = 0;
     std::vector<MessageLoop::TimerId> ids;
+    ids.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
         ids.push_back(loop.StartTimer(1, [&] { ++ticks; }));
     const auto end = loop.StartTimer(1000, [&] { loop.Quit(); });

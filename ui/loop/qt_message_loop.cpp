@@ -168,7 +168,7 @@ void QtMessageLoop::ArmTimer() {
     if (bridge_) bridge_->ArmTimer(NextTimeoutMs());
 }
 
-void QtMessageLoop::ReportEscaped(std::exception_ptr error) noexcept {
+void QtMessageLoop::ReportEscaped(const std::exception_ptr& error) noexcept {
     try {
         if (onError_) return onError_(error);
         std::rethrow_exception(error);

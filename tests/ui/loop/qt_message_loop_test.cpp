@@ -73,7 +73,7 @@ TEST(QtMessageLoop, TimersKeepGoingInsideAQtLoopThatAHandlerRuns) {
 TEST(QtMessageLoop, AnExceptionFromAHandlerGoesToTheErrorHandlerAndTheLoopGoesOn) {
     QtMessageLoop loop;
     std::vector<std::string> errors;
-    loop.SetErrorHandler([&](std::exception_ptr e) {
+    loop.SetErrorHandler([&](const std::exception_ptr& e) {
         try {
             std::rethrow_exception(e);
         } catch (const std::exception& x) {
