@@ -176,6 +176,20 @@ TEST_P(LoopBehaviour, TimerStoppedByAnotherDueInTheSamePassDoesNotRun) {
     EXPECT_EQ(calls, 1);
 }
 
+TEST_P(LoopBehaviour, ATimerRunByANestedWaitIsNotRunAgainByTheOuterPass) {
+    int bTicks = 0;
+    MessageLoop::TimerId a = 0;
+    a = loop.StartTimer(200, [&] {
+        loop.StopTimer(a);
+        loop.WaitUntil([&] { return bTicks > 0; });
+    });
+    const auto b = loop.StartTimer(200, [&] { ++bTicks; });
+    std::this_thread::sleep_for(210ms);  // both are due in the same pass
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return bTicks > 0; }));
+    EXPECT_EQ(bTicks, 1);
+    loop.StopTimer(b);
+}
+
 TEST_P(LoopBehaviour, ReadinessIsLevelTriggeredAndErrorsAlwaysReported) {
     struct Case {
         const char* name;

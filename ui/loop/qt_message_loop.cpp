@@ -138,9 +138,15 @@ void QtMessageLoop::OnQuit() {
 }
 
 void QtMessageLoop::DispatchFromQt() {
+    // A handler may run a Qt loop of its own (a modal dialog) without calling
+    // ProcessMessages: the timer must be armed while it runs.
+    ArmTimer();
     bool handled = false;
-    // A pass cut short by an exception may have left posted callbacks behind.
-    if (!Call([&] { handled = DispatchPass(false); })) QueueWake();
+    if (!Call([&] { handled = DispatchPass(false); })) {
+        // Cut short by an exception: posted callbacks may be left behind.
+        handled = true;
+        QueueWake();
+    }
     ArmTimer();
     if (!handled) return;
     ++passesHandled_;
@@ -162,7 +168,7 @@ void QtMessageLoop::ArmTimer() {
     if (bridge_) bridge_->ArmTimer(NextTimeoutMs());
 }
 
-void QtMessageLoop::ReportEscaped(std::exception_ptr error) noexcept {
+void QtMessageLoop::ReportEscaped(const std::exception_ptr& error) noexcept {
     try {
         if (onError_) return onError_(error);
         std::rethrow_exception(error);

@@ -77,7 +77,7 @@ class QtMessageLoop final : public EpollLoop {
     void QueueWake();
     // Keeps Qt's timer at the earliest deadline of the core's timers.
     void ArmTimer();
-    void ReportEscaped(std::exception_ptr error) noexcept;
+    void ReportEscaped(const std::exception_ptr& error) noexcept;
 
     std::unique_ptr<QtLoopBridge> bridge_;
     ErrorHandler onError_;

@@ -171,6 +171,7 @@ bool EpollLoop::RunDueTimers() {
         Callback* cb = nullptr;
         for (Timer& t : timers_) {
             if (t.id != id) continue;
+            if (t.deadline > now) break;  // a nested wait of an earlier one ran it
             t.deadline = NowNs() + uint64_t{t.interval} * 1000000u;
             cb = t.cb.get();  // stays alive (buried) even if the timer stops itself
             break;

@@ -52,10 +52,28 @@ TEST(QtMessageLoop, HandlersRunUnderQtsOwnEventLoopAndMayWaitInside) {
     close(fds[1]);
 }
 
+TEST(QtMessageLoop, TimersKeepGoingInsideAQtLoopThatAHandlerRuns) {
+    // A handler that shows a modal dialog runs Qt's loop without calling
+    // ProcessMessages; the core's timers must still fire inside it.
+    QtMessageLoop loop;
+    QEventLoop dialog;
+    int dialogResult = -1;
+    MessageLoop::TimerId opener = 0;
+    opener = loop.StartTimer(5, [&] {
+        loop.StopTimer(opener);
+        QTimer::singleShot(5000, &dialog, [&] { dialog.exit(1); });
+        dialogResult = dialog.exec();
+    });
+    const auto closer = loop.StartTimer(30, [&] { dialog.exit(0); });
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return dialogResult != -1; }));
+    EXPECT_EQ(dialogResult, 0);
+    loop.StopTimer(closer);
+}
+
 TEST(QtMessageLoop, AnExceptionFromAHandlerGoesToTheErrorHandlerAndTheLoopGoesOn) {
     QtMessageLoop loop;
     std::vector<std::string> errors;
-    loop.SetErrorHandler([&](std::exception_ptr e) {
+    loop.SetErrorHandler([&](const std::exception_ptr& e) {
         try {
             std::rethrow_exception(e);
         } catch (const std::exception& x) {
