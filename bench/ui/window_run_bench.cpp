@@ -50,8 +50,8 @@ std::string BenchWorld() {
     std::string world;
     for (int h = 0; h < kHosts; ++h) {
         const std::string n = std::to_string(h);
-        world += "host mx" + n + ".bench users=valid\n";
-        world += "domain *.b" + n + " mx 10 mx" + n + ".bench\n";
+        world.append("host mx").append(n).append(".bench users=valid\n");
+        world.append("domain *.b").append(n).append(" mx 10 mx").append(n).append(".bench\n");
     }
     return world;
 }

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
-#include <QScreen>
 #include <QMimeData>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QToolBar>
 #include <QUrl>
@@ -21,7 +21,6 @@
 #include "ui_test_support.h"
 
 using mv::test::ModalDriver;
-using mv::test::TestRow;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -431,6 +430,7 @@ void MainWindowTest::programOptions() {
     for (const QString& a : arguments)
         storage.push_back(a.toStdString());
     std::vector<const char*> argv;
+    argv.reserve(storage.size());
     for (const std::string& a : storage)
         argv.push_back(a.c_str());
     const mv::ui::ProgramOptions o = mv::ui::ParseProgramOptions(int(argv.size()), argv.data());
