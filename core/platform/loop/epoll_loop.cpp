@@ -156,7 +156,7 @@ bool EpollLoop::RunPosted() {
             posted_.pop_front();
         }
         handled = true;
-        if (cb) cb();
+        if (cb) Dispatch(cb);
     }
     return handled;
 }
@@ -175,7 +175,7 @@ bool EpollLoop::RunDueTimers() {
             cb = t.cb.get();  // stays alive (buried) even if the timer stops itself
             break;
         }
-        if (cb != nullptr && *cb) (*cb)();
+        if (cb != nullptr && *cb) Dispatch(*cb);
     }
     return !due.empty();
 }
@@ -214,13 +214,13 @@ bool EpollLoop::PollFds(int timeoutMs) {
         if (readiness == kFdNone) continue;
         FdCallback* cb = w->cb.get();  // stays alive (buried) even if unwatched
         handled = true;
-        (*cb)(readiness);
+        Dispatch(*cb, readiness);
     }
     return handled;
 }
 
 bool EpollLoop::ProcessMessages(bool mayBlock) {
-    EnterDispatch();
+    const DispatchScope level(*this);
     bool handled = RunPosted();
     handled |= RunDueTimers();
     bool pending;
@@ -234,7 +234,6 @@ bool EpollLoop::ProcessMessages(bool mayBlock) {
         handled |= RunPosted();
         handled |= RunDueTimers();
     }
-    LeaveDispatch();
     return handled;
 }
 

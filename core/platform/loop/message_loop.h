@@ -16,9 +16,21 @@
 //  * An object that ends inside one of its own callbacks is handed to
 //    DeleteLater and freed only once no handler of any nesting depth is on
 //    the stack any more.
+//
+// Handlers deal with their own failures: the components turn errors into
+// events and results. An exception that still escapes a handler is a fault,
+// and the loop that called the handler catches it (Dispatch), so it never
+// unwinds a nested wait, a toolkit's loop or the dispatch depth:
+//  * std::bad_alloc ends the program with a message on standard error and
+//    exit status 1 (standard output is flushed first): after running out of
+//    memory nothing can be trusted to go on;
+//  * any other exception is reported on standard error and the loop goes on
+//    with the next message, so that one faulty check does not cost the results
+//    of all the others.
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -97,10 +109,31 @@ class MessageLoop {
     }
 
   protected:
-    // Backends bracket each ProcessMessages with these; leaving the outermost
-    // level frees what was retired.
-    void EnterDispatch() { ++depth_; }
-    void LeaveDispatch();
+    // One level of dispatch, for as long as it lives: backends open one for
+    // each ProcessMessages. Leaving the outermost level frees what was
+    // retired, also when the level is left by an exception.
+    class DispatchScope {
+      public:
+        explicit DispatchScope(MessageLoop& loop) : loop_(loop) { ++loop_.depth_; }
+        ~DispatchScope() { loop_.LeaveDispatch(); }
+        DispatchScope(const DispatchScope&) = delete;
+        DispatchScope& operator=(const DispatchScope&) = delete;
+
+      private:
+        MessageLoop& loop_;
+    };
+
+    // Runs one handler (a posted callback, a timer tick, a descriptor's
+    // readiness). Every backend calls its handlers through here: this is where
+    // an exception escaping a handler ends (see the top of this file).
+    template <class Handler, class... Args>
+    void Dispatch(Handler& handler, Args... args) noexcept {
+        try {
+            handler(args...);
+        } catch (...) {
+            HandlerFailed(std::current_exception());
+        }
+    }
     // Keeps a callback that removed itself alive until the outermost level.
     void Bury(std::shared_ptr<void> callbackState) {
         graveyard_.push_back(std::move(callbackState));
@@ -108,6 +141,9 @@ class MessageLoop {
     void FreeRetired();
 
   private:
+    void LeaveDispatch();
+    static void HandlerFailed(const std::exception_ptr& error) noexcept;
+
     struct Retired {
         virtual ~Retired() = default;
     };
