@@ -76,8 +76,13 @@ class MessageLoop {
     // Watches `fd` for the readiness in `interest` (kFdReadable, kFdWritable).
     // With an interest of kFdNone the descriptor is not watched at all, so
     // that a hung-up descriptor cannot make the loop spin.
+    // The system may refuse to watch a descriptor (one that cannot be polled,
+    // or no kernel memory left): WatchFd then returns 0 with errno set, and
+    // SetFdInterest returns the errno value (else 0) and leaves the descriptor
+    // unwatched. Nothing would ever come from it, so the owner must fail
+    // whatever waits on it.
     virtual WatchId WatchFd(int fd, unsigned interest, FdCallback cb) = 0;
-    virtual void SetFdInterest(WatchId id, unsigned interest) = 0;
+    virtual int SetFdInterest(WatchId id, unsigned interest) = 0;
     // Must be called before the descriptor is closed. With `descriptorClosing`
     // the caller closes it right afterwards, so the backend may skip telling
     // the kernel (closing removes it from the kernel's set anyway).
