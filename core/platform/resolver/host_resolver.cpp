@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <stdexcept>
+#include <string>
 
+#include "platform/error/exception.h"
 #include "platform/error/winsock_errors.h"
 
 namespace mv {
@@ -44,7 +45,7 @@ HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop
     if (ares_init_options(&channel_, &opts,
                           ARES_OPT_SOCK_STATE_CB | ARES_OPT_LOOKUPS | ARES_OPT_FLAGS) !=
         ARES_SUCCESS)
-        throw std::runtime_error("cannot start the host-name resolver");
+        throw Exception("cannot start the host-name resolver");
     if (!servers.empty()) SetServers(servers);
 }
 
@@ -242,7 +243,7 @@ void Acquire() {
         const int rc = ares_library_init(ARES_LIB_INIT_ALL);
         if (rc != ARES_SUCCESS) {
             t_state.live = 0;
-            throw std::runtime_error(std::string("libcares: WSAStartup error #") +
+            throw Exception(std::string("libcares: WSAStartup error #") +
                                      std::to_string(rc));
         }
     }
