@@ -7,15 +7,18 @@
 // front end can implement it over its own toolkit's loop without any change to
 // the code above.
 //
-// Lifetime rules that every user relies on:
-//  * A watch or timer is dispatched by its identity (id and generation), never
-//    through a pointer saved earlier; removing it cancels whatever of it was
-//    still pending in the current dispatch pass.
-//  * A callback may remove its own watch or timer; the callback object itself
-//    stays alive until the loop is back at its outermost level.
-//  * An object that ends inside one of its own callbacks is handed to
-//    DeleteLater and freed only once no handler of any nesting depth is on
-//    the stack any more.
+// The lifetime rule: nothing is freed while a handler of it may be on the
+// stack. Whoever ends an object from inside a callback hands it to
+// DeleteLater, which frees it once no handler of any nesting depth is left;
+// above the socket layer (SMTP client, DNS query, sessions, dispatcher, check
+// run) that is the only mechanism, and no code asks "do I still exist?".
+// Only the socket layer, whose users may delete a socket inside its own
+// events, checks a destruction guard after each call out. A callback an
+// object posts to itself carries its WeakToken, so it is dropped once the
+// object has gone. The loop keeps the rule for its own parts: a watch or
+// timer is dispatched by its identity (id and generation), so removing it
+// cancels what was still pending of it, and a callback that removes itself
+// stays alive until the outermost level.
 //
 // Handlers deal with their own failures: the components turn errors into
 // events and results. An exception that still escapes a handler is a fault,
