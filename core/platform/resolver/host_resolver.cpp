@@ -243,8 +243,7 @@ void Acquire() {
         const int rc = ares_library_init(ARES_LIB_INIT_ALL);
         if (rc != ARES_SUCCESS) {
             t_state.live = 0;
-            throw Exception(std::string("libcares: WSAStartup error #") +
-                                     std::to_string(rc));
+            throw Exception(std::string("libcares: WSAStartup error #") + std::to_string(rc));
         }
     }
 }
