@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -135,6 +137,40 @@ TEST(MessageLoop, DeleteLaterWaitsForTheOutermostLevel) {
     loop.ProcessMessages(false);
     EXPECT_FALSE(freedInsideNestedWait);
     EXPECT_TRUE(freed);
+}
+
+TEST(MessageLoop, AnExceptionFromAHandlerIsReportedAndTheLoopGoesOn) {
+    EpollLoop loop;
+    bool freed = false;
+    bool nextRan = false;
+    testing::internal::CaptureStderr();
+    loop.Post([&] {
+        loop.DeleteLater(std::make_unique<Retiree>(&freed));
+        bool innerDone = false;
+        loop.Post([] { throw std::runtime_error("inner fault"); });
+        loop.Post([&] { innerDone = true; });
+        // The exception of the nested level ends there; this wait goes on.
+        EXPECT_TRUE(loop.WaitUntil([&] { return innerDone; }));
+        throw std::logic_error("outer fault");
+    });
+    loop.Post([&] { nextRan = true; });
+    loop.ProcessMessages(false);
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(nextRan);
+    EXPECT_EQ(loop.Depth(), 0);
+    EXPECT_TRUE(freed);  // the outermost level was left despite both faults
+    EXPECT_NE(report.find("an event handler failed: inner fault"), std::string::npos) << report;
+    EXPECT_NE(report.find("an event handler failed: outer fault"), std::string::npos) << report;
+}
+
+TEST(MessageLoopDeathTest, RunningOutOfMemoryInAHandlerEndsTheProgram) {
+    EXPECT_EXIT(
+        {
+            EpollLoop loop;
+            loop.Post([] { throw std::bad_alloc(); });
+            loop.ProcessMessages(false);
+        },
+        testing::ExitedWithCode(1), "out of memory");
 }
 
 TEST(MessageLoop, QuitEndsRunWithItsCode) {
