@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/message_loop.h"
+#include "platform/loop/message_loop.h"
 
 namespace mv::bench {
 

@@ -36,8 +36,8 @@
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
-#include "platform/host_resolver.h"
-#include "platform/resource_limits.h"
+#include "platform/process/resource_limits.h"
+#include "platform/resolver/host_resolver.h"
 #include "private_network.h"
 
 namespace mv {

@@ -1,5 +1,5 @@
 #include "bench_loops.h"
-#include "platform/epoll_loop.h"
+#include "platform/loop/epoll_loop.h"
 
 namespace mv::bench {
 

@@ -18,8 +18,8 @@
 #include <fstream>
 #include <string>
 
-#include "project/recipient_export.h"
-#include "project/recipient_import.h"
+#include "project/import_export/recipient_export.h"
+#include "project/import_export/recipient_import.h"
 #include "storage/dbf/tb_dbf.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bench_loops.h"
-#include "platform/resource_limits.h"
+#include "platform/process/resource_limits.h"
 
 namespace mv {
 namespace {

@@ -18,8 +18,8 @@
 #include <fstream>
 #include <string>
 
-#include "project/recipient_list.h"
-#include "storage/project_stream.h"
+#include "project/list/recipient_list.h"
+#include "project/stream/project_stream.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include "interrupts.h"
 #include "list_input.h"
 #include "output_formats.h"
-#include "platform/epoll_loop.h"
-#include "platform/host_resolver.h"
-#include "platform/resource_limits.h"
-#include "project/address_text.h"
-#include "project/check_run.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/process/resource_limits.h"
+#include "platform/resolver/host_resolver.h"
+#include "project/run/address_text.h"
+#include "project/run/check_run.h"
+#include "project/stream/project_stream.h"
 #include "settings/tini.h"
 #include "status_line.h"
-#include "storage/project_stream.h"
 
 namespace mv::cli {
 

@@ -5,10 +5,10 @@
 
 #include "cli_args.h"
 #include "commands.h"
-#include "project/export_settings.h"
-#include "project/recipient_export.h"
+#include "project/import_export/export_settings.h"
+#include "project/import_export/recipient_export.h"
+#include "project/stream/project_stream.h"
 #include "settings/tini.h"
-#include "storage/project_stream.h"
 
 namespace mv::cli {
 

@@ -1,8 +1,8 @@
 // The import of text, CSV and dBase files for mailvetter-cli: the core's
 // importer with its automatic choices, unless the command line overrides them.
 #include "list_input.h"
-#include "platform/exception.h"
-#include "project/recipient_import.h"
+#include "platform/error/exception.h"
+#include "project/import_export/recipient_import.h"
 
 namespace mv::cli {
 

@@ -5,7 +5,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "list_input.h"
-#include "storage/project_stream.h"
+#include "project/stream/project_stream.h"
 
 namespace mv::cli {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/message_loop.h"
+#include "platform/loop/message_loop.h"
 
 namespace mv::cli {
 

@@ -4,8 +4,8 @@
 
 #include <iostream>
 
-#include "platform/text_trim.h"
-#include "storage/project_stream.h"
+#include "platform/text/text_trim.h"
+#include "project/stream/project_stream.h"
 
 namespace mv::cli {
 

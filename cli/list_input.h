@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "project/recipient_list.h"
+#include "project/list/recipient_list.h"
 
 namespace mv::cli {
 

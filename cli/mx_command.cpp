@@ -4,9 +4,9 @@
 
 #include "cli_args.h"
 #include "commands.h"
-#include "net/dns_query.h"
-#include "platform/epoll_loop.h"
-#include "platform/system_name_servers.h"
+#include "net/dns/dns_query.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/resolver/system_name_servers.h"
 
 namespace mv::cli {
 

@@ -4,8 +4,8 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "output_formats.h"
-#include "project/recipient_list.h"
-#include "storage/project_stream.h"
+#include "project/list/recipient_list.h"
+#include "project/stream/project_stream.h"
 
 namespace mv::cli {
 

@@ -5,10 +5,10 @@
 
 #include "cli_args.h"
 #include "commands.h"
-#include "net/smtp_cli.h"
-#include "net/socket_error_text.h"
-#include "platform/epoll_loop.h"
-#include "platform/tick_count.h"
+#include "net/smtp/smtp_cli.h"
+#include "net/socket/socket_error_text.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/time/tick_count.h"
 
 namespace mv::cli {
 

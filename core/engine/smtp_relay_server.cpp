@@ -1,10 +1,10 @@
 #include "engine/smtp_relay_server.h"
 
 #include "engine/smtp_thread.h"
-#include "platform/host_resolver.h"
-#include "platform/system_name_servers.h"
-#include "platform/text_trim.h"
-#include "platform/tick_count.h"
+#include "platform/resolver/host_resolver.h"
+#include "platform/resolver/system_name_servers.h"
+#include "platform/text/text_trim.h"
+#include "platform/time/tick_count.h"
 
 namespace mv {
 
@@ -171,8 +171,9 @@ void TSmtpRelayServer::OnWatchdog() {
             const double idle = TickDiff(GetTickCount(), s->LastActivity()) / 1000.0;
             if (idle > timeOut_) s->TimeOut();
         }
-    } catch (...) {
-        // The walk of this tick stops.
+    } catch (const Exception&) {
+        // A session failed to end its connection: the walk of this tick
+        // stops, and the next tick takes the sessions not reached.
     }
 }
 
@@ -184,7 +185,7 @@ void TSmtpRelayServer::Abort() {
             TSmtpThread* s = sessions_[slot].get();
             if (s != nullptr) s->UserAbort();
         }
-    } catch (...) {
+    } catch (const Exception&) {
         // The sessions not reached see the flag at their next step.
     }
 }

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/exception.h"
-#include "platform/message_loop.h"
+#include "platform/error/exception.h"
+#include "platform/loop/message_loop.h"
 
 namespace mv {
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "net/custom_smtp_client.h"
-#include "platform/message_loop.h"
+#include "net/smtp/custom_smtp_client.h"
+#include "platform/loop/message_loop.h"
 
 namespace mv {
 

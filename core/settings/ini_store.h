@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/settings_file.h"
+#include "platform/settings_file/settings_file.h"
 
 namespace mv {
 

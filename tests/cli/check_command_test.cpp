@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "fake_world.h"
-#include "project/recipient_list.h"
-#include "storage/project_stream.h"
+#include "project/list/recipient_list.h"
+#include "project/stream/project_stream.h"
 #include "subprocess.h"
 #include "test_support.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/smtp_relay_server.h"
-#include "platform/epoll_loop.h"
+#include "platform/loop/epoll_loop.h"
 #include "test_support.h"
 
 namespace mv {

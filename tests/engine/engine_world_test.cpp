@@ -15,8 +15,8 @@
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
 #include "loop_backends.h"
-#include "platform/host_resolver.h"
-#include "platform/tick_count.h"
+#include "platform/resolver/host_resolver.h"
+#include "platform/time/tick_count.h"
 #include "test_support.h"
 
 namespace mv {

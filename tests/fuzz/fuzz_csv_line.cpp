@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "project/csv_fields.h"
+#include "project/import_export/csv_fields.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "net/dns_message.h"
+#include "net/dns/dns_message.h"
 
 namespace {
 

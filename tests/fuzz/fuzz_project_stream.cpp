@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "project/recipient_list.h"
-#include "storage/project_stream.h"
+#include "project/list/recipient_list.h"
+#include "project/stream/project_stream.h"
 
 namespace {
 

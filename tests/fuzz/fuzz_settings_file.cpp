@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/settings_file.h"
+#include "platform/settings_file/settings_file.h"
 
 namespace {
 

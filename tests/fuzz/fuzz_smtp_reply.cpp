@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/smtp_reply_reader.h"
+#include "net/smtp/smtp_reply_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mv::SmtpReplyReader reader;

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/socks_reply.h"
+#include "net/socks/socks_reply.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "loop_backends.h"
-#include "platform/epoll_loop.h"
+#include "platform/loop/epoll_loop.h"
 
 namespace mv::test {
 

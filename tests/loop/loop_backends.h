@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_loop.h"
+#include "platform/loop/message_loop.h"
 
 namespace mv::test {
 

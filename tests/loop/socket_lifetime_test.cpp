@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "loop_backends.h"
-#include "net/async_socket.h"
+#include "net/line/async_socket.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "net/dns_message.h"
+#include "net/dns/dns_message.h"
 
 #include <gtest/gtest.h>
 

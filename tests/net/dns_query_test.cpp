@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "fake_dns_server.h"
-#include "net/dns_query.h"
-#include "platform/epoll_loop.h"
+#include "net/dns/dns_query.h"
+#include "platform/loop/epoll_loop.h"
 #include "test_support.h"
 
 namespace mv {

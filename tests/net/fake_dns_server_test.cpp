@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "net/dns_message.h"
+#include "net/dns/dns_message.h"
 
 namespace mv::test {
 namespace {

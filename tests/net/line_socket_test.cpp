@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fake_socks_proxy.h"
-#include "net/async_socket.h"
-#include "platform/epoll_loop.h"
+#include "net/line/async_socket.h"
+#include "platform/loop/epoll_loop.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 

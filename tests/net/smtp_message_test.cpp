@@ -2,9 +2,9 @@
 // the server receives them.
 #include <gtest/gtest.h>
 
-#include "net/smtp_cli.h"
-#include "net/smtp_message_format.h"
-#include "platform/epoll_loop.h"
+#include "net/smtp/smtp_cli.h"
+#include "net/smtp/smtp_message_format.h"
+#include "platform/loop/epoll_loop.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 

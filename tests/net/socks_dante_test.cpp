@@ -22,8 +22,8 @@
 #include <string>
 #include <thread>
 
-#include "net/async_socket.h"
-#include "platform/epoll_loop.h"
+#include "net/line/async_socket.h"
+#include "platform/loop/epoll_loop.h"
 #include "private_network.h"
 #include "scripted_tcp_server.h"
 #include "subprocess.h"

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "net/socks_reply.h"
-#include "net/socks_request.h"
+#include "net/socks/socks_reply.h"
+#include "net/socks/socks_request.h"
 
 namespace mv {
 namespace {

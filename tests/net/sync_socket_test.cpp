@@ -5,8 +5,8 @@
 #include <chrono>
 #include <memory>
 
-#include "net/async_socket.h"
-#include "platform/epoll_loop.h"
+#include "net/line/async_socket.h"
+#include "platform/loop/epoll_loop.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/code_page.h"
-#include "platform/system_name_servers.h"
+#include "platform/resolver/system_name_servers.h"
+#include "platform/text/code_page.h"
 #include "test_support.h"
 
 namespace mv {

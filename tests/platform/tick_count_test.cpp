@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/tick_count.h"
+#include "platform/time/tick_count.h"
 
 namespace mv {
 namespace {

@@ -6,10 +6,10 @@
 
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
-#include "platform/epoll_loop.h"
-#include "platform/host_resolver.h"
-#include "project/address_text.h"
-#include "project/check_run.h"
+#include "platform/loop/epoll_loop.h"
+#include "platform/resolver/host_resolver.h"
+#include "project/run/address_text.h"
+#include "project/run/check_run.h"
 #include "test_support.h"
 
 namespace mv {

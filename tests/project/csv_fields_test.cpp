@@ -1,4 +1,4 @@
-#include "project/csv_fields.h"
+#include "project/import_export/csv_fields.h"
 
 #include <gtest/gtest.h>
 

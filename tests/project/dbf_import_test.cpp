@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../storage/dbf/dbf_bytes.h"
-#include "project/recipient_import.h"
+#include "project/import_export/recipient_import.h"
 #include "storage/dbf/table_error.h"
 #include "test_support.h"
 

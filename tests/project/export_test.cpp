@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "engine/result_codes.h"
-#include "platform/atomic_file.h"
-#include "project/export_columns.h"
-#include "project/export_settings.h"
-#include "project/import_export_error.h"
-#include "project/recipient_export.h"
-#include "project/recipient_import.h"
+#include "platform/file/atomic_file.h"
+#include "project/import_export/export_columns.h"
+#include "project/import_export/export_settings.h"
+#include "project/import_export/import_export_error.h"
+#include "project/import_export/recipient_export.h"
+#include "project/import_export/recipient_import.h"
 #include "storage/dbf/tb_dbf.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "project/recipient_list.h"
+#include "project/list/recipient_list.h"
 
 #include <gtest/gtest.h>
 

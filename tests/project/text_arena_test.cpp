@@ -1,4 +1,4 @@
-#include "project/text_arena.h"
+#include "project/list/text_arena.h"
 
 #include <gtest/gtest.h>
 

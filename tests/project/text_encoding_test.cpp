@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "project/recipient_import.h"
-#include "project/text_line_reader.h"
+#include "project/import_export/recipient_import.h"
+#include "project/import_export/text_line_reader.h"
 #include "test_support.h"
 
 namespace mv {

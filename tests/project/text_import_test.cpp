@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "project/import_export_error.h"
-#include "project/recipient_import.h"
+#include "project/import_export/import_export_error.h"
+#include "project/import_export/recipient_import.h"
 #include "test_support.h"
 
 namespace mv {

@@ -1,4 +1,4 @@
-#include "platform/settings_file.h"
+#include "platform/settings_file/settings_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

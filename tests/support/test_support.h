@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/message_loop.h"
+#include "platform/loop/message_loop.h"
 
 namespace mv::test {
 

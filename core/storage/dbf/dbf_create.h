@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "storage/dbf/dbf_engine.h"
 #include "storage/dbf/dbf_format.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "storage/dbf/table_stream.h"
 
 namespace mv::dbf {

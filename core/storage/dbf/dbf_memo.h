@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "storage/dbf/table_stream.h"
 
 namespace mv::dbf {

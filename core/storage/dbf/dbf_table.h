@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "storage/dbf/dbf_engine.h"
 #include "storage/dbf/dbf_format.h"
 #include "storage/dbf/dbf_memo.h"

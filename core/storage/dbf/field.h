@@ -8,7 +8,7 @@
 #include <string_view>
 #include <variant>
 
-#include "platform/exception.h"
+#include "platform/error/exception.h"
 
 namespace mv {
 

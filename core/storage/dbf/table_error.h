@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/exception.h"
+#include "platform/error/exception.h"
 
 namespace mv {
 

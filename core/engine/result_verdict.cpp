@@ -1,0 +1,258 @@
+#include "engine/result_verdict.h"
+
+#include <cstddef>
+#include <iterator>
+#include <string>
+
+#include "engine/reason_rules.h"
+#include "engine/result_codes.h"
+
+namespace mv {
+namespace {
+
+// --- Names and the verdict of each reason -------------------------------------------
+
+struct ReasonRow {
+    Reason reason;
+    std::string_view name;
+    Verdict verdict;
+};
+
+// One row per reason, in the order of the enumeration. A refusal of the
+// checker (policy-block, refused-sender) or a temporary one (deferred) says
+// nothing about the mailbox, so it is never undeliverable.
+constexpr ReasonRow kReasonRows[] = {
+    {Reason::kAccepted, "accepted", Verdict::kDeliverable},
+    {Reason::kAcceptAll, "accept-all", Verdict::kRisky},
+    {Reason::kMailboxUnknown, "mailbox-unknown", Verdict::kUndeliverable},
+    // The mailbox exists, but mail to it bounces until it is emptied: often a
+    // sign of an abandoned mailbox.
+    {Reason::kMailboxFull, "mailbox-full", Verdict::kRisky},
+    {Reason::kMailboxDisabled, "mailbox-disabled", Verdict::kUndeliverable},
+    {Reason::kPolicyBlock, "policy-block", Verdict::kUnknown},
+    {Reason::kDeferred, "deferred", Verdict::kUnknown},
+    {Reason::kNoMailDomain, "no-mail-domain", Verdict::kUndeliverable},
+    {Reason::kNoMailHost, "no-mail-host", Verdict::kUndeliverable},
+    {Reason::kUnreachable, "unreachable", Verdict::kUnknown},
+    {Reason::kTimeout, "timeout", Verdict::kUnknown},
+    {Reason::kRefusedSender, "refused-sender", Verdict::kUnknown},
+    {Reason::kProtocol, "protocol", Verdict::kUnknown},
+    {Reason::kAborted, "aborted", Verdict::kUnknown},
+};
+
+constexpr bool RowsFollowTheEnumeration() {
+    for (size_t i = 0; i < std::size(kReasonRows); ++i)
+        if (static_cast<size_t>(kReasonRows[i].reason) != i) return false;
+    return true;
+}
+static_assert(RowsFollowTheEnumeration());
+
+constexpr std::string_view kVerdictNames[] = {"deliverable", "undeliverable", "risky", "unknown"};
+
+// The verdict when only the code is known: each code is read as its most
+// likely reply (a bare 550 is most often an unknown mailbox). Any other code
+// is unknown.
+struct CodeVerdict {
+    CodeRange codes;
+    Verdict verdict;
+};
+constexpr CodeVerdict kVerdictOfCode[] = {
+    {{ResultValid, ResultValid}, Verdict::kDeliverable},
+    {{ResultInvalidDomain, ResultInvalidDomain}, Verdict::kUndeliverable},
+    {{11001, 11001}, Verdict::kUndeliverable},  // host not found
+    {{11004, 11004}, Verdict::kUndeliverable},  // host without an address
+    {{521, 521}, Verdict::kUndeliverable},      // the host accepts no mail
+    {{550, 551}, Verdict::kUndeliverable},
+    {{553, 553}, Verdict::kUndeliverable},
+    {{556, 556}, Verdict::kUndeliverable},  // the domain accepts no mail
+    {{552, 552}, Verdict::kRisky},          // mailbox full
+};
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+// --- Reading the deciding reply ---------------------------------------------------
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The length of an enhanced status code ("5.1.1", "4.7.28") at `pos`, or 0.
+size_t EnhancedCodeLength(std::string_view s, size_t pos) {
+    if (pos >= s.size() || (s[pos] != '2' && s[pos] != '4' && s[pos] != '5')) return 0;
+    size_t i = pos + 1;
+    for (int part = 0; part < 2; ++part) {
+        if (i >= s.size() || s[i] != '.') return 0;
+        const size_t first = ++i;
+        while (i < s.size() && IsDigit(s[i]) && i - first < 3)
+            ++i;
+        if (i == first) return 0;
+    }
+    if (i < s.size() && IsDigit(s[i])) return 0;  // more than three digits
+    return i - pos;
+}
+
+// One reply line, "550-5.1.1 The email account ...": its enhanced status code
+// (if it begins the text) and the text after the codes.
+struct ReplyLine {
+    std::string_view enhanced;
+    std::string_view text;
+};
+
+ReplyLine SplitReplyLine(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && line[i] == ' ')
+        ++i;
+    while (i < line.size() && IsDigit(line[i]))
+        ++i;
+    if (i < line.size() && (line[i] == '-' || line[i] == ' ')) ++i;
+    while (i < line.size() && line[i] == ' ')
+        ++i;
+    const size_t start = i < line.size() && line[i] == '#' ? i + 1 : i;
+    const size_t length = EnhancedCodeLength(line, start);
+    if (length == 0) return {{}, line.substr(i)};
+    return {line.substr(start, length), line.substr(start + length)};
+}
+
+// Some servers end the text with the enhanced status code instead: "(#5.1.1)".
+std::string_view TrailingEnhancedCode(std::string_view text) {
+    for (size_t hash = text.find('#'); hash != std::string_view::npos;
+         hash = text.find('#', hash + 1)) {
+        const size_t length = EnhancedCodeLength(text, hash + 1);
+        if (length != 0) return text.substr(hash + 1, length);
+    }
+    return {};
+}
+
+struct ParsedReply {
+    std::string_view enhanced;  // the reply's first enhanced status code (a view into it)
+    std::string text;           // the lines' texts in lower case, joined by blanks
+};
+
+// Appends a line's text in lower case with single blanks between words, so a
+// phrase matches whether it is broken over two lines or not. What stands
+// between "<" and ">" (an address, which may contain any word) is left out.
+void AppendSearchText(std::string_view text, std::string& out) {
+    bool inBrackets = false;
+    for (char c : text) {
+        if (c == '<') inBrackets = true;
+        const bool blank = inBrackets || c == ' ' || c == '\t' || c == '\r';
+        if (!blank)
+            out.push_back(LowerAscii(c));
+        else if (!out.empty() && out.back() != ' ')
+            out.push_back(' ');
+        if (c == '>') inBrackets = false;
+    }
+    if (!out.empty() && out.back() != ' ') out.push_back(' ');
+}
+
+ParsedReply ParseReply(std::string_view reply) {
+    ParsedReply parsed;
+    parsed.text.reserve(reply.size() + 1);
+    for (std::string_view rest = reply; !rest.empty();) {
+        const size_t end = rest.find('\n');
+        const ReplyLine line = SplitReplyLine(rest.substr(0, end));
+        if (parsed.enhanced.empty()) parsed.enhanced = line.enhanced;
+        AppendSearchText(line.text, parsed.text);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    if (parsed.enhanced.empty()) parsed.enhanced = TrailingEnhancedCode(reply);
+    return parsed;
+}
+
+// --- Applying the rules -------------------------------------------------------------
+
+template <class Predicate>
+bool AnyAlternative(std::string_view alternatives, Predicate matches) {
+    for (;;) {
+        const size_t bar = alternatives.find('|');
+        if (matches(alternatives.substr(0, bar))) return true;
+        if (bar == std::string_view::npos) return false;
+        alternatives.remove_prefix(bar + 1);
+    }
+}
+
+bool EnhancedCodeMatches(std::string_view pattern, std::string_view code) {
+    if (pattern.empty() || code.empty()) return false;
+    if (pattern.front() == 'X') {  // any class: compare from the first dot
+        pattern.remove_prefix(1);
+        code.remove_prefix(1);
+    }
+    if (pattern.back() == '.') return code.substr(0, pattern.size()) == pattern;
+    return code == pattern;
+}
+
+bool RuleApplies(const ReasonRule& rule, int code, StageSet stage, const ParsedReply& reply) {
+    if (code < rule.codes.low || code > rule.codes.high || (rule.stages & stage) == 0) return false;
+    if (!rule.enhanced.empty() && !AnyAlternative(rule.enhanced, [&](std::string_view pattern) {
+            return EnhancedCodeMatches(pattern, reply.enhanced);
+        }))
+        return false;
+    return rule.texts.empty() || AnyAlternative(rule.texts, [&](std::string_view text) {
+               return reply.text.find(text) != std::string::npos;
+           });
+}
+
+}  // namespace
+
+std::string_view VerdictName(Verdict verdict) {
+    return kVerdictNames[static_cast<size_t>(verdict)];
+}
+
+std::string_view ReasonName(Reason reason) {
+    return kReasonRows[static_cast<size_t>(reason)].name;
+}
+
+std::optional<Verdict> ParseVerdict(std::string_view text) {
+    for (size_t i = 0; i < std::size(kVerdictNames); ++i)
+        if (EqualIgnoringCase(text, kVerdictNames[i])) return static_cast<Verdict>(i);
+    return std::nullopt;
+}
+
+std::optional<Reason> ParseReason(std::string_view text) {
+    for (const ReasonRow& row : kReasonRows)
+        if (EqualIgnoringCase(text, row.name)) return row.reason;
+    return std::nullopt;
+}
+
+Reason DecideReason(const ResultEvidence& evidence) {
+    const int code = evidence.code;
+    // What the session knows beyond the reply: the accept-all probe and where
+    // the mail hosts came from.
+    if (code == ResultValid && evidence.domainAcceptsAll) return Reason::kAcceptAll;
+    if ((code == 11001 || code == 11004) && evidence.hosts == MailHostSource::kMxRecords)
+        return Reason::kNoMailHost;
+    if (code == ResultInvalidDomain && evidence.hosts == MailHostSource::kDnsFailed)
+        return Reason::kUnreachable;
+
+    const ParsedReply reply = ParseReply(evidence.reply);
+    const StageSet stage = StageBit(evidence.stage);
+    for (const ReasonRule& rule : ReasonRules())
+        if (RuleApplies(rule, code, stage, reply)) return rule.reason;
+    return Reason::kProtocol;  // not reached: the last rule takes every code
+}
+
+Verdict VerdictOfReason(Reason reason) {
+    return kReasonRows[static_cast<size_t>(reason)].verdict;
+}
+
+Verdict VerdictOfCode(int code) {
+    for (const CodeVerdict& row : kVerdictOfCode)
+        if (code >= row.codes.low && code <= row.codes.high) return row.verdict;
+    return Verdict::kUnknown;
+}
+
+ResultMeaning DescribeResult(const ResultEvidence& evidence) {
+    const Reason reason = DecideReason(evidence);
+    return {VerdictOfReason(reason), reason};
+}
+
+}  // namespace mv

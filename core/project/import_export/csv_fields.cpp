@@ -1,0 +1,85 @@
+#include "project/import_export/csv_fields.h"
+
+#include <algorithm>
+
+namespace mv {
+
+namespace {
+
+const CharSet& Comma() {
+    static const CharSet comma = MakeCharSet(",");
+    return comma;
+}
+
+}  // namespace
+
+CharSet MakeCharSet(std::string_view characters) {
+    CharSet set;
+    for (const char c : characters) {
+        set.set(static_cast<unsigned char>(c));
+    }
+    return set;
+}
+
+std::string_view NextToken(std::string_view text, const CharSet& delimiters, size_t& position) {
+    if (position < 1 || position > text.size() || delimiters.none()) {
+        position = 0;
+        return {};
+    }
+    const size_t start = position - 1;
+    bool inside = false;
+    for (size_t i = start; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            inside = !inside;
+        } else if (!inside && delimiters.test(static_cast<unsigned char>(c))) {
+            position = i + 2;
+            return text.substr(start, i - start);
+        }
+    }
+    position = 0;
+    return text.substr(start);
+}
+
+void RemoveChar(std::string& text, char character) {
+    size_t kept = 0;
+    for (const char c : text) {
+        if (c != character) {
+            text[kept++] = c;
+        }
+    }
+    std::fill(text.begin() + static_cast<std::ptrdiff_t>(kept), text.end(), ' ');
+}
+
+void SplitFields(std::string_view line, std::string& buffer,
+                 std::vector<std::string_view>& fields) {
+    fields.clear();
+    buffer.clear();
+    // Unquoted fields never need more room than the line itself, so the
+    // buffer never moves and the views into it stay valid.
+    buffer.reserve(line.size());
+    size_t position = 1;
+    do {
+        const std::string_view token = NextToken(line, Comma(), position);
+        if (token.find('"') == std::string_view::npos) {
+            fields.push_back(TrimBlanksAndControls(token));
+            continue;
+        }
+        const size_t start = buffer.size();
+        for (const char c : token) {
+            if (c != '"') {
+                buffer.push_back(c);
+            }
+        }
+        fields.push_back(TrimBlanksAndControls(std::string_view(buffer).substr(start)));
+    } while (position != 0 && position <= line.size());
+}
+
+std::vector<std::string> SplitFields(std::string_view line) {
+    std::string buffer;
+    std::vector<std::string_view> views;
+    SplitFields(line, buffer, views);
+    return {views.begin(), views.end()};
+}
+
+}  // namespace mv

@@ -1,0 +1,48 @@
+// Splitting one line of a text or CSV import into its fields.
+//
+// A field ends at a comma outside double quotes; every double quote is then
+// removed from it and blanks and control characters (every byte up to and
+// including the blank) are trimmed from both ends. So "Smith, John",a@b.c
+// gives the two fields Smith, John and a@b.c; a comma at the very end of a
+// line opens no further field, and an empty line gives one empty field.
+// Escaped quotes ("") are not special: both are removed like any other.
+//
+// Positions are 1-based, as the import dialog counts them: position 1 is the
+// first character, and 0 means "no further token".
+#pragma once
+
+#include <bitset>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <vector>
+#include "platform/text/text_trim.h"
+
+namespace mv {
+
+// A set of delimiter characters (bytes).
+using CharSet = std::bitset<256>;
+
+CharSet MakeCharSet(std::string_view characters);
+
+// The token of `text` that starts at `position`: the text up to the first
+// delimiter outside double quotes (a double quote switches between outside
+// and inside and is never a delimiter itself). `position` then stands after
+// that delimiter, or becomes 0 when the token ran to the end of the text.
+// A position below 1 or beyond the text, or an empty delimiter set, gives an
+// empty token and position 0. The token is a view into `text`.
+std::string_view NextToken(std::string_view text, const CharSet& delimiters, size_t& position);
+
+// Removes every `character` from `text` and fills the freed places at the
+// end with blanks, so that the length stays the same.
+void RemoveChar(std::string& text, char character);
+
+// The fields of `line`. Each view points into `line` or into `buffer`, whose
+// contents the call replaces; they stay valid while both are unchanged.
+void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields);
+
+// The same as copies.
+std::vector<std::string> SplitFields(std::string_view line);
+
+}  // namespace mv

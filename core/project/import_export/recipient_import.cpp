@@ -1,0 +1,253 @@
+#include "project/import_export/recipient_import.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/text/code_page.h"
+#include "project/import_export/csv_fields.h"
+#include "project/import_export/text_line_reader.h"
+#include "storage/dbf/tb_dbf.h"
+
+namespace mv {
+
+namespace {
+
+bool AllAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (const char c : text) {
+        any |= static_cast<unsigned char>(c);
+    }
+    return any < 0x80;
+}
+
+bool IsUtf8(std::string_view text) {
+    return AllAscii(text) || IsValidUtf8(text);
+}
+
+// Sets a flag for the life of a scope and clears it at the end, however the
+// scope ends.
+class FlagScope {
+  public:
+    FlagScope(bool& flag, bool value) : flag_(flag), end_(!value) { flag_ = value; }
+    ~FlagScope() { flag_ = end_; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+  private:
+    bool& flag_;
+    bool end_;
+};
+
+class UpdateScope {
+  public:
+    explicit UpdateScope(RecipientList& list) : list_(list) { list_.BeginUpdate(); }
+    ~UpdateScope() { list_.EndUpdate(); }
+    UpdateScope(const UpdateScope&) = delete;
+    UpdateScope& operator=(const UpdateScope&) = delete;
+
+  private:
+    RecipientList& list_;
+};
+
+}  // namespace
+
+ImportFileKind ImportFileKindOf(const std::filesystem::path& fileName) {
+    return SameText(fileName.extension().string(), ".dbf") ? ImportFileKind::DBase
+                                                           : ImportFileKind::Text;
+}
+
+const char* FileKindText(ImportFileKind kind) {
+    return kind == ImportFileKind::DBase ? "dBase III Compatible Table"
+                                         : "Plain Text / Comma Separated Values";
+}
+
+RecipientImport::RecipientImport(std::filesystem::path fileName)
+    : fileName_(std::move(fileName)), kind_(ImportFileKindOf(fileName_)) {
+    columnMap_.fill(-1);
+}
+
+RecipientImport::~RecipientImport() = default;
+
+void RecipientImport::CheckIdle(const char* operation) const {
+    if (importing_) {
+        throw std::logic_error(std::string("RecipientImport::") + operation +
+                               " called while importing");
+    }
+}
+
+// ---- Preview ----
+
+void RecipientImport::Open() {
+    CheckIdle("Open");
+    Close();
+    if (kind_ == ImportFileKind::DBase) {
+        OpenTable();
+    } else {
+        OpenText();
+    }
+    ApplyEmailChoice();
+}
+
+bool RecipientImport::IsOpen() const {
+    return reader_ != nullptr || table_ != nullptr;
+}
+
+void RecipientImport::Close() {
+    CheckIdle("Close");
+    reader_.reset();
+    table_.reset();
+}
+
+void RecipientImport::OpenText() {
+    auto reader = std::make_unique<TextLineReader>(fileName_);
+    std::string first;
+    bool utf8 = true;
+    int64_t lines = 0;
+    std::string_view line;
+    while (reader->ReadLine(line)) {
+        if (lines++ == 0) {
+            first.assign(line);
+        }
+        utf8 = utf8 && IsUtf8(line);
+    }
+    encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    progressMax_ = std::max<int64_t>(lines, 1);
+    std::string decoded;
+    names_ = SplitFields(Decode(first, decoded));
+    reader_ = std::move(reader);
+}
+
+void RecipientImport::OpenTable() {
+    auto table = std::make_unique<TTbDbf>("tbDbase");
+    table->SetHideDeletedRecs(false);
+    table->SetTableLanguage(TTableLanguage::tlOem);
+    // An import only reads: a write-protected table opens too, and a missing
+    // one is reported rather than created.
+    table->SetReadOnly(true);
+    table->SetCreateIfNotFound(false);
+    // Absolute, so that the table component's trimming of blanks cannot
+    // change which file is meant.
+    table->SetDbfFileName(std::filesystem::absolute(fileName_).string());
+    table->SetActive(true);
+    progressMax_ = table->RecCount();
+    names_.clear();
+    for (int i = 0; i < table->FieldCount(); ++i) {
+        names_.push_back(table->Fields(i).FieldName());
+    }
+    table_ = std::move(table);
+}
+
+void RecipientImport::ApplyEmailChoice() {
+    const EmailColumnChoice choice = PickEmailColumn(names_);
+    emailColumn_ = choice.index;
+    if (choice.firstLine) {
+        firstLine_ = *choice.firstLine;
+    }
+}
+
+void RecipientImport::SetEmailColumn(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= names_.size()) {
+        throw std::out_of_range("RecipientImport::SetEmailColumn");
+    }
+    emailColumn_ = index;
+}
+
+bool RecipientImport::SelectEmailColumn(std::string_view name) {
+    for (size_t i = 0; i < names_.size(); ++i) {
+        if (SameText(names_[i], name)) {
+            emailColumn_ = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string_view RecipientImport::Decode(std::string_view line, std::string& out) const {
+    // A line is checked again: the file may have changed since the preview.
+    if (encoding_ == TextEncoding::Utf8 && IsUtf8(line)) {
+        return line;
+    }
+    out = CodePage::Ansi().ToUtf8(line);
+    return out;
+}
+
+// ---- Import ----
+
+ImportResult RecipientImport::Import(RecipientList& list) {
+    CheckIdle("Import");
+    if (!IsOpen()) {
+        Open();
+    }
+    FlagScope importing(importing_, true);
+    FlagScope running(stopped_, false);
+    UpdateScope update(list);
+    if (mode_ == ImportMode::Replace) {
+        list.Clear();
+        list.ResetColumns();
+    }
+    const size_t before = list.RowCount();
+    columnMap_ = BuildColumnMap(list, names_, emailColumn_);
+    if (kind_ == ImportFileKind::DBase) {
+        ImportTable(list);
+    } else {
+        ImportText(list);
+    }
+    return ImportResult{list.RowCount() - before, stopped_};
+}
+
+void RecipientImport::Step(int64_t position) {
+    if (OnProgress) {
+        OnProgress(*this, position);
+    }
+}
+
+void RecipientImport::ImportText(RecipientList& list) {
+    reader_->Rewind();
+    std::string_view line;
+    if (firstLine_ == ImportFirstLine::Header) {
+        reader_->ReadLine(line);
+    }
+    std::string decoded;
+    std::string buffer;
+    std::vector<std::string_view> fields;
+    std::vector<std::string_view> scratch;
+    int64_t position = 0;
+    while (!stopped_ && !reader_->AtEnd()) {
+        Step(++position);
+        reader_->ReadLine(line);
+        const std::string_view text = Decode(line, decoded);
+        if (TrimBlanksAndControls(text).empty()) {
+            continue;
+        }
+        SplitFields(text, buffer, fields);
+        AppendImportedRow(list, columnMap_, fields, scratch);
+    }
+}
+
+void RecipientImport::ImportTable(RecipientList& list) {
+    // Only the fields that feed a list column are read.
+    std::vector<TField*> wanted(names_.size(), nullptr);
+    for (const int source : columnMap_) {
+        if (source >= 0) {
+            wanted[static_cast<size_t>(source)] = &table_->Fields(source);
+        }
+    }
+    std::vector<std::string> texts(names_.size());
+    std::vector<std::string_view> values(names_.size());
+    std::vector<std::string_view> scratch;
+    int64_t position = 0;
+    table_->First();
+    while (!stopped_ && !table_->Eof()) {
+        Step(++position);
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            if (wanted[i] != nullptr) {
+                texts[i] = wanted[i]->AsString();
+                values[i] = texts[i];
+            }
+        }
+        AppendImportedRow(list, columnMap_, values, scratch);
+        table_->Next();
+    }
+}
+
+}  // namespace mv

@@ -1,0 +1,156 @@
+#include "project/run/check_run.h"
+
+#include <ctime>
+
+#include "engine/result_codes.h"
+#include "platform/text/text_trim.h"
+#include "platform/time/tick_count.h"
+#include "project/run/address_text.h"
+#include "settings/tini.h"
+
+namespace mv {
+
+CheckSettings CheckSettings::FromIni(TINI& ini) {
+    CheckSettings s;
+    s.from = ini.ilFrom.Text();
+    s.dnsPrimary = ini.ilDNS1.Text();
+    s.dnsSecondary = ini.ilDNS2.Text();
+    s.hostFromDomain = ini.ilHostFromDomain.AsInteger();
+    s.host = ini.ilHost.Text();
+    s.connections = ini.ilConnections.AsInteger();
+    s.timeOut = ini.ilTimeOut.AsInteger();
+    return s;
+}
+
+std::string ElapsedText(uint32_t seconds) {
+    std::tm t{};
+    t.tm_hour = static_cast<int>((seconds / 3600) % 24);
+    t.tm_min = static_cast<int>((seconds / 60) % 60);
+    t.tm_sec = static_cast<int>(seconds % 60);
+    t.tm_mday = 1;
+    t.tm_year = 100;
+    char buf[64];
+    if (std::strftime(buf, sizeof buf, "%X", &t) == 0) buf[0] = '\0';
+    return std::string("Elapsed: ") + buf;
+}
+
+CheckRun::CheckRun(RecipientList& list, TSmtpRelayServer& dispatcher)
+    : list_(list), dispatcher_(dispatcher) {
+    dispatcher_.OnGetData = [this](TSmtpRelayServer*, int i) { OnGetData(i); };
+    dispatcher_.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
+                                          const std::vector<std::string>& log) {
+        OnEMailProcessed(i, err, log);
+    };
+    dispatcher_.OnFinished = [this](TSmtpRelayServer*, bool) { OnFinished(); };
+}
+
+CheckRun::~CheckRun() {
+    dispatcher_.OnGetData = nullptr;
+    dispatcher_.OnEMailProcessed = nullptr;
+    dispatcher_.OnFinished = nullptr;
+}
+
+void CheckRun::Start(const CheckSettings& settings) {
+    if (list_.Empty()) throw ECheckRunError("Please open / fill the recipient list before");
+    dispatcher_.SetFrom(ExtractAddress(settings.from));
+    dispatcher_.SetDns(TrimBlanks(settings.dnsPrimary + " " + settings.dnsSecondary));
+    dispatcher_.SetSignon(settings.hostFromDomain == 1 ? DomainOf(dispatcher_.From())
+                                                       : settings.host);
+    if (dispatcher_.From().empty())
+        throw ECheckRunError(
+            "Please provide a valid e-mail address for the FROM field (Tools | Options)");
+    TRecipientList recipients;
+    for (size_t row = 0; row < list_.RowCount(); ++row) {
+        if (list_.StateIndex(row) == kMarkChecked)
+            recipients.push_back({ExtractAddress(list_.Caption(row)), static_cast<int>(row)});
+    }
+    dispatcher_.SetRecipients(std::move(recipients));
+    if (dispatcher_.Recipients().empty()) throw ECheckRunError("Nothing to check");
+
+    checkStart_ = GetTickCount();
+    waiting_ = good_ = bad_ = 0;
+    Refresh();
+    SetRunning(true);
+    dispatcher_.SetConnections(settings.connections);
+    dispatcher_.SetTimeOut(settings.timeOut);
+    Modified();
+    try {
+        dispatcher_.Verify();
+    } catch (...) {
+        SetRunning(false);  // the window is restored before the message shows
+        Refresh();
+        throw;
+    }
+}
+
+void CheckRun::Stop() {
+    dispatcher_.Abort();
+}
+
+std::array<std::string, 5> CheckRun::StatusTexts() const {
+    const auto elapsed = static_cast<uint32_t>(TickDiff(GetTickCount(), checkStart_)) / 1000u;
+    return {ElapsedText(elapsed), "Total: " + std::to_string(list_.RowCount()),
+            "Waiting: " + std::to_string(waiting_), "Good: " + std::to_string(good_),
+            "Bad: " + std::to_string(bad_)};
+}
+
+bool CheckRun::RowOf(int recipientIndex, size_t& row) const {
+    const TRecipientList& r = dispatcher_.Recipients();
+    if (recipientIndex < 0 || static_cast<size_t>(recipientIndex) >= r.size()) return false;
+    row = static_cast<size_t>(r[static_cast<size_t>(recipientIndex)].Tag);
+    return row < list_.RowCount();
+}
+
+void CheckRun::OnGetData(int recipientIndex) {
+    size_t row = 0;
+    if (RowOf(recipientIndex, row)) {
+        list_.SetImageIndex(row, kIconChecking);
+        list_.SetSubItem(row, 0, "Checking...");
+        if (OnRowBegun) OnRowBegun(row);
+    }
+    ++waiting_;
+    Refresh();
+}
+
+void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<std::string>& log) {
+    Modified();
+    size_t row = 0;
+    const bool found = RowOf(recipientIndex, row);
+    std::string text;
+    if (err != 0) {
+        text = ResultText(err);
+        ++bad_;
+    } else {
+        text = "Valid E-mail Address!";
+        ++good_;
+    }
+    if (found) {
+        list_.SetTranscript(row, log);
+        list_.SetImageIndex(row, err != 0 ? kIconFailed : kIconValid);
+        if (err == 0) list_.SetStateIndex(row, kMarkUnchecked);
+        list_.SetSubItem(row, 0, "[" + std::to_string(err) + "] " + text);
+        if (OnRowReported) OnRowReported(row, err);
+    }
+    --waiting_;
+    Refresh();
+}
+
+void CheckRun::OnFinished() {
+    SetRunning(false);
+    Refresh();
+}
+
+void CheckRun::SetRunning(bool running) {
+    running_ = running;
+    if (OnRunningChanged) OnRunningChanged(running);
+}
+
+void CheckRun::Refresh() const {
+    if (OnStatusChanged) OnStatusChanged();
+}
+
+void CheckRun::Modified() const {
+    if (OnModified) OnModified();
+}
+
+}  // namespace mv
