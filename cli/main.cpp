@@ -2,6 +2,8 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,17 @@ int Main(int argc, char** argv) {
 
 }  // namespace mv::cli
 
+// The last resort: the commands report the failures they expect themselves;
+// whatever else escapes them still ends with its message and status 1.
 int main(int argc, char** argv) {
-    return mv::cli::Main(argc, argv);
+    try {
+        return mv::cli::Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        mv::cli::PrintError("out of memory");
+    } catch (const std::exception& e) {
+        mv::cli::PrintError(e.what());
+    } catch (...) {
+        mv::cli::PrintError("unknown error");
+    }
+    return mv::cli::kExitFailure;
 }

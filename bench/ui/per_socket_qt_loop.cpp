@@ -10,9 +10,6 @@
 #include <QSocketNotifier>
 #include <QTimerEvent>
 
-#include <cstdio>
-#include <exception>
-
 namespace mv {
 
 namespace {
@@ -62,15 +59,10 @@ PerSocketQtLoop::~PerSocketQtLoop() {
 
 template <class F>
 void PerSocketQtLoop::Call(F&& fn) noexcept {
-    EnterDispatch();
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "mailvetter: %s\n", e.what());
-    } catch (...) {
-        std::fputs("mailvetter: unknown error in an event handler\n", stderr);
+    {
+        const DispatchScope level(*this);
+        Dispatch(fn);
     }
-    LeaveDispatch();
     ++handled_;
     if (blockingRound_) {
         blockingRound_ = false;
@@ -176,11 +168,12 @@ void PerSocketQtLoop::Apply(Watch& w) {
     w.write->setEnabled(w.inUse && (w.interest & kFdWritable));
 }
 
-void PerSocketQtLoop::SetFdInterest(WatchId id, unsigned interest) {
+int PerSocketQtLoop::SetFdInterest(WatchId id, unsigned interest) {
     Watch* w = Find(id);
-    if (w == nullptr) return;
+    if (w == nullptr) return 0;
     w->interest = interest & (kFdReadable | kFdWritable);
     Apply(*w);
+    return 0;
 }
 
 void PerSocketQtLoop::UnwatchFd(WatchId id, bool) {

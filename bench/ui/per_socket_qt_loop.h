@@ -27,7 +27,7 @@ class PerSocketQtLoop final : public MessageLoop {
     TimerId StartTimer(uint32_t intervalMs, Callback cb) override;
     void StopTimer(TimerId id) override;
     WatchId WatchFd(int fd, unsigned interest, FdCallback cb) override;
-    void SetFdInterest(WatchId id, unsigned interest) override;
+    int SetFdInterest(WatchId id, unsigned interest) override;
     void UnwatchFd(WatchId id, bool descriptorClosing = false) override;
     bool ProcessMessages(bool mayBlock) override;
 

@@ -171,8 +171,9 @@ void TSmtpRelayServer::OnWatchdog() {
             const double idle = TickDiff(GetTickCount(), s->LastActivity()) / 1000.0;
             if (idle > timeOut_) s->TimeOut();
         }
-    } catch (...) {
-        // The walk of this tick stops.
+    } catch (const Exception&) {
+        // A session failed to end its connection: the walk of this tick
+        // stops, and the next tick takes the sessions not reached.
     }
 }
 
@@ -184,7 +185,7 @@ void TSmtpRelayServer::Abort() {
             TSmtpThread* s = sessions_[slot].get();
             if (s != nullptr) s->UserAbort();
         }
-    } catch (...) {
+    } catch (const Exception&) {
         // The sessions not reached see the flag at their next step.
     }
 }

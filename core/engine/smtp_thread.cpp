@@ -4,7 +4,14 @@
 #include "engine/smtp_relay_server.h"
 #include "net/dns/dns_query.h"
 #include "net/smtp/smtp_cli.h"
+#include "platform/error/exception.h"
 #include "platform/time/tick_count.h"
+
+// The steps of a session (the DNS query, the SMTP client's requests and the
+// sockets under them) fail by raising the program's own exceptions
+// (EDnsQueryException, SmtpException, ESocketException): those are caught
+// here and become the address's result. Anything else is a fault of the
+// program, not of the address, and goes on to the message loop.
 
 namespace mv {
 
@@ -103,7 +110,8 @@ void TSmtpThread::SendDnsQuery() {
             });
         }
         // Other errors are dropped: the session waits for the watchdog.
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
+        // A domain the query cannot carry: the session waits for the watchdog.
         resolving_ = false;
     }
 }
@@ -161,7 +169,7 @@ void TSmtpThread::ConnectHost() {
         AddLog("Trying SMTP host " + Quoted(host));
         AddLog("Opening Connection");
         smtp_->Open();
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
         Report(ResultOpenFailed);
         ProcessNext();
     }
@@ -192,7 +200,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
             if (aborted) return EndHost();
             try {
                 smtp_->MailFrom();
-            } catch (const std::exception&) {
+            } catch (const Exception&) {
                 Report(ResultMailFromFailed);
                 ProcessNext();
             }
@@ -201,7 +209,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
             if (aborted) return EndHost();
             try {
                 smtp_->RcptTo();
-            } catch (const std::exception&) {
+            } catch (const Exception&) {
                 Report(ResultRcptFailed);
                 ProcessNext();
             }
@@ -211,7 +219,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
         case smtpRset:
             try {
                 smtp_->Quit();
-            } catch (const std::exception&) {
+            } catch (const Exception&) {
                 Report(ResultQuitFailed);
                 ProcessNext();
             }
@@ -238,10 +246,10 @@ void TSmtpThread::EndHost() {
     logging_ = false;
     try {
         smtp_->Rset();
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
         try {
             smtp_->Quit();
-        } catch (const std::exception&) {
+        } catch (const Exception&) {
             Report(ResultQuitFailed);
             ProcessNext();
         }
@@ -291,7 +299,9 @@ void TSmtpThread::TimeOut() {
     dns_->Socket().Abort();  // a late answer must not reach the next address
     try {
         if (DropConnection(false)) return;
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
+        // The connection could not be ended politely: it is dropped anyway,
+        // and the time-out is the address's result.
     }
     FinishTimeOut();
 }
@@ -312,7 +322,8 @@ void TSmtpThread::UserAbort() {
     try {
         dns_->Socket().Abort();
         DropConnection(true);
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
+        // Ending the connections failed: the abort is the result either way.
     }
     FinishAbort();
 }
@@ -342,7 +353,8 @@ void TSmtpThread::End() {
     try {
         smtp_->Abort();
         dns_->Socket().Abort();
-    } catch (const std::exception&) {
+    } catch (const Exception&) {
+        // The session ends regardless; its sockets close when it is freed.
     }
     owner_.SessionEnded(slot_);  // retires this object; nothing may follow
 }

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -244,6 +246,40 @@ TEST_P(LoopBehaviour, DeleteLaterWaitsForTheOutermostLevel) {
     EXPECT_TRUE(freed);
 }
 
+TEST_P(LoopBehaviour, AnExceptionFromAHandlerIsReportedAndTheLoopGoesOn) {
+    bool freed = false;
+    bool nextRan = false;
+    testing::internal::CaptureStderr();
+    loop.Post([&] {
+        loop.DeleteLater(std::make_unique<Retiree>(&freed));
+        bool innerDone = false;
+        loop.Post([] { throw std::runtime_error("inner fault"); });
+        loop.Post([&] { innerDone = true; });
+        // The exception of the nested level ends there; this wait goes on.
+        EXPECT_TRUE(loop.WaitUntil([&] { return innerDone; }));
+        throw std::logic_error("outer fault");
+    });
+    loop.Post([&] { nextRan = true; });
+    loop.ProcessMessages(false);
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(nextRan);
+    EXPECT_EQ(loop.Depth(), 0);
+    EXPECT_TRUE(freed);  // the outermost level was left despite both faults
+    EXPECT_NE(report.find("an event handler failed: inner fault"), std::string::npos) << report;
+    EXPECT_NE(report.find("an event handler failed: outer fault"), std::string::npos) << report;
+}
+
+using LoopBehaviourDeathTest = LoopBehaviour;
+
+TEST_P(LoopBehaviourDeathTest, RunningOutOfMemoryInAHandlerEndsTheProgram) {
+    EXPECT_EXIT(
+        {
+            loop.Post([] { throw std::bad_alloc(); });
+            loop.ProcessMessages(false);
+        },
+        testing::ExitedWithCode(1), "out of memory");
+}
+
 TEST_P(LoopBehaviour, QuitEndsRunAndTheWaitsInsideIt) {
     bool waitResult = true;
     loop.Post([&] {
@@ -256,6 +292,9 @@ TEST_P(LoopBehaviour, QuitEndsRunAndTheWaitsInsideIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LoopBehaviour, ::testing::ValuesIn(test::LoopBackends()),
+                         [](const auto& info) { return test::BackendName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, LoopBehaviourDeathTest,
+                         ::testing::ValuesIn(test::LoopBackends()),
                          [](const auto& info) { return test::BackendName(info.param); });
 
 }  // namespace

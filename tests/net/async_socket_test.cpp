@@ -1,4 +1,5 @@
 // The asynchronous socket against real sockets on 127.0.0.1.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -322,6 +323,19 @@ TEST_F(SocketTest, ListenAcceptAndDupCarryAConnection) {
     EXPECT_EQ(accepted->GetPeerAddr(), "127.0.0.1");
     sock->SendStr("ping");
     ASSERT_TRUE(RunUntil(loop, [&] { return got == "ping"; }));
+}
+
+TEST_F(SocketTest, ADescriptorTheSystemCannotWatchFailsTheSocketWithItsError) {
+    // epoll refuses a descriptor that cannot be polled, as it would a socket
+    // when the kernel runs out of watches: nothing would ever come from it.
+    const int unpollable = open("/dev/null", O_RDWR | O_CLOEXEC);
+    ASSERT_GE(unpollable, 0);
+    log.Attach(*sock);
+    sock->SetLingerOnOff(wsLingerNoSet);
+    sock->Dup(unpollable);
+    ASSERT_TRUE(RunUntil(loop, [&] { return !log.events.empty(); }));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"closed 10013"}));  // EPERM
+    EXPECT_EQ(sock->HSocket(), INVALID_SOCKET);
 }
 
 }  // namespace

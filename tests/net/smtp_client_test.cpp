@@ -243,7 +243,9 @@ TEST_F(SmtpClientTest, MisuseRaisesAtTheCall) {
     try {
         client.Open();
         client.Abort();
-    } catch (...) {
+    } catch (const SmtpException&) {
+        // Refusing an Open right after an Abort is as fine as accepting it;
+        // only a crash or another exception would be a fault.
     }
 }
 
@@ -360,6 +362,45 @@ TEST_F(SmtpClientTest, GreetingRefusedEndsWithItsCodeAndClosesTheConnection) {
     EXPECT_EQ(Next(), (Notice{smtpConnect, 554}));
     EXPECT_EQ(client.ErrorMessage(), "554 go away");
     EXPECT_FALSE(client.Connected());
+}
+
+// An owner that ends the client inside one of its events retires it; the
+// client then runs on to the end of the event without any check of its own,
+// and is freed at the loop's outermost level (AddressSanitizer watches).
+TEST(SmtpClientLifetime, RetiredInsideEachOfItsEventsAndFreedLater) {
+    struct Client : _TSmtpCli {
+        using _TSmtpCli::_TSmtpCli;
+        ~Client() override { *freed = true; }
+        bool* freed = nullptr;
+    };
+    const std::vector<std::string> events = {"display", "response", "command", "request done"};
+    for (const std::string& event : events) {
+        SCOPED_TRACE(event);
+        EpollLoop loop;
+        FakeSmtp server(kHappy);
+        bool freed = false;
+        auto owned = std::make_unique<Client>(loop);
+        owned->freed = &freed;
+        auto retire = [&] {
+            if (owned) loop.DeleteLater(std::move(owned));
+        };
+        auto onText = [&](const std::string& name) {
+            return [&, name](_TCustomSmtpClient*, const std::string&) {
+                if (name == event) retire();
+            };
+        };
+        owned->OnDisplay = onText("display");
+        owned->OnResponse = onText("response");
+        owned->OnCommand = onText("command");
+        owned->OnRequestDone = [&](_TCustomSmtpClient*, TSmtpRequest, uint16_t) {
+            if (event == "request done") retire();
+        };
+        owned->SetHost("127.0.0.1");
+        owned->SetPort(server.port());
+        owned->SetSignOn("checker.test");
+        owned->Open();
+        EXPECT_TRUE(test::RunUntil(loop, [&] { return freed; }));
+    }
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <QTimerEvent>
 
 #include <chrono>
-#include <cstdio>
 #include <stdexcept>
 
 namespace mv {
@@ -142,11 +141,7 @@ void QtMessageLoop::DispatchFromQt() {
     // ProcessMessages: the timer must be armed while it runs.
     ArmTimer();
     bool handled = false;
-    if (!Call([&] { handled = DispatchPass(false); })) {
-        // Cut short by an exception: posted callbacks may be left behind.
-        handled = true;
-        QueueWake();
-    }
+    Call([&] { handled = DispatchPass(false); });
     ArmTimer();
     if (!handled) return;
     ++passesHandled_;
@@ -166,17 +161,6 @@ void QtMessageLoop::PostedWakeArrived() {
 
 void QtMessageLoop::ArmTimer() {
     if (bridge_) bridge_->ArmTimer(NextTimeoutMs());
-}
-
-void QtMessageLoop::ReportEscaped(const std::exception_ptr& error) noexcept {
-    try {
-        if (onError_) return onError_(error);
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "mailvetter: %s\n", e.what());
-    } catch (...) {
-        std::fputs("mailvetter: unknown error in an event handler\n", stderr);
-    }
 }
 
 }  // namespace mv

@@ -12,8 +12,6 @@
 // thread that creates it, and must go before it.
 #pragma once
 
-#include <exception>
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -27,9 +25,6 @@ class QtLoopBridge;
 
 class QtMessageLoop final : public EpollLoop {
   public:
-    // Receives what a handler threw; the loop itself goes on.
-    using ErrorHandler = std::function<void(std::exception_ptr)>;
-
     QtMessageLoop();
     ~QtMessageLoop() override;
 
@@ -41,26 +36,16 @@ class QtMessageLoop final : public EpollLoop {
     bool ProcessMessages(bool mayBlock) override;
 
     // Runs `fn` as a handler of this loop. Everything that Qt starts and that
-    // enters the core goes through here: the depth is counted (objects handed
-    // to DeleteLater are freed when the outermost handler ends) and nothing
-    // thrown crosses Qt's event loop; it goes to the error handler instead.
-    // False when `fn` threw.
+    // enters the core goes through here: it is one level of dispatch (objects
+    // handed to DeleteLater are freed when the outermost level ends), and an
+    // exception escaping `fn` ends here as it does for every handler of the
+    // core (see message_loop.h), never in Qt's event loop. A command that
+    // shows its own errors catches them inside `fn`.
     template <class F>
-    bool Call(F&& fn) noexcept {
-        bool completed = false;
-        EnterDispatch();
-        try {
-            std::forward<F>(fn)();
-            completed = true;
-        } catch (...) {
-            ReportEscaped(std::current_exception());
-        }
-        LeaveDispatch();
-        return completed;
+    void Call(F&& fn) noexcept {
+        const DispatchScope level(*this);
+        Dispatch(fn);
     }
-
-    // Without one, what escapes a handler is written to standard error.
-    void SetErrorHandler(ErrorHandler handler) { onError_ = std::move(handler); }
 
   protected:
     // Run is a Qt event loop (QEventLoop::exec) that Quit ends.
@@ -77,10 +62,8 @@ class QtMessageLoop final : public EpollLoop {
     void QueueWake();
     // Keeps Qt's timer at the earliest deadline of the core's timers.
     void ArmTimer();
-    void ReportEscaped(const std::exception_ptr& error) noexcept;
 
     std::unique_ptr<QtLoopBridge> bridge_;
-    ErrorHandler onError_;
     std::thread::id owner_;
     QEventLoop* running_ = nullptr;  // the innermost Run
     bool wakeQueued_ = false;

@@ -112,11 +112,8 @@ void _TCustomSmtpClient::OnSocketConnected(uint16_t error) {
     if (error != 0) {
         FailLine(WinsockFailureLine(error), 500);
         connected_ = false;
-        GuardList::Scope guard(guards_);
         RequestDone(error);
-        if (guard.Destroyed()) return;
         socket_->Close();
-        if (guard.Destroyed()) return;
         SetState(ssReady);
         return;
     }
@@ -127,16 +124,13 @@ void _TCustomSmtpClient::OnSocketConnected(uint16_t error) {
 
 void _TCustomSmtpClient::OnSocketClosed(uint16_t error) {
     connected_ = false;
-    GuardList::Scope guard(guards_);
     FireSessionClosed(error);
-    if (guard.Destroyed()) return;
     RequestDone(10004);  // only a request still in flight is ended by this
 }
 
 // --- Reading replies -------------------------------------------------------
 
 void _TCustomSmtpClient::OnSocketData() {
-    GuardList::Scope guard(guards_);
     char chunk[SmtpReplyReader::kBufferSize];
     const int room = static_cast<int>(reader_.Room());
     const int n = room > 0 ? socket_->Receive(chunk, room) : 0;
@@ -145,8 +139,7 @@ void _TCustomSmtpClient::OnSocketData() {
     while (reader_.NextLine(line)) {
         lastResponse_ = line;
         FireResponse(line);
-        if (guard.Destroyed()) return;
-        if (!HandleLine(line) || guard.Destroyed()) return;
+        if (!HandleLine(line)) return;
     }
     if (reader_.Stuck()) EndWithReplyTooLong();
 }
@@ -171,9 +164,7 @@ bool _TCustomSmtpClient::HandleLine(const std::string& line) {
 }
 
 bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
-    GuardList::Scope guard(guards_);
     FireDisplay("< " + line);
-    if (guard.Destroyed()) return false;
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
     if (status.continuation) return true;
@@ -185,21 +176,17 @@ bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
         // The request ends with the greeting's code: the server answered, so
         // "connection lost" (10004) would misreport what happened.
         RequestDone(errorCode_);
-        if (guard.Destroyed()) return false;
         socket_->Close();
         return false;
     }
     SetState(ssConnected);
     FireSessionConnected(0);
-    if (guard.Destroyed()) return false;
     RequestDone(0);
-    return !guard.Destroyed();
+    return true;
 }
 
 void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
-    GuardList::Scope guard(guards_);
     FireDisplay("< " + lastResponse_);
-    if (guard.Destroyed()) return;
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
     if (status.continuation) return;
@@ -231,9 +218,7 @@ void _TCustomSmtpClient::EndWithReplyTooLong() {
     FailLine(WinsockFailureLine(kReplyTooLong), 500);
     errorCode_ = kReplyTooLong;
     reader_.Clear();
-    GuardList::Scope guard(guards_);
     RequestDone(kReplyTooLong);
-    if (guard.Destroyed()) return;
     socket_->Close();
 }
 
@@ -264,11 +249,8 @@ void _TCustomSmtpClient::PostRequestDone(int error) {
 
 void _TCustomSmtpClient::Abort() {
     SetState(ssAborting);
-    GuardList::Scope guard(guards_);
     socket_->CancelDnsLookup();
-    if (guard.Destroyed()) return;
     socket_->Abort();
-    if (guard.Destroyed()) return;
     reader_.Clear();
     inDataBody_ = false;
     chained_ = false;

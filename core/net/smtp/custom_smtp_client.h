@@ -9,6 +9,10 @@
 // that Abort abandoned is dropped, so an owner only ever sees notices of the
 // request it is waiting for.
 //
+// Lifetime: the client is never freed inside one of its own events; an owner
+// that ends it there retires it with MessageLoop::DeleteLater (see the rule
+// in message_loop.h). So nothing here asks whether it still exists.
+//
 // A server cannot hang or crash the client: a reply line that does not fit
 // the 4096-byte buffer, or a reply of more than 100 lines, ends the request
 // with 10040 ("Message too long") and closes the connection; a reply line
@@ -219,7 +223,6 @@ class _TCustomSmtpClient {
     bool inDataBody_ = false;
     uint64_t abortEpoch_ = 0;
     WeakToken token_;
-    GuardList guards_;
 };
 
 }  // namespace mv

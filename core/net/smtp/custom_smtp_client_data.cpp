@@ -63,22 +63,18 @@ void _TCustomSmtpClient::OnDataSent() {
 
 void _TCustomSmtpClient::SendNextMessageLine() {
     SetState(ssBetweenSteps, false);
-    GuardList::Scope guard(guards_);
     if (static_cast<size_t>(itemIndex_) < headerLines_.size()) {
         std::string line = headerLines_[static_cast<size_t>(itemIndex_++)];
         FireHeaderLine(line, 1024);
-        if (guard.Destroyed()) return;
         SendDataLine(line);
         return;
     }
     while (moreBody_) {
         std::string line;
         if (FireGetData(++bodyLineNumber_, line, 1023)) {
-            if (guard.Destroyed()) return;
             SendDataLine(line);
             return;
         }
-        if (guard.Destroyed()) return;
         moreBody_ = false;
     }
     inDataBody_ = false;
@@ -87,9 +83,7 @@ void _TCustomSmtpClient::SendNextMessageLine() {
 }
 
 void _TCustomSmtpClient::SendDataLine(const std::string& line) {
-    GuardList::Scope guard(guards_);
     FireDisplay("> " + line);
-    if (guard.Destroyed()) return;
     if (socket_->state() == wsConnected) socket_->SendStr(DotStuffed(line) + "\r\n");
 }
 

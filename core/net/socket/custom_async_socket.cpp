@@ -33,6 +33,8 @@ _TCustomAsyncSocket::~_TCustomAsyncSocket() {
     try {
         _TCustomAsyncSocket::CancelDnsLookup();
     } catch (...) {
+        // A destructor cannot report it; the lookup's answer is dropped
+        // either way, since the socket is gone.
     }
     if (hSocket_ != INVALID_SOCKET) {
         notifier_.Stop(true);
@@ -195,6 +197,8 @@ void _TCustomAsyncSocket::HandleBackgroundError(const std::exception& e) {
         try {
             OnBgException(this, e, canClose);
         } catch (...) {
+            // A failing handler of a failure has no one left to tell: the
+            // socket goes on to close as the error asks.
         }
         if (guard.Destroyed()) return;
     }
@@ -202,6 +206,8 @@ void _TCustomAsyncSocket::HandleBackgroundError(const std::exception& e) {
         try {
             Abort();
         } catch (...) {
+            // Abort only closes the handle; if even that fails there is
+            // nothing more this socket can do.
         }
     }
 }

@@ -255,6 +255,8 @@ void _TCustomAsyncSocket::CloseConnection(bool shutdownFirst, int error) {
     try {
         ResetSettings();
     } catch (...) {
+        // Resetting only assigns fields; the connection is closed and
+        // reported already, which is what the caller needs.
     }
 }
 

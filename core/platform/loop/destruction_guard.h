@@ -6,6 +6,10 @@
 // asks the scope whether the object still exists and, if not, returns at once
 // without touching any member. The list's destructor marks every open scope,
 // so the check costs no allocation.
+//
+// Only the socket layer uses it: its users may delete a socket inside the
+// socket's own events. Everything above follows the deferred-deletion rule of
+// message_loop.h instead.
 #pragma once
 
 namespace mv {

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <ctime>
-#include <stdexcept>
+#include <system_error>
 
 namespace mv {
 
@@ -32,11 +32,15 @@ uint32_t EpollMask(unsigned interest) {
 EpollLoop::EpollLoop() : owner_(std::this_thread::get_id()) {
     epfd_ = epoll_create1(EPOLL_CLOEXEC);
     wakefd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (epfd_ < 0 || wakefd_ < 0) throw std::runtime_error("cannot create the message loop");
     epoll_event ev{};
     ev.events = EPOLLIN;
     ev.data.u64 = kWakeId;
-    epoll_ctl(epfd_, EPOLL_CTL_ADD, wakefd_, &ev);
+    if (epfd_ < 0 || wakefd_ < 0 || epoll_ctl(epfd_, EPOLL_CTL_ADD, wakefd_, &ev) != 0) {
+        const int err = errno;
+        if (wakefd_ >= 0) close(wakefd_);
+        if (epfd_ >= 0) close(epfd_);
+        throw std::system_error(err, std::generic_category(), "cannot create the message loop");
+    }
 }
 
 EpollLoop::~EpollLoop() {
@@ -89,7 +93,12 @@ MessageLoop::WatchId EpollLoop::WatchFd(int fd, unsigned interest, FdCallback cb
     w.registered = false;
     w.cb = std::make_shared<FdCallback>(std::move(cb));
     ++liveWatches_;
-    Register(w, slot);
+    const int err = Register(w, slot);
+    if (err != 0) {
+        ReleaseSlot(w, slot);
+        errno = err;
+        return 0;
+    }
     return (uint64_t{w.generation} << 32) | slot;
 }
 
@@ -101,40 +110,54 @@ EpollLoop::Watch* EpollLoop::Find(WatchId id) {
     return &w;
 }
 
-void EpollLoop::Register(Watch& w, uint32_t slot) {
+int EpollLoop::Register(Watch& w, uint32_t slot) {
     const uint32_t mask = EpollMask(w.interest);
     if (mask == 0) {
+        // A failure here means the descriptor is no longer in the set (it was
+        // closed), which is all that removing it is for.
         if (w.registered) epoll_ctl(epfd_, EPOLL_CTL_DEL, w.fd, nullptr);
         w.registered = false;
-        return;
+        return 0;
     }
     epoll_event ev{};
     ev.events = mask;
     ev.data.u64 = (uint64_t{w.generation} << 32) | slot;
-    if (epoll_ctl(epfd_, w.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, w.fd, &ev) == 0) {
-        w.registered = true;
+    if (epoll_ctl(epfd_, w.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, w.fd, &ev) != 0) {
+        const int err = errno;
+        // Not watched after all: the owner is told and fails what waits.
+        if (w.registered) epoll_ctl(epfd_, EPOLL_CTL_DEL, w.fd, nullptr);
+        w.registered = false;
+        w.interest = kFdNone;
+        return err;
     }
+    w.registered = true;
+    return 0;
 }
 
-void EpollLoop::SetFdInterest(WatchId id, unsigned interest) {
+int EpollLoop::SetFdInterest(WatchId id, unsigned interest) {
     Watch* w = Find(id);
-    if (w == nullptr) return;
+    if (w == nullptr) return 0;
     interest &= (kFdReadable | kFdWritable);
-    if (w->interest == interest && (w->registered || interest == kFdNone)) return;
+    if (w->interest == interest && (w->registered || interest == kFdNone)) return 0;
     w->interest = interest;
-    Register(*w, static_cast<uint32_t>(id & 0xffffffffu));
+    return Register(*w, static_cast<uint32_t>(id & 0xffffffffu));
 }
 
 void EpollLoop::UnwatchFd(WatchId id, bool descriptorClosing) {
     Watch* w = Find(id);
     if (w == nullptr) return;
+    // A failure to remove means the descriptor has left the set already.
     if (w->registered && !descriptorClosing) epoll_ctl(epfd_, EPOLL_CTL_DEL, w->fd, nullptr);
-    Bury(std::move(w->cb));
-    w->inUse = false;
-    w->registered = false;
-    w->fd = -1;
-    ++w->generation;  // pending events of this watch no longer match
-    freeSlots_.push_back(static_cast<uint32_t>(id & 0xffffffffu));
+    ReleaseSlot(*w, static_cast<uint32_t>(id & 0xffffffffu));
+}
+
+void EpollLoop::ReleaseSlot(Watch& w, uint32_t slot) {
+    Bury(std::move(w.cb));
+    w.inUse = false;
+    w.registered = false;
+    w.fd = -1;
+    ++w.generation;  // pending events of this watch no longer match
+    freeSlots_.push_back(slot);
     --liveWatches_;
 }
 
@@ -156,7 +179,7 @@ bool EpollLoop::RunPosted() {
             posted_.pop_front();
         }
         handled = true;
-        if (cb) cb();
+        if (cb) Dispatch(cb);
     }
     return handled;
 }
@@ -176,7 +199,7 @@ bool EpollLoop::RunDueTimers() {
             cb = t.cb.get();  // stays alive (buried) even if the timer stops itself
             break;
         }
-        if (cb != nullptr && *cb) (*cb)();
+        if (cb != nullptr && *cb) Dispatch(*cb);
     }
     return !due.empty();
 }
@@ -215,16 +238,14 @@ bool EpollLoop::PollFds(int timeoutMs) {
         if (readiness == kFdNone) continue;
         FdCallback* cb = w->cb.get();  // stays alive (buried) even if unwatched
         handled = true;
-        (*cb)(readiness);
+        Dispatch(*cb, readiness);
     }
     return handled;
 }
 
 bool EpollLoop::ProcessMessages(bool mayBlock) {
-    EnterDispatch();
-    const bool handled = DispatchPass(mayBlock);
-    LeaveDispatch();
-    return handled;
+    const DispatchScope level(*this);
+    return DispatchPass(mayBlock);
 }
 
 bool EpollLoop::DispatchPass(bool mayBlock) {

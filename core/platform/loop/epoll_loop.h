@@ -23,7 +23,7 @@ class EpollLoop : public MessageLoop {
     TimerId StartTimer(uint32_t intervalMs, Callback cb) override;
     void StopTimer(TimerId id) override;
     WatchId WatchFd(int fd, unsigned interest, FdCallback cb) override;
-    void SetFdInterest(WatchId id, unsigned interest) override;
+    int SetFdInterest(WatchId id, unsigned interest) override;
     void UnwatchFd(WatchId id, bool descriptorClosing = false) override;
     bool ProcessMessages(bool mayBlock) override;
 
@@ -57,7 +57,8 @@ class EpollLoop : public MessageLoop {
     };
 
     Watch* Find(WatchId id);
-    void Register(Watch& w, uint32_t slot);
+    int Register(Watch& w, uint32_t slot);
+    void ReleaseSlot(Watch& w, uint32_t slot);
     bool RunPosted();
     bool RunDueTimers();
     bool PollFds(int timeoutMs);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace mv {
 
@@ -60,6 +61,21 @@ bool MessageLoop::WaitUntil(const std::function<bool()>& done) {
 void MessageLoop::LeaveDispatch() {
     --depth_;
     if (depth_ == 0) FreeRetired();
+}
+
+void MessageLoop::HandlerFailed(const std::exception_ptr& error) noexcept {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        std::fflush(nullptr);  // keep what was written so far
+        std::fputs("mailvetter: out of memory while handling an event; ending\n", stderr);
+        std::_Exit(1);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mailvetter: an event handler failed: %s (going on)\n", e.what());
+    } catch (...) {
+        std::fputs("mailvetter: an event handler failed with an unknown exception (going on)\n",
+                   stderr);
+    }
 }
 
 void MessageLoop::FreeRetired() {

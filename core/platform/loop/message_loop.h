@@ -7,18 +7,33 @@
 // front end can implement it over its own toolkit's loop without any change to
 // the code above.
 //
-// Lifetime rules that every user relies on:
-//  * A watch or timer is dispatched by its identity (id and generation), never
-//    through a pointer saved earlier; removing it cancels whatever of it was
-//    still pending in the current dispatch pass.
-//  * A callback may remove its own watch or timer; the callback object itself
-//    stays alive until the loop is back at its outermost level.
-//  * An object that ends inside one of its own callbacks is handed to
-//    DeleteLater and freed only once no handler of any nesting depth is on
-//    the stack any more.
+// The lifetime rule: nothing is freed while a handler of it may be on the
+// stack. Whoever ends an object from inside a callback hands it to
+// DeleteLater, which frees it once no handler of any nesting depth is left;
+// above the socket layer (SMTP client, DNS query, sessions, dispatcher, check
+// run) that is the only mechanism, and no code asks "do I still exist?".
+// Only the socket layer, whose users may delete a socket inside its own
+// events, checks a destruction guard after each call out. A callback an
+// object posts to itself carries its WeakToken, so it is dropped once the
+// object has gone. The loop keeps the rule for its own parts: a watch or
+// timer is dispatched by its identity (id and generation), so removing it
+// cancels what was still pending of it, and a callback that removes itself
+// stays alive until the outermost level.
+//
+// Handlers deal with their own failures: the components turn errors into
+// events and results. An exception that still escapes a handler is a fault,
+// and the loop that called the handler catches it (Dispatch), so it never
+// unwinds a nested wait, a toolkit's loop or the dispatch depth:
+//  * std::bad_alloc ends the program with a message on standard error and
+//    exit status 1 (standard output is flushed first): after running out of
+//    memory nothing can be trusted to go on;
+//  * any other exception is reported on standard error and the loop goes on
+//    with the next message, so that one faulty check does not cost the results
+//    of all the others.
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -64,8 +79,13 @@ class MessageLoop {
     // Watches `fd` for the readiness in `interest` (kFdReadable, kFdWritable).
     // With an interest of kFdNone the descriptor is not watched at all, so
     // that a hung-up descriptor cannot make the loop spin.
+    // The system may refuse to watch a descriptor (one that cannot be polled,
+    // or no kernel memory left): WatchFd then returns 0 with errno set, and
+    // SetFdInterest returns the errno value (else 0) and leaves the descriptor
+    // unwatched. Nothing would ever come from it, so the owner must fail
+    // whatever waits on it.
     virtual WatchId WatchFd(int fd, unsigned interest, FdCallback cb) = 0;
-    virtual void SetFdInterest(WatchId id, unsigned interest) = 0;
+    virtual int SetFdInterest(WatchId id, unsigned interest) = 0;
     // Must be called before the descriptor is closed. With `descriptorClosing`
     // the caller closes it right afterwards, so the backend may skip telling
     // the kernel (closing removes it from the kernel's set anyway).
@@ -86,7 +106,8 @@ class MessageLoop {
     // loop is asked to quit. Returns true when `done()` held.
     bool WaitUntil(const std::function<bool()>& done);
 
-    // How many ProcessMessages calls are on the stack.
+    // How many levels of dispatch are on the stack: ProcessMessages calls, or
+    // on a backend inside another toolkit's loop its calls into the core.
     int Depth() const { return depth_; }
 
     // Hands an object over for deletion once the loop is back at its outermost
@@ -103,10 +124,32 @@ class MessageLoop {
     virtual void RunUntilQuit();
     virtual void OnQuit() {}
 
-    // Backends bracket each dispatch with these (ProcessMessages, or each
-    // handler they call); leaving the outermost level frees what was retired.
-    void EnterDispatch() { ++depth_; }
-    void LeaveDispatch();
+    // One level of dispatch, for as long as it lives: backends open one for
+    // each ProcessMessages, or, inside another toolkit's loop, for each call
+    // into the core that the toolkit makes. Leaving the outermost level frees
+    // what was retired, also when the level is left by an exception.
+    class DispatchScope {
+      public:
+        explicit DispatchScope(MessageLoop& loop) : loop_(loop) { ++loop_.depth_; }
+        ~DispatchScope() { loop_.LeaveDispatch(); }
+        DispatchScope(const DispatchScope&) = delete;
+        DispatchScope& operator=(const DispatchScope&) = delete;
+
+      private:
+        MessageLoop& loop_;
+    };
+
+    // Runs one handler (a posted callback, a timer tick, a descriptor's
+    // readiness). Every backend calls its handlers through here: this is where
+    // an exception escaping a handler ends (see the top of this file).
+    template <class Handler, class... Args>
+    void Dispatch(Handler& handler, Args... args) noexcept {
+        try {
+            handler(args...);
+        } catch (...) {
+            HandlerFailed(std::current_exception());
+        }
+    }
     // Keeps a callback that removed itself alive until the outermost level.
     void Bury(std::shared_ptr<void> callbackState) {
         graveyard_.push_back(std::move(callbackState));
@@ -114,6 +157,9 @@ class MessageLoop {
     void FreeRetired();
 
   private:
+    void LeaveDispatch();
+    static void HandlerFailed(const std::exception_ptr& error) noexcept;
+
     struct Retired {
         virtual ~Retired() = default;
     };

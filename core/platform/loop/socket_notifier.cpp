@@ -46,6 +46,8 @@ void SocketNotifier::Select(int fd, SocketKind kind, unsigned events, bool conne
         });
     }
     if (!Watching()) {
+        // Without interest the descriptor is not handed to the system yet, so
+        // this cannot be refused; UpdateInterest finds out.
         watch_ = loop_.WatchFd(fd, kFdNone, [this](unsigned r) { OnReady(r); });
     }
     UpdateInterest();
@@ -68,13 +70,17 @@ void SocketNotifier::ConnectStarted() {
 }
 
 void SocketNotifier::ConnectFailedLater(int wsaError) {
+    FailLater(kEvConnect, wsaError);
+}
+
+void SocketNotifier::FailLater(unsigned event, int wsaError) {
     connecting_ = false;
-    closeDelivered_ = true;
+    closeDelivered_ = true;  // nothing more comes from this descriptor
     UpdateInterest();
     const int fd = fd_;
-    loop_.Post([this, fd, wsaError, alive = token_.Weak()] {
+    loop_.Post([this, fd, event, wsaError, alive = token_.Weak()] {
         if (alive.expired() || fd != fd_) return;
-        Deliver(kEvConnect, wsaError);
+        Deliver(event, wsaError);
     });
 }
 
@@ -107,7 +113,14 @@ void SocketNotifier::UpdateInterest() {
         if (readArmed_ && !connecting_ && (events_ & (kEvRead | kEvClose | kEvAccept)))
             interest |= kFdReadable;
     }
-    loop_.SetFdInterest(watch_, interest);
+    const int err = loop_.SetFdInterest(watch_, interest);
+    if (err != 0) WatchFailed(err);
+}
+
+void SocketNotifier::WatchFailed(int err) {
+    // Nothing would ever come from the descriptor: end it as a failed connect
+    // or a failed connection ends, with the system's reason.
+    FailLater(connecting_ ? kEvConnect : kEvClose, WsaErrorFromErrno(err));
 }
 
 void SocketNotifier::Deliver(unsigned event, int error) {

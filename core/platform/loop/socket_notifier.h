@@ -12,7 +12,10 @@
 //  * closed comes when the peer ended the stream or the connection failed,
 //    once, after which the descriptor is no longer watched; the socket offers
 //    the remaining data before it reports the close;
-//  * accept pending comes again only after Accepted.
+//  * accept pending comes again only after Accepted;
+//  * a descriptor the system refuses to watch fails at once, as a later
+//    notification: connect finished with the error while connecting, else
+//    closed with the error.
 // Writability is watched only while a writable notification is armed: a
 // level-triggered loop would otherwise spin.
 #pragma once
@@ -76,6 +79,8 @@ class SocketNotifier {
     void DeliverCloseIfEnded();
     void HandleError();
     void UpdateInterest();
+    void WatchFailed(int err);
+    void FailLater(unsigned event, int wsaError);
     void Deliver(unsigned event, int error);
     bool Watching() const { return watch_ != 0; }
 

@@ -5,9 +5,11 @@
 #include <netdb.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
-#include <stdexcept>
+#include <string>
 
+#include "platform/error/exception.h"
 #include "platform/error/winsock_errors.h"
 
 namespace mv {
@@ -43,7 +45,7 @@ HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop
     if (ares_init_options(&channel_, &opts,
                           ARES_OPT_SOCK_STATE_CB | ARES_OPT_LOOKUPS | ARES_OPT_FLAGS) !=
         ARES_SUCCESS)
-        throw std::runtime_error("cannot start the host-name resolver");
+        throw Exception("cannot start the host-name resolver");
     if (!servers.empty()) SetServers(servers);
 }
 
@@ -128,7 +130,7 @@ void HostResolver::OnAddressAnswer(void* arg, int status, int /*timeouts*/, unsi
     const auto waiting = self.inFlight_.extract(LowerCase(req->name));
     if (waiting.empty()) return;
     for (uint64_t id : waiting.mapped())
-        self.Complete(id, WsaErrorFromLookupStatus(status), results);
+        self.Complete(id, self.LookupError(status), results);
 }
 
 bool HostResolver::Cancel(uint64_t handle) {
@@ -151,7 +153,12 @@ void HostResolver::OnHostResult(void* arg, int status, int /*timeouts*/, ::hoste
         }
         if (results.empty()) status = ARES_ENODATA;
     }
-    req->self->Complete(req->id, WsaErrorFromLookupStatus(status), std::move(results));
+    req->self->Complete(req->id, req->self->LookupError(status), std::move(results));
+}
+
+int HostResolver::LookupError(int status) const {
+    if (status == ARES_ECANCELLED && refusedWatchError_ != 0) return refusedWatchError_;
+    return WsaErrorFromLookupStatus(status);
 }
 
 void HostResolver::Complete(uint64_t id, int wsaError, std::vector<std::string> results) {
@@ -180,15 +187,30 @@ void HostResolver::OnSocketState(void* data, int fd, int readable, int writable)
         return;
     }
     if (it != self->watches_.end()) {
-        self->loop_.SetFdInterest(it->second, interest);
+        if (const int err = self->loop_.SetFdInterest(it->second, interest))
+            self->WatchRefused(err);
         return;
     }
-    self->watches_[fd] = self->loop_.WatchFd(fd, interest, [self, fd](unsigned r) {
+    const MessageLoop::WatchId watch = self->loop_.WatchFd(fd, interest, [self, fd](unsigned r) {
         const bool err = (r & kFdError) != 0;
         const ares_socket_t none = ARES_SOCKET_BAD;
         ares_process_fd(self->channel_, (r & kFdReadable) || err ? fd : none,
                         (r & kFdWritable) || err ? fd : none);
         self->Reschedule();
+    });
+    if (watch == 0) return self->WatchRefused(errno);
+    self->watches_[fd] = watch;
+}
+
+void HostResolver::WatchRefused(int err) {
+    // No answer could ever be read: the lookups end now with the system's
+    // reason instead of running into the library's time-outs. Later, because
+    // the library is in the middle of a call here.
+    loop_.Post([this, err, alive = token_.Weak()] {
+        if (alive.expired()) return;
+        refusedWatchError_ = WsaErrorFromErrno(err);
+        ares_cancel(channel_);
+        refusedWatchError_ = 0;
     });
 }
 
@@ -221,8 +243,7 @@ void Acquire() {
         const int rc = ares_library_init(ARES_LIB_INIT_ALL);
         if (rc != ARES_SUCCESS) {
             t_state.live = 0;
-            throw std::runtime_error(std::string("libcares: WSAStartup error #") +
-                                     std::to_string(rc));
+            throw Exception(std::string("libcares: WSAStartup error #") + std::to_string(rc));
         }
     }
 }

@@ -50,6 +50,8 @@ class HostResolver {
                                 int length);
     void Complete(uint64_t id, int wsaError, std::vector<std::string> results);
     void Reschedule();
+    void WatchRefused(int err);
+    int LookupError(int status) const;
 
     MessageLoop& loop_;
     ares_channeldata* channel_ = nullptr;
@@ -59,6 +61,7 @@ class HostResolver {
     std::unordered_map<std::string, std::vector<uint64_t>> inFlight_;
     std::unordered_map<int, MessageLoop::WatchId> watches_;
     MessageLoop::TimerId timer_ = 0;
+    int refusedWatchError_ = 0;  // while the lookups are cancelled for it
     HostsFile hosts_;
     LookupCache cache_;
     WeakToken token_;

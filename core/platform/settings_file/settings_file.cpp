@@ -176,6 +176,7 @@ bool SettingsFile::KeepDamagedCopy() {
             WriteFileAtomically(bad, [&](ByteSink& sink) { sink.Write(bytes); });
             return true;
         } catch (const Exception&) {
+            // No copy could be written: reported below like an unreadable file.
         }
     }
     lastError_ = "Cannot keep a copy of the damaged file " + path_.string();
