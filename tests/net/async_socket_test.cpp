@@ -1,6 +1,7 @@
 // The asynchronous socket against real sockets on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,41 @@ TEST_F(SocketTest, FirstWritableAfterConnectRaisesDataSentThenOnlyAfterASend) {
     // The server closes after reading; that close may come in the same pass.
     ASSERT_TRUE(RunUntil(loop, [&] { return log.events.size() >= 3; }));
     EXPECT_EQ(log.events[2], "sent");
+}
+
+TEST_F(SocketTest, LargeSendsToASlowReaderFinishWithDataSentAndFlush) {
+    // 20 MB fill the kernel's buffers many times over, so sends are cut short
+    // and the rest must go out on later writable notifications.
+    constexpr size_t kSize = 20u << 20;
+    std::atomic<size_t> read{0};
+    ScriptedTcpServer server([&](TcpConnection& c, int) {
+        for (std::string s = c.ReadSome(5000, 4096); !s.empty(); s = c.ReadSome(5000, 4096))
+            read += s.size();
+    });
+    int sent = 0;
+    bool connected = false;
+    sock->OnSessionConnected = [&](_TCustomAsyncSocket*, uint16_t e) { connected = e == 0; };
+    sock->OnDataSent = [&](_TCustomAsyncSocket*, uint16_t) { ++sent; };
+    ConnectTo(server.port());
+    ASSERT_TRUE(RunUntil(loop, [&] { return connected && sent == 1; }));
+
+    const std::string block(kSize, 'x');
+    EXPECT_EQ(sock->Send(block.data(), static_cast<int>(block.size())), static_cast<int>(kSize));
+    ASSERT_TRUE(RunUntil(loop, [&] { return sent == 2; }));
+    EXPECT_EQ(sock->state(), wsConnected);
+
+    // A Flush that never returned would hang here: a timer aborts it instead.
+    bool gaveUp = false;
+    const auto limit = loop.StartTimer(20000, [&] {
+        gaveUp = true;
+        sock->Abort();
+    });
+    sock->Send(block.data(), static_cast<int>(block.size()));
+    sock->Flush();
+    loop.StopTimer(limit);
+    EXPECT_FALSE(gaveUp) << "Flush did not return";
+    // Handed to the network is not yet read: the reader gets every byte.
+    EXPECT_TRUE(RunUntil(loop, [&] { return read == 2 * kSize; }));
 }
 
 TEST_F(SocketTest, DataArrivingWithThePeersCloseComesBeforeOneClosedEvent) {
