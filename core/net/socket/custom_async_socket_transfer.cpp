@@ -27,6 +27,7 @@ int _TCustomAsyncSocket::Send(const void* data, int len) {
         // OnDataSent comes later from the loop, never inside Send.
         TSocketMessage msg;
         msg.handle = HSocket();
+        msg.watch = ConnectionId();
         msg.event = kEvWrite;
         PostMessage(std::move(msg));
     }

@@ -240,7 +240,7 @@ void _TCustomSocksSocket::SendConnectRequest() {
 
 bool _TCustomSocksSocket::SendRequest(const std::string& bytes) {
     GuardList::Scope guard(guards_);
-    const TSocket handle = HSocket();
+    const uint64_t connection = ConnectionId();
     int sent = -1;
     std::string failure;
     try {
@@ -251,7 +251,7 @@ bool _TCustomSocksSocket::SendRequest(const std::string& bytes) {
     if (guard.Destroyed()) {
         return false;
     }
-    if (sent >= 0 && HSocket() == handle) {
+    if (sent >= 0 && ConnectionId() == connection) {
         return true;
     }
     // Unless the close that ended the send has already told the user.

@@ -68,6 +68,10 @@ class SocketNotifier {
     void Accepted();
 
     int fd() const { return fd_; }
+    // The watch on the current descriptor, by identity and generation (0
+    // while none): a descriptor closed and opened again, even under the same
+    // number, gets another one.
+    MessageLoop::WatchId Watch() const { return watch_; }
 
   private:
     void OnReady(unsigned readiness);
