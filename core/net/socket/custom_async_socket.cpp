@@ -151,7 +151,7 @@ void _TCustomAsyncSocket::Select(unsigned events, bool connecting) {
 void _TCustomAsyncSocket::SocketError(const std::string& function) {
     const int e = platformError_;
     const std::string message =
-        "Error " + std::to_string(e) + " in function " + function + "\r\n" + SocketErrorText(e);
+        "Error " + WsaErrorNumberText(e) + " in function " + function + "\r\n" + SocketErrorText(e);
     if ((e == 10054 || e == 10057) && hSocket_ != INVALID_SOCKET) {
         notifier_.Stop(true);
         close(hSocket_);
