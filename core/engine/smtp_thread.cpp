@@ -4,6 +4,7 @@
 #include "engine/smtp_relay_server.h"
 #include "net/dns/dns_query.h"
 #include "net/smtp/smtp_cli.h"
+#include "platform/error/winsock_errors.h"
 #include "platform/time/tick_count.h"
 
 namespace mv {
@@ -93,7 +94,7 @@ void TSmtpThread::SendDnsQuery() {
         resolving_ = false;
         // Out of descriptors and the like: that is the address's result.
         if (e.ErrorCode() != 0) {
-            AddLog("DNS Search error :" + std::to_string(e.ErrorCode()));
+            AddLog("DNS Search error :" + WsaErrorNumberText(e.ErrorCode()));
             Report(e.ErrorCode());
             // The next address begins from the loop: when every address fails
             // at once (no descriptors left), doing it here would pile one
@@ -114,7 +115,7 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
     lastActivity_ = GetTickCount();
     hostList_.clear();
     if (error != 0) {
-        AddLog("DNS Search error :" + std::to_string(error));
+        AddLog("DNS Search error :" + WsaErrorNumberText(error));
     } else if (dns_->AnswerCount() == 0) {
         AddLog("No SMTP Relays found. Trying " + Quoted(domain_));
         hostList_.push_back(domain_);
