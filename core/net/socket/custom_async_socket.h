@@ -99,6 +99,9 @@ class _TCustomAsyncSocket {
     int LingerTimeout() const { return lingerTimeout_; }
     void SetLingerTimeout(int value) { lingerTimeout_ = value; }
     TSocket HSocket() const { return hSocket_; }
+    // The address that Connect resolved (where a datagram socket sends to)
+    // or that Listen bound.
+    const sockaddr_in& SocketAddress() const { return sin_; }
     MessageLoop& Loop() const { return loop_; }
 
     // --- Events -----------------------------------------------------------
