@@ -17,6 +17,21 @@ std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
 
+// The result of an MX answer whose RCODE says that no answer can come: the
+// domain does not exist (11001), or the server failed or refused (11002).
+// Only an answer without error may send the check to the domain's own name.
+int DnsRcodeFailure(int rcode) {
+    switch (rcode) {
+        case 3:
+            return wsa::kHostNotFound;
+        case 2:
+        case 5:
+            return wsa::kTryAgain;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
@@ -114,6 +129,12 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
     resolving_ = false;
     lastActivity_ = GetTickCount();
     hostList_.clear();
+    const int failure = error == 0 ? DnsRcodeFailure(dns_->ResponseCode()) : 0;
+    if (failure != 0 && !RunAborted()) {
+        AddLog("DNS Search error :" + std::to_string(failure));
+        Report(failure);
+        return ProcessNext();
+    }
     if (error != 0) {
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
     } else if (dns_->AnswerCount() == 0) {
