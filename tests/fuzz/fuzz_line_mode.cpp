@@ -2,13 +2,13 @@
 //   byte 0   the line end: "\r\n", "\n", "\r\n.\r\n", "aa" or none (line
 //            mode passes everything through)
 //   byte 1   the handler's read size: 1 to 8 bytes, or the whole line
-//   then     chunks of [L][Rhi][Rlo] and L bytes: those bytes repeated
-//            1 + 16 * (Rhi * 256 + Rlo) times, written as one burst
-// so that short inputs reach the 1 MiB bound. The socket adopts one end of a
-// socket pair; the peer writes each burst, then closes. To keep every input
-// well inside the time limit, what is sent holds at most 4096 line ends (a
-// long line still reaches the bound), at most 64 KiB when nothing is split,
-// and the handler reads small pieces only in the first 256 bytes of a line.
+//   then     chunks of [L][R] and L bytes: those bytes repeated R + 1 times
+//            (R below 240) or (R - 239) * 65536 times, written as one burst
+// so that most inputs stay small and some short ones reach the 1 MiB bound. The socket adopts one
+// end of a socket pair; the peer writes each burst, then closes. To keep every input well inside
+// the time limit, what is sent holds at most 4096 line ends (a long line still reaches the bound),
+// at most 64 KiB when nothing is split, and the handler reads small pieces only in the first 256
+// bytes of a line.
 //
 // What the handler reads is what was written, in order, and all of it unless
 // a line reached the bound without its end; each line handed out ends with
@@ -77,10 +77,11 @@ Input Decode(const uint8_t* data, size_t size) {
     in.lineEnd = kEnds[size > 0 ? data[0] % 5 : 0];
     in.piece = size > 1 && data[1] < 128 ? data[1] % 8 + 1 : 0;
     size_t total = 0;
-    for (size_t at = 2; at + 3 <= size && total < kMostSent;) {
+    for (size_t at = 2; at + 2 <= size && total < kMostSent;) {
         const size_t length = data[at];
-        const size_t repeat = 1 + 16 * (size_t{data[at + 1]} << 8 | data[at + 2]);
-        at += 3;
+        const size_t r = data[at + 1];
+        const size_t repeat = r < 240 ? r + 1 : (r - 239) << 16;
+        at += 2;
         const std::string pattern(reinterpret_cast<const char*>(data + at),
                                   std::min(length, size - at));
         at += pattern.size();
