@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "common/application.h"
-#include "common/error_display.h"
 #include "common/program_options.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
@@ -44,10 +43,8 @@ int Main(int argc, char** argv) {
     int qtArgc = static_cast<int>(kept.size());
     mv::ui::Application app(qtArgc, qtArgv.data());
 
-    // The core's loop runs inside Qt's before anything that uses it exists;
-    // what a core handler lets through goes to the error display.
+    // The core's loop runs inside Qt's before anything that uses it exists.
     mv::QtMessageLoop loop;
-    loop.SetErrorHandler([](std::exception_ptr error) { mv::ui::ShowException(nullptr, error); });
 
     mv::TINI ini;
     mv::ui::TMainForm window(ini, loop, options.overrides);

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   netbase iproute2 util-linux procps ca-certificates
-  dante-server
+  dante-server nftables
   xvfb xauth xdotool
 )
 if [ "${1:-}" = "--runtime-only" ]; then

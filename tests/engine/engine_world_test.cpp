@@ -53,6 +53,8 @@ domain refused.test     mx dead.test
 domain unresolvable.test mx gone.test
 domain selfhost.test    empty
 domain nxd.test         nxdomain
+domain servfail.test    servfail
+domain refusing.test    refused
 domain quiet.test       silent
 domain alias.test       cname good.test
 )";
@@ -146,10 +148,28 @@ TEST_P(EngineWorld, EachFailureGivesItsCodeAndItsLastTranscriptLine) {
     EXPECT_EQ(LastLine(7), "Connection time-out");
     EXPECT_EQ(reports[8].code, ResultTimeOut);
     EXPECT_EQ(LastLine(8), "Connection time-out");
-    EXPECT_EQ(reports[9].code, 11001);  // no such domain: its own name is tried
+    EXPECT_EQ(reports[9].code, 11001);  // no such domain
     for (const auto& [i, r] : reports)
         for (const auto& line : r.log)
             EXPECT_NE(line, "RSET") << i;
+}
+
+// A domain that does not exist, or a DNS server that fails or refuses to
+// answer, ends the check at once: the domain's own name is never tried as
+// its mail host (that is for a domain that exists and has no MX records).
+TEST_P(EngineWorld, NoSuchDomainOrAFailingDnsServerEndsTheCheckAtOnce) {
+    Check({"x@nxd.test", "x@servfail.test", "x@refusing.test"});
+    const std::vector<std::pair<int, std::string>> expected = {
+        {11001, "DNS Search error :11001"},
+        {11002, "DNS Search error :11002"},
+        {11002, "DNS Search error :11002"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(reports[i].code, expected[i].first) << i;
+        ASSERT_EQ(reports[i].log.size(), 4u) << i;
+        EXPECT_EQ(reports[i].log[2], "Sending DNS Request") << i;
+        EXPECT_EQ(LastLine(i), expected[i].second) << i;
+    }
 }
 
 TEST_P(EngineWorld, SecondHostAcceptsAfterTheFirstRefused) {

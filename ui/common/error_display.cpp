@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
-#include <utility>
 
 #include "common/app_info.h"
 
@@ -42,14 +41,6 @@ void ShowCurrentException(QWidget* parent) {
         ShowErrorBox(parent, message);
     } catch (...) {
         // Nothing is left to tell the user with; the loop must go on.
-    }
-}
-
-void ShowException(QWidget* parent, std::exception_ptr error) {
-    try {
-        std::rethrow_exception(std::move(error));
-    } catch (...) {
-        ShowCurrentException(parent);
     }
 }
 

@@ -4,7 +4,6 @@
 // crosses Qt's event loop.
 #pragma once
 
-#include <exception>
 #include <functional>
 #include <string>
 
@@ -39,7 +38,5 @@ bool RunCommand(QWidget* parent, const std::function<void()>& command);
 // Shows the exception being handled (inside a catch block); EAbort shows
 // nothing. Used by RunCommand and by the application's last-resort handler.
 void ShowCurrentException(QWidget* parent);
-// The same for an exception caught elsewhere (the message loop's handlers).
-void ShowException(QWidget* parent, std::exception_ptr error);
 
 }  // namespace mv::ui
