@@ -204,13 +204,31 @@ TEST(SettingsFile, AnOversizedFileReadsAsEmptyAndIsKeptWhenReplaced) {
 
     // Removing nothing from an empty view writes nothing.
     EXPECT_TRUE(file.DeleteSection("MRU"));
-    EXPECT_EQ(test::ReadFile(path), big);
+    EXPECT_TRUE(test::ReadFile(path) == big);
 
     // A real change replaces it, after keeping a copy.
     ASSERT_TRUE(file.WriteValue("Connection", "From", "me@x.org"));
-    EXPECT_EQ(test::ReadFile(path.string() + ".bad"), big);
+    EXPECT_TRUE(test::ReadFile(path.string() + ".bad") == big);
     EXPECT_EQ(test::ReadFile(path), "[Connection]\nFrom=me@x.org\n");
     EXPECT_FALSE(file.Damaged());
+}
+
+TEST(SettingsFile, WriterAndReaderAgreeOnTheSizeLimit) {
+    test::TempDir dir;
+    const std::filesystem::path path = dir / "s.ini";
+    SettingsFile file(path);
+    ASSERT_TRUE(file.WriteValue("C", "Small", "1"));
+    // "[C]\nSmall=1\nBig=" + value + "\n" fills the file to the limit exactly.
+    const std::string value(SettingsFile::kMaxFileSize - 17, 'v');
+    ASSERT_TRUE(file.WriteValue("C", "Big", value));
+    EXPECT_EQ(std::filesystem::file_size(path), SettingsFile::kMaxFileSize);
+    EXPECT_TRUE(file.ReadValue("C", "Big", "") == value);
+
+    const std::string full = test::ReadFile(path);
+    EXPECT_FALSE(file.WriteValue("C", "Small", "12"));
+    EXPECT_NE(file.LastError().find("larger than 1 MiB"), std::string::npos) << file.LastError();
+    EXPECT_TRUE(test::ReadFile(path) == full);
+    EXPECT_EQ(file.ReadValue("C", "Small", ""), "1");
 }
 
 TEST(SettingsFile, AFolderInTheWayIsNotAStore) {

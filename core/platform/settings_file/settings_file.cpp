@@ -18,8 +18,6 @@ namespace mv {
 
 namespace {
 
-constexpr size_t kMaxFileSize = size_t{1024} * 1024;
-
 // An exclusive lock on "<file>.lock" for the time of one change.
 class FileLock {
   public:
@@ -200,8 +198,14 @@ bool SettingsFile::Modify(Change&& change) {
     if (loaded.state == State::Damaged && !KeepDamagedCopy()) {
         return false;
     }
+    const std::string text = loaded.document.Serialize();
+    if (text.size() > kMaxFileSize) {
+        // It could not be read back: every value would take its default.
+        lastError_ = "The settings file " + path_.string() +
+                     " would be larger than 1 MiB; nothing was changed";
+        return false;
+    }
     try {
-        const std::string text = loaded.document.Serialize();
         WriteFileAtomically(path_, [&](ByteSink& sink) { sink.Write(text); });
     } catch (const Exception& error) {
         lastError_ = error.what();

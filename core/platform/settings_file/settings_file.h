@@ -33,6 +33,9 @@ class SettingsFile {
   public:
     explicit SettingsFile(std::filesystem::path path);
 
+    // The largest file that is read, and so the largest that is written.
+    static constexpr size_t kMaxFileSize = size_t{1024} * 1024;
+
     // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
     static std::filesystem::path ConfigHome();
     // The file for a key path below `configHome` (ConfigHome() when empty):
@@ -49,7 +52,9 @@ class SettingsFile {
     SettingsValues ReadSection(std::string_view section) const;
 
     // Each returns false when the change could not be stored; LastError()
-    // then says why. Storing a value it already holds writes nothing.
+    // then says why. Storing a value it already holds writes nothing. A
+    // change that would make the file larger than kMaxFileSize is refused
+    // and changes nothing.
     bool WriteValue(std::string_view section, std::string_view key, std::string_view value);
     bool DeleteSection(std::string_view section);
     // Replaces the whole section with `values` in one write, so that no
