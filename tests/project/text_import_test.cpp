@@ -134,6 +134,15 @@ EXPECT_EQ(list_.Caption(0), "a@a.org");
 EXPECT_EQ(list_.Caption(1), "b@b.org");
 }  // namespace
 
+TEST_F(TextImportTest, AFirstLineWithTabsAndNoCommaSplitsEveryLineAtTabs) {
+    Import("Name\tEmail\nSmith, John\tjohn@j.org\n");
+    EXPECT_EQ(Captions(list_), (Texts{"Email", "Result", "Name"}));
+    EXPECT_EQ(RowTexts(list_, 0), (Texts{"john@j.org", "", "Smith, John"}));
+    // With a comma in the first line the comma rule holds.
+    Import("Email,Name\tTab\nann@a.org,Ann\tB\n", ImportMode::Replace);
+    EXPECT_EQ(RowTexts(list_, 0), (Texts{"ann@a.org", "", "Ann\tB"}));
+}
+
 TEST_F(TextImportTest, AppendingTwiceDoublesTheRowsWithoutNewColumns) {
     const std::string file = "Name,Email\nAnn,ann@a.org\nBob,bob@b.org\n";
     Import(file);

@@ -6,9 +6,11 @@ namespace mv {
 
 namespace {
 
-const CharSet& Comma() {
+// A tab, or else a comma.
+const CharSet& Delimiters(char delimiter) {
     static const CharSet comma = MakeCharSet(",");
-    return comma;
+    static const CharSet tab = MakeCharSet("\t");
+    return delimiter == '\t' ? tab : comma;
 }
 
 }  // namespace
@@ -51,8 +53,14 @@ void RemoveChar(std::string& text, char character) {
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(kept), text.end(), ' ');
 }
 
-void SplitFields(std::string_view line, std::string& buffer,
-                 std::vector<std::string_view>& fields) {
+char ChooseDelimiter(std::string_view firstLine) {
+    const bool tabs = firstLine.find('\t') != std::string_view::npos;
+    return tabs && firstLine.find(',') == std::string_view::npos ? '\t' : ',';
+}
+
+void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields,
+                 char delimiter) {
+    const CharSet& delimiters = Delimiters(delimiter);
     fields.clear();
     buffer.clear();
     // Unquoted fields never need more room than the line itself, so the
@@ -60,7 +68,7 @@ void SplitFields(std::string_view line, std::string& buffer,
     buffer.reserve(line.size());
     size_t position = 1;
     do {
-        const std::string_view token = NextToken(line, Comma(), position);
+        const std::string_view token = NextToken(line, delimiters, position);
         if (token.find('"') == std::string_view::npos) {
             fields.push_back(TrimBlanksAndControls(token));
             continue;
@@ -75,10 +83,10 @@ void SplitFields(std::string_view line, std::string& buffer,
     } while (position != 0 && position <= line.size());
 }
 
-std::vector<std::string> SplitFields(std::string_view line) {
+std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
     std::string buffer;
     std::vector<std::string_view> views;
-    SplitFields(line, buffer, views);
+    SplitFields(line, buffer, views, delimiter);
     return {views.begin(), views.end()};
 }
 

@@ -1,6 +1,7 @@
 // Splitting one line of a text or CSV import into its fields.
 //
-// A field ends at a comma outside double quotes; every double quote is then
+// A field ends at a comma (or at the file's delimiter, see
+// ChooseDelimiter) outside double quotes; every double quote is then
 // removed from it and blanks and control characters (every byte up to and
 // including the blank) are trimmed from both ends. So "Smith, John",a@b.c
 // gives the two fields Smith, John and a@b.c; a comma at the very end of a
@@ -38,11 +39,18 @@ std::string_view NextToken(std::string_view text, const CharSet& delimiters, siz
 // end with blanks, so that the length stays the same.
 void RemoveChar(std::string& text, char character);
 
-// The fields of `line`. Each view points into `line` or into `buffer`, whose
-// contents the call replaces; they stay valid while both are unchanged.
-void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields);
+// The delimiter of a file's lines, chosen by its first line: a tab when
+// that line holds tabs and no comma (as a spreadsheet saves "Unicode Text"
+// and tab-separated files), otherwise a comma.
+char ChooseDelimiter(std::string_view firstLine);
+
+// The fields of `line`, split at `delimiter` (a comma or a tab). Each view
+// points into `line` or into `buffer`, whose contents the call replaces;
+// they stay valid while both are unchanged.
+void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields,
+                 char delimiter = ',');
 
 // The same as copies.
-std::vector<std::string> SplitFields(std::string_view line);
+std::vector<std::string> SplitFields(std::string_view line, char delimiter = ',');
 
 }  // namespace mv

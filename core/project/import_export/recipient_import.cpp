@@ -5,6 +5,7 @@
 
 #include "platform/text/code_page.h"
 #include "project/import_export/csv_fields.h"
+#include "project/import_export/import_export_error.h"
 #include "project/import_export/text_line_reader.h"
 #include "storage/dbf/tb_dbf.h"
 
@@ -100,6 +101,10 @@ void RecipientImport::Close() {
 
 void RecipientImport::OpenText() {
     auto reader = std::make_unique<TextLineReader>(fileName_);
+    reader->AtEnd();  // reads the first bytes: the byte-order mark, the NUL check
+    if (reader->HoldsNul()) {
+        throw EImportError::NotText(fileName_);
+    }
     std::string first;
     bool utf8 = true;
     int64_t lines = 0;
@@ -110,10 +115,17 @@ void RecipientImport::OpenText() {
         }
         utf8 = utf8 && IsUtf8(line);
     }
-    encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    if (reader->Mark() == ByteOrderMark::Utf16Le || reader->Mark() == ByteOrderMark::Utf16Be) {
+        encoding_ = reader->Mark() == ByteOrderMark::Utf16Le ? TextEncoding::Utf16Le
+                                                             : TextEncoding::Utf16Be;
+    } else {
+        encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    }
     progressMax_ = std::max<int64_t>(lines, 1);
     std::string decoded;
-    names_ = SplitFields(Decode(first, decoded));
+    const std::string_view firstLine = Decode(first, decoded);
+    delimiter_ = ChooseDelimiter(firstLine);
+    names_ = SplitFields(firstLine, delimiter_);
     reader_ = std::move(reader);
 }
 
@@ -164,7 +176,8 @@ bool RecipientImport::SelectEmailColumn(std::string_view name) {
 
 std::string_view RecipientImport::Decode(std::string_view line, std::string& out) const {
     // A line is checked again: the file may have changed since the preview.
-    if (encoding_ == TextEncoding::Utf8 && IsUtf8(line)) {
+    // (The reader hands out UTF-16 files in UTF-8.)
+    if (encoding_ != TextEncoding::Windows1252 && IsUtf8(line)) {
         return line;
     }
     out = CodePage::Ansi().ToUtf8(line);
@@ -219,7 +232,7 @@ void RecipientImport::ImportText(RecipientList& list) {
         if (TrimBlanksAndControls(text).empty()) {
             continue;
         }
-        SplitFields(text, buffer, fields);
+        SplitFields(text, buffer, fields, delimiter_);
         AppendImportedRow(list, columnMap_, fields, scratch);
     }
 }
