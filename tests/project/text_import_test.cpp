@@ -232,6 +232,21 @@ TEST_F(TextImportTest, OnlyTheFirst255ListColumnsReceiveValues) {
     EXPECT_EQ(list_.SubItemCount(1), 254u);
 }
 
+TEST_F(TextImportTest, HugeLinesKeepTheMappedFieldsWhereverTheyAre) {
+    // Repeated names map the last of them, far out in the line.
+    std::string header = "Email";
+    std::string data = "a@a.org";
+    for (int i = 1; i <= 100000; ++i) {
+        header += ",x";
+        data += ",v" + std::to_string(i);
+    }
+    Import(header + "\n" + data + "\n" + "b@b.org" + std::string(100000, ',') + "\n");
+    EXPECT_EQ(Captions(list_), (Texts{"Email", "Result", "x"}));
+    ASSERT_EQ(list_.RowCount(), 2u);
+    EXPECT_EQ(RowTexts(list_, 0), (Texts{"a@a.org", "", "v100000"}));
+    EXPECT_EQ(RowTexts(list_, 1), (Texts{"b@b.org", "", ""}));
+}
+
 TEST_F(TextImportTest, EmptyLinesAndNamesStillGetColumns) {
     RecipientImport empty(File(""));
     empty.Open();

@@ -1,6 +1,7 @@
 #include "project/import_export/csv_fields.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace mv {
 
@@ -81,6 +82,58 @@ void SplitFields(std::string_view line, std::string& buffer, std::vector<std::st
         }
         fields.push_back(TrimBlanksAndControls(std::string_view(buffer).substr(start)));
     } while (position != 0 && position <= line.size());
+}
+
+void ForEachField(std::string_view line, char delimiter,
+                  const std::function<void(std::string_view)>& field) {
+    const CharSet& delimiters = Delimiters(delimiter);
+    std::string unquoted;
+    size_t position = 1;
+    do {
+        const std::string_view token = NextToken(line, delimiters, position);
+        if (token.find('"') == std::string_view::npos) {
+            field(TrimBlanksAndControls(token));
+            continue;
+        }
+        unquoted.clear();
+        std::copy_if(token.begin(), token.end(), std::back_inserter(unquoted),
+                     [](char c) { return c != '"'; });
+        field(TrimBlanksAndControls(unquoted));
+    } while (position != 0 && position <= line.size());
+}
+
+void SplitWantedFields(std::string_view line, char delimiter, std::span<const size_t> wanted,
+                       std::string& buffer, std::vector<std::string_view>& fields) {
+    fields.assign(wanted.size(), std::string_view());
+    buffer.clear();
+    const CharSet& delimiters = Delimiters(delimiter);
+    size_t position = 1;
+    size_t next = 0;
+    for (size_t index = 0; next < wanted.size(); ++index) {
+        const std::string_view token = NextToken(line, delimiters, position);
+        for (; next < wanted.size() && wanted[next] == index; ++next) {
+            fields[next] = token;
+        }
+        if (position == 0 || position > line.size()) {
+            break;
+        }
+    }
+    // Room for the quoted ones first, so that the buffer never moves.
+    size_t room = 0;
+    for (const std::string_view field : fields) {
+        room += field.find('"') == std::string_view::npos ? 0 : field.size();
+    }
+    buffer.reserve(room);
+    for (std::string_view& field : fields) {
+        if (field.find('"') == std::string_view::npos) {
+            field = TrimBlanksAndControls(field);
+            continue;
+        }
+        const size_t start = buffer.size();
+        std::copy_if(field.begin(), field.end(), std::back_inserter(buffer),
+                     [](char c) { return c != '"'; });
+        field = TrimBlanksAndControls(std::string_view(buffer).substr(start));
+    }
 }
 
 std::vector<std::string> SplitFields(std::string_view line, char delimiter) {

@@ -14,10 +14,12 @@
 
 #include <bitset>
 #include <cstddef>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
-
 #include <vector>
+
 #include "platform/text/text_trim.h"
 
 namespace mv {
@@ -52,5 +54,18 @@ void SplitFields(std::string_view line, std::string& buffer, std::vector<std::st
 
 // The same as copies.
 std::vector<std::string> SplitFields(std::string_view line, char delimiter = ',');
+
+// Calls `field` with each field of `line` in order, as SplitFields gives
+// them; the view is valid during the call only.
+void ForEachField(std::string_view line, char delimiter,
+                  const std::function<void(std::string_view)>& field);
+
+// Only the fields at the positions `wanted` (0-based, ascending): fields[j]
+// is the field at wanted[j] as SplitFields gives it, or empty when the line
+// has no such field. The other fields are not kept and the scan ends after
+// the last wanted one, so a line of millions of fields costs no more than
+// the few that are asked for. Views point into `line` or `buffer`.
+void SplitWantedFields(std::string_view line, char delimiter, std::span<const size_t> wanted,
+                       std::string& buffer, std::vector<std::string_view>& fields);
 
 }  // namespace mv

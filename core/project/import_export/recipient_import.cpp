@@ -125,7 +125,8 @@ void RecipientImport::OpenText() {
     std::string decoded;
     const std::string_view firstLine = Decode(first, decoded);
     delimiter_ = ChooseDelimiter(firstLine);
-    names_ = SplitFields(firstLine, delimiter_);
+    names_.Clear();
+    ForEachField(firstLine, delimiter_, [this](std::string_view name) { names_.Add(name); });
     reader_ = std::move(reader);
 }
 
@@ -142,9 +143,9 @@ void RecipientImport::OpenTable() {
     table->SetDbfFileName(std::filesystem::absolute(fileName_).string());
     table->SetActive(true);
     progressMax_ = table->RecCount();
-    names_.clear();
+    names_.Clear();
     for (int i = 0; i < table->FieldCount(); ++i) {
-        names_.push_back(table->Fields(i).FieldName());
+        names_.Add(table->Fields(i).FieldName());
     }
     table_ = std::move(table);
 }
@@ -214,12 +215,41 @@ void RecipientImport::Step(int64_t position) {
     }
 }
 
+namespace {
+
+// The source columns that feed the list (ascending, each once), and the map
+// with each entry pointing into that list instead of at a source column.
+void MappedSources(const ImportColumnMap& map, std::vector<size_t>& sources,
+                   ImportColumnMap& dense) {
+    sources.clear();
+    for (const int source : map) {
+        if (source >= 0) {
+            sources.push_back(static_cast<size_t>(source));
+        }
+    }
+    std::sort(sources.begin(), sources.end());
+    sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+    for (size_t k = 0; k < map.size(); ++k) {
+        dense[k] = map[k] < 0 ? -1
+                              : static_cast<int>(std::lower_bound(sources.begin(), sources.end(),
+                                                                  static_cast<size_t>(map[k])) -
+                                                 sources.begin());
+    }
+}
+
+}  // namespace
+
 void RecipientImport::ImportText(RecipientList& list) {
     reader_->Rewind();
     std::string_view line;
     if (firstLine_ == ImportFirstLine::Header) {
         reader_->ReadLine(line);
     }
+    // Only the fields that feed a list column are kept: a line may hold
+    // millions of them.
+    std::vector<size_t> sources;
+    ImportColumnMap dense{};
+    MappedSources(columnMap_, sources, dense);
     std::string decoded;
     std::string buffer;
     std::vector<std::string_view> fields;
@@ -232,8 +262,8 @@ void RecipientImport::ImportText(RecipientList& list) {
         if (TrimBlanksAndControls(text).empty()) {
             continue;
         }
-        SplitFields(text, buffer, fields, delimiter_);
-        AppendImportedRow(list, columnMap_, fields, scratch);
+        SplitWantedFields(text, delimiter_, sources, buffer, fields);
+        AppendImportedRow(list, dense, fields, scratch);
     }
 }
 

@@ -79,10 +79,11 @@ class RecipientImport {
     void Close();
 
     // The source columns, as choices for the e-mail column.
-    const std::vector<std::string>& ColumnNames() const { return names_; }
+    std::vector<std::string> ColumnNames() const { return names_.ToVector(); }
+    size_t ColumnCount() const { return names_.size(); }
     // The chosen e-mail column (-1 only when there are no columns).
     int EmailColumn() const { return emailColumn_; }
-    // std::out_of_range unless 0 <= index < ColumnNames().size().
+    // std::out_of_range unless 0 <= index < ColumnCount().
     void SetEmailColumn(int index);
     // Chooses the first column of that name (without regard to case); false
     // and no change when there is none.
@@ -145,7 +146,7 @@ class RecipientImport {
     ImportFileKind kind_;
     std::unique_ptr<TextLineReader> reader_;
     std::unique_ptr<TTbDbf> table_;
-    std::vector<std::string> names_;
+    SourceColumnNames names_;
     int emailColumn_ = -1;
     ImportFirstLine firstLine_ = ImportFirstLine::Data;
     ImportMode mode_ = ImportMode::Append;
