@@ -70,8 +70,7 @@ bool TextLineReader::Fill() {
     if (eof_) {
         return false;
     }
-    // Keep the bytes not yet handed out, at the front; grow for long lines
-    // (a decoded UTF-16 block takes up to half as much again).
+    // Keep the bytes not yet handed out, at the front; grow for long lines.
     if (begin_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
@@ -79,7 +78,8 @@ bool TextLineReader::Fill() {
     }
     const size_t before = end_;
     while (end_ == before && !eof_) {
-        const size_t room = std::max(blockSize_, kNulScanSize) / 2 * 3 + 8;
+        // Room for what is read next (decoding UTF-16 makes its own).
+        const size_t room = atStart_ ? kNulScanSize : blockSize_;
         if (buffer_.size() - end_ < room) {
             buffer_.resize(std::max(buffer_.size() * 2, end_ + room));
         }
