@@ -22,10 +22,10 @@
 #include <string>
 #include <thread>
 
+#include "fake_smtp_server.h"
 #include "net/line/async_socket.h"
 #include "platform/loop/epoll_loop.h"
 #include "private_network.h"
-#include "scripted_tcp_server.h"
 #include "subprocess.h"
 #include "test_support.h"
 
@@ -128,7 +128,7 @@ Outcome InPrivateNetwork() {
     std::string why;
     if (!test::EnterPrivateNetwork(&why)) return {kSkip, why};
     test::TempDir dir;
-    test::ScriptedTcpServer server(test::AcceptingSmtp("220 inside ready"), 3);
+    test::FakeSmtpServer server({}, "220 inside ready", 3);
     const pid_t danted = StartDanted(dir);
     Outcome outcome;
     for (int i = 0; i < 100 && !Listening(kProxyPort); ++i) {

@@ -122,19 +122,6 @@ ScriptedTcpServer::~ScriptedTcpServer() {
     close(stopFd_);
 }
 
-ScriptedTcpServer::Script AcceptingSmtp(std::string greeting) {
-    return [greeting = std::move(greeting)](TcpConnection& c, int) {
-        c.Send(greeting + "\r\n");
-        for (;;) {
-            bool ok = false;
-            const std::string line = c.ReadLine(&ok);
-            if (!ok) return;
-            c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-            if (line == "QUIT") return;
-        }
-    };
-}
-
 uint16_t UnusedTcpPort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};

@@ -66,10 +66,6 @@ class ScriptedTcpServer {
     std::thread thread_;
 };
 
-// A mail server script that greets with `greeting` and answers every command
-// with 250 until QUIT, which it answers with 221 before closing.
-ScriptedTcpServer::Script AcceptingSmtp(std::string greeting);
-
 // A port on 127.0.0.1 where nothing listens (connections are refused).
 uint16_t UnusedTcpPort();
 
