@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <thread>
 
 #include "fake_world.h"
+#include "kernel_probes.h"
 #include "project/list/recipient_list.h"
 #include "project/stream/project_stream.h"
 #include "subprocess.h"
@@ -114,7 +114,11 @@ TEST_F(CheckCommand, AnInterruptStopsTheRunAndStillSavesAValidProject) {
     argv[std::find(argv.begin(), argv.end(), "--timeout") - argv.begin() + 1] = "30";
     test::Subprocess p(argv, "", Env());
     ASSERT_TRUE(p.WaitForOutput("row,email", 10000, false));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Interrupted while both checks talk to the silent host.
+    ASSERT_TRUE(test::PollUntil([&] {
+        return test::EstablishedConnectionsTo(world->hostAddress("mute.test"), world->smtpPort()) ==
+               2;
+    }));
     p.Signal(SIGINT);
     const auto r = p.Wait(20000);
     EXPECT_EQ(r.exitCode, 130) << r.err;

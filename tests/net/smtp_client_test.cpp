@@ -107,8 +107,7 @@ TEST_F(SmtpClientTest, AReplySplitOverTwoReadsIsOneLine) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
         c.Send("220 hi\r\n");
         c.ReadLine();
-        c.Send("25");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        c.SendPiece("25");
         c.Send("0 OK\r\n");
         c.WaitForClose();
     });
@@ -265,7 +264,7 @@ TEST_F(SmtpClientTest, AbortInEveryStateLeavesTheClientReadyWithoutStaleNotices)
         client.Abort();
         EXPECT_EQ(client.State(), ssReady);
         EXPECT_FALSE(client.Connected());
-        test::RunFor(loop, std::chrono::milliseconds(100));
+        ASSERT_TRUE(test::Settle(loop));
         EXPECT_EQ(notices.size(), before);
     }
     network_layer::SetLookupServers("");

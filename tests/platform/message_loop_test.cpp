@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel_probes.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/time/tick_count.h"
 #include "test_support.h"
@@ -33,8 +34,10 @@ TEST(MessageLoop, PostedCallbacksRunInOrderAndOnlyLater) {
 TEST(MessageLoop, PostFromAnotherThreadWakesABlockedLoop) {
     EpollLoop loop;
     bool ran = false;
+    const pid_t loopThread = gettid();
     std::thread other([&] {
-        std::this_thread::sleep_for(50ms);
+        // Post only once the loop's thread sleeps in its wait.
+        EXPECT_TRUE(test::PollUntil([&] { return test::ThreadSleeps(loopThread); }));
         loop.Post([&] { ran = true; });
     });
     const auto start = std::chrono::steady_clock::now();
@@ -51,7 +54,12 @@ TEST(MessageLoop, RepeatingTimerTicksUntilStoppedFromItsOwnCallback) {
     id = loop.StartTimer(10, [&] {
         if (++ticks == 3) loop.StopTimer(id);
     });
-    test::RunFor(loop, 150ms);
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return ticks == 3; }));
+    // A timer of three intervals: a timer still running would tick meanwhile.
+    bool later = false;
+    const auto sentinel = loop.StartTimer(30, [&] { later = true; });
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return later; }));
+    loop.StopTimer(sentinel);
     EXPECT_EQ(ticks, 3);
 }
 
@@ -108,7 +116,8 @@ TEST(MessageLoop, WatchRemovedDuringADispatchPassGetsNoStaleEvent) {
     });
     ASSERT_EQ(write(a[1], "x", 1), 1);
     ASSERT_EQ(write(b[1], "x", 1), 1);
-    test::RunFor(loop, 30ms);
+    loop.ProcessMessages(false);
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(loop.WatchCount(), 0u);
     for (int fd : {a[0], a[1], b[0], b[1]})
@@ -148,11 +157,12 @@ TEST(TickCount, DifferencesAreTakenModulo2To32) {
     EXPECT_EQ(TickDiff(0xFFFFFFFBu, 5u), -10);  // an earlier tick reads negative
     SetTickOffsetForTesting(0xFFFFFFFFu - GetTickCount() - 20u);
     const uint32_t before = GetTickCount();
-    std::this_thread::sleep_for(60ms);
-    const uint32_t after = GetTickCount();
+    uint32_t after = before;
+    EXPECT_TRUE(test::PollUntil([&] { return (after = GetTickCount()) < before; }));
     SetTickOffsetForTesting(0);
-    EXPECT_LT(after, before);  // the count wrapped in between
-    EXPECT_GE(TickDiff(after, before), 50);
+    // The count wrapped in between, about 20 ms later: the difference still
+    // reads as the time that passed.
+    EXPECT_GT(TickDiff(after, before), 0);
     EXPECT_LT(TickDiff(after, before), 1000);
 }
 

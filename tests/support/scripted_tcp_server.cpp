@@ -9,6 +9,8 @@
 
 #include <stdexcept>
 
+#include "kernel_probes.h"
+
 namespace mv::test {
 
 TcpConnection::~TcpConnection() {
@@ -22,6 +24,11 @@ void TcpConnection::Send(const std::string& bytes) {
         if (n <= 0) return;
         done += static_cast<size_t>(n);
     }
+}
+
+bool TcpConnection::SendPiece(const std::string& bytes, int timeoutMs) {
+    Send(bytes);
+    return WaitTakenByLocalPeer(fd_, std::chrono::milliseconds(timeoutMs));
 }
 
 bool TcpConnection::WaitReadable(int timeoutMs) {
@@ -96,10 +103,8 @@ ScriptedTcpServer::ScriptedTcpServer(Script script, int connections) {
     port_ = ntohs(addr.sin_port);
     thread_ = std::thread([this, script = std::move(script), connections] {
         for (int i = 0; i < connections && !stop_; ++i) {
-            pollfd p{listenFd_, POLLIN, 0};
-            while (!stop_ && poll(&p, 1, 50) == 0) {
-            }
-            if (stop_) return;
+            pollfd p[2] = {{listenFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+            if (poll(p, 2, -1) <= 0 || stop_) return;
             const int fd = accept(listenFd_, nullptr, nullptr);
             if (fd < 0) return;
             ++accepted_;

@@ -23,6 +23,10 @@ class TcpConnection {
     TcpConnection& operator=(const TcpConnection&) = delete;
 
     void Send(const std::string& bytes);
+    // Sends `bytes`, then waits until the client, a socket of this same
+    // process, has read everything sent so far: the next bytes come in a read
+    // of their own. False when that did not happen within the time-out.
+    bool SendPiece(const std::string& bytes, int timeoutMs = 5000);
     // The next line without its CR LF; empty with ok=false on close or time-out.
     std::string ReadLine(bool* ok = nullptr, int timeoutMs = 5000);
     // Whatever arrives within the time-out (at most `max` bytes).
