@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libc-ares-dev
   libgtest-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   netbase iproute2 util-linux procps ca-certificates
   dante-server
 )

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-
 #include "fake_world.h"
 #include "kernel_probes.h"
 #include "project/list/recipient_list.h"
