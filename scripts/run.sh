@@ -8,15 +8,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --runtime-only
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# A build folder of its own: scripts/test.sh configures build/release with the
+# tests, this one without.
+cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release --target mailvetter-cli mv-fakeworld -j "$(nproc)"
-cli=build/release/cli/mailvetter-cli
+cmake --build build/run --target mailvetter-cli mv-fakeworld -j "$(nproc)"
+cli=build/run/cli/mailvetter-cli
 if [ $# -gt 0 ]; then exec "$cli" "$@"; fi
 
 work=$(mktemp -d)
 trap 'kill "$world" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
-build/release/tools/fakeworld/mv-fakeworld --world examples/demo.world >"$work/world" 2>/dev/null &
+build/run/tools/fakeworld/mv-fakeworld --world examples/demo.world >"$work/world" 2>/dev/null &
 world=$!
 for _ in $(seq 100); do grep -q '^ready' "$work/world" && break; sleep 0.05; done
 ready=$(grep '^ready' "$work/world")
