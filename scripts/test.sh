@@ -20,14 +20,29 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 start=$(date +%s)
 step_name=""
 step_start=$start
+step_cpu=0
 timings=""
-# Prints a heading and closes the timing of the step before.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+# Sets `cpu` to the processor seconds (user + system) that the finished
+# commands have used so far.
+read_cpu() {
+  times >"$times_file"  # the builtin, in this shell: in a subshell it would count nothing
+  cpu=$(awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/)
+                       printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] + 0.5 }' "$times_file")
+}
+# Prints a heading and closes the timing of the step before (wall and
+# processor time: the machine may be shared).
 step() {
-  local now
+  local now cpu
   now=$(date +%s)
-  [ -n "$step_name" ] && timings+=$(printf '  %4ss  %s' "$((now - step_start))" "$step_name")$'\n'
+  read_cpu
+  if [ -n "$step_name" ]; then
+    timings+=$(printf '  %5ss wall %5ss cpu  %s' "$((now - step_start))" "$((cpu - step_cpu))" "$step_name")$'\n'
+  fi
   step_name="$*"
   step_start=$now
+  step_cpu=$cpu
   [ -n "$step_name" ] && printf '\n==== %s ====\n' "$step_name"
   return 0
 }
