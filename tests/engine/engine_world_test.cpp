@@ -14,6 +14,7 @@
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
+#include "kernel_probes.h"
 #include "loop_backends.h"
 #include "platform/resolver/host_resolver.h"
 #include "platform/time/tick_count.h"
@@ -107,7 +108,7 @@ class EngineWorld : public ::testing::TestWithParam<test::LoopBackend> {
         d.Verify();
         ASSERT_TRUE(test::RunUntil(
             loop, [&] { return finished > 0; }, std::chrono::seconds(20)));
-        test::RunFor(loop, std::chrono::milliseconds(150));
+        ASSERT_TRUE(test::Settle(loop));
         EXPECT_EQ(finished, 1);
         EXPECT_EQ(reports.size(), addresses.size());
         EXPECT_EQ(events.back().rfind("finished", 0), 0u);  // after every report
@@ -239,7 +240,10 @@ TEST_P(EngineWorld, AbortWhileWaitingForDnsAndWhileTalkingSmtp) {
     d.SetTimeOut(30);
     d.Verify();
     // Let the second address reach its silent host.
-    test::RunFor(loop, std::chrono::milliseconds(300));
+    ASSERT_TRUE(test::RunUntil(loop, [&] {
+        return test::EstablishedConnectionsTo(world->hostAddress("mute.test"), world->smtpPort()) ==
+               1;
+    }));
     d.Abort();
     EXPECT_FALSE(d.Busy());  // every session ended inside Abort
     EXPECT_EQ(d.LiveSessions(), 0);
@@ -277,10 +281,16 @@ TEST_P(EngineWorld, TimeOutReachingASessionInsideItsWaitIsCarriedOutAfterIt) {
     d.OnDropWaitForTesting = [&] {
         if (fired) return;
         fired = true;
-        // Stay in the wait long enough for the watchdog to expire the session.
-        test::RunFor(loop, std::chrono::milliseconds(2300));
+        // The session now looks idle for ten seconds; stay in the wait until
+        // the watchdog's next tick (at most one interval away) has seen it.
+        SetTickOffsetForTesting(10000);
+        bool ticked = false;
+        const auto tick = loop.StartTimer(d.TimeOut() * 1000, [&] { ticked = true; });
+        test::RunUntil(loop, [&] { return ticked; });
+        loop.StopTimer(tick);
     };
     Check({"alice@good.test"}, 1);
+    SetTickOffsetForTesting(0);
     EXPECT_EQ(reports[0].code, ResultTimeOut);
     EXPECT_EQ(reports[0].log.back(), "Connection time-out");
 }

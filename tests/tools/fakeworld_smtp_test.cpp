@@ -112,10 +112,13 @@ TEST_F(FakeWorldSmtp, RefusedHeloAndMailFrom) {
 TEST_F(FakeWorldSmtp, SilentHostNeverSpeaks) {
     auto mute = Connect("mute.test");
     ASSERT_TRUE(mute->connected());
-    EXPECT_EQ(mute->ReadSome(300), "");
     mute->SendRaw("HELO tester.local\r\nQUIT\r\n");
-    EXPECT_EQ(mute->ReadSome(300), "");
-    EXPECT_FALSE(mute->ClosedByPeer(100));
+    // The world serves every connection from one loop: once a later client
+    // has had a whole dialogue, the silent host has read its lines too, and
+    // anything it had said would already be here.
+    EXPECT_EQ(Rcpt("open.test", "a@b.test"), "250");
+    EXPECT_EQ(mute->ReadSome(0), "");
+    EXPECT_FALSE(mute->ClosedByPeer(0));
 }
 
 TEST_F(FakeWorldSmtp, CloseAfterRcptAndRefusedConnections) {
