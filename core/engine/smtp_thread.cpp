@@ -73,6 +73,7 @@ void TSmtpThread::ProcessNext() {
     if (ended_) return;
     log_.clear();
     resolving_ = false;
+    rcptReply_.reset();
     if (RunAborted()) return End();
     int index = 0;
     if (!owner_.TakeNextAddress(index, address_)) return End();
@@ -162,6 +163,7 @@ void TSmtpThread::ConnectHost() {
     lastError_ = 0;
     logging_ = true;
     firstError_ = 0;
+    rcptReply_.reset();
     try {
         if (DropConnection(false)) return;
         const std::string& host = hostList_[hostIndex_];
@@ -179,7 +181,10 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (ended_ || inWait_ || !hasAddress_) return;
     lastActivity_ = GetTickCount();
     lastError_ = error;
+    // A reply code, not a lost connection (socket errors are 10000 and up).
+    if (request == smtpRcptTo && error < 10000) rcptReply_ = error;
     if (error == 0) return OnSmtpSuccess(request);
+    if (rcptReply_ && request != smtpRcptTo) return DecideByRcptReply();
     if (firstError_ == 0) {
         firstError_ = error;
         return EndHost();
@@ -242,7 +247,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
 
 // Leaves the current host politely: RSET (not logged), then QUIT.
 void TSmtpThread::EndHost() {
-    if (!smtp_->Connected()) return NextHost();
+    if (!smtp_->Connected()) return rcptReply_ ? DecideByRcptReply() : NextHost();
     logging_ = false;
     try {
         smtp_->Rset();
@@ -250,10 +255,31 @@ void TSmtpThread::EndHost() {
         try {
             smtp_->Quit();
         } catch (const Exception&) {
+            if (rcptReply_) return DecideByRcptReply();
             Report(ResultQuitFailed);
             ProcessNext();
         }
     }
+}
+
+// The host has said whether it takes the address; how the connection ends
+// afterwards tells nothing about the address. An accepted address is valid;
+// a refused one leaves the host with the refusal as its error, as if RSET and
+// QUIT had been answered.
+void TSmtpThread::DecideByRcptReply() {
+    const int reply = rcptReply_.value_or(0);
+    rcptReply_.reset();
+    if (DropConnection(false)) return;
+    if (RunAborted()) {
+        Report(ResultAborted);
+        return ProcessNext();
+    }
+    if (reply == 0) {
+        Report(ResultValid);
+        return ProcessNext();
+    }
+    lastError_ = reply;
+    NextHost();
 }
 
 void TSmtpThread::NextHost() {
@@ -308,6 +334,7 @@ void TSmtpThread::TimeOut() {
 
 void TSmtpThread::FinishTimeOut() {
     AddLog("Connection time-out");
+    if (rcptReply_) return DecideByRcptReply();  // silent while it was left
     Report(ResultTimeOut);
     ProcessNext();
 }

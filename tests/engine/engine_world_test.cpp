@@ -37,6 +37,10 @@ host mute.test          silent
 host dead.test          refuse
 host gone.test          unresolvable
 host selfhost.test      accept
+host hangup-ok.test     close-after-rcpt
+host hangup-no.test     close-after-rcpt rcpt=550
+host mute-ok.test       silent-after-rcpt
+host mute-no.test       silent-after-rcpt rcpt=550
 
 domain good.test        mx 10 mx1.good.test 20 mx2.good.test
 domain twofail.test     mx 10 reject1.test 20 reject2.test
@@ -54,6 +58,11 @@ domain selfhost.test    empty
 domain nxd.test         nxdomain
 domain quiet.test       silent
 domain alias.test       cname good.test
+domain hangup-ok.test   mx hangup-ok.test
+domain hangup-no.test   mx hangup-no.test
+domain mute-ok.test     mx mute-ok.test
+domain mute-no.test     mx mute-no.test
+domain mute-next.test   mx 10 mute-no.test 20 mx2.good.test
 )";
 
 struct Report {
@@ -187,6 +196,32 @@ TEST_F(EngineWorld, ReplyCodesAndSpecialAnswers) {
     EXPECT_EQ(reports[6].code, ResultTimeOut);  // nothing after the at sign: no query
     EXPECT_EQ(reports[6].log, std::vector<std::string>{"Connection time-out"});
     EXPECT_EQ(reports[7].code, 11001);  // no at sign: the text is taken as the domain
+}
+
+// Once a host has answered RCPT TO, that answer decides, whatever happens
+// while the session leaves the host: a hang-up, or silence until the time-out.
+TEST_F(EngineWorld, TheRcptReplyDecidesWhateverHappensWhileLeaving) {
+    struct Case {
+        const char* address;
+        int code;
+        const char* lastLine;
+    };
+    const std::vector<Case> cases = {
+        {"a@hangup-ok.test", ResultValid, "250 2.0.0 OK"},
+        {"a@hangup-no.test", 550, "550 5.1.1 Mailbox unavailable"},
+        {"a@mute-ok.test", ResultValid, "Connection time-out"},
+        {"a@mute-no.test", 550, "Connection time-out"},
+        {"a@mute-next.test", ResultValid, "221 2.0.0 Bye"},  // the refusal's host is left
+    };
+    std::vector<std::string> addresses;
+    for (const Case& c : cases)
+        addresses.push_back(c.address);
+    Check(addresses);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].address);
+        EXPECT_EQ(reports[static_cast<int>(i)].code, cases[i].code);
+        EXPECT_EQ(LastLine(static_cast<int>(i)), cases[i].lastLine);
+    }
 }
 
 TEST_F(EngineWorld, OneConnectionAlternatesTakingAndReportingInListOrder) {
