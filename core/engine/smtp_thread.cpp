@@ -4,6 +4,7 @@
 #include "engine/smtp_relay_server.h"
 #include "net/dns/dns_query.h"
 #include "net/smtp/smtp_cli.h"
+#include "net/smtp/smtp_reply_reader.h"
 #include "platform/error/exception.h"
 #include "platform/time/tick_count.h"
 
@@ -46,7 +47,9 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
         if (logging_) AddLog(line);
     };
     smtp_->OnResponse = [this](_TCustomSmtpClient*, const std::string& line) {
-        lastActivity_ = GetTickCount();
+        // Only a line that completes a reply is a sign of life: a server that
+        // sends continuation lines for ever must still time out.
+        if (!ParseSmtpStatus(line).continuation) lastActivity_ = GetTickCount();
         if (logging_) AddLog(line);
         logging_ = true;
     };

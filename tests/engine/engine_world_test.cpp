@@ -41,6 +41,7 @@ host hangup-ok.test     close-after-rcpt
 host hangup-no.test     close-after-rcpt rcpt=550
 host mute-ok.test       silent-after-rcpt
 host mute-no.test       silent-after-rcpt rcpt=550
+host drip.test          drip=300
 
 domain good.test        mx 10 mx1.good.test 20 mx2.good.test
 domain twofail.test     mx 10 reject1.test 20 reject2.test
@@ -63,6 +64,7 @@ domain hangup-no.test   mx hangup-no.test
 domain mute-ok.test     mx mute-ok.test
 domain mute-no.test     mx mute-no.test
 domain mute-next.test   mx 10 mute-no.test 20 mx2.good.test
+domain drip.test        mx drip.test
 )";
 
 struct Report {
@@ -133,7 +135,7 @@ test::FakeWorld* EngineWorld::world = nullptr;
 TEST_F(EngineWorld, EachFailureGivesItsCodeAndItsLastTranscriptLine) {
     Check({"carol@twofail.test", "x@greeting.test", "x@helo.test", "x@mailfrom.test",
            "x@refused.test", "x@unresolvable.test", "x@alias.test", "x@quiet.test", "x@mute.test",
-           "x@nxd.test"});
+           "x@nxd.test", "x@drip.test"});
     EXPECT_EQ(reports[0].code, 550);
     EXPECT_EQ(reports[0].log[reports[0].log.size() - 2], "QUIT");
     EXPECT_EQ(LastLine(0).substr(0, 3), "221");
@@ -154,6 +156,9 @@ TEST_F(EngineWorld, EachFailureGivesItsCodeAndItsLastTranscriptLine) {
     EXPECT_EQ(reports[8].code, ResultTimeOut);
     EXPECT_EQ(LastLine(8), "Connection time-out");
     EXPECT_EQ(reports[9].code, 11001);  // no such domain: its own name is tried
+    // A greeting that never ends: its continuation lines are no sign of life.
+    EXPECT_EQ(reports[10].code, ResultTimeOut);
+    EXPECT_EQ(LastLine(10), "Connection time-out");
     for (const auto& [i, r] : reports)
         for (const auto& line : r.log)
             EXPECT_NE(line, "RSET") << i;
