@@ -321,6 +321,7 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
         const char* name;
         std::string reply;
         uint16_t error;
+        std::string greeting = "220 hi\r\n";
     };
     const std::vector<Case> cases = {
         {"line longer than the buffer", std::string(5000, 'x'), 10040},
@@ -334,12 +335,14 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
          10040},
         {"no status code", "hello there\r\n", 500},
         {"NUL and bare LF", std::string("250 a\0b\nc\r\n", 11), 0},
+        {"lines that disagree", "550-no\r\n250 ok\r\n", 500},
+        {"greeting lines that disagree", "250 ok\r\n", 500, "554-no\r\n220 hi\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         notices.clear();
         ScriptedTcpServer server([&c](TcpConnection& conn, int) {
-            conn.Send("220 hi\r\n");
+            conn.Send(c.greeting);
             conn.ReadLine();
             conn.Send(c.reply);
             conn.WaitForClose(3000);

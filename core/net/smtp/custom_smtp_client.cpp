@@ -167,11 +167,12 @@ bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
     FireDisplay("< " + line);
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
+    const bool agreed = ReplyCodesAgree(status);
     if (status.continuation) return true;
     replyLines_ = 0;
-    if (status.code != 220) {
+    if (status.code != 220 || !agreed) {
         if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-        errorCode_ = status.wellFormed ? status.code : 500;
+        errorCode_ = status.wellFormed && agreed ? status.code : 500;
         reader_.Clear();
         // The request ends with the greeting's code: the server answered, so
         // "connection lost" (10004) would misreport what happened.
@@ -189,10 +190,11 @@ void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
     FireDisplay("< " + lastResponse_);
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
+    const bool agreed = ReplyCodesAgree(status);
     if (status.continuation) return;
     replyLines_ = 0;
     bool ok;
-    if (!status.wellFormed) {
+    if (!status.wellFormed || !agreed) {
         ok = false;  // no status code a command could accept
     } else if (acceptedCodes_.empty()) {
         ok = status.code < 500;
@@ -204,7 +206,7 @@ void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
     if (ok) {
         errorCode_ = 0;
     } else {
-        errorCode_ = status.wellFormed ? status.code : 500;
+        errorCode_ = status.wellFormed && agreed ? status.code : 500;
         if (errorMessage_.empty()) errorMessage_ = lastResponse_;
     }
     if (afterReply_ != nullptr) {
@@ -212,6 +214,19 @@ void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
     } else {
         RequestDone(errorCode_);
     }
+}
+
+// All lines of one reply carry the same code; a reply whose lines disagree
+// ("550-no" then "250 ok") says nothing a command could accept. False once a
+// line of the reply in progress has disagreed with its first line.
+bool _TCustomSmtpClient::ReplyCodesAgree(const SmtpStatus& status) {
+    if (replyLines_ <= 1) {
+        replyCode_ = status.code;
+        replyAgrees_ = true;
+    } else if (status.code != replyCode_) {
+        replyAgrees_ = false;
+    }
+    return replyAgrees_;
 }
 
 void _TCustomSmtpClient::EndWithReplyTooLong() {
