@@ -197,6 +197,26 @@ TEST_F(SmtpClientTest, RecipientRepliesDecideByTheLastRecipient) {
     EXPECT_EQ(commands[4], "RCPT TO:<gone@x.test>");  // trimmed inside the brackets
 }
 
+TEST_F(SmtpClientTest, AFailureSendingTheNextRecipientEndsTheRequestWithOneNotice) {
+    FakeSmtp server(kHappy);
+    client.SetPort(server.port());
+    client.Open();
+    ASSERT_EQ(Next().error, 0);
+    client.MailFrom();
+    ASSERT_EQ(Next().error, 0);
+    // The second address is refused while the first one's reply is handled,
+    // inside a socket notification where no caller can catch the error.
+    client.SetRcptName({"first@x.test", "bad@x.test>\r\nDATA", "third@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 500}));
+    for (int i = 0; i < 10 && loop.ProcessMessages(false); ++i) {
+    }
+    EXPECT_EQ(notices.size(), 3u) << "one notice for the request";
+    EXPECT_EQ(client.State(), ssReady);
+    client.Abort();
+    EXPECT_EQ(server.Commands().back(), "RCPT TO:<first@x.test>");
+}
+
 TEST_F(SmtpClientTest, QuitWhenNotConnectedIsALaterNotice) {
     Call([&] { client.Quit(); });
     EXPECT_TRUE(notices.empty());

@@ -210,7 +210,7 @@ void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
         if (errorMessage_.empty()) errorMessage_ = lastResponse_;
     }
     if (afterReply_ != nullptr) {
-        (this->*afterReply_)();
+        RunInsideNotification(afterReply_);
     } else {
         RequestDone(errorCode_);
     }
@@ -227,6 +227,21 @@ bool _TCustomSmtpClient::ReplyCodesAgree(const SmtpStatus& status) {
         replyAgrees_ = false;
     }
     return replyAgrees_;
+}
+
+// Runs the next part of a request (the next recipient, the next line of a
+// message) from inside a socket notification, where no caller could catch its
+// failure: a failure ends the request instead, so that the owner still gets
+// its one notice.
+void _TCustomSmtpClient::RunInsideNotification(Action action) {
+    try {
+        (this->*action)();
+    } catch (const Exception& e) {
+        FailLine(std::string("500 ") + e.ClassName() + ": " + e.what(), 500);
+        errorCode_ = 500;
+        inDataBody_ = false;
+        RequestDone(500);  // nothing when the request had already ended
+    }
 }
 
 void _TCustomSmtpClient::EndWithReplyTooLong() {

@@ -190,6 +190,7 @@ class _TCustomSmtpClient {
     bool HandleGreetingLine(const std::string& line);
     void HandleReplyLine(const std::string& line);
     bool ReplyCodesAgree(const SmtpStatus& status);
+    void RunInsideNotification(Action action);
     void EndWithReplyTooLong();
     void AfterRcpt();
     void AfterDataCommand();
