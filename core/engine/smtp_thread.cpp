@@ -319,7 +319,10 @@ bool TSmtpThread::DropConnection(bool forAbort) {
 }
 
 void TSmtpThread::TimeOut() {
-    if (ended_) return;
+    // Between two addresses (one reported, the step that begins the next one
+    // still to come, possibly posted) there is nothing to expire: taking an
+    // address here would make that step take another, and lose this one.
+    if (ended_ || !hasAddress_) return;
     if (inWait_) {
         pendingTimeOut_ = true;  // carried out when the wait is over
         return;
@@ -348,6 +351,7 @@ void TSmtpThread::UserAbort() {
         pendingAbort_ = true;
         return;
     }
+    if (!hasAddress_) return End();  // between two addresses: the next step is dropped
     resolving_ = false;
     try {
         dns_->Socket().Abort();

@@ -91,8 +91,10 @@ class TSmtpThread {
     bool checkOnly_ = false;
     uint32_t lastActivity_ = 0;
 
-    bool hasAddress_ = false;  // an address is taken and not yet reported
-    bool resolving_ = false;   // the MX query of the current address is out
+    // An address is taken and not yet reported; false between two addresses,
+    // also while the step that begins the next one is posted.
+    bool hasAddress_ = false;
+    bool resolving_ = false;  // the MX query of the current address is out
     bool inWait_ = false;
     bool pendingTimeOut_ = false;
     bool pendingAbort_ = false;

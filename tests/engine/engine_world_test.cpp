@@ -301,6 +301,70 @@ TEST_F(EngineWorld, TimeOutReachingASessionInsideItsWaitIsCarriedOutAfterIt) {
     EXPECT_EQ(reports[0].log.back(), "Connection time-out");
 }
 
+// A DNS query that cannot even be sent is its address's result, and the
+// session begins its next address from the loop. A watchdog tick or an abort
+// before that step runs must respect it: a session that took an address then
+// would lose one, since the step takes another.
+class EngineBetweenAddresses : public EngineWorld {
+  protected:
+    // Two sessions: the first waits for a DNS answer that never comes, the
+    // second one's first query finds no descriptor left; `between` runs when
+    // that address has been reported (still inside Verify).
+    void CheckWithUnsentQuery(const std::function<void()>& between) {
+        getrlimit(RLIMIT_NOFILE, &saved);
+        d.OnGetData = [this, inner = d.OnGetData](TSmtpRelayServer* s, int i) {
+            inner(s, i);
+            if (i != 1) return;
+            const int lowest = dup(0);  // every descriptor below it is taken
+            close(lowest);
+            const rlimit none{static_cast<rlim_t>(lowest), saved.rlim_max};
+            setrlimit(RLIMIT_NOFILE, &none);
+        };
+        d.OnEMailProcessed = [this, between, inner = d.OnEMailProcessed](
+                                 TSmtpRelayServer* s, int i, int err,
+                                 const std::vector<std::string>& log) {
+            inner(s, i, err, log);
+            if (i != 1) return;
+            setrlimit(RLIMIT_NOFILE, &saved);
+            between();
+        };
+        d.SetRecipients({{"x@quiet.test", 0},
+                         {"x@unsent.test", 1},
+                         {"alice@good.test", 2},
+                         {"a@r251.test", 3}});
+        d.SetConnections(2);
+        d.Verify();
+        ASSERT_TRUE(test::RunUntil(
+            loop, [&] { return finished > 0; }, std::chrono::seconds(20)));
+        EXPECT_EQ(reports[1].code, 10024);  // no descriptor left
+    }
+    void TearDown() override {
+        SetTickOffsetForTesting(0);
+        EngineWorld::TearDown();
+    }
+    rlimit saved{};
+};
+
+TEST_F(EngineBetweenAddresses, AWatchdogTickBeforeTheNextStepLosesNoAddress) {
+    CheckWithUnsentQuery([this] {
+        // Every session looks idle to the next tick, which expires the first
+        // address while the other session is between two addresses.
+        SetTickOffsetForTesting(5000);
+        EXPECT_TRUE(test::RunUntil(loop, [&] { return reports.count(0) > 0; }));
+    });
+    EXPECT_EQ(reports.size(), 4u);
+    EXPECT_EQ(reports[0].code, ResultTimeOut);
+    EXPECT_EQ(reports[2].code, ResultValid);
+    EXPECT_EQ(reports[3].code, ResultValid);
+}
+
+TEST_F(EngineBetweenAddresses, AnAbortBeforeTheNextStepEndsTheSession) {
+    CheckWithUnsentQuery([this] { d.Abort(); });
+    EXPECT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].code, ResultAborted);
+    EXPECT_EQ(events.back(), "finished aborted");
+}
+
 TEST_F(EngineWorld, WatchdogExpiresSessionsAcrossTheTickWrap) {
     SetTickOffsetForTesting(0xFFFFFFFFu - GetTickCount() - 300u);
     Check({"x@mute.test"}, 1);
