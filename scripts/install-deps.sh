@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   netbase iproute2 util-linux procps ca-certificates
-  dante-server
+  dante-server nftables
 )
 if [ "${1:-}" = "--runtime-only" ]; then
   packages=(build-essential cmake ninja-build pkg-config libc-ares-dev netbase)
