@@ -219,6 +219,7 @@ TEST_F(EngineWorld, TheRcptReplyDecidesWhateverHappensWhileLeaving) {
         {"a@mute-next.test", ResultValid, "221 2.0.0 Bye"},  // the refusal's host is left
     };
     std::vector<std::string> addresses;
+    addresses.reserve(cases.size());
     for (const Case& c : cases)
         addresses.push_back(c.address);
     Check(addresses);
