@@ -7,8 +7,8 @@
 // and RCPT TO and leaves with RSET and QUIT; whether RCPT TO was accepted
 // decides the result: once a host has answered RCPT TO, a hang-up, a refusal
 // or silence while the session leaves that host changes nothing. It never
-// sends DATA. Every address it takes gets
-// exactly one report; after a report it begins its next address or ends.
+// sends DATA. Every address it takes gets exactly one report; after a report
+// it begins its next address or ends.
 //
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
