@@ -2,7 +2,7 @@
 // running in its own process.
 //
 //   mv_bench_engine [--addresses N] [--connections 1,50,200,1000] [--held N]
-//                   [--cli PATH]
+//                   [--cli PATH] [--loop epoll|qt|qt-per-socket]
 //
 // For each number of connections it checks N addresses (half valid, half
 // refused with 550) and prints checks per second, the checker's processor time
@@ -32,10 +32,10 @@
 #include <string>
 #include <vector>
 
+#include "bench_loops.h"
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
-#include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/resolver/host_resolver.h"
 #include "private_network.h"
@@ -46,6 +46,8 @@ namespace {
 // The addresses are spread over several mail hosts, each on its own loopback
 // address, as a real list is spread over many servers.
 constexpr int kHosts = 16;
+
+std::string g_loop = "epoll";  // the backend the engine runs on
 
 std::string BenchWorld() {
     std::string world = "host mute.held silent\ndomain *.held mx 10 mute.held\n";
@@ -85,7 +87,8 @@ struct RunResult {
 
 RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, int connections,
                     int timeOut, const std::function<void()>& whileRunning = nullptr) {
-    EpollLoop loop;
+    const std::unique_ptr<MessageLoop> owned = bench::MakeBenchLoop(g_loop);
+    MessageLoop& loop = *owned;
     TSmtpRelayServer d(loop);
     d.SetDns(world.dnsServer());
     d.SetDnsPort(std::to_string(world.dnsPort()));
@@ -165,9 +168,12 @@ std::string MeasureConnections(const test::FakeWorld& world, const TRecipientLis
                        r.codes.count(550) && r.codes.at(550) == n / 2;
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
+    std::string codes;
+    for (const auto& [code, count] : r.codes)
+        codes += Format(" %d:%d", code, count);
     return Format("%12d %12.0f %16.3f %14.1f %14.1f%s\n", c, r.reports / r.seconds,
                   r.cpu * 1000.0 / r.reports, r.cpu * 1e6 / r.reports, u.ru_maxrss / 1024.0,
-                  right ? "" : "  (unexpected results!)");
+                  right ? "" : ("  (unexpected results, code:count" + codes + ")").c_str());
 }
 
 // Runs mailvetter-cli check over the addresses (on standard input); returns
@@ -253,11 +259,17 @@ int Main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--held")) held = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--connections")) connections = ParseList(argv[i + 1]);
         if (!std::strcmp(argv[i], "--cli")) cli = argv[i + 1];
+        if (!std::strcmp(argv[i], "--loop")) g_loop = argv[i + 1];
+    }
+    if (!bench::HasBenchLoop(g_loop)) {
+        std::fprintf(stderr, "unknown loop \"%s\" (this build has: %s)\n", g_loop.c_str(),
+                     bench::BenchLoopNames());
+        return 2;
     }
     std::printf("open-file limit raised to %ld\n", RaiseOpenFileLimit());
     const TRecipientList list = BenchAddresses(addresses);
-    std::printf("\n%d addresses, half valid, half refused (550), over %d hosts\n", addresses,
-                kHosts);
+    std::printf("\n%d addresses, half valid, half refused (550), over %d hosts, on the %s loop\n",
+                addresses, kHosts, g_loop.c_str());
     std::printf("%12s %12s %16s %14s %14s\n", "connections", "checks/s", "CPU s/1000 chk",
                 "CPU us/check", "peak RSS MB");
     std::fflush(stdout);

@@ -36,7 +36,9 @@ const std::vector<Command>& AllCommands() {
          "import INPUT --to PROJECT [--replace] [--email-column NAME] [--header | --data]",
          "import a text, CSV or dBase list into a project",
          "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when\n"
-         "it does not exist, and saves PROJECT.\n\n"
+         "it does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or\n"
+         "UTF-16 with a byte-order mark; their fields are separated by commas, or by\n"
+         "tabs when the first line holds tabs and no comma.\n\n"
          "  --to PROJECT          the project (.mlt) to import into\n"
          "  --replace             replace the project's rows and columns (else append)\n"
          "  --email-column NAME   the source column that holds the addresses\n"

@@ -53,7 +53,10 @@ int RunSettings(const std::vector<std::string>& args) {
         }
         e.key->SetText(pos[1]);
         if (e.key->Modified()) {
-            PrintError("cannot write the settings file");
+            const SettingsFile* file = ini.INIArquivo1.File();
+            PrintError(file != nullptr && !file->LastError().empty()
+                           ? file->LastError()
+                           : "cannot write the settings file");
             return kExitFailure;
         }
         return kExitOk;

@@ -6,13 +6,16 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libc-ares-dev
+  qt6-base-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   netbase iproute2 util-linux procps ca-certificates
   dante-server nftables
+  xvfb xauth xdotool
 )
 if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev netbase)
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
+            fonts-dejavu-core netbase)
 fi
 
 missing=()

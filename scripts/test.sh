@@ -21,6 +21,9 @@ cmake --build build/release -j "$jobs"
 step "tests (normal build)"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 
+step "screenshots of the window under Xvfb"
+BUILD=build/release scripts/screenshots.sh build/screenshots
+
 step "sanitizer and fuzzer build (clang, ASan + UBSan)"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++-14 -DMV_SANITIZE=ON -DMV_FUZZ=ON -DMV_BUILD_BENCH=OFF >/dev/null

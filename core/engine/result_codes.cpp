@@ -37,6 +37,8 @@ std::string ResultText(int code) {
             return "Conection refused or host is down. Try later";
         case 11001:
             return "Failed: Invalid Domain Name";
+        case 11002:  // the DNS server failed or refused to answer
+            return "DNS server failure. Try later";
         default:
             break;
     }

@@ -6,6 +6,7 @@
 #include "net/smtp/smtp_cli.h"
 #include "net/smtp/smtp_reply_reader.h"
 #include "platform/error/exception.h"
+#include "platform/error/winsock_errors.h"
 #include "platform/time/tick_count.h"
 
 // The steps of a session (the DNS query, the SMTP client's requests and the
@@ -22,6 +23,21 @@ constexpr size_t kMaxDomain = 10000;
 
 std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
+}
+
+// The result of an MX answer whose RCODE says that no answer can come: the
+// domain does not exist (11001), or the server failed or refused (11002).
+// Only an answer without error may send the check to the domain's own name.
+int DnsRcodeFailure(int rcode) {
+    switch (rcode) {
+        case 3:
+            return wsa::kHostNotFound;
+        case 2:
+        case 5:
+            return wsa::kTryAgain;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
@@ -105,7 +121,7 @@ void TSmtpThread::SendDnsQuery() {
         resolving_ = false;
         // Out of descriptors and the like: that is the address's result.
         if (e.ErrorCode() != 0) {
-            AddLog("DNS Search error :" + std::to_string(e.ErrorCode()));
+            AddLog("DNS Search error :" + WsaErrorNumberText(e.ErrorCode()));
             Report(e.ErrorCode());
             // The next address begins from the loop: when every address fails
             // at once (no descriptors left), doing it here would pile one
@@ -126,8 +142,14 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
     resolving_ = false;
     lastActivity_ = GetTickCount();
     hostList_.clear();
+    const int failure = error == 0 ? DnsRcodeFailure(dns_->ResponseCode()) : 0;
+    if (failure != 0 && !RunAborted()) {
+        AddLog("DNS Search error :" + std::to_string(failure));
+        Report(failure);
+        return ProcessNext();
+    }
     if (error != 0) {
-        AddLog("DNS Search error :" + std::to_string(error));
+        AddLog("DNS Search error :" + WsaErrorNumberText(error));
     } else if (dns_->AnswerCount() == 0) {
         AddLog("No SMTP Relays found. Trying " + Quoted(domain_));
         hostList_.push_back(domain_);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/text/code_page.h"
+
 namespace mv {
 
 namespace {
@@ -138,6 +140,9 @@ const std::string& TINILinha::Text() const {
 }
 
 void TINILinha::SetText(std::string text) {
+    // The store holds UTF-8; bytes that are not are taken as Windows-1252,
+    // so the key holds what the store will give back.
+    text = Utf8OrAnsiToUtf8(text);
     // Compared with the stored value, not a default that was never loaded:
     // otherwise writing the default over a different stored value would be
     // lost.

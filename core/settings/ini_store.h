@@ -119,6 +119,7 @@ class TINILinha {
     // value (the current text is the default); later reads return the text
     // held in memory.
     const std::string& Text() const;
+    // Text that is not valid UTF-8 is taken as Windows-1252 and converted.
     // Nothing happens when `text` equals the key's value. Otherwise the key
     // takes it and, when its store applies changes at once, writes it; a
     // write that fails leaves the key marked modified.

@@ -2,14 +2,11 @@
 // connect fails with 10060 within the connect limit, and the session goes on
 // to the domain's next mail host instead of timing out.
 //
-// The drops need a network of the test's own: the test forks, the child
-// enters a new network namespace (only its loopback exists there), has
-// nftables drop every SYN to the first host, runs the check against the fake
-// mail world and reports on a pipe. Where namespaces are not allowed or nft
-// is missing the test is skipped.
+// The drops need a network of the test's own: a child process enters a new
+// network namespace (only its loopback exists there), has nftables drop every
+// SYN to the first host and runs the check against the fake mail world. Where
+// namespaces are not allowed or nft is missing the test is skipped.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -27,20 +24,12 @@
 namespace mv {
 namespace {
 
-constexpr int kSkip = 77;
-
 const char* const kWorld = R"(
 host walled.test   accept
 host open.test     accept
 domain backup.test mx 10 walled.test 20 open.test
 domain walled.test mx walled.test
 )";
-
-std::string NftProgram() {
-    for (const char* path : {"/usr/sbin/nft", "/sbin/nft"})
-        if (access(path, X_OK) == 0) return path;
-    return {};
-}
 
 // Runs inside the namespace; an empty text when all went as it should.
 std::string CheckBehindFirewall() {
@@ -55,7 +44,7 @@ std::string CheckBehindFirewall() {
                         " tcp flags & (syn | ack) == syn drop\n"
                         "  }\n"
                         "}\n");
-    const test::ProcessResult nft = test::RunProgram({NftProgram(), "-f", (dir / "rules.nft")});
+    const test::ProcessResult nft = test::RunProgram({test::NftPath(), "-f", (dir / "rules.nft")});
     if (nft.exitCode != 0) return "nft failed: " + nft.err;
 
     network_layer::SetLookupServers(world.dnsServer() + ":" + std::to_string(world.dnsPort()));
@@ -92,34 +81,11 @@ std::string CheckBehindFirewall() {
 }
 
 TEST(EngineFirewall, AHostThatDropsConnectionAttemptsFailsAndTheNextHostIsTried) {
-    if (NftProgram().empty()) GTEST_SKIP() << "nft is not installed (Debian package nftables)";
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(fds[0]);
-        std::string message;
-        int code = kSkip;
-        if (test::EnterPrivateNetwork(&message)) {
-            message = CheckBehindFirewall();
-            code = message.empty() ? 0 : 1;
-        }
-        [[maybe_unused]] const ssize_t n = write(fds[1], message.data(), message.size());
-        _exit(code);
-    }
-    close(fds[1]);
-    std::string message;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
-        message.append(buffer, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by a signal\n" << message;
-    if (WEXITSTATUS(status) == kSkip) GTEST_SKIP() << message;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << message;
+    if (test::NftPath().empty()) GTEST_SKIP() << "nft is not installed (Debian package nftables)";
+    bool skipped = false;
+    const std::string failures = test::InPrivateNetworkChild(CheckBehindFirewall, &skipped);
+    if (skipped) GTEST_SKIP() << failures;
+    EXPECT_EQ(failures, "");
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ TEST(ResultCodes, EveryCodeOfTheTableHasItsText) {
         {10061, "Conection refused or host is down. Try later"},
         {10064, "Conection refused or host is down. Try later"},
         {11001, "Failed: Invalid Domain Name"},
+        {11002, "DNS server failure. Try later"},
         {252, "Recipient's  SMTP server returned error 252"},  // two blanks
         {10024, "Recipient's  SMTP server returned error 10024"},
     };

@@ -1,8 +1,9 @@
 // Any bytes split as an import line: SplitFields gives at least one field,
 // none with a double quote or with a blank or control character at either
 // end, and on a line without quotes exactly the trimmed pieces between the
-// commas. NextToken walks any text with any delimiters forward to its end,
-// and every token is the text from its position up to a delimiter.
+// commas; SplitWantedFields gives the same fields, at commas or at tabs. NextToken walks any text
+// with any delimiters forward to its end, and every token is the text from its position up to a
+// delimiter.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -51,6 +52,23 @@ void CheckSplit(std::string_view line) {
     }
 }
 
+// Some of the fields, split either way, are the same texts as those of the
+// whole split; fields past the end are empty.
+void CheckWanted(std::string_view line, char delimiter) {
+    const std::vector<std::string> fields = mv::SplitFields(line, delimiter);
+    std::vector<size_t> wanted;
+    for (size_t i = 0; i < fields.size() + 2; i += 1 + i % 3) {
+        wanted.push_back(i);
+    }
+    std::string buffer;
+    std::vector<std::string_view> some;
+    mv::SplitWantedFields(line, delimiter, wanted, buffer, some);
+    Check(some.size() == wanted.size());
+    for (size_t j = 0; j < wanted.size(); ++j) {
+        Check(some[j] == (wanted[j] < fields.size() ? fields[wanted[j]] : std::string()));
+    }
+}
+
 void CheckTokens(std::string_view text, const mv::CharSet& delimiters) {
     size_t position = 1;
     while (position != 0) {
@@ -75,6 +93,8 @@ void CheckTokens(std::string_view text, const mv::CharSet& delimiters) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     CheckSplit(input);
+    CheckWanted(input, ',');
+    CheckWanted(input, '\t');
 
     // First byte: how many delimiter bytes follow (0 to 3); then the text.
     const size_t count = size > 0 ? data[0] % 4 : 0;

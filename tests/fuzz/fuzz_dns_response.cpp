@@ -1,6 +1,9 @@
 // Feeds arbitrary datagrams to the DNS response decoder: it must never read
 // outside the bytes, must give the same result twice, and what it gives must
-// keep the tables' limits.
+// keep the tables' limits. The check that a response answers the question
+// asked must agree with the decoded question.
+#include <strings.h>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -38,9 +41,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     second.questionName = "stale";
     const auto status = mv::DecodeDnsResponse(data, size, first);
     Check(mv::DecodeDnsResponse(data, size, second) == status);
+    mv::DnsRequestBuffer request{};
+    int32_t length = 0;
+    Check(mv::EncodeMxQuery(1, "example.com", request, length) == mv::DnsEncodeStatus::kOk);
+    const bool answers =
+        mv::AnswersQuestionOf(request.data(), static_cast<size_t>(length), data, size);
     if (status == mv::DnsDecodeStatus::kDecoded) {
         Check(first == second);
         CheckLimits(first);
+        if (answers) {
+            Check(strcasecmp(first.questionName.c_str(), "example.com") == 0);
+            Check(first.questionType == mv::kDnsTypeMx && first.questionClass == mv::kDnsClassIn);
+        }
     } else {
         Check(second.questionName == "stale");
     }

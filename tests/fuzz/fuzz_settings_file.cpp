@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/settings_file/settings_file.h"
+#include "platform/text/code_page.h"
 
 namespace {
 
@@ -32,16 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t a = size > 0 ? data[0] % 8 : 0;
     const size_t b = size > 1 ? data[1] % 8 : 0;
     const std::string_view rest = input.substr(std::min<size_t>(size, 2));
-    const std::string_view section = rest.substr(0, std::min(a, rest.size()));
-    const std::string_view key =
-        rest.substr(section.size(), std::min(b, rest.size() - section.size()));
-    const std::string_view value = rest.substr(section.size() + key.size());
+    const std::string_view rawSection = rest.substr(0, std::min(a, rest.size()));
+    const std::string_view rawKey =
+        rest.substr(rawSection.size(), std::min(b, rest.size() - rawSection.size()));
+    // The document takes UTF-8, as the settings file hands it over.
+    const std::string section = mv::Utf8OrAnsiToUtf8(rawSection);
+    const std::string key = mv::Utf8OrAnsiToUtf8(rawKey);
+    const std::string value = mv::Utf8OrAnsiToUtf8(rest.substr(rawSection.size() + rawKey.size()));
 
     mv::SettingsDocument changed = original;
     changed.SetValue(section, key, value);
     const std::string text = changed.Serialize();
     const mv::SettingsDocument reread = mv::SettingsDocument::Parse(text);
-    Check(reread.Value(section, key) == std::string(value));
+    Check(reread.Value(section, key) == value);
     Check(reread.Serialize() == text);
     for (const std::string& s : original.Sections()) {
         for (const auto& [k, v] : original.SectionValues(s)) {

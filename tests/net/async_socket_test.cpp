@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +88,94 @@ TEST_F(SocketTest, FirstWritableAfterConnectRaisesDataSentThenOnlyAfterASend) {
     // The server closes after reading; that close may come in the same pass.
     ASSERT_TRUE(RunUntil(loop, [&] { return log.events.size() >= 3; }));
     EXPECT_EQ(log.events[2], "sent");
+}
+
+TEST_F(SocketTest, LargeSendsToASlowReaderFinishWithDataSentAndFlush) {
+    // 20 MB fill the kernel's buffers many times over, so sends are cut short
+    // and the rest must go out on later writable notifications.
+    constexpr size_t kSize = 20u << 20;
+    std::atomic<size_t> read{0};
+    ScriptedTcpServer server([&](TcpConnection& c, int) {
+        for (std::string s = c.ReadSome(5000, 4096); !s.empty(); s = c.ReadSome(5000, 4096))
+            read += s.size();
+    });
+    int sent = 0;
+    bool connected = false;
+    sock->OnSessionConnected = [&](_TCustomAsyncSocket*, uint16_t e) { connected = e == 0; };
+    sock->OnDataSent = [&](_TCustomAsyncSocket*, uint16_t) { ++sent; };
+    ConnectTo(server.port());
+    ASSERT_TRUE(RunUntil(loop, [&] { return connected && sent == 1; }));
+
+    const std::string block(kSize, 'x');
+    EXPECT_EQ(sock->Send(block.data(), static_cast<int>(block.size())), static_cast<int>(kSize));
+    ASSERT_TRUE(RunUntil(loop, [&] { return sent == 2; }));
+    EXPECT_EQ(sock->state(), wsConnected);
+
+    // A Flush that never returned would hang here: a timer aborts it instead.
+    bool gaveUp = false;
+    const auto limit = loop.StartTimer(20000, [&] {
+        gaveUp = true;
+        sock->Abort();
+    });
+    sock->Send(block.data(), static_cast<int>(block.size()));
+    sock->Flush();
+    loop.StopTimer(limit);
+    EXPECT_FALSE(gaveUp) << "Flush did not return";
+    // Handed to the network is not yet read: the reader gets every byte.
+    EXPECT_TRUE(RunUntil(loop, [&] { return read == 2 * kSize; }));
+}
+
+// A handler that aborts its connection and connects again gets a new
+// descriptor, normally with the same number. What was still pending for the
+// old connection (a posted "data sent", the writable that follows a connect,
+// the close after a failed connect) must not reach the new one.
+TEST_F(SocketTest, ReconnectingInsideAHandlerGetsNoneOfTheOldConnectionsNotices) {
+    enum Trigger { kDataThenSend, kConnected, kRefused };
+    for (const Trigger trigger : {kDataThenSend, kConnected, kRefused}) {
+        SCOPED_TRACE(trigger);
+        ScriptedTcpServer server(
+            [](TcpConnection& c, int i) {
+                if (i == 0) c.Send("hello\r\n");
+                c.WaitForClose(3000);
+            },
+            2);
+        _TAsyncSocket s(loop);
+        std::vector<std::string> events;  // of the new connection
+        TSocket oldFd = INVALID_SOCKET;
+        auto reconnect = [&](_TCustomAsyncSocket* x) {
+            oldFd = x->HSocket();
+            x->Abort();
+            events.clear();
+            x->SetAddr("127.0.0.1");
+            x->SetPort(server.portText());
+            x->Connect();
+        };
+        s.OnSessionConnected = [&](_TCustomAsyncSocket* x, uint16_t e) {
+            events.push_back("connected " + std::to_string(e) + " " +
+                             EventLog::StateName(x->state()));
+            if (oldFd == INVALID_SOCKET && trigger != kDataThenSend) reconnect(x);
+        };
+        s.OnDataAvailable = [&](_TCustomAsyncSocket* x, uint16_t) {
+            x->ReceiveStr();
+            if (oldFd != INVALID_SOCKET) return;
+            x->SendStr("reply\r\n");  // its "data sent" notice is posted
+            reconnect(x);
+        };
+        s.OnDataSent = [&](_TCustomAsyncSocket* x, uint16_t) {
+            events.push_back("sent " + EventLog::StateName(x->state()));
+        };
+        s.OnSessionClosed = [&](_TCustomAsyncSocket*, uint16_t) { events.push_back("closed"); };
+        s.SetAddr("127.0.0.1");
+        s.SetPort(std::to_string(trigger == kRefused ? test::UnusedTcpPort() : server.port()));
+        s.Connect();
+        ASSERT_TRUE(RunUntil(loop, [&] {
+            return oldFd != INVALID_SOCKET &&
+                   (events.size() >= 2 || (!events.empty() && events.back() == "closed"));
+        }));
+        EXPECT_EQ(events, (std::vector<std::string>{"connected 0 connected", "sent connected"}));
+        EXPECT_EQ(s.HSocket(), oldFd) << "the descriptor number was not reused";
+        s.Abort();
+    }
 }
 
 TEST_F(SocketTest, DataArrivingWithThePeersCloseComesBeforeOneClosedEvent) {

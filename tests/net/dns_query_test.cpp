@@ -1,6 +1,8 @@
 // The MX query component against a scripted DNS server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -35,23 +37,71 @@ class DnsQueryTest : public ::testing::Test {
     }
 };
 
-TEST_F(DnsQueryTest, SendsTheStandardMxQueryWithIdsCountingFromOne) {
+TEST_F(DnsQueryTest, SendsTheStandardMxQueryWithIdsThatCannotBeGuessed) {
     FakeDnsServer server(FakeDnsServer::MxTable({{"example.com", {"mx.example.com"}}}));
     PointAt(server);
-    EXPECT_EQ(query.QueryMX("example.com"), 1);
-    ASSERT_TRUE(WaitDone());
-    EXPECT_EQ(query.QueryMX("example.com."), 2);
-    ASSERT_TRUE(WaitDone(2));
+    std::vector<uint16_t> ids;
+    for (const char* domain : {"example.com", "example.com.", "example.com", "example.com"}) {
+        ids.push_back(query.QueryMX(domain));
+        ASSERT_TRUE(WaitDone(ids.size()));
+    }
+    // Random, so neither counting up from 1 nor from any other start.
+    std::vector<uint16_t> counting(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        counting[i] = static_cast<uint16_t>(ids[0] + i);
+    }
+    EXPECT_NE(ids, counting);
 
     const auto received = server.received();
-    ASSERT_EQ(received.size(), 2u);
-    const dnswire::Bytes expected = {0x00, 0x01, 0x01, 0x00, 0,   1,    0,    0,    0,   0,
-                                     0,    0,    7,    'e',  'x', 'a',  'm',  'p',  'l', 'e',
-                                     3,    'c',  'o',  'm',  0,   0x00, 0x0F, 0x00, 0x01};
-    EXPECT_EQ(received[0].bytes, expected);
-    dnswire::Bytes second = expected;
-    second[1] = 0x02;  // the final dot adds nothing
-    EXPECT_EQ(received[1].bytes, second);
+    ASSERT_EQ(received.size(), ids.size());
+    const dnswire::Bytes expected = {0, 0,   0x01, 0x00, 0,   1,    0,    0,    0,   0,
+                                     0, 0,   7,    'e',  'x', 'a',  'm',  'p',  'l', 'e',
+                                     3, 'c', 'o',  'm',  0,   0x00, 0x0F, 0x00, 0x01};
+    for (size_t i = 0; i < ids.size(); ++i) {
+        dnswire::Bytes bytes = expected;  // a final dot adds nothing
+        bytes[0] = static_cast<uint8_t>(ids[i] >> 8);
+        bytes[1] = static_cast<uint8_t>(ids[i] & 0xFF);
+        EXPECT_EQ(received[i].bytes, bytes) << i;
+    }
+}
+
+// Only the answer to the question asked, from the server and port asked,
+// completes the query; whatever else comes first is ignored and the query
+// keeps waiting for the real answer.
+TEST_F(DnsQueryTest, ForgedAnswersAreIgnoredAndTheRealOneIsTaken) {
+    FakeDnsServer server([](const Query& q) {
+        std::vector<FakeDnsServer::Datagram> out;
+        const auto answer = [&](const dnswire::Name& name, uint16_t type, uint16_t qclass,
+                                const char* exchange) {
+            out.push_back(
+                ResponseBuilder(q.id).Question(name, type, qclass).Mx(q.name, 1, exchange).Build());
+        };
+        answer("other.example", dnswire::kTypeMx, dnswire::kClassIn, "forged-name.test");
+        answer(q.name, dnswire::kTypeA, dnswire::kClassIn, "forged-type.test");
+        answer(q.name, dnswire::kTypeMx, 3, "forged-class.test");
+        out.push_back(ResponseBuilder(q.id).Mx(q.name, 1, "no-question.test").Build());
+        // The real answer, its question in another case as some servers send it.
+        std::string name = q.name;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        answer(name, dnswire::kTypeMx, dnswire::kClassIn, "mx.example.org");
+        return out;
+    });
+    const auto forge = [](const char* exchange) {
+        return [exchange](const Query& q) {
+            return std::vector<FakeDnsServer::Datagram>{
+                ResponseBuilder::ReplyTo(q).Mx(q.name, 1, exchange).Build()};
+        };
+    };
+    server.AddForger("127.0.0.1", 0, forge("forged-port.test"));
+    server.AddForger("127.0.0.2", server.port(), forge("forged-address.test"));
+    PointAt(server);
+    query.QueryMX("Example.org");
+    ASSERT_TRUE(WaitDone());
+    test::RunFor(loop, std::chrono::milliseconds(50));
+    EXPECT_EQ(done, std::vector<uint16_t>{0});
+    EXPECT_EQ(query.MXExchange(0), "mx.example.org");
+    EXPECT_EQ(query.MXRecordCount(), 1);
 }
 
 TEST_F(DnsQueryTest, NameErrorCompletesWithoutAnswers) {
@@ -131,10 +181,10 @@ TEST_F(DnsQueryTest, ANewQueryDropsTheAnswerToTheEarlierOne) {
     PointAt(server);
     query.QueryMX("first.test");
     server.SetScript(FakeDnsServer::MxTable({{"second.test", {"mx.second.test"}}}));
-    query.QueryMX("second.test");
+    const uint16_t id = query.QueryMX("second.test");
     ASSERT_TRUE(WaitDone());
     EXPECT_EQ(query.QuestionName(), "second.test");
-    EXPECT_EQ(query.ResponseID(), 2);
+    EXPECT_EQ(query.ResponseID(), id);
 }
 
 TEST_F(DnsQueryTest, RefusedDomainsRaiseAndSendNothing) {

@@ -293,6 +293,44 @@ TEST_F(SocksTest, ProxyThatWantsCredentialsRefusesTheMethod) {
                                         "connected 20003", "closed 20003"}));
 }
 
+TEST_F(SocksTest, ConnectWhileConnectingIsRefusedAndChangesNothing) {
+    // Once while the connection to the proxy is being made, once inside the
+    // handshake: the refused call must leave the handshake as it was.
+    for (const bool inHandshake : {false, true}) {
+        SCOPED_TRACE(inHandshake);
+        ScriptedTcpServer target(Greeter());
+        FakeSocksProxy proxy;
+        log.clear();
+        data.clear();
+        std::string refusal;
+        auto connectAgain = [&] {
+            try {
+                sock->Connect();
+            } catch (const ESocketException& e) {
+                refusal = e.what();
+            }
+        };
+        sock->OnSocksConnected = [&](_TCustomAsyncSocket*, uint16_t e) {
+            log.push_back("socks-connected " + std::to_string(e));
+            if (inHandshake) {
+                connectAgain();
+            }
+        };
+        Through(proxy, "5", "127.0.0.1", target.port());
+        ASSERT_EQ(sock->state(), wsConnecting);
+        if (!inHandshake) {
+            connectAgain();
+        }
+        ASSERT_TRUE(
+            RunUntil(loop, [&] { return data.find("echo: ping\r\n") != std::string::npos; }));
+        EXPECT_EQ(refusal, "Connect: Socket already in use");
+        EXPECT_EQ(data, "220 ready\r\necho: ping\r\n");
+        EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 2),
+                  (std::vector<std::string>{"socks-connected 0", "connected 0"}));
+        sock->Abort();
+    }
+}
+
 TEST_F(SocksTest, UnreachableProxyReportsTheConnectErrorTwice) {
     sock->SetSocksServer("127.0.0.1");
     sock->SetSocksPort(std::to_string(test::UnusedTcpPort()));

@@ -1,5 +1,7 @@
 // Saving never destroys the file that was there before: a save that fails at
-// any point leaves the old file byte for byte and no temporary file behind.
+// any point, or is killed, leaves the old file byte for byte and no temporary
+// file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -158,12 +160,75 @@ TEST_F(AtomicSave, ASuccessfulSaveKeepsTheModeAndFollowsLinks) {
 }
 
 TEST_F(AtomicSave, AnUncommittedFileLeavesNothingBehind) {
-    {
-        AtomicFile file(target);
-        file.Write("new content");
-        EXPECT_TRUE(std::filesystem::exists(file.TemporaryPath()));
+    for (const auto naming : {TemporaryName::WhenComplete, TemporaryName::FromTheStart}) {
+        {
+            AtomicFile file(target, naming);
+            file.Write("new content");
+            if (naming == TemporaryName::FromTheStart) {
+                EXPECT_TRUE(std::filesystem::exists(file.TemporaryPath()));
+            }
+        }
+        ExpectOldFileIntact();
     }
+}
+
+bool SupportsUnnamedFiles(const std::filesystem::path& folder) {
+    const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+TEST_F(AtomicSave, ASaveKilledWhileWritingLeavesNoFileBehind) {
+    if (!SupportsUnnamedFiles(dir.path())) {
+        GTEST_SKIP() << "the file system of " << dir.path() << " has no unnamed files";
+    }
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        WriteFileAtomically(target, [&](ByteSink& sink) {
+            sink.Write(std::string(size_t{4} << 20, 'x'));
+            (void)!write(ready[1], "w", 1);
+            pause();  // killed here, in the middle of the save
+        });
+        _exit(1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
     ExpectOldFileIntact();
+}
+
+TEST_F(AtomicSave, TheNextSaveRemovesTheLeftoversOfEarlierSaves) {
+    AtomicFile live(target, TemporaryName::FromTheStart);  // a save still under way
+    const std::vector<std::string> leftovers = {".project.mlt.abcd1234.tmp",
+                                                ".project.mlt.0a1b2c3d.tmp"};
+    std::vector<std::string> kept = {
+        live.TemporaryPath().filename().string(),
+        ".other.mlt.abcd1234.tmp",     // another file's
+        "project.mlt.abcd1234.tmp",    // not our pattern
+        ".project.mlt.ABCD1234.tmp",   // not our pattern
+        ".project.mlt.abcd12345.tmp",  // not our pattern
+    };
+    for (const std::string& name : leftovers) {
+        test::WriteFile(dir / name, "half a save");
+    }
+    for (size_t i = 1; i < kept.size(); ++i) {
+        test::WriteFile(dir / kept[i], "someone else's");
+    }
+
+    WriteFileAtomically(target, [](ByteSink& sink) { sink.Write("the new project"); });
+    kept.emplace_back("project.mlt");
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(Names(dir.path()), kept);
+    EXPECT_EQ(test::ReadFile(target), "the new project");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/resolver/host_resolver.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
+#include "settings/tini.h"
 #include "test_support.h"
 
 namespace mv {
@@ -93,6 +94,34 @@ TEST_F(CheckRunTest, RefusalsLeaveEverythingAsItWas) {
     EXPECT_TRUE(runningChanges.empty());
     EXPECT_EQ(modified, 0);
     EXPECT_EQ(list.SubItem(0, 0), "");
+}
+
+TEST_F(CheckRunTest, StoredTimeOutAndConnectionsAreUsedUpTo999) {
+    list.AppendRow(Row("someone@example.test"));
+    struct Case {
+        const char* timeOut;
+        const char* connections;
+        int usedTimeOut;
+        int usedConnections;
+    };
+    // Above 999 (the options dialog's limit) counts as 999; 0 or less keeps
+    // the dispatcher's own rules.
+    for (const Case& c : {Case{"536870912", "5000", 999, 999}, Case{"0", "-3", 60, 1},
+                          Case{"45", "12", 45, 12}, Case{"999", "1000", 999, 999}}) {
+        test::TempDir dir;
+        {
+            TINI stored(dir.path());
+            stored.ilTimeOut.SetText(c.timeOut);
+            stored.ilConnections.SetText(c.connections);
+        }
+        TINI ini(dir.path());
+        CheckSettings fromIni = CheckSettings::FromIni(ini);
+        fromIni.from = settings.from;
+        settings = fromIni;
+        ExpectRefused("No DNS SERVER Available");  // after the settings were applied
+        EXPECT_EQ(dispatcher.TimeOut(), c.usedTimeOut) << c.timeOut;
+        EXPECT_EQ(dispatcher.Connections(), c.usedConnections) << c.connections;
+    }
 }
 
 TEST_F(CheckRunTest, DispatcherRefusalRestoresTheIdleState) {

@@ -48,6 +48,23 @@ TEST(SplitFieldsTest, ViewsStayValidWhileQuotedFieldsAreCopied) {
     EXPECT_EQ(fields[3], std::string(300, 'q'));
 }
 
+TEST(SplitFieldsTest, OnlyTheWantedFieldsAreKept) {
+    std::string line = "\"a,0\"";
+    for (int i = 1; i < 100000; ++i) {
+        line += ",\"q" + std::to_string(i) + "\"";
+    }
+    std::string buffer;
+    std::vector<std::string_view> fields;
+    SplitWantedFields(line, ',', std::vector<size_t>{0, 7, 7, 99999, 100000}, buffer, fields);
+    EXPECT_EQ(fields, (std::vector<std::string_view>{"a,0", "q7", "q7", "q99999", ""}));
+    EXPECT_LT(buffer.capacity(), 100u);  // no copy of the fields that are not wanted
+
+    SplitWantedFields(" x\t, y ,", ',', std::vector<size_t>{1, 2}, buffer, fields);
+    EXPECT_EQ(fields, (std::vector<std::string_view>{"y", ""}));  // no field after the last comma
+    SplitWantedFields("a\tb", '\t', std::vector<size_t>{}, buffer, fields);
+    EXPECT_TRUE(fields.empty());
+}
+
 TEST(NextTokenTest, PositionsAreOneBasedAndZeroEndsTheWalk) {
     const CharSet comma = MakeCharSet(",");
     size_t position = 1;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "project/import_export/import_export_error.h"
 #include "project/import_export/recipient_import.h"
 #include "project/import_export/text_line_reader.h"
 #include "test_support.h"
@@ -29,6 +30,15 @@ class TextEncodingTest : public ::testing::Test {
             lines.emplace_back(line);
         }
         EXPECT_TRUE(reader.AtEnd());
+        return lines;
+    }
+    Texts Lines(const std::string& bytes, size_t blockSize) {
+        TextLineReader reader(File(bytes), blockSize);
+        Texts lines;
+        std::string_view line;
+        while (reader.ReadLine(line)) {
+            lines.emplace_back(line);
+        }
         return lines;
     }
     // Imports `bytes` (first line data) and returns the captions.
@@ -78,7 +88,7 @@ TEST_F(TextEncodingTest, RewindReadsFromTheFirstLineAgain) {
     std::string_view line;
     ASSERT_TRUE(reader.ReadLine(line));
     EXPECT_EQ(line, "one");
-    EXPECT_TRUE(reader.HasByteOrderMark());
+    EXPECT_EQ(reader.Mark(), ByteOrderMark::Utf8);
     reader.Rewind();
     ASSERT_TRUE(reader.ReadLine(line));
     EXPECT_EQ(line, "one");
@@ -121,6 +131,77 @@ TEST_F(TextEncodingTest, FileChangedAfterThePreviewStillGivesUtf8) {
     import.Import(list);
     ASSERT_EQ(list.RowCount(), 1u);
     EXPECT_EQ(list.Caption(0), "\xC3\xA9@x.org");
+}
+
+// `text` in UTF-16 with its byte-order mark.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST_F(TextEncodingTest, Utf16WithEitherByteOrderMark) {
+    // As a spreadsheet saves "Unicode Text": a mark, tabs, CR LF. U+010A
+    // holds the byte of a line feed; U+1F600 is a surrogate pair.
+    const std::u16string text =
+        u"Na\u010Ame\tEmail\r\nJ\u00F6rg\tj@x.org\r\n\U0001F600\t\u20AC@y.org\r\n";
+    for (const bool bigEndian : {false, true}) {
+        RecipientImport import(File(Utf16(text, bigEndian)));
+        import.Open();
+        EXPECT_EQ(import.Encoding(), bigEndian ? TextEncoding::Utf16Be : TextEncoding::Utf16Le);
+        EXPECT_EQ(import.ColumnNames(), (Texts{"Na\xC4\x8Ame", "Email"}));
+        EXPECT_EQ(import.FirstLine(), ImportFirstLine::Header);
+        RecipientList list;
+        import.Import(list);
+        ASSERT_EQ(list.RowCount(), 2u) << bigEndian;
+        EXPECT_EQ(list.Caption(0), "j@x.org");
+        EXPECT_EQ(list.SubItem(0, 1), "J\xC3\xB6rg");
+        EXPECT_EQ(list.Caption(1), "\xE2\x82\xAC@y.org");
+        EXPECT_EQ(list.SubItem(1, 1), "\xF0\x9F\x98\x80");
+    }
+}
+
+TEST_F(TextEncodingTest, Utf16AcrossReadBlocksAndBrokenUnits) {
+    // Blocks of 5 bytes split units and surrogate pairs; a lone surrogate
+    // and an odd last byte become U+FFFD.
+    const std::string bytes = Utf16(u"a\U0001F600b\r\n\xD800x\r\n\xDC00", false) + "z";
+    const Texts expected = {
+        "a\xF0\x9F\x98\x80"
+        "b",
+        "\xEF\xBF\xBDx", "\xEF\xBF\xBD\xEF\xBF\xBD"};
+    for (const size_t blockSize : {size_t{1}, size_t{5}, TextLineReader::kDefaultBlockSize}) {
+        EXPECT_EQ(Lines(bytes, blockSize), expected) << blockSize;
+    }
+}
+
+TEST_F(TextEncodingTest, ANulByteNearTheStartIsNoTextFile) {
+    const auto withNulAt = [](size_t at) {
+        std::string bytes(5000, 'a');
+        bytes[0] = '\n';
+        bytes[at] = '\0';
+        return bytes;
+    };
+    for (const auto& [bytes, refused] :
+         std::vector<std::pair<std::string, bool>>{{"a@b.c\n\0\x01\x02"s, true},
+                                                   {withNulAt(4095), true},
+                                                   {withNulAt(4096), false},
+                                                   {Utf16(u"a@b.c", false), false}}) {
+        RecipientImport import(File(bytes));
+        try {
+            import.Open();
+            EXPECT_FALSE(refused);
+        } catch (const EImportError& e) {
+            EXPECT_TRUE(refused);
+            EXPECT_EQ(std::string(e.what()), "Cannot import " + (dir_ / "list.txt").string() +
+                                                 ": it is not a text file (it holds NUL bytes "
+                                                 "and has no UTF-16 byte-order mark)");
+        }
+    }
 }
 
 }  // namespace

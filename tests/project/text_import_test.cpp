@@ -134,6 +134,15 @@ EXPECT_EQ(list_.Caption(0), "a@a.org");
 EXPECT_EQ(list_.Caption(1), "b@b.org");
 }  // namespace
 
+TEST_F(TextImportTest, AFirstLineWithTabsAndNoCommaSplitsEveryLineAtTabs) {
+    Import("Name\tEmail\nSmith, John\tjohn@j.org\n");
+    EXPECT_EQ(Captions(list_), (Texts{"Email", "Result", "Name"}));
+    EXPECT_EQ(RowTexts(list_, 0), (Texts{"john@j.org", "", "Smith, John"}));
+    // With a comma in the first line the comma rule holds.
+    Import("Email,Name\tTab\nann@a.org,Ann\tB\n", ImportMode::Replace);
+    EXPECT_EQ(RowTexts(list_, 0), (Texts{"ann@a.org", "", "Ann\tB"}));
+}
+
 TEST_F(TextImportTest, AppendingTwiceDoublesTheRowsWithoutNewColumns) {
     const std::string file = "Name,Email\nAnn,ann@a.org\nBob,bob@b.org\n";
     Import(file);
@@ -221,6 +230,21 @@ TEST_F(TextImportTest, OnlyTheFirst255ListColumnsReceiveValues) {
     Import("Email,Late\nb@b.org,late\n");
     EXPECT_EQ(list_.Column(302).caption, "Late");
     EXPECT_EQ(list_.SubItemCount(1), 254u);
+}
+
+TEST_F(TextImportTest, HugeLinesKeepTheMappedFieldsWhereverTheyAre) {
+    // Repeated names map the last of them, far out in the line.
+    std::string header = "Email";
+    std::string data = "a@a.org";
+    for (int i = 1; i <= 100000; ++i) {
+        header += ",x";
+        data += ",v" + std::to_string(i);
+    }
+    Import(header + "\n" + data + "\n" + "b@b.org" + std::string(100000, ',') + "\n");
+    EXPECT_EQ(Captions(list_), (Texts{"Email", "Result", "x"}));
+    ASSERT_EQ(list_.RowCount(), 2u);
+    EXPECT_EQ(RowTexts(list_, 0), (Texts{"a@a.org", "", "v100000"}));
+    EXPECT_EQ(RowTexts(list_, 1), (Texts{"b@b.org", "", ""}));
 }
 
 TEST_F(TextImportTest, EmptyLinesAndNamesStillGetColumns) {

@@ -49,6 +49,21 @@ TEST(TINI, ValuesPersistFromOneRunToTheNext) {
     EXPECT_EQ(ini.ilFrom.Text(), "me@example.org");
 }
 
+TEST(TINI, AWindows1252ValueIsStoredAsUtf8AndEveryOtherKeyStillReads) {
+    test::TempDir dir;
+    {
+        TINI ini(dir.path());
+        ini.ilTimeOut.SetAsInteger(45);
+        ini.ilFrom.SetText("Jos\xE9 <jose@example.com>");
+        EXPECT_EQ(ini.ilFrom.Text(), "Jos\xC3\xA9 <jose@example.com>");
+        ini.ilDNS1.SetText("10.0.0.1");
+    }
+    TINI ini(dir.path());
+    EXPECT_EQ(ini.ilTimeOut.AsInteger(), 45);
+    EXPECT_EQ(ini.ilFrom.Text(), "Jos\xC3\xA9 <jose@example.com>");
+    EXPECT_EQ(ini.ilDNS1.Text(), "10.0.0.1");
+}
+
 TEST(TINI, BooleansTakeTheEnglishTrueWordInAnyCase) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "Corvane");

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,6 +12,8 @@
 
 namespace mv {
 namespace {
+
+using namespace std::string_literals;
 
 TEST(SettingsDocument, KeepsWhatItDoesNotUnderstand) {
     const std::string text =
@@ -157,24 +160,75 @@ TEST(SettingsFile, TwoProcessesWritingAtOnceLoseNothing) {
     EXPECT_EQ(file.ReadSection("B").size(), size_t{kWrites});
 }
 
-TEST(SettingsFile, ADamagedFileReadsAsEmptyAndIsKeptWhenReplaced) {
+TEST(SettingsFile, ABadLineIsLostAloneAndAWriteKeepsTheRest) {
     test::TempDir dir;
     const std::filesystem::path path = dir / "s.ini";
-    const std::string garbage("[Connection]\nTimeOut=45\n\0\xFF\xFE binary", 34);
-    test::WriteFile(path, garbage);
+    const std::string before =
+        "[Connection]\n"
+        "TimeOut=45\n";
+    const std::string after =
+        "Connections=12\n"
+        "[Conn\xFF\n"  // a broken section header hides the keys below it
+        "Host=hidden\n"
+        "[DNS]\n"
+        "Primary=10.0.0.1\n"
+        "bin\0ary\n"s;
+    test::WriteFile(path, before + "From=Jos\xE9 <jose@example.com>\n" + after);
+    SettingsFile file(path);
+    for (const auto& [section, key, value] :
+         std::vector<std::array<std::string, 3>>{{"Connection", "TimeOut", "45"},
+                                                 {"Connection", "From", "(default)"},
+                                                 {"Connection", "Connections", "12"},
+                                                 {"Connection", "Host", "(default)"},
+                                                 {"DNS", "Primary", "10.0.0.1"}}) {
+        EXPECT_EQ(file.ReadValue(section, key, "(default)"), value) << key;
+    }
+    EXPECT_FALSE(file.Damaged());
+
+    // Windows-1252 is stored as UTF-8, in place of the bad line; every other
+    // byte stays as it was.
+    ASSERT_TRUE(file.WriteValue("Connection", "From", "Jos\xE9 <jose@example.com>"));
+    EXPECT_EQ(test::ReadFile(path), before + "From=Jos\xC3\xA9 <jose@example.com>\n" + after);
+    EXPECT_EQ(file.ReadValue("Connection", "From", ""), "Jos\xC3\xA9 <jose@example.com>");
+    EXPECT_FALSE(std::filesystem::exists(path.string() + ".bad"));
+}
+
+TEST(SettingsFile, AnOversizedFileReadsAsEmptyAndIsKeptWhenReplaced) {
+    test::TempDir dir;
+    const std::filesystem::path path = dir / "s.ini";
+    const std::string big = "[Connection]\nTimeOut=45\n" + std::string(1 << 20, ';') + "\n";
+    test::WriteFile(path, big);
     SettingsFile file(path);
     EXPECT_EQ(file.ReadValue("Connection", "TimeOut", "30"), "30");
     EXPECT_TRUE(file.Damaged());
 
     // Removing nothing from an empty view writes nothing.
     EXPECT_TRUE(file.DeleteSection("MRU"));
-    EXPECT_EQ(test::ReadFile(path), garbage);
+    EXPECT_TRUE(test::ReadFile(path) == big);
 
     // A real change replaces it, after keeping a copy.
     ASSERT_TRUE(file.WriteValue("Connection", "From", "me@x.org"));
-    EXPECT_EQ(test::ReadFile(path.string() + ".bad"), garbage);
+    EXPECT_TRUE(test::ReadFile(path.string() + ".bad") == big);
     EXPECT_EQ(test::ReadFile(path), "[Connection]\nFrom=me@x.org\n");
     EXPECT_FALSE(file.Damaged());
+}
+
+TEST(SettingsFile, WriterAndReaderAgreeOnTheSizeLimit) {
+    test::TempDir dir;
+    const std::filesystem::path path = dir / "s.ini";
+    SettingsFile file(path);
+    ASSERT_TRUE(file.WriteValue("C", "Small", "1"));
+    // "[C]\nSmall=1\nBig=" + value + "\n" fills the file to the limit exactly.
+    const std::string value(SettingsFile::kMaxFileSize - 17, 'v');
+    ASSERT_TRUE(file.WriteValue("C", "Big", value));
+    EXPECT_EQ(std::filesystem::file_size(path), SettingsFile::kMaxFileSize);
+    EXPECT_TRUE(file.ReadValue("C", "Big", "") == value);
+
+    const std::string full = test::ReadFile(path);
+    EXPECT_FALSE(file.WriteValue("C", "Small", "12"));
+    EXPECT_NE(file.LastError().find("larger than 1 MiB"), std::string::npos) << file.LastError();
+    EXPECT_TRUE(test::ReadFile(path) == full);
+    EXPECT_EQ(file.ReadValue("C", "Small", ""), "1");
 }
 
 TEST(SettingsFile, AFolderInTheWayIsNotAStore) {

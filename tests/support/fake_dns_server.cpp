@@ -58,6 +58,28 @@ FakeDnsServer::~FakeDnsServer() {
     thread_.join();
     close(fd_);
     close(wake_);
+    for (const auto& forger : forgers_) {
+        close(forger.first);
+    }
+}
+
+uint16_t FakeDnsServer::AddForger(const std::string& address, uint16_t port, Script script) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        throw std::runtime_error("FakeDnsServer: cannot bind the forger to " + address);
+    }
+    std::lock_guard lock(mutex_);
+    forgers_.emplace_back(fd, std::move(script));
+    return ntohs(addr.sin_port);
 }
 
 void FakeDnsServer::SetScript(Script script) {
@@ -92,12 +114,23 @@ void FakeDnsServer::Serve() {
         Received in{Datagram(buffer.begin(), buffer.begin() + n), std::nullopt};
         in.query = dnswire::ParseQuery(in.bytes.data(), in.bytes.size());
         Script script;
+        std::vector<std::pair<int, Script>> forgers;
         {
             std::lock_guard lock(mutex_);
             received_.push_back(in);
             script = script_;
+            forgers = forgers_;
         }
-        if (!in.query || !script) {
+        if (!in.query) {
+            continue;
+        }
+        for (const auto& [forgerFd, forge] : forgers) {
+            for (const Datagram& out : forge(*in.query)) {
+                sendto(forgerFd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&peer),
+                       peerLen);
+            }
+        }
+        if (!script) {
             continue;
         }
         for (const Datagram& out : script(*in.query)) {

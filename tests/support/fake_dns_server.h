@@ -36,6 +36,11 @@ class FakeDnsServer {
     uint16_t port() const { return port_; }
     std::string portText() const { return std::to_string(port_); }
     void SetScript(Script script);
+    // A forger on the path: for every query, before the server's own replies,
+    // the datagrams `script` returns are sent to the client from `address`
+    // and `port` (0: a port of its own) instead of the server's address.
+    // Returns the port the forger sends from.
+    uint16_t AddForger(const std::string& address, uint16_t port, Script script);
     // Every datagram received so far, in order; unreadable ones get no answer.
     std::vector<Received> received() const;
     size_t receivedCount() const;
@@ -55,6 +60,7 @@ class FakeDnsServer {
     uint16_t port_ = 0;
     mutable std::mutex mutex_;
     Script script_;
+    std::vector<std::pair<int, Script>> forgers_;  // socket, script
     std::vector<Received> received_;
     std::thread thread_;
 };

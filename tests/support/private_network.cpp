@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +27,44 @@ bool EnterPrivateNetwork(std::string* why) {
     if (!ok && why)
         *why = std::string("cannot bring up the loopback device: ") + std::strerror(errno);
     return ok;
+}
+
+std::string InPrivateNetworkChild(const std::function<std::string()>& body, bool* skipped) {
+    constexpr int kSkip = 77;
+    int fds[2];
+    if (pipe(fds) != 0) return "pipe failed";
+    const pid_t child = fork();
+    if (child < 0) return "fork failed";
+    if (child == 0) {
+        close(fds[0]);
+        std::string why;
+        int code = kSkip;
+        if (EnterPrivateNetwork(&why)) {
+            why = body();
+            code = why.empty() ? 0 : 1;
+        }
+        [[maybe_unused]] const ssize_t n = write(fds[1], why.data(), why.size());
+        _exit(code);
+    }
+    close(fds[1]);
+    std::string message;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        message.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    *skipped = WIFEXITED(status) && WEXITSTATUS(status) == kSkip;
+    if (!WIFEXITED(status)) return "the child ended by a signal\n" + message;
+    if (WEXITSTATUS(status) != 0 && message.empty()) return "the child failed";
+    return message;
+}
+
+std::string NftPath() {
+    for (const char* path : {"/usr/sbin/nft", "/sbin/nft"})
+        if (access(path, X_OK) == 0) return path;
+    return {};
 }
 
 }  // namespace mv::test

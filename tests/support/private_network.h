@@ -3,6 +3,7 @@
 // servers on the usual ports, or to start from a clean network stack.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace mv::test {
@@ -11,5 +12,15 @@ namespace mv::test {
 // new network namespace with the loopback device up. Returns false with the
 // reason in `why` where namespaces are not allowed.
 bool EnterPrivateNetwork(std::string* why = nullptr);
+
+// Runs `body` in a child process that has entered a private network, so that
+// what it changes there (firewall rules, for example) stays there. `body`
+// returns an empty text when all went well, else what failed. The result is
+// that text; `skipped` is set, with the reason as the text, where namespaces
+// are not allowed.
+std::string InPrivateNetworkChild(const std::function<std::string()>& body, bool* skipped);
+
+// The nft program, or an empty text when it is not installed.
+std::string NftPath();
 
 }  // namespace mv::test

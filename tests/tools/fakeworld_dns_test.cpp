@@ -22,6 +22,7 @@ domain other.test     mx 5 shared.test
 domain empty.test     empty
 domain gone.test      nxdomain
 domain broken.test    servfail
+domain closed.test    refused
 domain quiet.test     silent
 domain alias.test     cname example.test
 domain aonly.test     a 127.9.9.9
@@ -85,7 +86,7 @@ TEST_F(FakeWorldDns, EveryHostResolvesToItsOwnLoopbackAddress) {
     EXPECT_NE(world.dnsServer().rfind("127.0.0.", 0), 0u) << "never the 127.0.0.0/24 network";
 }
 
-TEST_F(FakeWorldDns, EmptyNxdomainServfailAndSilentDomains) {
+TEST_F(FakeWorldDns, EmptyNxdomainServfailRefusedAndSilentDomains) {
     auto empty = Ask("empty.test", kMx);
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->rcode(), 0);
@@ -103,6 +104,10 @@ TEST_F(FakeWorldDns, EmptyNxdomainServfailAndSilentDomains) {
     auto broken = Ask("broken.test", kMx);
     ASSERT_TRUE(broken);
     EXPECT_EQ(broken->rcode(), 2);
+
+    auto closed = Ask("closed.test", kMx);
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(closed->rcode(), 5);
 
     EXPECT_FALSE(
         DnsExchange(world.dnsServer(), world.dnsPort(), DnsQueryBytes("quiet.test", kMx), 300));

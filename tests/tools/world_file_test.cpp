@@ -68,8 +68,8 @@ TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
         {"domain a.test cname", "'cname' needs exactly one target name"},
         {"domain a.test a 300.1.1.1", "'a' takes at most one IPv4 address"},
         {"domain a.test forward",
-         "unknown domain rule 'forward' (expected mx, empty, nxdomain, servfail, silent, cname or "
-         "a)"},
+         "unknown domain rule 'forward' (expected mx, empty, nxdomain, servfail, refused, silent, "
+         "cname or a)"},
     };
     for (const BadLine& bad : cases) {
         // The bad line is line 3, between two good ones.

@@ -15,6 +15,7 @@ using dnswire::Section;
 
 constexpr uint8_t kRcodeServerFailure = 2;
 constexpr uint8_t kRcodeNotImplemented = 4;
+constexpr uint8_t kRcodeRefused = 5;
 constexpr uint16_t kQuestionName = 12;  // answers point back at the question's name
 constexpr uint32_t kTtl = 300;
 
@@ -64,6 +65,9 @@ void AnswerMx(const World& world, const DomainRule* domain, std::string_view nam
             break;
         case DomainKind::ServFail:
             builder.Rcode(kRcodeServerFailure);
+            break;
+        case DomainKind::Refused:
+            builder.Rcode(kRcodeRefused);
             break;
         case DomainKind::Cname:
             builder.Cname(owner, domain->target, kTtl);

@@ -54,7 +54,7 @@ struct MxEntry {
     std::string host;
 };
 
-enum class DomainKind { Mx, Empty, NxDomain, ServFail, Silent, Cname, ARecord };
+enum class DomainKind { Mx, Empty, NxDomain, ServFail, Refused, Silent, Cname, ARecord };
 
 // How the DNS answers the MX query of one domain (or domain pattern).
 struct DomainRule {

@@ -274,6 +274,7 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
     static const std::pair<const char*, DomainKind> kPlain[] = {{"empty", DomainKind::Empty},
                                                                 {"nxdomain", DomainKind::NxDomain},
                                                                 {"servfail", DomainKind::ServFail},
+                                                                {"refused", DomainKind::Refused},
                                                                 {"silent", DomainKind::Silent}};
     bool known = false;
     for (const auto& [key, kind] : kPlain) {
@@ -312,7 +313,7 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
         }
     } else if (!known) {
         return Fail("unknown domain rule '" + std::string(rule) +
-                    "' (expected mx, empty, nxdomain, servfail, silent, cname or a)");
+                    "' (expected mx, empty, nxdomain, servfail, refused, silent, cname or a)");
     }
     auto [it, added] = domainLines_.emplace(domain.name, number_);
     if (!added) {

@@ -245,4 +245,36 @@ DnsDecodeStatus DecodeDnsResponse(const uint8_t* data, size_t size, DnsResponse&
     return DnsDecodeStatus::kDecoded;
 }
 
+bool AnswersQuestionOf(const uint8_t* request, size_t requestSize, const uint8_t* response,
+                       size_t responseSize) {
+    if (requestSize <= kHeaderSize || responseSize < kHeaderSize) {
+        return false;
+    }
+    if (response[4] == 0 && response[5] == 0) {
+        return false;  // QDCOUNT 0
+    }
+    // The question as the server reads it: the name up to its first zero
+    // byte (an empty label ends it early), then type and class.
+    size_t nameEnd = kHeaderSize;
+    while (nameEnd < requestSize && request[nameEnd] != 0) {
+        nameEnd += 1 + request[nameEnd];
+    }
+    const size_t questionEnd = nameEnd + 1 + 4;
+    if (questionEnd > requestSize || questionEnd > responseSize) {
+        return false;
+    }
+    // The name of a response's first question is never compressed (nothing
+    // precedes it to point to), so it is compared byte by byte: label lengths
+    // are below 64 and no letter, so only the letters change with the case.
+    const auto lower = [](uint8_t c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c - 'A' + 'a') : c;
+    };
+    for (size_t i = kHeaderSize; i <= nameEnd; ++i) {
+        if (lower(request[i]) != lower(response[i])) {
+            return false;
+        }
+    }
+    return std::equal(request + nameEnd + 1, request + questionEnd, response + nameEnd + 1);
+}
+
 }  // namespace mv

@@ -100,6 +100,13 @@ enum class DnsDecodeStatus {
     kMalformed,
 };
 
+// True when the first question of `response` is the question of `request`
+// (a query as EncodeMxQuery wrote it): the same name, compared without regard
+// to the case of ASCII letters, the same type and the same class. A response
+// without a question answers none.
+bool AnswersQuestionOf(const uint8_t* request, size_t requestSize, const uint8_t* response,
+                       size_t responseSize);
+
 // Decodes a response datagram. `out` is replaced only when the result is
 // kDecoded; otherwise it keeps what it held.
 DnsDecodeStatus DecodeDnsResponse(const uint8_t* data, size_t size, DnsResponse& out);

@@ -1,15 +1,31 @@
 #include "net/dns/dns_query.h"
 
+#include <sys/random.h>
+
 #include <cstring>
+#include <random>
 
 namespace mv {
+
+namespace {
+
+// An ID that nobody off the path can guess: each query's from the kernel's
+// random source, never a counter (RFC 5452).
+uint16_t RandomQueryId() {
+    uint16_t id = 0;
+    if (getrandom(&id, sizeof id, 0) == static_cast<ssize_t>(sizeof id)) return id;
+    thread_local std::random_device device;
+    return static_cast<uint16_t>(device());
+}
+
+}  // namespace
 
 _TDnsQuery::_TDnsQuery(MessageLoop& loop) : socket_(std::make_unique<_TAsyncSocket>(loop)) {}
 
 _TDnsQuery::~_TDnsQuery() = default;
 
 uint16_t _TDnsQuery::QueryMX(const std::string& domain) {
-    ++queryId_;  // wraps from 65535 to 0
+    queryId_ = RandomQueryId();
     const DnsEncodeStatus status = EncodeMxQuery(queryId_, domain, request_, requestLength_);
     if (status != DnsEncodeStatus::kOk)
         throw EDnsQueryException(DnsEncodeErrorText(status, domain));
@@ -30,18 +46,27 @@ uint16_t _TDnsQuery::QueryMX(const std::string& domain) {
 
 void _TDnsQuery::OnDataAvailable(uint16_t error) {
     std::array<uint8_t, kDnsMessageSize> datagram{};
-    const int n = socket_->Receive(datagram.data(), static_cast<int>(datagram.size()));
+    sockaddr_in from{};
+    int fromLen = sizeof from;
+    const int n =
+        socket_->ReceiveFrom(datagram.data(), static_cast<int>(datagram.size()), from, fromLen);
     if (error != 0) {
         if (OnRequestDone) OnRequestDone(this, error);
         return;
     }
     if (n < 12) return;  // short datagram or failed read: keep waiting
+    // Whatever does not come from the server and port asked, or answers
+    // another query or another question, is stale or forged.
+    const sockaddr_in& server = socket_->SocketAddress();
+    if (from.sin_addr.s_addr != server.sin_addr.s_addr || from.sin_port != server.sin_port) return;
     DnsResponse decoded;
     if (DecodeDnsResponse(datagram.data(), static_cast<size_t>(n), decoded) !=
         DnsDecodeStatus::kDecoded)
         return;
-    // An answer to another query is stale or forged.
-    if (decoded.responseId != queryId_) return;
+    if (decoded.responseId != queryId_ ||
+        !AnswersQuestionOf(request_.data(), static_cast<size_t>(requestLength_), datagram.data(),
+                           static_cast<size_t>(n)))
+        return;
     std::memcpy(responseBuffer_.data(), datagram.data(), static_cast<size_t>(n));
     responseLength_ = n;
     r_ = std::move(decoded);

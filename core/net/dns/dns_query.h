@@ -4,8 +4,9 @@
 // The component does not retry, does not fall back to another server, does
 // not sort by preference and has no time-out of its own: its owner gives up
 // when it wants to. Datagrams that are not the answer to the current query
-// (too short, not a response, malformed, or carrying another query's ID) are
-// ignored and the query keeps waiting.
+// (too short, not a response, malformed, from another address or port than
+// the server's, or carrying another ID than the query's random one or another
+// question) are ignored and the query keeps waiting.
 #pragma once
 
 #include <array>
@@ -42,9 +43,10 @@ class _TDnsQuery {
     const std::string& Addr() const { return addr_; }
     void SetAddr(const std::string& value) { addr_ = value; }
 
-    // Sends the MX query for `domain` and returns its ID at once; the outcome
-    // arrives as OnRequestDone. Raises EDnsQueryException for a refused domain
-    // and the socket's exceptions when the query cannot be sent.
+    // Sends the MX query for `domain` with a random ID and returns that ID at
+    // once; the outcome arrives as OnRequestDone. Raises EDnsQueryException
+    // for a refused domain and the socket's exceptions when the query cannot
+    // be sent.
     uint16_t QueryMX(const std::string& domain);
 
     TDnsRequestDoneEvent OnRequestDone;

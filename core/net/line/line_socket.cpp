@@ -76,12 +76,13 @@ void _TCustomLineSocket::PostRescan() {
 
 void _TCustomLineSocket::HandleMessage(TSocketMessage& msg) {
     if (msg.kind == TSocketMessage::kSocketEvent && msg.event == kEvClose && !OnSessionClosed &&
-        msg.handle == HSocket() && HSocket() != INVALID_SOCKET && state() != wsConnecting) {
+        msg.handle == HSocket() && msg.watch == ConnectionId() && HSocket() != INVALID_SOCKET &&
+        state() != wsConnecting) {
         // Without a closed handler the layer below raises no closed event:
         // the rest is delivered here, after the data still buffered.
         GuardList::Scope guard(guards_);
         ReadLoop(0);
-        if (guard.Destroyed() || msg.handle != HSocket() || !DeliverRest()) {
+        if (guard.Destroyed() || msg.watch != ConnectionId() || !DeliverRest()) {
             return;
         }
     }

@@ -4,13 +4,14 @@
 #include "net/smtp/custom_smtp_client.h"
 
 #include "net/socket/socket_error_text.h"
+#include "platform/error/winsock_errors.h"
 
 namespace mv {
 
 namespace {
 
 std::string WinsockFailureLine(int error) {
-    return "500 " + SocketErrorText(error) + " (Winsock error #" + std::to_string(error) + ")";
+    return "500 " + SocketErrorText(error) + " (Winsock error #" + WsaErrorNumberText(error) + ")";
 }
 
 }  // namespace

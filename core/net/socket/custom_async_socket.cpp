@@ -153,7 +153,7 @@ void _TCustomAsyncSocket::Select(unsigned events, bool connecting) {
 void _TCustomAsyncSocket::SocketError(const std::string& function) {
     const int e = platformError_;
     const std::string message =
-        "Error " + std::to_string(e) + " in function " + function + "\r\n" + SocketErrorText(e);
+        "Error " + WsaErrorNumberText(e) + " in function " + function + "\r\n" + SocketErrorText(e);
     if ((e == 10054 || e == 10057) && hSocket_ != INVALID_SOCKET) {
         notifier_.Stop(true);
         close(hSocket_);
@@ -254,6 +254,7 @@ void _TCustomAsyncSocket::OnNotification(int fd, unsigned event, int error) {
     TSocketMessage msg;
     msg.kind = TSocketMessage::kSocketEvent;
     msg.handle = fd;
+    msg.watch = ConnectionId();
     msg.event = event;
     msg.error = error;
     Dispatch(msg);
@@ -289,24 +290,27 @@ void _TCustomAsyncSocket::HandleMessage(TSocketMessage& msg) {
 }
 
 void _TCustomAsyncSocket::HandleSocketEvent(TSocketMessage& msg) {
-    if (msg.handle != hSocket_ || paused_) return;
+    // A notice of a connection that has since been closed is stale, even when
+    // the new connection's descriptor carries the same number.
+    if (msg.handle != hSocket_ || msg.watch != ConnectionId() || paused_) return;
     const auto error = static_cast<uint16_t>(msg.error);
     GuardList::Scope guard(guards_);
+    // After a handler: false when it closed this connection (and perhaps
+    // opened another one).
+    auto same = [&] { return !guard.Destroyed() && ConnectionId() == msg.watch; };
     switch (msg.event) {
         case kEvConnect:
             ChangeState(wsConnected);
             if (guard.Destroyed()) return;
             FireSessionConnected(error);
-            if (guard.Destroyed()) return;
-            if (error != 0 && state_ != wsClosed) Close();
+            if (error != 0 && same() && state_ != wsClosed) Close();
             break;
         case kEvRead:
             ReadLoop(msg.error);
             break;
         case kEvWrite:
             TryToSend();
-            if (guard.Destroyed()) return;
-            if (allSent_) FireDataSent(error);
+            if (same() && allSent_) FireDataSent(error);
             break;
         case kEvAccept:
             FireSessionAvailable(error);
@@ -314,11 +318,11 @@ void _TCustomAsyncSocket::HandleSocketEvent(TSocketMessage& msg) {
         case kEvClose:
             if (state_ == wsConnecting) return;  // the connect notification tells
             ReadLoop(0);                         // data still buffered goes first
-            if (guard.Destroyed() || msg.handle != hSocket_) return;
+            if (!same()) return;
             if (OnSessionClosed && !closeNotified_) {
                 closeNotified_ = true;
                 FireSessionClosed(error);
-                if (guard.Destroyed()) return;
+                if (!same()) return;
             }
             if (state_ != wsClosed) Close();
             break;
@@ -329,14 +333,15 @@ void _TCustomAsyncSocket::HandleSocketEvent(TSocketMessage& msg) {
 
 void _TCustomAsyncSocket::ReadLoop(int error) {
     GuardList::Scope guard(guards_);
-    const TSocket handle = hSocket_;
+    const uint64_t connection = ConnectionId();
     try {
         for (;;) {
             lastError_ = 0;
             streamDrained_ = false;
             const int readsBefore = readCount_;
             const bool handled = FireDataAvailable(static_cast<uint16_t>(error));
-            if (guard.Destroyed() || hSocket_ != handle || hSocket_ == INVALID_SOCKET) return;
+            if (guard.Destroyed() || ConnectionId() != connection || hSocket_ == INVALID_SOCKET)
+                return;
             if (!handled) {
                 char sink[1024];
                 if (Receive(sink, sizeof sink) < 0 && lastError_ == wsa::kWouldBlock) {

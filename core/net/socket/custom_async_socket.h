@@ -52,6 +52,7 @@ struct TSocketMessage {
     enum Kind { kSocketEvent, kLookupDone, kReverseLookupDone, kRescan };
     Kind kind = kSocketEvent;
     TSocket handle = INVALID_SOCKET;  // kSocketEvent: the descriptor it is about
+    uint64_t watch = 0;               // kSocketEvent: the connection (see ConnectionId)
     unsigned event = 0;               // kSocketEvent: one SocketEvent bit
     int error = 0;
     uint64_t lookup = 0;  // lookups: the handle of the lookup that finished
@@ -102,6 +103,9 @@ class _TCustomAsyncSocket {
     uint32_t ConnectTimeOutMs() const { return notifier_.ConnectLimit(); }
     void SetConnectTimeOutMs(uint32_t ms) { notifier_.SetConnectLimit(ms); }
     TSocket HSocket() const { return hSocket_; }
+    // The address that Connect resolved (where a datagram socket sends to)
+    // or that Listen bound.
+    const sockaddr_in& SocketAddress() const { return sin_; }
     MessageLoop& Loop() const { return loop_; }
 
     // --- Events -----------------------------------------------------------
@@ -177,6 +181,12 @@ class _TCustomAsyncSocket {
     bool AllSent() const { return allSent_; }
     void Select(unsigned events, bool connecting = false);
     SocketNotifier& Notifier() { return notifier_; }
+    // The current connection: the identity and generation of the watch on its
+    // descriptor (0 when there is none). Unlike the descriptor number it is
+    // never the same for a connection opened after another one was closed, so
+    // code that calls out to handlers compares it to find out whether the
+    // connection it worked on is still the socket's.
+    uint64_t ConnectionId() const { return notifier_.Watch(); }
     // Delivers a message with the background-error handling of notifications.
     void Dispatch(TSocketMessage& msg);
     // Posts a message to this socket, dropped if the socket is gone by then.

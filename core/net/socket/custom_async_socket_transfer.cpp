@@ -27,6 +27,7 @@ int _TCustomAsyncSocket::Send(const void* data, int len) {
         // OnDataSent comes later from the loop, never inside Send.
         TSocketMessage msg;
         msg.handle = HSocket();
+        msg.watch = ConnectionId();
         msg.event = kEvWrite;
         PostMessage(std::move(msg));
     }
@@ -70,10 +71,15 @@ void _TCustomAsyncSocket::TryToSend() {
             return;
         }
         const int sent = SendRaw(p, len);
-        if (sent == 0) return;
+        if (sent >= 0 && sent < len) {
+            // The network took only part of it: the rest goes on the next
+            // writable notification, which must be asked for.
+            chunk.Remove(sent);
+            Notifier().SendWouldBlock();
+            return;
+        }
         if (sent > 0) {
             chunk.Remove(sent);
-            if (sent < len) return;  // the rest on the next writable notification
             continue;
         }
         const int err = lastError_;

@@ -110,14 +110,7 @@ void _TCustomSocksSocket::FireDataSent(uint16_t error) {
 // --- Connecting -------------------------------------------------------------
 
 void _TCustomSocksSocket::Connect() {
-    EndHandshake();
-    leftover_.clear();
-    boundAddr_.clear();
-    boundPort_.clear();
-    if (!socksServerAssigned_) {
-        _TCustomAsyncSocket::Connect();
-        return;
-    }
+    // A refused call changes nothing: a handshake under way goes on.
     if (HSocket() != INVALID_SOCKET && state() != wsClosed) {
         RaiseError("Connect: Socket already in use");
         return;
@@ -127,6 +120,14 @@ void _TCustomSocksSocket::Connect() {
     }
     if (!addrAssigned_) {
         return RaiseError("Connect: No IP Address Specified");
+    }
+    EndHandshake();
+    leftover_.clear();
+    boundAddr_.clear();
+    boundPort_.clear();
+    if (!socksServerAssigned_) {
+        _TCustomAsyncSocket::Connect();
+        return;
     }
     if (strcasecmp(proto().c_str(), "tcp") != 0) {
         RaiseError("tcp is the only protocol supported thru socks server");
@@ -240,7 +241,7 @@ void _TCustomSocksSocket::SendConnectRequest() {
 
 bool _TCustomSocksSocket::SendRequest(const std::string& bytes) {
     GuardList::Scope guard(guards_);
-    const TSocket handle = HSocket();
+    const uint64_t connection = ConnectionId();
     int sent = -1;
     std::string failure;
     try {
@@ -251,7 +252,7 @@ bool _TCustomSocksSocket::SendRequest(const std::string& bytes) {
     if (guard.Destroyed()) {
         return false;
     }
-    if (sent >= 0 && HSocket() == handle) {
+    if (sent >= 0 && ConnectionId() == connection) {
         return true;
     }
     // Unless the close that ended the send has already told the user.

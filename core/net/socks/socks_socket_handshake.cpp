@@ -27,8 +27,8 @@ bool _TCustomSocksSocket::FireDataAvailable(uint16_t error) {
 
 void _TCustomSocksSocket::ConsumeHandshakeData() {
     GuardList::Scope guard(guards_);
-    const TSocket handle = HSocket();
-    while (SocksHandshaking() && handle != INVALID_SOCKET && HSocket() == handle) {
+    const uint64_t connection = ConnectionId();
+    while (SocksHandshaking() && connection != 0 && ConnectionId() == connection) {
         uint8_t chunk[1024];
         const int n = _TCustomAsyncSocket::RecvRaw(chunk, sizeof chunk);
         if (n < 0 && LastError() == wsa::kWouldBlock) {
@@ -98,9 +98,9 @@ void _TCustomSocksSocket::HandleReply(const SocksReply& reply) {
 void _TCustomSocksSocket::HandshakeDone() {
     EndHandshake();
     GuardList::Scope guard(guards_);
-    const TSocket handle = HSocket();
+    const uint64_t connection = ConnectionId();
     _TCustomAsyncSocket::FireSessionConnected(0);
-    if (guard.Destroyed() || HSocket() != handle || leftover_.empty()) {
+    if (guard.Destroyed() || ConnectionId() != connection || leftover_.empty()) {
         return;
     }
     // Target bytes that came with the reply: the layers above see them first.

@@ -1,9 +1,18 @@
 #include "platform/error/winsock_errors.h"
 
 #include <ares.h>
+#include <string.h>
+
 #include <cerrno>
 
 namespace mv {
+
+namespace {
+
+// The errno that the last conversion on this thread could not number.
+thread_local int t_unnumberedErrno = 0;
+
+}  // namespace
 
 int WsaErrorFromErrno(int err) {
     switch (err) {
@@ -85,8 +94,21 @@ int WsaErrorFromErrno(int err) {
         case EHOSTUNREACH:
             return wsa::kHostUnreach;
         default:
-            return 10000 + err;
+            t_unnumberedErrno = err;
+            return wsa::kNotWinsock;
     }
+}
+
+std::string ErrnoName(int err) {
+    const char* name = strerrorname_np(err);
+    return name != nullptr ? name : "errno " + std::to_string(err);
+}
+
+std::string WsaErrorNumberText(int code) {
+    std::string text = std::to_string(code);
+    if (code == wsa::kNotWinsock && t_unnumberedErrno != 0)
+        text += " (" + ErrnoName(t_unnumberedErrno) + ")";
+    return text;
 }
 
 int LastWsaError() {

@@ -5,9 +5,13 @@
 // transcripts and messages read the same on every platform.
 #pragma once
 
+#include <string>
+
 namespace mv {
 
 namespace wsa {
+// Every errno without a place of its own; its text is "Not a WinSock error".
+inline constexpr int kNotWinsock = 10000;
 inline constexpr int kInterrupted = 10004;
 inline constexpr int kBadFile = 10009;
 inline constexpr int kAccess = 10013;
@@ -52,9 +56,19 @@ inline constexpr int kNoData = 11004;
 }  // namespace wsa
 
 // errno value -> socket error number. 0 stays 0; an errno without a place in
-// the table keeps its own value plus 10000 so that it is never mistaken for
-// success or for a reply code.
+// the table becomes kNotWinsock (never its own value plus 10000, which would
+// read as an unrelated socket error: ENODATA as "Connection refused"). The
+// errno it stood for is remembered for this thread, like errno itself, so
+// that the line reporting the failure can still name it.
 int WsaErrorFromErrno(int err);
+
+// The symbolic name of an errno value ("EPROTO"), or "errno N".
+std::string ErrnoName(int err);
+
+// A socket error number as failure lines show it: the number in decimal,
+// and for kNotWinsock the name of the errno that the last conversion on this
+// thread could not number ("10000 (EPROTO)").
+std::string WsaErrorNumberText(int code);
 
 // The errno of the last failed system call, numbered as above.
 int LastWsaError();

@@ -30,45 +30,142 @@ std::filesystem::path ResolveLinks(std::filesystem::path path) {
     return path;
 }
 
+constexpr size_t kSuffixLength = 8;
+constexpr char kSuffixChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
 std::string RandomSuffix() {
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device device;
     std::string suffix;
-    for (int i = 0; i < 8; ++i) {
-        suffix += kChars[device() % (sizeof kChars - 1)];
+    for (size_t i = 0; i < kSuffixLength; ++i) {
+        suffix += kSuffixChars[device() % (sizeof kSuffixChars - 1)];
     }
     return suffix;
 }
 
-// Creates ".<name>.<random>.tmp" beside `target`, readable and writable as a
-// newly created file would be (the umask applies), or with the mode of the
-// file it replaces.
-int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder / ("." + target.filename().string() + "." + RandomSuffix() + ".tmp");
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            struct stat old {};
-            if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-                (void)::fchmod(fd, old.st_mode & 07777);
-            }
-            return fd;
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
+
+// ".<name>.<8 random lower-case letters or digits>.tmp" beside `target`.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& target) {
+    return FolderOf(target) / ("." + target.filename().string() + "." + RandomSuffix() + ".tmp");
+}
+
+bool IsTemporaryNameOf(const std::string& name, const std::filesystem::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".";
+    const std::string_view suffix = ".tmp";
+    if (name.size() != prefix.size() + kSuffixLength + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    const std::string_view random = std::string_view(name).substr(prefix.size(), kSuffixLength);
+    return random.find_first_not_of(kSuffixChars) == std::string_view::npos;
+}
+
+// The new file takes the mode of the file it replaces.
+void TakeMode(int fd, const std::filesystem::path& target) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        (void)::fchmod(fd, old.st_mode & 07777);
+    }
+}
+
+// True when `fd` is still the file that `path` names.
+bool StillNamed(int fd, const std::filesystem::path& path) {
+    struct stat byName {};
+    struct stat byFd {};
+    return ::lstat(path.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+           byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino;
+}
+
+// Every save holds a lock on its temporary file for as long as the file
+// has a temporary name, so a temporary file of ours that nobody holds was
+// left by a save that was killed. The lock is an open-file-description
+// record lock, which the flock() locks of the dBase engine (writing into a
+// temporary file by its name) do not meet.
+bool LockWhole(int fd, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+// Removes the temporary files of `target` that no save holds.
+void RemoveLeftovers(const std::filesystem::path& target) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(FolderOf(target), ec)) {
+        if (!IsTemporaryNameOf(entry.path().filename().string(), target)) {
+            continue;
         }
-        if (errno != EEXIST) {
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        if (LockWhole(fd, F_RDLCK) && StillNamed(fd, entry.path())) {
+            ::unlink(entry.path().c_str());
+        }
+        ::close(fd);
+    }
+}
+
+// Creates and locks a named temporary file beside `target`; -1 on failure.
+int CreateNamedTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryNameFor(target);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
             return -1;
         }
+        if (fd < 0) {
+            continue;
+        }
+        // Another save's cleaning may have taken the name before the lock.
+        if (LockWhole(fd, F_WRLCK) && StillNamed(fd, temporary)) {
+            TakeMode(fd, target);
+            return fd;
+        }
+        ::close(fd);
     }
+    errno = EEXIST;
     return -1;
+}
+
+// Opens an unnamed file in the folder of `target` and locks it; -1 where the
+// file system (or a missing /proc, needed to name it later) does not allow.
+int CreateUnnamedTemporary(const std::filesystem::path& target) {
+    if (::access("/proc/self/fd", X_OK) != 0) {
+        return -1;
+    }
+    const int fd = ::open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return -1;
+    }
+    (void)LockWhole(fd, F_WRLCK);  // nobody else can reach it yet
+    TakeMode(fd, target);
+    return fd;
+}
+
+// Gives the unnamed file `fd` a temporary name beside `target`.
+bool NameTemporary(int fd, const std::filesystem::path& target, std::filesystem::path& temporary) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryNameFor(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    temporary.clear();
+    return false;
 }
 
 // Makes the rename itself durable. Some file systems cannot flush a folder;
 // the new file is complete either way, so that is not an error.
 void SyncFolder(const std::filesystem::path& target) {
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return;
     }
@@ -86,14 +183,20 @@ EFOpenError::EFOpenError(const std::filesystem::path& path, int systemError)
 
 EWriteError::EWriteError(int systemError) : EFileError("Stream write error", systemError) {}
 
-AtomicFile::AtomicFile(std::filesystem::path path)
+AtomicFile::AtomicFile(std::filesystem::path path, TemporaryName naming)
     : path_(std::move(path)), target_(ResolveLinks(path_)) {
     // A rename would replace a file that the user made read-only; creating
     // it in place would not, and neither do we.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
         throw EFCreateError(path_, errno);
     }
-    fd_ = CreateTemporary(target_, temporary_);
+    RemoveLeftovers(target_);
+    if (naming == TemporaryName::WhenComplete) {
+        fd_ = CreateUnnamedTemporary(target_);
+    }
+    if (fd_ < 0) {
+        fd_ = CreateNamedTemporary(target_, temporary_);
+    }
     if (fd_ < 0) {
         throw EFCreateError(path_, errno);
     }
@@ -150,18 +253,21 @@ void AtomicFile::Commit() {
         Discard();
         throw EWriteError(error);
     }
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
+    // Named only now that it is complete, and renamed at once.
+    if (temporary_.empty() && !NameTemporary(fd_, target_, temporary_)) {
         const int error = errno;
-        ::unlink(temporary_.c_str());
-        throw EWriteError(error);
+        Discard();
+        throw EFCreateError(path_, error);
     }
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
-        ::unlink(temporary_.c_str());
+        Discard();
         throw EFCreateError(path_, error);
     }
+    // The data reached the disk with fsync; closing now only gives up the
+    // lock that kept the temporary name from being taken for a leftover.
+    ::close(fd_);
+    fd_ = -1;
     SyncFolder(target_);
 }
 
@@ -169,9 +275,11 @@ void AtomicFile::Discard() noexcept {
     if (fd_ < 0) {
         return;
     }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
     ::close(fd_);
     fd_ = -1;
-    ::unlink(temporary_.c_str());
     buffer_.clear();
 }
 

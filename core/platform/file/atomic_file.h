@@ -4,6 +4,14 @@
 // takes the target's name in one rename. Until that rename the old file is
 // untouched; if anything fails the temporary file is removed and the error is
 // raised. Project files, the settings file and exports are written this way.
+//
+// The temporary file is unnamed (O_TMPFILE) while it is written, so a save
+// that is killed leaves nothing behind; it gets its temporary name
+// ".<name>.<random>.tmp" only when complete, just before the rename. Where
+// the file system has no unnamed files it is named from the start. A save
+// holds a lock on its temporary file while the file bears that name, so the
+// next save of the same target recognises temporary files that nobody holds
+// as left by a killed save, and removes them.
 #pragma once
 
 #include <cstddef>
@@ -59,13 +67,19 @@ class EWriteError : public EFileError {
     const char* ClassName() const override { return "EWriteError"; }
 };
 
+enum class TemporaryName {
+    WhenComplete,  // unnamed while written, where the file system allows
+    FromTheStart,  // for writers that must open the temporary file by its name
+};
+
 class AtomicFile : public ByteSink {
   public:
     // Creates the temporary file beside `path` (or beside the file that
-    // `path` links to). Throws EFCreateError naming `path` when the folder
-    // does not let it be created, or when `path` is a file that may not be
-    // written.
-    explicit AtomicFile(std::filesystem::path path);
+    // `path` links to), after removing the leftovers of earlier saves of it.
+    // Throws EFCreateError naming `path` when the folder does not let it be
+    // created, or when `path` is a file that may not be written.
+    explicit AtomicFile(std::filesystem::path path,
+                        TemporaryName naming = TemporaryName::WhenComplete);
     // Removes the temporary file unless Commit succeeded.
     ~AtomicFile() override;
     AtomicFile(const AtomicFile&) = delete;
@@ -75,15 +89,17 @@ class AtomicFile : public ByteSink {
     void Write(const void* data, size_t size) override;
     using ByteSink::Write;
 
-    // Writes out the buffer, flushes the file to the disk, renames it over
-    // the target and flushes the folder. Throws EWriteError (writing or
-    // flushing failed) or EFCreateError (the rename failed); the temporary
-    // file is then removed and the target keeps its old content.
+    // Writes out the buffer, flushes the file to the disk, names it and
+    // renames it over the target, and flushes the folder. Throws EWriteError
+    // (writing or flushing failed) or EFCreateError (naming or the rename
+    // failed); the temporary file is then removed and the target keeps its
+    // old content.
     void Commit();
     // Gives up: removes the temporary file, leaves the target alone.
     void Discard() noexcept;
 
     const std::filesystem::path& Path() const { return path_; }
+    // Empty while the temporary file has no name.
     const std::filesystem::path& TemporaryPath() const { return temporary_; }
 
   private:
@@ -92,7 +108,7 @@ class AtomicFile : public ByteSink {
 
     std::filesystem::path path_;       // as the caller named it (for messages)
     std::filesystem::path target_;     // the file that is replaced
-    std::filesystem::path temporary_;  // beside target_
+    std::filesystem::path temporary_;  // beside target_; empty while unnamed
     int fd_ = -1;
     std::vector<char> buffer_;
 };

@@ -194,6 +194,7 @@ bool EpollLoop::RunDueTimers() {
         Callback* cb = nullptr;
         for (Timer& t : timers_) {
             if (t.id != id) continue;
+            if (t.deadline > now) break;  // a nested wait of an earlier one ran it
             t.deadline = NowNs() + uint64_t{t.interval} * 1000000u;
             cb = t.cb.get();  // stays alive (buried) even if the timer stops itself
             break;
@@ -244,6 +245,10 @@ bool EpollLoop::PollFds(int timeoutMs) {
 
 bool EpollLoop::ProcessMessages(bool mayBlock) {
     const DispatchScope level(*this);
+    return DispatchPass(mayBlock);
+}
+
+bool EpollLoop::DispatchPass(bool mayBlock) {
     bool handled = RunPosted();
     handled |= RunDueTimers();
     bool pending;

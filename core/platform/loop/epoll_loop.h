@@ -1,5 +1,6 @@
 // The message loop over Linux epoll, used by the command-line program, the
-// tests and the benchmarks.
+// tests and the benchmarks. The window's loop builds on it: Qt then watches
+// only the epoll descriptor and the next timer deadline.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 
 namespace mv {
 
-class EpollLoop final : public MessageLoop {
+class EpollLoop : public MessageLoop {
   public:
     EpollLoop();
     ~EpollLoop() override;
@@ -28,6 +29,16 @@ class EpollLoop final : public MessageLoop {
 
     // Number of descriptors currently watched (for tests of the lifetime rules).
     size_t WatchCount() const { return liveWatches_; }
+
+  protected:
+    // One pass over posted callbacks, due timers and ready descriptors,
+    // without the dispatch bracket: the caller counts the depth. With
+    // `mayBlock` it sleeps until something is ready when nothing was.
+    bool DispatchPass(bool mayBlock);
+    // Readable whenever a watched descriptor is ready or another thread posted.
+    int Descriptor() const { return epfd_; }
+    // Milliseconds until the next timer is due (rounded up), -1 without timers.
+    int NextTimeoutMs() const;
 
   private:
     struct Watch {
@@ -50,7 +61,6 @@ class EpollLoop final : public MessageLoop {
     void ReleaseSlot(Watch& w, uint32_t slot);
     bool RunPosted();
     bool RunDueTimers();
-    int NextTimeoutMs() const;
     bool PollFds(int timeoutMs);
 
     int epfd_ = -1;

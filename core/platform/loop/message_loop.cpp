@@ -17,8 +17,7 @@ MessageLoop::MessageLoop() : previous_(t_current) {
 MessageLoop::~MessageLoop() {
     if (t_current == this) t_current = previous_;
     // Whatever was retired goes now; nothing can be on the stack any more.
-    while (!retired_.empty() || !graveyard_.empty())
-        FreeRetired();
+    FreeRetired();
 }
 
 MessageLoop& MessageLoop::Current() {
@@ -35,15 +34,20 @@ MessageLoop* MessageLoop::CurrentOrNull() {
 
 int MessageLoop::Run() {
     quit_ = false;
-    while (!quit_)
-        ProcessMessages(true);
+    RunUntilQuit();
     quit_ = false;
     return quitCode_;
+}
+
+void MessageLoop::RunUntilQuit() {
+    while (!quit_)
+        ProcessMessages(true);
 }
 
 void MessageLoop::Quit(int code) {
     quit_ = true;
     quitCode_ = code;
+    OnQuit();
 }
 
 bool MessageLoop::WaitUntil(const std::function<bool()>& done) {
@@ -75,13 +79,16 @@ void MessageLoop::HandlerFailed(const std::exception_ptr& error) noexcept {
 }
 
 void MessageLoop::FreeRetired() {
-    // Destructors may retire further objects; take the lists first.
-    auto retired = std::move(retired_);
-    retired_.clear();
-    auto graves = std::move(graveyard_);
-    graveyard_.clear();
-    retired.clear();
-    graves.clear();
+    // Destructors may retire further objects; take the lists first, and go on
+    // until nothing is left.
+    while (!retired_.empty() || !graveyard_.empty()) {
+        auto retired = std::move(retired_);
+        retired_.clear();
+        auto graves = std::move(graveyard_);
+        graveyard_.clear();
+        retired.clear();
+        graves.clear();
+    }
 }
 
 }  // namespace mv

@@ -106,7 +106,8 @@ class MessageLoop {
     // loop is asked to quit. Returns true when `done()` held.
     bool WaitUntil(const std::function<bool()>& done);
 
-    // How many ProcessMessages calls are on the stack.
+    // How many levels of dispatch are on the stack: ProcessMessages calls, or
+    // on a backend inside another toolkit's loop its calls into the core.
     int Depth() const { return depth_; }
 
     // Hands an object over for deletion once the loop is back at its outermost
@@ -117,9 +118,16 @@ class MessageLoop {
     }
 
   protected:
+    // How Run waits for Quit: handling messages until it is asked to stop. A
+    // backend inside another toolkit's loop runs that loop instead and ends it
+    // from OnQuit.
+    virtual void RunUntilQuit();
+    virtual void OnQuit() {}
+
     // One level of dispatch, for as long as it lives: backends open one for
-    // each ProcessMessages. Leaving the outermost level frees what was
-    // retired, also when the level is left by an exception.
+    // each ProcessMessages, or, inside another toolkit's loop, for each call
+    // into the core that the toolkit makes. Leaving the outermost level frees
+    // what was retired, also when the level is left by an exception.
     class DispatchScope {
       public:
         explicit DispatchScope(MessageLoop& loop) : loop_(loop) { ++loop_.depth_; }

@@ -154,7 +154,7 @@ void SocketNotifier::OnReady(unsigned readiness) {
         HandleConnecting(readiness);
         return;
     }
-    const int fd = fd_;
+    const MessageLoop::WatchId watch = watch_;
     if (readiness & kFdReadable) {
         HandleReadable();
     } else if (readiness & kFdError) {
@@ -162,7 +162,9 @@ void SocketNotifier::OnReady(unsigned readiness) {
         HandleError();
         return;
     }
-    if (guard.Destroyed() || fd != fd_ || closeDelivered_) return;
+    // A handler may have closed the descriptor and opened another one, which
+    // can carry the same number: only the watch tells them apart.
+    if (guard.Destroyed() || watch != watch_ || closeDelivered_) return;
     if ((readiness & kFdWritable) && writeArmed_) {
         writeArmed_ = false;
         UpdateInterest();
@@ -178,9 +180,9 @@ void SocketNotifier::HandleConnecting(unsigned readiness) {
     if (err != 0) closeDelivered_ = true;  // nothing more comes from a failed connect
     UpdateInterest();
     GuardList::Scope guard(guards_);
-    const int fd = fd_;
+    const MessageLoop::WatchId watch = watch_;
     Deliver(kEvConnect, err);
-    if (guard.Destroyed() || err != 0 || fd != fd_) return;
+    if (guard.Destroyed() || err != 0 || watch != watch_) return;
     // As on the original platform, a completed connect is followed by one
     // writable notification.
     if (events_ & kEvWrite) Deliver(kEvWrite, 0);
@@ -201,9 +203,10 @@ void SocketNotifier::HandleReadable() {
         return;
     }
     GuardList::Scope guard(guards_);
+    const MessageLoop::WatchId watch = watch_;
     receivedDuringRead_ = false;
     Deliver(kEvRead, 0);
-    if (guard.Destroyed()) return;
+    if (guard.Destroyed() || watch != watch_) return;
     // The handler's receive told whether the stream has ended: the closed
     // notification comes now, after the data was offered.
     if (peerClosed_ || receiveError_ != 0) return DeliverCloseIfEnded();

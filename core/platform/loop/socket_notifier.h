@@ -5,7 +5,7 @@
 // The rules are those the components expect from the platform:
 //  * writable comes once when a connect completes (or when a connected or
 //    datagram socket is first selected), then only after a send met "would
-//    block" (SendWouldBlock);
+//    block" or was cut short (SendWouldBlock);
 //  * readable comes when data waits, and again only after the owner made a
 //    receive call (Received), so a handler that does not read cannot make the
 //    loop spin;
@@ -72,6 +72,7 @@ class SocketNotifier {
     // The connect failed at once with `wsaError`; report it as a later
     // connect-finished notification, as an asynchronous failure would be.
     void ConnectFailedLater(int wsaError);
+    // A send met "would block" or handed over only part of its bytes.
     void SendWouldBlock();
     // A receive call was made asking for `requested` bytes with `result`
     // (bytes, or -1 with `wsaError`). A stream receive of 0 bytes means the
@@ -84,6 +85,10 @@ class SocketNotifier {
     uint32_t ConnectLimit() const { return connectLimitMs_; }
 
     int fd() const { return fd_; }
+    // The watch on the current descriptor, by identity and generation (0
+    // while none): a descriptor closed and opened again, even under the same
+    // number, gets another one.
+    MessageLoop::WatchId Watch() const { return watch_; }
 
   private:
     void OnReady(unsigned readiness);

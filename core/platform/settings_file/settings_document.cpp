@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text/code_page.h"
+
 namespace mv {
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -149,6 +151,13 @@ SettingsDocument::Line SettingsDocument::ParseLine(std::string_view raw) {
     Line line;
     line.raw = raw;
     const std::string_view text = Trim(raw);
+    if (raw.find('\0') != std::string_view::npos || !IsValidUtf8(raw)) {
+        line.bad = true;
+        if (!text.empty() && text[0] == '[') {
+            line.kind = Kind::Section;  // ends the section above; opens none
+            return line;
+        }
+    }
     if (text.empty() || text[0] == ';' || text[0] == '#') {
         return line;
     }
@@ -214,13 +223,17 @@ std::string SettingsDocument::Serialize() const {
     return text;
 }
 
+bool SettingsDocument::Opens(const Line& line, std::string_view section) {
+    return line.kind == Kind::Section && !line.bad && SameName(line.name, section);
+}
+
 std::optional<std::string> SettingsDocument::Value(std::string_view section,
                                                    std::string_view key) const {
     bool inSection = false;
     for (const Line& line : lines_) {
         if (line.kind == Kind::Section) {
-            inSection = SameName(line.name, section);
-        } else if (inSection && line.kind == Kind::Value && SameName(line.name, key)) {
+            inSection = Opens(line, section);
+        } else if (inSection && line.kind == Kind::Value && !line.bad && SameName(line.name, key)) {
             return line.value;
         }
     }
@@ -232,8 +245,8 @@ SettingsValues SettingsDocument::SectionValues(std::string_view section) const {
     bool inSection = false;
     for (const Line& line : lines_) {
         if (line.kind == Kind::Section) {
-            inSection = SameName(line.name, section);
-        } else if (inSection && line.kind == Kind::Value &&
+            inSection = Opens(line, section);
+        } else if (inSection && line.kind == Kind::Value && !line.bad &&
                    std::none_of(values.begin(), values.end(),
                                 [&](const auto& v) { return SameName(v.first, line.name); })) {
             values.emplace_back(line.name, line.value);
@@ -245,7 +258,7 @@ SettingsValues SettingsDocument::SectionValues(std::string_view section) const {
 std::vector<std::string> SettingsDocument::Sections() const {
     std::vector<std::string> names;
     for (const Line& line : lines_) {
-        if (line.kind == Kind::Section &&
+        if (line.kind == Kind::Section && !line.bad &&
             std::none_of(names.begin(), names.end(),
                          [&](const std::string& n) { return SameName(n, line.name); })) {
             names.push_back(line.name);
@@ -256,24 +269,24 @@ std::vector<std::string> SettingsDocument::Sections() const {
 
 bool SettingsDocument::SetValue(std::string_view section, std::string_view key,
                                 std::string_view value) {
-    // A key that exists changes where it stands.
+    // A key that exists changes where it stands, a bad line of it too.
     bool inSection = false;
     for (Line& line : lines_) {
         if (line.kind == Kind::Section) {
-            inSection = SameName(line.name, section);
+            inSection = Opens(line, section);
         } else if (inSection && line.kind == Kind::Value && SameName(line.name, key)) {
-            if (line.value == value) {
+            if (line.value == value && !line.bad) {
                 return false;
             }
+            line.bad = false;
             line.value = value;
             line.raw = Plain(line.name, true) + "=" + Plain(value, false);
             return true;
         }
     }
     // A new key goes after the last value of the section's first block.
-    const auto header = std::find_if(lines_.begin(), lines_.end(), [&](const Line& line) {
-        return line.kind == Kind::Section && SameName(line.name, section);
-    });
+    const auto header = std::find_if(lines_.begin(), lines_.end(),
+                                     [&](const Line& line) { return Opens(line, section); });
     size_t insertAt = lines_.size();
     if (header == lines_.end()) {
         if (!lines_.empty() && !Trim(lines_.back().raw).empty()) {
@@ -307,7 +320,7 @@ bool SettingsDocument::DeleteSection(std::string_view section) {
     bool inSection = false;
     std::erase_if(lines_, [&](const Line& line) {
         if (line.kind == Kind::Section) {
-            inSection = SameName(line.name, section);
+            inSection = Opens(line, section);
         }
         return inSection;
     });

@@ -21,6 +21,12 @@ bool SameName(std::string_view a, std::string_view b);
 // byte for byte. Names or values that a plain line cannot carry (line breaks,
 // control characters, outer blanks, a leading quote, "=" in a name) are
 // written in double quotes with backslash escapes.
+//
+// A line that is not text (it holds a NUL byte or malformed UTF-8) is a bad
+// line: it is kept as it stands but never read, so a damaged line costs only
+// itself. A bad value line is replaced where it stands when its key is set;
+// a bad line that starts like a section header ends the section above it, so
+// that the values below it are not taken for that section's.
 class SettingsDocument {
   public:
     // Never fails: whatever is not a section header or a name=value line is
@@ -33,7 +39,8 @@ class SettingsDocument {
     SettingsValues SectionValues(std::string_view section) const;
     std::vector<std::string> Sections() const;
 
-    // Each returns true when the document changed.
+    // Each returns true when the document changed. Names and values are
+    // UTF-8 (the settings file converts what is not).
     bool SetValue(std::string_view section, std::string_view key, std::string_view value);
     bool DeleteSection(std::string_view section);
 
@@ -44,7 +51,10 @@ class SettingsDocument {
         std::string raw;    // the line as it stands in the file
         std::string name;   // section or key name
         std::string value;  // value of a Value line
+        bool bad = false;   // not text: never read (see above)
     };
+    // Whether `line` is a section header that names `section`.
+    static bool Opens(const Line& line, std::string_view section);
     static Line ParseLine(std::string_view raw);
 
     std::vector<Line> lines_;

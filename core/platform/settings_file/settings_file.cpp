@@ -18,8 +18,6 @@ namespace mv {
 
 namespace {
 
-constexpr size_t kMaxFileSize = size_t{1024} * 1024;
-
 // An exclusive lock on "<file>.lock" for the time of one change.
 class FileLock {
   public:
@@ -123,10 +121,10 @@ SettingsFile::Loaded SettingsFile::Load() const {
         const bool read =
             ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, text, kMaxFileSize);
         ::close(fd);
-        const bool isText = read && text.size() <= kMaxFileSize &&
-                            text.find('\0') == std::string::npos && IsValidUtf8(text);
-        loaded.state = isText ? State::Ok : State::Damaged;
-        if (isText) {
+        // Lines that are not text cost only themselves (see SettingsDocument).
+        const bool usable = read && text.size() <= kMaxFileSize;
+        loaded.state = usable ? State::Ok : State::Damaged;
+        if (usable) {
             loaded.document = SettingsDocument::Parse(text);
         }
     }
@@ -201,8 +199,14 @@ bool SettingsFile::Modify(Change&& change) {
     if (loaded.state == State::Damaged && !KeepDamagedCopy()) {
         return false;
     }
+    const std::string text = loaded.document.Serialize();
+    if (text.size() > kMaxFileSize) {
+        // It could not be read back: every value would take its default.
+        lastError_ = "The settings file " + path_.string() +
+                     " would be larger than 1 MiB; nothing was changed";
+        return false;
+    }
     try {
-        const std::string text = loaded.document.Serialize();
         WriteFileAtomically(path_, [&](ByteSink& sink) { sink.Write(text); });
     } catch (const Exception& error) {
         lastError_ = error.what();
@@ -214,21 +218,30 @@ bool SettingsFile::Modify(Change&& change) {
 
 bool SettingsFile::WriteValue(std::string_view section, std::string_view key,
                               std::string_view value) {
-    return Modify([&](SettingsDocument& d) { return d.SetValue(section, key, value); });
+    const std::string s = Utf8OrAnsiToUtf8(section);
+    const std::string k = Utf8OrAnsiToUtf8(key);
+    const std::string v = Utf8OrAnsiToUtf8(value);
+    return Modify([&](SettingsDocument& d) { return d.SetValue(s, k, v); });
 }
 
 bool SettingsFile::DeleteSection(std::string_view section) {
-    return Modify([&](SettingsDocument& d) { return d.DeleteSection(section); });
+    const std::string s = Utf8OrAnsiToUtf8(section);
+    return Modify([&](SettingsDocument& d) { return d.DeleteSection(s); });
 }
 
 bool SettingsFile::WriteSection(std::string_view section, const SettingsValues& values) {
+    const std::string s = Utf8OrAnsiToUtf8(section);
+    SettingsValues utf8;
+    for (const auto& [key, value] : values) {
+        utf8.emplace_back(Utf8OrAnsiToUtf8(key), Utf8OrAnsiToUtf8(value));
+    }
     return Modify([&](SettingsDocument& d) {
-        if (d.SectionValues(section) == values) {
+        if (d.SectionValues(s) == utf8) {
             return false;
         }
-        d.DeleteSection(section);
-        for (const auto& [key, value] : values) {
-            d.SetValue(section, key, value);
+        d.DeleteSection(s);
+        for (const auto& [key, value] : utf8) {
+            d.SetValue(s, key, value);
         }
         return true;
     });

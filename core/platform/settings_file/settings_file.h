@@ -10,11 +10,15 @@
 // therefore lose nothing of each other's, and lines this program does not
 // understand (comments, foreign keys) stay as they were.
 //
-// A file that cannot be read or is not text (it holds NUL bytes or malformed
-// UTF-8, or is larger than 1 MiB) reads as empty, so every value takes its
-// default, and it is never replaced by a change that removes nothing and adds
-// nothing. When a value is written into such a file, the file is first kept
-// beside it as "<file>.bad".
+// The file is UTF-8: names and values that are not valid UTF-8 are taken as
+// Windows-1252 and stored converted. A line that is not text (a NUL byte,
+// malformed UTF-8) is not read and costs only itself: the other lines read
+// as usual and are kept by every write.
+//
+// A file that cannot be read or is larger than 1 MiB reads as empty, so
+// every value takes its default, and it is never replaced by a change that
+// removes nothing and adds nothing. When a value is written into such a
+// file, the file is first kept beside it as "<file>.bad".
 #pragma once
 
 #include <filesystem>
@@ -28,6 +32,9 @@ namespace mv {
 class SettingsFile {
   public:
     explicit SettingsFile(std::filesystem::path path);
+
+    // The largest file that is read, and so the largest that is written.
+    static constexpr size_t kMaxFileSize = size_t{1024} * 1024;
 
     // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
     static std::filesystem::path ConfigHome();
@@ -45,7 +52,9 @@ class SettingsFile {
     SettingsValues ReadSection(std::string_view section) const;
 
     // Each returns false when the change could not be stored; LastError()
-    // then says why. Storing a value it already holds writes nothing.
+    // then says why. Storing a value it already holds writes nothing. A
+    // change that would make the file larger than kMaxFileSize is refused
+    // and changes nothing.
     bool WriteValue(std::string_view section, std::string_view key, std::string_view value);
     bool DeleteSection(std::string_view section);
     // Replaces the whole section with `values` in one write, so that no
@@ -55,7 +64,7 @@ class SettingsFile {
 
     // Creates the file's folder if needed; false when that failed.
     bool CreateFolder();
-    // True when the file was found damaged or unreadable at the last access.
+    // True when the file was found unreadable or too large at the last access.
     bool Damaged() const { return damaged_; }
     const std::string& LastError() const { return lastError_; }
 

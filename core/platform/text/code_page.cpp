@@ -82,6 +82,11 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+std::string Utf8OrAnsiToUtf8(std::string_view bytes) {
+    if (AllAscii(bytes) || IsValidUtf8(bytes)) return std::string(bytes);
+    return CodePage::Ansi().ToUtf8(bytes);
+}
+
 CodePage::CodePage(const char* iconvName) {
     // The tables are built once through iconv; the per-text work is then a
     // table lookup. A byte that the code page leaves undefined maps to the

@@ -29,6 +29,10 @@ class CodePage {
 
 bool IsValidUtf8(std::string_view text);
 
+// `bytes` as UTF-8: unchanged when they are valid UTF-8, otherwise read as
+// Windows-1252 (as text imports are read).
+std::string Utf8OrAnsiToUtf8(std::string_view bytes);
+
 // Appends the UTF-8 form of `cp` to `out`.
 void AppendUtf8(std::string& out, char32_t cp);
 // Decodes one UTF-8 sequence at `pos`; returns U+FFFD and advances by one byte

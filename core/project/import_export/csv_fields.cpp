@@ -1,14 +1,17 @@
 #include "project/import_export/csv_fields.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace mv {
 
 namespace {
 
-const CharSet& Comma() {
+// A tab, or else a comma.
+const CharSet& Delimiters(char delimiter) {
     static const CharSet comma = MakeCharSet(",");
-    return comma;
+    static const CharSet tab = MakeCharSet("\t");
+    return delimiter == '\t' ? tab : comma;
 }
 
 }  // namespace
@@ -51,8 +54,14 @@ void RemoveChar(std::string& text, char character) {
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(kept), text.end(), ' ');
 }
 
-void SplitFields(std::string_view line, std::string& buffer,
-                 std::vector<std::string_view>& fields) {
+char ChooseDelimiter(std::string_view firstLine) {
+    const bool tabs = firstLine.find('\t') != std::string_view::npos;
+    return tabs && firstLine.find(',') == std::string_view::npos ? '\t' : ',';
+}
+
+void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields,
+                 char delimiter) {
+    const CharSet& delimiters = Delimiters(delimiter);
     fields.clear();
     buffer.clear();
     // Unquoted fields never need more room than the line itself, so the
@@ -60,7 +69,7 @@ void SplitFields(std::string_view line, std::string& buffer,
     buffer.reserve(line.size());
     size_t position = 1;
     do {
-        const std::string_view token = NextToken(line, Comma(), position);
+        const std::string_view token = NextToken(line, delimiters, position);
         if (token.find('"') == std::string_view::npos) {
             fields.push_back(TrimBlanksAndControls(token));
             continue;
@@ -75,10 +84,62 @@ void SplitFields(std::string_view line, std::string& buffer,
     } while (position != 0 && position <= line.size());
 }
 
-std::vector<std::string> SplitFields(std::string_view line) {
+void ForEachField(std::string_view line, char delimiter,
+                  const std::function<void(std::string_view)>& field) {
+    const CharSet& delimiters = Delimiters(delimiter);
+    std::string unquoted;
+    size_t position = 1;
+    do {
+        const std::string_view token = NextToken(line, delimiters, position);
+        if (token.find('"') == std::string_view::npos) {
+            field(TrimBlanksAndControls(token));
+            continue;
+        }
+        unquoted.clear();
+        std::copy_if(token.begin(), token.end(), std::back_inserter(unquoted),
+                     [](char c) { return c != '"'; });
+        field(TrimBlanksAndControls(unquoted));
+    } while (position != 0 && position <= line.size());
+}
+
+void SplitWantedFields(std::string_view line, char delimiter, std::span<const size_t> wanted,
+                       std::string& buffer, std::vector<std::string_view>& fields) {
+    fields.assign(wanted.size(), std::string_view());
+    buffer.clear();
+    const CharSet& delimiters = Delimiters(delimiter);
+    size_t position = 1;
+    size_t next = 0;
+    for (size_t index = 0; next < wanted.size(); ++index) {
+        const std::string_view token = NextToken(line, delimiters, position);
+        for (; next < wanted.size() && wanted[next] == index; ++next) {
+            fields[next] = token;
+        }
+        if (position == 0 || position > line.size()) {
+            break;
+        }
+    }
+    // Room for the quoted ones first, so that the buffer never moves.
+    size_t room = 0;
+    for (const std::string_view field : fields) {
+        room += field.find('"') == std::string_view::npos ? 0 : field.size();
+    }
+    buffer.reserve(room);
+    for (std::string_view& field : fields) {
+        if (field.find('"') == std::string_view::npos) {
+            field = TrimBlanksAndControls(field);
+            continue;
+        }
+        const size_t start = buffer.size();
+        std::copy_if(field.begin(), field.end(), std::back_inserter(buffer),
+                     [](char c) { return c != '"'; });
+        field = TrimBlanksAndControls(std::string_view(buffer).substr(start));
+    }
+}
+
+std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
     std::string buffer;
     std::vector<std::string_view> views;
-    SplitFields(line, buffer, views);
+    SplitFields(line, buffer, views, delimiter);
     return {views.begin(), views.end()};
 }
 

@@ -1,6 +1,7 @@
 // Splitting one line of a text or CSV import into its fields.
 //
-// A field ends at a comma outside double quotes; every double quote is then
+// A field ends at a comma (or at the file's delimiter, see
+// ChooseDelimiter) outside double quotes; every double quote is then
 // removed from it and blanks and control characters (every byte up to and
 // including the blank) are trimmed from both ends. So "Smith, John",a@b.c
 // gives the two fields Smith, John and a@b.c; a comma at the very end of a
@@ -13,10 +14,12 @@
 
 #include <bitset>
 #include <cstddef>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
-
 #include <vector>
+
 #include "platform/text/text_trim.h"
 
 namespace mv {
@@ -38,11 +41,31 @@ std::string_view NextToken(std::string_view text, const CharSet& delimiters, siz
 // end with blanks, so that the length stays the same.
 void RemoveChar(std::string& text, char character);
 
-// The fields of `line`. Each view points into `line` or into `buffer`, whose
-// contents the call replaces; they stay valid while both are unchanged.
-void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields);
+// The delimiter of a file's lines, chosen by its first line: a tab when
+// that line holds tabs and no comma (as a spreadsheet saves "Unicode Text"
+// and tab-separated files), otherwise a comma.
+char ChooseDelimiter(std::string_view firstLine);
+
+// The fields of `line`, split at `delimiter` (a comma or a tab). Each view
+// points into `line` or into `buffer`, whose contents the call replaces;
+// they stay valid while both are unchanged.
+void SplitFields(std::string_view line, std::string& buffer, std::vector<std::string_view>& fields,
+                 char delimiter = ',');
 
 // The same as copies.
-std::vector<std::string> SplitFields(std::string_view line);
+std::vector<std::string> SplitFields(std::string_view line, char delimiter = ',');
+
+// Calls `field` with each field of `line` in order, as SplitFields gives
+// them; the view is valid during the call only.
+void ForEachField(std::string_view line, char delimiter,
+                  const std::function<void(std::string_view)>& field);
+
+// Only the fields at the positions `wanted` (0-based, ascending): fields[j]
+// is the field at wanted[j] as SplitFields gives it, or empty when the line
+// has no such field. The other fields are not kept and the scan ends after
+// the last wanted one, so a line of millions of fields costs no more than
+// the few that are asked for. Views point into `line` or `buffer`.
+void SplitWantedFields(std::string_view line, char delimiter, std::span<const size_t> wanted,
+                       std::string& buffer, std::vector<std::string_view>& fields);
 
 }  // namespace mv

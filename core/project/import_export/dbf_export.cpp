@@ -62,7 +62,7 @@ void WriteDbfExport(const RecipientList& list, const std::vector<size_t>& rows,
     // permissions), flushes it and renames it; the engine writes the table
     // into it under its own name. Absolute, so that the engine's trimming of
     // blanks cannot change which file is meant.
-    AtomicFile file(fileName);
+    AtomicFile file(fileName, TemporaryName::FromTheStart);
     BuildTable(list, rows, std::filesystem::absolute(file.TemporaryPath()).string(),
                std::move(definitions));
     try {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,6 +29,26 @@ using ImportColumnMap = std::array<int, kMaxImportColumns>;
 
 enum class ImportFirstLine { Data, Header };
 
+// The names of a file's source columns, packed into one text: a first line
+// of millions of fields costs a few bytes per field, not a string each.
+class SourceColumnNames {
+  public:
+    SourceColumnNames() = default;
+    SourceColumnNames(std::initializer_list<std::string_view> names);
+
+    // EImportError when the names together exceed 4 GiB.
+    void Add(std::string_view name);
+    void Clear();
+    size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    std::string_view operator[](size_t index) const;
+    std::vector<std::string> ToVector() const;
+
+  private:
+    std::string text_;
+    std::vector<uint32_t> ends_;  // where each name ends in text_
+};
+
 struct EmailColumnChoice {
     // The source column to select (0 when nothing fits, -1 when there are
     // no source columns at all).
@@ -39,7 +61,7 @@ struct EmailColumnChoice {
 // is chosen with the first line as a header; otherwise the first column that
 // contains "@" is chosen with the first line as data; otherwise column 0,
 // with the first-line setting left as it is.
-EmailColumnChoice PickEmailColumn(const std::vector<std::string>& names);
+EmailColumnChoice PickEmailColumn(const SourceColumnNames& names);
 
 // Equal without regard to the case of ASCII letters.
 bool SameText(std::string_view a, std::string_view b);
@@ -53,7 +75,7 @@ int FindColumn(const RecipientList& list, std::string_view name);
 // name, which is added (width 120) when the list has none; a later source
 // column of the same name takes over that list column. The e-mail column
 // never becomes a list column of its own.
-ImportColumnMap BuildColumnMap(RecipientList& list, const std::vector<std::string>& names,
+ImportColumnMap BuildColumnMap(RecipientList& list, const SourceColumnNames& names,
                                int emailColumn);
 
 // Appends the row of one imported line or record, whose source columns are

@@ -16,4 +16,10 @@ EImportError EImportError::CannotRead(const std::filesystem::path& path, int err
     return EImportError("Cannot read file " + path.string() + ": " + SystemErrorText(errnoValue));
 }
 
+EImportError EImportError::NotText(const std::filesystem::path& path) {
+    return EImportError("Cannot import " + path.string() +
+                        ": it is not a text file (it holds NUL bytes and has no UTF-16 "
+                        "byte-order mark)");
+}
+
 }  // namespace mv

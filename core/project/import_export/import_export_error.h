@@ -20,6 +20,8 @@ class EImportError : public Exception {
     static EImportError CannotOpen(const std::filesystem::path& path, int errnoValue);
     // "Cannot read file <path>: <reason>".
     static EImportError CannotRead(const std::filesystem::path& path, int errnoValue);
+    // A file that holds NUL bytes near its start and has no UTF-16 mark.
+    static EImportError NotText(const std::filesystem::path& path);
 };
 
 class EExportError : public Exception {

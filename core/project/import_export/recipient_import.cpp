@@ -5,6 +5,7 @@
 
 #include "platform/text/code_page.h"
 #include "project/import_export/csv_fields.h"
+#include "project/import_export/import_export_error.h"
 #include "project/import_export/text_line_reader.h"
 #include "storage/dbf/tb_dbf.h"
 
@@ -100,6 +101,10 @@ void RecipientImport::Close() {
 
 void RecipientImport::OpenText() {
     auto reader = std::make_unique<TextLineReader>(fileName_);
+    reader->AtEnd();  // reads the first bytes: the byte-order mark, the NUL check
+    if (reader->HoldsNul()) {
+        throw EImportError::NotText(fileName_);
+    }
     std::string first;
     bool utf8 = true;
     int64_t lines = 0;
@@ -110,10 +115,18 @@ void RecipientImport::OpenText() {
         }
         utf8 = utf8 && IsUtf8(line);
     }
-    encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    if (reader->Mark() == ByteOrderMark::Utf16Le || reader->Mark() == ByteOrderMark::Utf16Be) {
+        encoding_ = reader->Mark() == ByteOrderMark::Utf16Le ? TextEncoding::Utf16Le
+                                                             : TextEncoding::Utf16Be;
+    } else {
+        encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    }
     progressMax_ = std::max<int64_t>(lines, 1);
     std::string decoded;
-    names_ = SplitFields(Decode(first, decoded));
+    const std::string_view firstLine = Decode(first, decoded);
+    delimiter_ = ChooseDelimiter(firstLine);
+    names_.Clear();
+    ForEachField(firstLine, delimiter_, [this](std::string_view name) { names_.Add(name); });
     reader_ = std::move(reader);
 }
 
@@ -130,9 +143,9 @@ void RecipientImport::OpenTable() {
     table->SetDbfFileName(std::filesystem::absolute(fileName_).string());
     table->SetActive(true);
     progressMax_ = table->RecCount();
-    names_.clear();
+    names_.Clear();
     for (int i = 0; i < table->FieldCount(); ++i) {
-        names_.push_back(table->Fields(i).FieldName());
+        names_.Add(table->Fields(i).FieldName());
     }
     table_ = std::move(table);
 }
@@ -164,7 +177,8 @@ bool RecipientImport::SelectEmailColumn(std::string_view name) {
 
 std::string_view RecipientImport::Decode(std::string_view line, std::string& out) const {
     // A line is checked again: the file may have changed since the preview.
-    if (encoding_ == TextEncoding::Utf8 && IsUtf8(line)) {
+    // (The reader hands out UTF-16 files in UTF-8.)
+    if (encoding_ != TextEncoding::Windows1252 && IsUtf8(line)) {
         return line;
     }
     out = CodePage::Ansi().ToUtf8(line);
@@ -201,12 +215,41 @@ void RecipientImport::Step(int64_t position) {
     }
 }
 
+namespace {
+
+// The source columns that feed the list (ascending, each once), and the map
+// with each entry pointing into that list instead of at a source column.
+void MappedSources(const ImportColumnMap& map, std::vector<size_t>& sources,
+                   ImportColumnMap& dense) {
+    sources.clear();
+    for (const int source : map) {
+        if (source >= 0) {
+            sources.push_back(static_cast<size_t>(source));
+        }
+    }
+    std::sort(sources.begin(), sources.end());
+    sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+    for (size_t k = 0; k < map.size(); ++k) {
+        dense[k] = map[k] < 0 ? -1
+                              : static_cast<int>(std::lower_bound(sources.begin(), sources.end(),
+                                                                  static_cast<size_t>(map[k])) -
+                                                 sources.begin());
+    }
+}
+
+}  // namespace
+
 void RecipientImport::ImportText(RecipientList& list) {
     reader_->Rewind();
     std::string_view line;
     if (firstLine_ == ImportFirstLine::Header) {
         reader_->ReadLine(line);
     }
+    // Only the fields that feed a list column are kept: a line may hold
+    // millions of them.
+    std::vector<size_t> sources;
+    ImportColumnMap dense{};
+    MappedSources(columnMap_, sources, dense);
     std::string decoded;
     std::string buffer;
     std::vector<std::string_view> fields;
@@ -219,8 +262,8 @@ void RecipientImport::ImportText(RecipientList& list) {
         if (TrimBlanksAndControls(text).empty()) {
             continue;
         }
-        SplitFields(text, buffer, fields);
-        AppendImportedRow(list, columnMap_, fields, scratch);
+        SplitWantedFields(text, delimiter_, sources, buffer, fields);
+        AppendImportedRow(list, dense, fields, scratch);
     }
 }
 

@@ -19,9 +19,12 @@
 // ETableError for a table the dBase engine refuses. Rows imported before an
 // error stay in the list. The caller marks its project modified.
 //
-// Text files may be UTF-8 (with or without a byte-order mark) or
-// Windows-1252; the preview decides per file: Windows-1252 when any line is
-// not valid UTF-8. Lines may end in CR LF, LF or CR.
+// Text files may be UTF-8 (with or without a byte-order mark), UTF-16 with
+// a byte-order mark (LE or BE) or Windows-1252; the preview decides per
+// file: Windows-1252 when any line is not valid UTF-8. A file without a
+// UTF-16 mark that holds a NUL byte within its first 4 KiB is no text file
+// and is refused. Lines may end in CR LF, LF or CR. Fields are separated by
+// commas, or by tabs when the first line holds tabs and no comma.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +45,7 @@ class TTbDbf;
 
 enum class ImportFileKind { Text, DBase };
 enum class ImportMode { Append, Replace };
-enum class TextEncoding { Utf8, Windows1252 };
+enum class TextEncoding { Utf8, Windows1252, Utf16Le, Utf16Be };
 
 // dBase for the extension ".dbf" (without regard to case), text otherwise.
 ImportFileKind ImportFileKindOf(const std::filesystem::path& fileName);
@@ -70,15 +73,17 @@ class RecipientImport {
     // for text, the first-line setting) and sets the progress maximum: the
     // text file's number of lines (at least 1), or the table's record count
     // with deleted records. The file stays open until Close or destruction.
+    // EImportError for a file that is no text (see above).
     void Open();
     bool IsOpen() const;
     void Close();
 
     // The source columns, as choices for the e-mail column.
-    const std::vector<std::string>& ColumnNames() const { return names_; }
+    std::vector<std::string> ColumnNames() const { return names_.ToVector(); }
+    size_t ColumnCount() const { return names_.size(); }
     // The chosen e-mail column (-1 only when there are no columns).
     int EmailColumn() const { return emailColumn_; }
-    // std::out_of_range unless 0 <= index < ColumnNames().size().
+    // std::out_of_range unless 0 <= index < ColumnCount().
     void SetEmailColumn(int index);
     // Chooses the first column of that name (without regard to case); false
     // and no change when there is none.
@@ -98,6 +103,9 @@ class RecipientImport {
     int64_t ProgressMax() const { return progressMax_; }
     // How the text file's bytes are read (known after Open).
     TextEncoding Encoding() const { return encoding_; }
+    // What separates the fields of the text file's lines: ',' or '\t'
+    // (known after Open).
+    char Delimiter() const { return delimiter_; }
 
     // ---- Import ----
     // Opens the file first when Open was not called. Adds a list column for
@@ -138,12 +146,13 @@ class RecipientImport {
     ImportFileKind kind_;
     std::unique_ptr<TextLineReader> reader_;
     std::unique_ptr<TTbDbf> table_;
-    std::vector<std::string> names_;
+    SourceColumnNames names_;
     int emailColumn_ = -1;
     ImportFirstLine firstLine_ = ImportFirstLine::Data;
     ImportMode mode_ = ImportMode::Append;
     int64_t progressMax_ = 0;
     TextEncoding encoding_ = TextEncoding::Utf8;
+    char delimiter_ = ',';
     bool stopped_ = true;
     bool importing_ = false;
     ImportColumnMap columnMap_{};

@@ -1,5 +1,6 @@
 #include "project/run/check_run.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "engine/result_codes.h"
@@ -10,6 +11,18 @@
 
 namespace mv {
 
+namespace {
+
+// The options dialog offers 1 to 999 for both; a larger stored value (an
+// edited or damaged file) would overflow the watchdog's interval in
+// milliseconds, so it counts as 999. Zero and below are left to the
+// dispatcher, which has its own rules for them.
+int StoredLimit(int32_t value) {
+    return std::min<int32_t>(value, CheckSettings::kMaxStoredValue);
+}
+
+}  // namespace
+
 CheckSettings CheckSettings::FromIni(TINI& ini) {
     CheckSettings s;
     s.from = ini.ilFrom.Text();
@@ -17,8 +30,8 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.dnsSecondary = ini.ilDNS2.Text();
     s.hostFromDomain = ini.ilHostFromDomain.AsInteger();
     s.host = ini.ilHost.Text();
-    s.connections = ini.ilConnections.AsInteger();
-    s.timeOut = ini.ilTimeOut.AsInteger();
+    s.connections = StoredLimit(ini.ilConnections.AsInteger());
+    s.timeOut = StoredLimit(ini.ilTimeOut.AsInteger());
     return s;
 }
 

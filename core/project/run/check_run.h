@@ -36,6 +36,9 @@ struct CheckSettings {
     int connections = 200;
     int timeOut = 30;  // seconds
 
+    // The largest stored Connections and TimeOut that a run uses.
+    static constexpr int kMaxStoredValue = 999;
+    // Stored Connections and TimeOut above kMaxStoredValue are taken as it.
     static CheckSettings FromIni(TINI& ini);
 };
 

@@ -178,7 +178,10 @@ DbfHeader ReadHeader(TableStream& stream, const std::string& name, const CodePag
         field.FieldPos = static_cast<int>(position);
         position += static_cast<std::uint32_t>(field.FieldLen);
     }
-    if (header.recordLength != position) {
+    // Some programs pad each record after its last field; records are found
+    // by the header's length, fields by their running sum. A record shorter
+    // than its fields cannot be read.
+    if (header.recordLength < position) {
         NotDbase(name, "Record length does not match the fields");
     }
     return header;

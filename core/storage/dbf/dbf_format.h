@@ -30,7 +30,7 @@ struct DbfHeader {
     int day = 0;
     std::uint32_t recordCount = 0;
     std::uint32_t headerLength = 0;  // where record 1 starts
-    std::uint32_t recordLength = 0;  // deletion mark + fields
+    std::uint32_t recordLength = 0;  // deletion mark + fields (+ padding when read)
     std::vector<TDbfFieldProps> fields;
 };
 

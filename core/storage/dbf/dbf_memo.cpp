@@ -42,7 +42,7 @@ std::string DbfMemo::ReadRaw(std::uint32_t block) {
         if (offset + 8 + textLength > size) {
             Raise(kInvalidMemoAddress, block);
         }
-        std::string text(static_cast<std::size_t>(textLength), '\0');
+        std::string text(static_cast<std::size_t>(std::min(textLength, kMaxMemoLength)), '\0');
         if (stream_->ReadAt(offset + 8, text.data(), text.size()) !=
             static_cast<std::int64_t>(text.size())) {
             Raise(kInvalidMemoAddress, block);
@@ -53,15 +53,16 @@ std::string DbfMemo::ReadRaw(std::uint32_t block) {
     std::string text;
     std::uint64_t at = offset;
     char chunk[kScanChunk];
-    for (;;) {
-        const std::int64_t n = stream_->ReadAt(at, chunk, sizeof chunk);
+    while (text.size() < kMaxMemoLength) {
+        const std::size_t want = std::min<std::size_t>(sizeof chunk, kMaxMemoLength - text.size());
+        const std::int64_t n = stream_->ReadAt(at, chunk, want);
         if (n < 0) {
             Raise(stream_->LastErrorNumber(), block);
         }
         const std::string_view part(chunk, static_cast<std::size_t>(n));
         const std::size_t end = part.find(kEndOfText);
         text.append(part.substr(0, end));
-        if (end != std::string_view::npos || n < static_cast<std::int64_t>(sizeof chunk)) {
+        if (end != std::string_view::npos || n < static_cast<std::int64_t>(want)) {
             break;
         }
         at += static_cast<std::uint64_t>(n);

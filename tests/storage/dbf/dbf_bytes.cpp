@@ -46,8 +46,9 @@ DbfBytes& DbfBytes::HeaderLength(std::uint16_t length) {
     return *this;
 }
 
-DbfBytes& DbfBytes::RecordLength(std::uint16_t length) {
+DbfBytes& DbfBytes::RecordLength(std::uint16_t length, char padding) {
     recordLength_ = length;
+    padding_ = padding;
     return *this;
 }
 
@@ -77,8 +78,10 @@ std::string DbfBytes::Build() const {
         d[17] = static_cast<char>(fields_[i].decimals);
     }
     out.back() = '\x0D';
+    const std::size_t padding = static_cast<std::size_t>(std::max(0, recordLength_ - recordLength));
     for (const std::string& record : records_) {
         out += record;
+        out.append(padding, padding_);
     }
     if (endMark_) {
         out += '\x1A';

@@ -27,7 +27,9 @@ class DbfBytes {
     // Overrides of the header's values (to build damaged files).
     DbfBytes& Count(std::uint32_t count);
     DbfBytes& HeaderLength(std::uint16_t length);
-    DbfBytes& RecordLength(std::uint16_t length);
+    // A length above the sum of the fields pads every record at its end
+    // with `padding` bytes, as some programs write their tables.
+    DbfBytes& RecordLength(std::uint16_t length, char padding = '\0');
     // Ends the file with 0x1A (as the engine does after appending).
     DbfBytes& EndMark();
     std::string Build() const;
@@ -39,6 +41,7 @@ class DbfBytes {
     std::int64_t count_ = -1;
     std::int32_t headerLength_ = -1;
     std::int32_t recordLength_ = -1;
+    char padding_ = '\0';
     bool endMark_ = false;
 };
 

@@ -65,6 +65,15 @@ TEST(DbfMemo, TextWithoutEndMarkRunsToTheEndOfTheFile) {
     EXPECT_EQ(Notes(MemoTable({Block(1)}), memo), std::vector<std::string>{"open ended"});
 }
 
+TEST(DbfMemo, MemosAreCutAt64KiB) {
+    // A damaged file must not make every record read up to its end.
+    const std::string big(70000, 'a');
+    const std::string cut(65536, 'a');
+    const std::string table = MemoTable({Block(1), Block(1)});
+    EXPECT_EQ(Notes(table, MemoBytes({}, false) + big), (std::vector<std::string>{cut, cut}));
+    EXPECT_EQ(Notes(table, MemoBytes({big}, true)), (std::vector<std::string>{cut, cut}));
+}
+
 TEST(DbfMemo, BlocksPastTheFileAreError1003) {
     const std::string memo = MemoBytes({"only one"}, false);  // 1024 bytes
     EXPECT_EQ(MemoError(MemoTable({Block(2)}), memo), 1003);

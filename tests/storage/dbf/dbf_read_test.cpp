@@ -178,7 +178,10 @@ TEST(DbfRead, OlderLayout) {
 TEST(DbfRead, LengthsThatDisagreeAreRejected) {
     const DbfBytes good = DbfBytes(kPeople).Record({"a@b.c", "1"});
     EXPECT_EQ(ErrorOf(DbfBytes(good).RecordLength(0).Build()), 210);
-    EXPECT_EQ(ErrorOf(DbfBytes(good).RecordLength(25).Build()), 210);
+    EXPECT_EQ(ErrorOf(DbfBytes(good).RecordLength(23).Build()), 210);
+    // Padding after the fields: records are found by the header's length.
+    MemoryTbDbf padded(DbfBytes(good).Record({"d@e.f", "22"}).RecordLength(31, 'Z').Build());
+    EXPECT_EQ(ReadAll(padded), (std::vector<std::string>{"a@b.c|1", "d@e.f|22"}));
     EXPECT_EQ(ErrorOf(DbfBytes(good).HeaderLength(60000).Build()), 210);
     EXPECT_EQ(ErrorOf(DbfBytes(good).HeaderLength(32 + 32 * 5 + 1).Build()), 100);
 }

@@ -1,14 +1,14 @@
 // A socket may be destroyed from inside any of its own events, and one
-// socket's handler may destroy another whose notifications are pending. These
-// tests are meant to run under AddressSanitizer.
+// socket's handler may destroy another whose notifications are pending, on
+// every loop backend. These tests are meant to run under AddressSanitizer.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
 #include <thread>
 
+#include "loop_backends.h"
 #include "net/line/async_socket.h"
-#include "platform/loop/epoll_loop.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 
@@ -19,9 +19,10 @@ using test::RunUntil;
 using test::ScriptedTcpServer;
 using test::TcpConnection;
 
-class SocketLifetime : public ::testing::Test {
+class SocketLifetime : public ::testing::TestWithParam<test::LoopBackend> {
   protected:
-    EpollLoop loop;
+    std::unique_ptr<MessageLoop> owned_ = GetParam().make();
+    MessageLoop& loop = *owned_;
     std::unique_ptr<_TAsyncSocket> sock = std::make_unique<_TAsyncSocket>(loop);
 
     void ConnectTo(uint16_t port) {
@@ -31,7 +32,7 @@ class SocketLifetime : public ::testing::Test {
     }
 };
 
-TEST_F(SocketLifetime, DestroyedInsideItsDataEvent) {
+TEST_P(SocketLifetime, DestroyedInsideItsDataEvent) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
         c.Send("data\r\n");
         c.WaitForClose();
@@ -42,20 +43,20 @@ TEST_F(SocketLifetime, DestroyedInsideItsDataEvent) {
     test::RunFor(loop, std::chrono::milliseconds(20));
 }
 
-TEST_F(SocketLifetime, DestroyedInsideAFailedConnectEvent) {
+TEST_P(SocketLifetime, DestroyedInsideAFailedConnectEvent) {
     sock->OnSessionConnected = [&](_TCustomAsyncSocket*, uint16_t) { sock.reset(); };
     ConnectTo(test::UnusedTcpPort());
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
 }
 
-TEST_F(SocketLifetime, DestroyedInsideItsDataSentEvent) {
+TEST_P(SocketLifetime, DestroyedInsideItsDataSentEvent) {
     ScriptedTcpServer server([](TcpConnection& c, int) { c.WaitForClose(); });
     sock->OnDataSent = [&](_TCustomAsyncSocket*, uint16_t) { sock.reset(); };
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
 }
 
-TEST_F(SocketLifetime, DestroyedInsideItsClosedEvent) {
+TEST_P(SocketLifetime, DestroyedInsideItsClosedEvent) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
         c.Send("bye");
         c.Close();
@@ -66,13 +67,13 @@ TEST_F(SocketLifetime, DestroyedInsideItsClosedEvent) {
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
 }
 
-TEST_F(SocketLifetime, DestroyedInsideALookupEvent) {
+TEST_P(SocketLifetime, DestroyedInsideALookupEvent) {
     sock->OnDnsLookupDone = [&](_TCustomAsyncSocket*, uint16_t) { sock.reset(); };
     sock->DnsLookup("localhost");
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
 }
 
-TEST_F(SocketLifetime, DestroyedInsideAnErrorEventFromANotification) {
+TEST_P(SocketLifetime, DestroyedInsideAnErrorEventFromANotification) {
     // A send that fails inside a notification reports through OnError; the
     // handler ends the socket there.
     ScriptedTcpServer server([](TcpConnection& c, int) { c.Reset(); });
@@ -83,7 +84,7 @@ TEST_F(SocketLifetime, DestroyedInsideAnErrorEventFromANotification) {
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
 }
 
-TEST_F(SocketLifetime, AHandlerDestroysAnotherSocketWithPendingEvents) {
+TEST_P(SocketLifetime, AHandlerDestroysAnotherSocketWithPendingEvents) {
     // Two connections become readable in the same dispatch pass; whichever
     // handler runs first destroys the other socket, whose event is pending.
     auto script = [](TcpConnection& c, int) {
@@ -123,7 +124,7 @@ TEST_F(SocketLifetime, AHandlerDestroysAnotherSocketWithPendingEvents) {
     EXPECT_TRUE((sock == nullptr) != (other == nullptr));
 }
 
-TEST_F(SocketLifetime, RetiredFromItsOwnEventAndFreedAtTheOutermostLevel) {
+TEST_P(SocketLifetime, RetiredFromItsOwnEventAndFreedAtTheOutermostLevel) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
         c.Send("x");
         c.WaitForClose();
@@ -143,6 +144,9 @@ TEST_F(SocketLifetime, RetiredFromItsOwnEventAndFreedAtTheOutermostLevel) {
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return nestedWaitDone; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, SocketLifetime, ::testing::ValuesIn(test::LoopBackends()),
+                         [](const auto& info) { return test::BackendName(info.param); });
 
 }  // namespace
 }  // namespace mv

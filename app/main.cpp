@@ -1,0 +1,62 @@
+// mailvetter: the desktop program. Creates the application, installs the
+// message loop that the core runs on, then the settings and the main window,
+// and runs until the main window closes.
+#include <QStringList>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/application.h"
+#include "common/program_options.h"
+#include "loop/qt_message_loop.h"
+#include "main_window/main_form.h"
+#include "platform/process/resource_limits.h"
+#include "settings/tini.h"
+
+namespace {
+
+int Main(int argc, char** argv) {
+    using mv::ui::ProgramOptions;
+    // The program's own options first: --help and --version need no display.
+    const ProgramOptions options = mv::ui::ParseProgramOptions(argc, argv);
+    switch (options.action) {
+        case ProgramOptions::Action::kHelp:
+            std::fputs(mv::ui::HelpText().c_str(), stdout);
+            return 0;
+        case ProgramOptions::Action::kVersion:
+            std::fputs(mv::ui::VersionText().c_str(), stdout);
+            return 0;
+        case ProgramOptions::Action::kUsageError:
+            std::fprintf(stderr, "mailvetter: %s\n", options.error.c_str());
+            return 2;
+        case ProgramOptions::Action::kRun:
+            break;
+    }
+    mv::RaiseOpenFileLimit();  // every check holds a few descriptors
+
+    // Qt sees only what the program's options left; it takes its own out.
+    std::vector<std::string> kept = options.remaining;
+    std::vector<char*> qtArgv;
+    for (std::string& arg : kept)
+        qtArgv.push_back(arg.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(kept.size());
+    mv::ui::Application app(qtArgc, qtArgv.data());
+
+    // The core's loop runs inside Qt's before anything that uses it exists.
+    mv::QtMessageLoop loop;
+
+    mv::TINI ini;
+    mv::ui::TMainForm window(ini, loop, options.overrides);
+    window.show();
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    window.OpenStartArgument(arguments);
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return Main(argc, argv);
+}

@@ -1,0 +1,220 @@
+// The check run in the window against the fake mail world: rows turning to
+// "Checking..." and to their results with the right icons, the counters, the
+// command states, cursor and drops during and after a run, "S&top" in the
+// middle, and what the window refuses while a run is under way.
+#include <QGuiApplication>
+#include <QSignalSpy>
+
+#include "fake_world.h"
+#include "main_window/recipient_list_view.h"
+#include "main_window/status_panels.h"
+#include "modal_driver.h"
+#include "platform/resolver/host_resolver.h"
+#include "ui_test_support.h"
+
+using mv::test::ModalDriver;
+
+namespace {
+
+const char* const kWorld =
+    "host mx.ok.test users=valid\n"
+    "host quiet.slow.test silent\n"
+    "host gone.dead.test refuse\n"
+    "domain ok.test mx 10 mx.ok.test\n"
+    "domain slow.test mx 10 quiet.slow.test\n"
+    "domain dead.test mx 10 gone.dead.test\n";
+
+// The commands a run switches off.
+const char* const kIdleOnly[] = {"acStart",
+                                 "acOpen",
+                                 "acNew",
+                                 "acOptions",
+                                 "acRecipientAdd",
+                                 "acImportRecipient",
+                                 "acCheckAll",
+                                 "acUnCheckAll",
+                                 "acInvertSelection",
+                                 "acRecipientDeleteSelected",
+                                 "acRecipientEdit",
+                                 "acRecipientDelete"};
+
+}  // namespace
+
+class CheckRunWindowTest : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<mv::test::FakeWorld> world_;
+    std::unique_ptr<mv::test::TempDir> dir_;
+    std::unique_ptr<mv::test::WindowLoop> loop_;
+    std::unique_ptr<mv::test::WindowUnderTest> window_;
+    std::unique_ptr<ModalDriver> driver_;
+
+    mv::ui::TMainForm& form() { return window_->form(); }
+    mv::RecipientList& list() { return form().List(); }
+    QAction* act(const char* name) { return window_->action(name); }
+    QString panel(int i) { return form().StatusBar()->PanelText(i); }
+    size_t addRow(const std::string& caption, int mark = mv::kMarkChecked,
+                  const std::string& result = "");
+    void verifyCommands(bool running);
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void runShowsEveryRowsResult();
+    void stopEndsTheRowsInFlight();
+};
+
+void CheckRunWindowTest::initTestCase() {
+    world_ = std::make_unique<mv::test::FakeWorld>(kWorld);
+}
+
+void CheckRunWindowTest::cleanupTestCase() {
+    world_.reset();
+}
+
+void CheckRunWindowTest::init() {
+    dir_ = std::make_unique<mv::test::TempDir>();
+    loop_ = std::make_unique<mv::test::WindowLoop>();
+    mv::ui::CheckOverrides overrides;
+    overrides.dns = world_->dnsServer();
+    overrides.dnsPort = world_->dnsPort();
+    overrides.smtpPort = world_->smtpPort();
+    window_ =
+        std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop(), overrides);
+    window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
+    window_->ini().ilConnections.SetAsInteger(2);
+    window_->ini().ilTimeOut.SetAsInteger(1);
+    driver_ = std::make_unique<ModalDriver>();
+    form().OpenStartArgument({});
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+}
+
+void CheckRunWindowTest::cleanup() {
+    QCOMPARE(driver_->Unexpected(), QStringList());
+    window_.reset();
+    driver_.reset();
+    loop_.reset();
+    dir_.reset();
+    mv::network_layer::SetLookupServers("");
+}
+
+size_t CheckRunWindowTest::addRow(const std::string& caption, int mark, const std::string& result) {
+    mv::RecipientRow row;
+    row.caption = caption;
+    row.subItems = {result};
+    row.stateIndex = mark;
+    return list().AppendRow(row);
+}
+
+void CheckRunWindowTest::verifyCommands(bool running) {
+    const bool selected = form().ListView()->SelectedRow().has_value();
+    for (const char* name : kIdleOnly) {
+        const bool needsRow =
+            std::string(name) == "acRecipientEdit" || std::string(name) == "acRecipientDelete";
+        const bool expected = !running && (selected || !needsRow);
+        QVERIFY2(act(name)->isEnabled() == expected, name);
+    }
+    QCOMPARE(act("acAbort")->isEnabled(), running);
+    QCOMPARE(form().acceptDrops(), !running);
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    QCOMPARE(cursor != nullptr && cursor->shape() == Qt::BusyCursor, running);
+}
+
+void CheckRunWindowTest::runShowsEveryRowsResult() {
+    for (int i = 0; i < 40; ++i)  // the checked rows lie below the first page
+        addRow("skip" + std::to_string(i) + "@ok.test", mv::kMarkUnchecked, "[550] old result");
+    const size_t valid = addRow("Valid One <valid@ok.test>");
+    const size_t refused = addRow("nobody@ok.test");
+    const size_t silent = addRow("someone@slow.test");
+    const size_t unreachable = addRow("user@dead.test");
+    form().SetModified(false);
+
+    act("acStart")->trigger();
+    QVERIFY(form().Running());
+    verifyCommands(true);
+    QVERIFY(form().Modified());
+    QVERIFY(!form().close());  // refused, without a word
+    QCOMPARE(panel(1), QStringLiteral("Total: 44"));
+
+    // The silent host keeps its row checking after the others have ended.
+    QTRY_COMPARE_WITH_TIMEOUT(panel(3) + " " + panel(4), QStringLiteral("Good: 1 Bad: 2"), 10000);
+    QCOMPARE(std::string(list().SubItem(silent, 0)), std::string("Checking..."));
+    QCOMPARE(list().ImageIndex(silent), mv::kIconChecking);
+    QCOMPARE(panel(2), QStringLiteral("Waiting: 1"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+    verifyCommands(false);
+    QVERIFY(form().isVisible());
+    struct Expected {
+        size_t row;
+        const char* text;
+        int32_t icon;
+        int32_t mark;
+    };
+    const Expected rows[] = {
+        {valid, "[0] Valid E-mail Address!", mv::kIconValid, mv::kMarkUnchecked},
+        {refused, "[550] Mailbox unavailable", mv::kIconFailed, mv::kMarkChecked},
+        {silent, "[-2] Time Out: Recipient's SMTP Server didn't respond", mv::kIconFailed,
+         mv::kMarkChecked},
+        {unreachable, "[10061] Conection refused or host is down. Try later", mv::kIconFailed,
+         mv::kMarkChecked},
+        {0, "[550] old result", mv::kIconNotChecked, mv::kMarkUnchecked},
+    };
+    for (const Expected& e : rows) {
+        const QModelIndex shown = form().ListView()->model()->index(int(e.row), 1);
+        QCOMPARE(shown.data().toString(), QString::fromLatin1(e.text));
+        QCOMPARE(list().ImageIndex(e.row), e.icon);
+        QCOMPARE(list().StateIndex(e.row), e.mark);
+    }
+    QVERIFY(!list().TranscriptOf(refused).empty());
+    QVERIFY(panel(0).startsWith("Elapsed: "));
+    QCOMPARE(panel(2), QStringLiteral("Waiting: 0"));
+    QCOMPARE(panel(3), QStringLiteral("Good: 1"));
+    QCOMPARE(panel(4), QStringLiteral("Bad: 3"));
+    // The rows that reported were scrolled into view.
+    mv::ui::RecipientListView* view = form().ListView();
+    QVERIFY(view->rowViewportPosition(int(unreachable)) >= 0 &&
+            view->rowViewportPosition(int(unreachable)) < view->viewport()->height());
+    // Back to idle, "&View Log..." follows the selected row's result.
+    view->SelectRow(refused);
+    QVERIFY(act("acViewLog")->isEnabled());
+    QVERIFY(act("acRecipientEdit")->isEnabled());
+}
+
+void CheckRunWindowTest::stopEndsTheRowsInFlight() {
+    window_->ini().ilTimeOut.SetAsInteger(60);
+    const size_t first = addRow("a@slow.test");
+    const size_t second = addRow("b@slow.test");
+    const size_t notBegun = addRow("c@slow.test", mv::kMarkChecked, "[-2] earlier");
+    act("acStart")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(panel(2), QStringLiteral("Waiting: 2"), 10000);
+    QCOMPARE(std::string(list().SubItem(notBegun, 0)), std::string("[-2] earlier"));
+
+    // A press on a check mark still toggles it during the run.
+    mv::ui::RecipientListView* view = form().ListView();
+    const QPoint box(4, view->rowViewportPosition(int(notBegun)) + 4);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box);
+    QCOMPARE(list().StateIndex(notBegun), mv::kMarkUnchecked);
+    // Selecting a row does not bring back the commands that change rows.
+    QVERIFY(!act("acRecipientEdit")->isEnabled());
+    QVERIFY(!act("acRecipientDelete")->isEnabled());
+
+    act("acAbort")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+    for (size_t row : {first, second}) {
+        QCOMPARE(std::string(list().SubItem(row, 0)), std::string("[-8] Aborted by user"));
+        QCOMPARE(list().ImageIndex(row), mv::kIconFailed);
+        QCOMPARE(list().StateIndex(row), mv::kMarkChecked);
+    }
+    QCOMPARE(std::string(list().SubItem(notBegun, 0)), std::string("[-2] earlier"));
+    QCOMPARE(panel(2), QStringLiteral("Waiting: 0"));
+    QCOMPARE(panel(4), QStringLiteral("Bad: 2"));
+    verifyCommands(false);
+    QVERIFY(act("acRecipientEdit")->isEnabled());  // the row pressed is selected
+}
+
+MV_UI_TEST_MAIN(CheckRunWindowTest)
+#include "check_run_window_test.moc"

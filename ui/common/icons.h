@@ -1,0 +1,32 @@
+// The program's icons: for the program and the tool bar the desktop theme's
+// icon of each freedesktop name, with our own where the theme has none; for
+// the results always our own.
+#pragma once
+
+#include <QIcon>
+
+namespace mv::ui {
+
+enum class IconId {
+    kProgram,
+    kNew,
+    kOpen,
+    kSave,
+    kFind,
+    kStart,
+    kStop,
+    kOptions,
+    kResultValid,
+    kResultFailed,
+    kResultChecking,
+};
+
+// The icon (made once, then shared).
+const QIcon& Icon(IconId id);
+
+// The icon of a row's result icon index (-1 none, 0 valid, 1 failed,
+// 2 checking); "none" is an empty icon of the same size, so that the
+// addresses of all rows line up.
+const QIcon& ResultIcon(int imageIndex);
+
+}  // namespace mv::ui

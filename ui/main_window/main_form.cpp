@@ -1,0 +1,111 @@
+#include "main_window/main_form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QScreen>
+#include <QUrl>
+
+#include "common/error_display.h"
+#include "main_window/recipient_list_view.h"
+#include "main_window/status_panels.h"
+#include "models/recipient_model.h"
+#include "settings/tini.h"
+
+namespace mv::ui {
+
+namespace {
+
+constexpr QSize kInitialSize(648, 526);
+constexpr QSize kMinimumSize(300, 100);
+
+}  // namespace
+
+TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWidget* parent)
+    : QMainWindow(parent),
+      ini_(ini),
+      overrides_(std::move(overrides)),
+      SmtpRelayServer1(loop),
+      run_(list_, SmtpRelayServer1) {
+    setObjectName(QStringLiteral("MainForm"));
+    SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
+    overrides_.ApplyTo(SmtpRelayServer1);
+    openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+    model_ = new RecipientModel(list_, this);
+    ListView1 = new RecipientListView(*model_, this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    setCentralWidget(ListView1);
+    StatusBar1 = new StatusPanels(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateContextMenu();
+    WireProjectCommands();
+    WireCheckRunCommands();
+    WireSelectionCommands();
+    WireHelpCommands();
+    WireOptionsAboutCommands();
+    WireRecipientCommands();
+    WireFindCommands();
+    WireLogCommands();
+    WireRecentFiles();
+    WireImportExportCommands();
+
+    resize(kInitialSize);
+    setMinimumSize(kMinimumSize);
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+
+    // FormCreate: accept dropped files, restore the maximised state, and
+    // begin as a new project until the start argument decides.
+    setAcceptDrops(true);
+    if (ini_.isMaximized.AsBoolean()) setWindowState(windowState() | Qt::WindowMaximized);
+    ClearProject();
+}
+
+TMainForm::~TMainForm() {
+    // FormDestroy: only whether the window is maximised is remembered.
+    try {
+        ini_.isMaximized.SetAsBoolean(isMaximized());
+    } catch (...) {
+        // A settings file that cannot be written must not stop the program's end.
+    }
+    // The view and the model watch the list, which goes before Qt frees children.
+    delete ListView1;
+    delete model_;
+}
+
+void TMainForm::OpenStartArgument(const QStringList& arguments) {
+    RunCommand([&] {
+        if (!arguments.isEmpty() && IsProjectFileName(arguments.first().toStdString()))
+            OpenProject(arguments.first());
+        else
+            acNewExecute();
+    });
+}
+
+bool TMainForm::RunCommand(const std::function<void()>& command) {
+    return ui::RunCommand(this, command);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // FormCloseQuery: never while a run is under way; otherwise the modified
+    // prompt decides. A failed save is shown (the user must know the file
+    // was not written) and keeps the window open like a cancel.
+    if (Running()) {
+        event->ignore();
+        return;
+    }
+    try {
+        AskSaveChanges();
+        event->accept();
+    } catch (...) {
+        ShowCurrentException(this);
+        event->ignore();
+    }
+}
+
+}  // namespace mv::ui

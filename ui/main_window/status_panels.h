@@ -1,0 +1,31 @@
+// The main window's status bar (StatusBar1): five panels of 120 pixels for
+// the elapsed time, the total, waiting, good and bad counts.
+#pragma once
+
+#include <QStatusBar>
+#include <array>
+#include <string>
+
+class QLabel;
+
+namespace mv::ui {
+
+class StatusPanels final : public QStatusBar {
+    Q_OBJECT
+  public:
+    static constexpr int kPanelCount = 5;
+    static constexpr int kPanelWidth = 120;
+
+    explicit StatusPanels(QWidget* parent = nullptr);
+
+    // Shows the five texts in order.
+    void Show(const std::array<std::string, kPanelCount>& texts);
+    // "Elapsed:", "Total:", "Waiting:", "Good:", "Bad:" (ResetStatusBar).
+    void Reset();
+    QString PanelText(int panel) const;
+
+  private:
+    std::array<QLabel*, kPanelCount> panels_{};
+};
+
+}  // namespace mv::ui
