@@ -20,9 +20,9 @@
 //    unless set otherwise) finishes with 10060 ("connection timed out"), as
 //    on Windows, which gives up after two SYN retries (3 + 6 + 12 seconds).
 //    Linux would retry for about two minutes, longer than a check waits for
-//    a host. A timer keeps exactly this
-//    limit; the system's SYN retry count (TCP_SYNCNT) only gives 3, 7, 15 or
-//    31 seconds, depending on the kernel's retransmission timer.
+//    a host. A timer keeps exactly this limit; the system's SYN retry count
+//    (TCP_SYNCNT) only gives 3, 7, 15 or 31 seconds, depending on the
+//    kernel's retransmission timer.
 // Writability is watched only while a writable notification is armed: a
 // level-triggered loop would otherwise spin.
 #pragma once
