@@ -156,6 +156,26 @@ TEST_F(SmtpClientTest, RecipientRepliesDecideByTheLastRecipient) {
     EXPECT_EQ(commands[4], "RCPT TO:<gone@x.test>");  // trimmed inside the brackets
 }
 
+TEST_F(SmtpClientTest, AFailureSendingTheNextRecipientEndsTheRequestWithOneNotice) {
+    FakeSmtp server(kHappy);
+    client.SetPort(server.port());
+    client.Open();
+    ASSERT_EQ(Next().error, 0);
+    client.MailFrom();
+    ASSERT_EQ(Next().error, 0);
+    // The second address is refused while the first one's reply is handled,
+    // inside a socket notification where no caller can catch the error.
+    client.SetRcptName({"first@x.test", "bad@x.test>\r\nDATA", "third@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 500}));
+    for (int i = 0; i < 10 && loop.ProcessMessages(false); ++i) {
+    }
+    EXPECT_EQ(notices.size(), 3u) << "one notice for the request";
+    EXPECT_EQ(client.State(), ssReady);
+    client.Abort();
+    EXPECT_EQ(server.Commands().back(), "RCPT TO:<first@x.test>");
+}
+
 TEST_F(SmtpClientTest, QuitWhenNotConnectedIsALaterNotice) {
     Call([&] { client.Quit(); });
     EXPECT_TRUE(notices.empty());
@@ -277,6 +297,7 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
         const char* name;
         std::string reply;
         uint16_t error;
+        std::string greeting = "220 hi\r\n";
     };
     const std::vector<Case> cases = {
         {"line longer than the buffer", std::string(5000, 'x'), 10040},
@@ -290,12 +311,14 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
          10040},
         {"no status code", "hello there\r\n", 500},
         {"NUL and bare LF", std::string("250 a\0b\nc\r\n", 11), 0},
+        {"lines that disagree", "550-no\r\n250 ok\r\n", 500},
+        {"greeting lines that disagree", "250 ok\r\n", 500, "554-no\r\n220 hi\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         notices.clear();
         ScriptedTcpServer server([&c](TcpConnection& conn, int) {
-            conn.Send("220 hi\r\n");
+            conn.Send(c.greeting);
             conn.ReadLine();
             conn.Send(c.reply);
             conn.WaitForClose(3000);
