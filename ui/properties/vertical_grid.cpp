@@ -49,7 +49,10 @@ TVerticalGrid::TVerticalGrid(QWidget* parent) : QTableWidget(1, 1, parent) {
     titles->setHighlightSections(false);
 
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::AllEditTriggers);
+    // Typing, F2 or a click on the current value edits it; the dialog opens
+    // with the address current but not yet in its editor.
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                    QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     setTabKeyNavigation(true);
     setWordWrap(false);
     SetText(0, QString());
