@@ -25,7 +25,7 @@ TFormProperties* Properties(QDialog* dialog) {
 }
 
 // Types `texts` into the grid's items in order and presses OK.
-ModalDriver::Action FillAndAccept(QStringList texts) {
+ModalDriver::Action FillAndAccept(const QStringList& texts) {
     return [texts](QDialog* dialog) {
         TFormProperties* form = Properties(dialog);
         for (int i = 0; i < texts.size(); ++i)
