@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "platform/loop/message_loop.h"
 
@@ -75,6 +76,10 @@ class TSmtpRelayServer {
     void SetSmtpPort(const std::string& value);
     const std::string& DnsPort() const { return dnsPort_; }
     void SetDnsPort(const std::string& value);
+    // The SOCKS proxy every SMTP connection of a run goes through (none by
+    // default); the DNS queries never do.
+    const SocksProxy& Proxy() const { return proxy_; }
+    void SetProxy(const SocksProxy& value);
     // Where the system's name servers come from (default: the resolver
     // configuration file); a text of entries separated by blanks.
     void SetSystemNameServerSource(std::function<std::string()> source);
@@ -134,6 +139,7 @@ class TSmtpRelayServer {
     TRecipientList recipients_;
     std::string smtpPort_ = "smtp";
     std::string dnsPort_ = "53";
+    SocksProxy proxy_;
     std::function<std::string()> systemNameServers_;
 
     bool busy_ = false;
