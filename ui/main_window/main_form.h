@@ -32,8 +32,8 @@
 
 #include "common/program_options.h"
 #include "engine/smtp_relay_server.h"
-#include "project/run/check_run.h"
 #include "project/list/recipient_list.h"
+#include "project/run/check_run.h"
 
 class QAction;
 class QMenu;
