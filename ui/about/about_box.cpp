@@ -110,6 +110,7 @@ void TAboutBox::LayOut() {
     const int height =
         std::max(kClientSize.height(), layout->totalHeightForWidth(kClientSize.width()));
     setFixedSize(kClientSize.width(), height);
+    layout->activate();
     const QScreen* s = parentWidget() != nullptr ? parentWidget()->screen() : screen();
     if (s != nullptr) move(s->availableGeometry().center() - rect().center());
 }

@@ -18,7 +18,7 @@ constexpr QRect kNoticeGeometry(12, 225, 417, 18);
 
 }  // namespace
 
-TfrmSplash::TfrmSplash()
+TfrmSplash::TfrmSplash(int intervalMs)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QString::fromLatin1(kAppTitle));
@@ -32,12 +32,13 @@ TfrmSplash::TfrmSplash()
     lbNotice->setPalette(white);
     lbNotice->setGeometry(kNoticeGeometry);
 
-    Timer1.setObjectName(QStringLiteral("Timer1"));
-    Timer1.setSingleShot(true);
-    Timer1.setInterval(kIntervalMs);
-    connect(&Timer1, &QTimer::timeout, this, &TfrmSplash::Timer1Timer);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(intervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TfrmSplash::Timer1Timer);
     FormCreate();
-    Timer1.start();
+    Timer1->start();
 }
 
 void TfrmSplash::FormCreate() {

@@ -19,7 +19,8 @@ class TfrmSplash : public QWidget {
   public:
     static constexpr int kIntervalMs = 2000;
 
-    TfrmSplash();
+    // `intervalMs`: how long the splash stays at least; tests shorten it.
+    explicit TfrmSplash(int intervalMs = kIntervalMs);
 
     // Shows the window and paints it at once.
     void ShowAndPaint();
@@ -35,7 +36,7 @@ class TfrmSplash : public QWidget {
 
     QLabel* Image = nullptr;
     QLabel* lbNotice = nullptr;
-    QTimer Timer1;
+    QTimer* Timer1 = nullptr;
     QPointer<QWidget> mainWindow_;
     bool closed_ = false;
 };

@@ -10,7 +10,7 @@ namespace mv {
 namespace {
 
 // An os-release file is a few hundred bytes; more is not read.
-constexpr std::streamsize kMaxOsReleaseSize = 64 * 1024;
+constexpr std::streamsize kMaxOsReleaseSize = std::streamsize{64} * 1024;
 
 std::string_view TrimLeft(std::string_view s) {
     const size_t start = s.find_first_not_of(" \t");
