@@ -21,6 +21,7 @@
 #include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "platform/loop/message_loop.h"
+#include "platform/loop/socket_notifier.h"
 
 namespace mv {
 
@@ -80,6 +81,10 @@ class TSmtpRelayServer {
     // default); the DNS queries never do.
     const SocksProxy& Proxy() const { return proxy_; }
     void SetProxy(const SocksProxy& value);
+    // Milliseconds a connect to a mail host may take before it fails with
+    // 10060 and the next host is tried (default 21000, as on Windows).
+    uint32_t ConnectTimeOutMs() const { return connectTimeOutMs_; }
+    void SetConnectTimeOutMs(uint32_t ms);
     // Where the system's name servers come from (default: the resolver
     // configuration file); a text of entries separated by blanks.
     void SetSystemNameServerSource(std::function<std::string()> source);
@@ -140,6 +145,7 @@ class TSmtpRelayServer {
     std::string smtpPort_ = "smtp";
     std::string dnsPort_ = "53";
     SocksProxy proxy_;
+    uint32_t connectTimeOutMs_ = SocketNotifier::kDefaultConnectLimitMs;
     std::function<std::string()> systemNameServers_;
 
     bool busy_ = false;

@@ -20,13 +20,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "dante_server.h"
+#include "fake_smtp_server.h"
 #include "net/line/async_socket.h"
 #include "platform/loop/epoll_loop.h"
 #include "private_network.h"
-#include "scripted_tcp_server.h"
 #include "subprocess.h"
 #include "test_support.h"
 
@@ -92,7 +91,7 @@ Outcome CliThrough(uint16_t serverPort) {
 Outcome InPrivateNetwork() {
     std::string why;
     if (!test::EnterPrivateNetwork(&why)) return {kSkip, why};
-    test::ScriptedTcpServer server(test::AcceptingSmtp("220 inside ready"), 3);
+    test::FakeSmtpServer server({}, "220 inside ready", 3);
     const test::DanteServer danted(kProxyPort, true);
     if (!danted.WaitListening()) return {1, "danted did not start:\n" + danted.Log()};
     Outcome outcome;

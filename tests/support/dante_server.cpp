@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
+
+#include "kernel_probes.h"
 
 namespace mv::test {
 
@@ -60,11 +61,7 @@ DanteServer::~DanteServer() {
 }
 
 bool DanteServer::WaitListening() const {
-    for (int i = 0; i < 100; ++i) {
-        if (Listening(port_)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return PollUntil([this] { return Listening(port_); }, std::chrono::seconds(5));
 }
 
 std::string DanteServer::Log() const {
