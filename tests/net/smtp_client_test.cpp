@@ -157,8 +157,8 @@ TEST_F(SmtpClientTest, RecipientRepliesDecideByTheLastRecipient) {
 }
 
 TEST_F(SmtpClientTest, AFailureSendingTheNextRecipientEndsTheRequestWithOneNotice) {
-    FakeSmtp server(kHappy);
-    client.SetPort(server.port());
+    FakeSmtpServer server(kHappy);
+    client.SetPort(server.portText());
     client.Open();
     ASSERT_EQ(Next().error, 0);
     client.MailFrom();
@@ -173,7 +173,7 @@ TEST_F(SmtpClientTest, AFailureSendingTheNextRecipientEndsTheRequestWithOneNotic
     EXPECT_EQ(notices.size(), 3u) << "one notice for the request";
     EXPECT_EQ(client.State(), ssReady);
     client.Abort();
-    EXPECT_EQ(server.Commands().back(), "RCPT TO:<first@x.test>");
+    EXPECT_EQ(server.commands().back(), "RCPT TO:<first@x.test>");
 }
 
 TEST_F(SmtpClientTest, QuitWhenNotConnectedIsALaterNotice) {
