@@ -168,11 +168,11 @@ TEST_F(SmtpClientTest, AFailureSendingTheNextRecipientEndsTheRequestWithOneNotic
     client.SetRcptName({"first@x.test", "bad@x.test>\r\nDATA", "third@x.test"});
     client.RcptTo();
     EXPECT_EQ(Next(), (Notice{smtpRcptTo, 500}));
-    for (int i = 0; i < 10 && loop.ProcessMessages(false); ++i) {
-    }
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(notices.size(), 3u) << "one notice for the request";
     EXPECT_EQ(client.State(), ssReady);
     client.Abort();
+    server.Join();
     EXPECT_EQ(server.commands().back(), "RCPT TO:<first@x.test>");
 }
 
