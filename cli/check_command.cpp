@@ -17,16 +17,22 @@
 #include "project/run/check_run.h"
 #include "project/stream/project_stream.h"
 #include "settings/tini.h"
+#include "socks_options.h"
 #include "status_line.h"
 
 namespace mv::cli {
 
 namespace {
 
-const std::vector<OptionSpec> kCheckOptions = {
-    {"from"},     {"helo"},   {"dns"},    {"connections"},        {"timeout"},     {"smtp-port"},
-    {"dns-port"}, {"output"}, {"format"}, {"transcripts", false}, {"save", false},
-};
+std::vector<OptionSpec> CheckOptions() {
+    std::vector<OptionSpec> specs = {
+        {"from"},        {"helo"},     {"dns"},    {"connections"}, {"timeout"},
+        {"smtp-port"},   {"dns-port"}, {"output"}, {"format"},      {"transcripts", false},
+        {"save", false},
+    };
+    specs.insert(specs.end(), SocksOptionSpecs().begin(), SocksOptionSpecs().end());
+    return specs;
+}
 
 ResultFormat ChooseFormat(const ParsedArgs& args) {
     const std::string format = args.ValueOr("format", "");
@@ -53,6 +59,10 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
     }
     if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
     if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
+    if (auto proxy = ParseSocksOptions(args)) {
+        s.proxyEnabled = true;
+        s.proxy = *proxy;
+    }
     return s;
 }
 
@@ -98,7 +108,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 }  // namespace
 
 int RunCheck(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, kCheckOptions);
+    const ParsedArgs parsed(args, CheckOptions());
     if (parsed.HelpRequested()) {
         std::fputs(FindCommand("check").help, stdout);
         return kExitOk;

@@ -8,6 +8,10 @@
 #   05-properties.png    the properties dialog of that row
 #   06-find.png          the find dialog over the window
 #   07-recent-files.png  the File menu with the recently used files (whole screen)
+#   08-splash.png        the splash window as the program starts
+#   09-options-connection.png, 10-options-dns.png, 11-options-proxy.png
+#                        the pages of the options dialog
+#   12-about.png         the About box
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -23,7 +27,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target mailvetter mailvetter-cli mv-fakeworld mv-screenshot \
   -j "${JOBS:-$(nproc)}"
-rm -f "$out"/0[1-7]-*.png
+rm -f "$out"/0[1-9]-*.png "$out"/1[0-2]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
@@ -37,6 +41,11 @@ cp "$work/demo.mlt" "$work/customers.mlt"
 cp "$work/demo.mlt" "$work/newsletter.mlt"
 printf '[MRU]\n0=%s\n1=%s\nTotal=2\n' "$work/customers.mlt" "$work/newsletter.mlt" \
   >>"$work/config/Corvane/Mailvetter.ini"
+# A proxy to show on the options dialog's page "Proxy", switched off for the run.
+for setting in Proxy/Server=proxy.example.test Proxy/User=demo Proxy/Password=secret; do
+  XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" settings "${setting%%=*}" \
+    "${setting#*=}" >/dev/null
+done
 
 # Runs inside the X session that xvfb-run starts.
 cat >"$work/session.sh" <<'SESSION'
@@ -49,16 +58,58 @@ wait_window() {  # the id of the visible window whose caption starts with $1
   [ -n "$id" ] || { echo "screenshots: no window '$1' appeared" >&2; exit 1; }
   echo "$id"
 }
+wait_splash_gone() {  # the main window takes input once the splash has closed
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^Mailvetter$' >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  echo "screenshots: the splash window did not close" >&2; exit 1
+}
+menu_key() {  # WINDOW MENU-KEY ENTRY-KEY: chooses a menu entry by its access keys
+  xdotool windowfocus --sync "$1"
+  xdotool key --clearmodifiers "alt+$2"
+  sleep 0.5
+  xdotool key --clearmodifiers "$3"
+}
 "$app" & pid=$!
+splash=$(wait_window 'Mailvetter$')
+sleep 0.5  # painted; it stays for two seconds
+"$shot" "$OUT/08-splash.png" "$splash"
 wid=$(wait_window 'Mailvetter - \[New Project\]')
-sleep 1  # first paint
+wait_splash_gone
+sleep 0.5  # first paint
 "$shot" "$OUT/01-new-project.png" "$wid"
+
+menu_key "$wid" t o  # Tools > Options...
+dialog=$(wait_window 'Options$')
+sleep 0.5
+for page in connection dns proxy; do
+  if [ "$page" = proxy ]; then  # "&Use a SOCKS proxy" on; Cancel forgets it
+    xdotool key --clearmodifiers alt+u
+    sleep 0.3
+  fi
+  "$shot" "$OUT/$page.png" "$dialog"
+  xdotool key --clearmodifiers ctrl+Tab
+  sleep 0.5
+done
+mv "$OUT/connection.png" "$OUT/09-options-connection.png"
+mv "$OUT/dns.png" "$OUT/10-options-dns.png"
+mv "$OUT/proxy.png" "$OUT/11-options-proxy.png"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+
+menu_key "$wid" h a  # Help > About Mailvetter....
+about=$(wait_window 'About Mailvetter$')
+sleep 0.5
+"$shot" "$OUT/12-about.png" "$about"
+xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 
 # shellcheck disable=SC2086
 "$app" $WINDOW_OPTIONS "$WORK/demo.mlt" & pid=$!
 wid=$(wait_window 'Mailvetter - \[demo.mlt\]')
-sleep 1
+wait_splash_gone
+sleep 0.5
 xdotool windowfocus --sync "$wid"
 xdotool key --clearmodifiers alt+f
 sleep 0.5
@@ -106,7 +157,8 @@ BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
   timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
 
-for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files; do
+for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
+  08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -8,6 +8,7 @@ TINI::TINI(std::filesystem::path configHome)
       isDNS("DNS", &INIArquivo1),
       isEnvironment("Environment", &INIArquivo1),
       isExport("Export", &INIArquivo1),
+      isProxy("Proxy", &INIArquivo1),
       ilConnections("Connections", "200", &isConnection),
       ilTimeOut("TimeOut", "30", &isConnection),
       ilFrom("From", "", &isConnection),
@@ -19,7 +20,13 @@ TINI::TINI(std::filesystem::path configHome)
       isToleranceZero("ToleranceZero", "True", &isExport),
       isToleranceMailboxUnavailable("ToleranceMailboxUnavailable", "False", &isExport),
       isToleranceExceededStorage("ToleranceExceededStorage", "False", &isExport),
-      isToleranceTimeOut("ToleranceTimeOut", "False", &isExport) {
+      isToleranceTimeOut("ToleranceTimeOut", "False", &isExport),
+      ilProxyEnabled("Enabled", "0", &isProxy),
+      ilProxyServer("Server", "", &isProxy),
+      ilProxyPort("Port", "1080", &isProxy),
+      ilProxyLevel("Level", "5", &isProxy),
+      ilProxyUser("User", "", &isProxy),
+      ilProxyPassword("Password", "", &isProxy) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

@@ -29,6 +29,7 @@ class TINI {
     TINISecao isDNS;
     TINISecao isEnvironment;
     TINISecao isExport;
+    TINISecao isProxy;
 
     // [Connection]
     TINILinha ilConnections;  // "200", AsInteger: simultaneous connections
@@ -46,6 +47,14 @@ class TINI {
     TINILinha isToleranceMailboxUnavailable;  // "False", AsBoolean
     TINILinha isToleranceExceededStorage;     // "False", AsBoolean
     TINILinha isToleranceTimeOut;             // "False", AsBoolean
+    // [Proxy]: the SOCKS proxy of the check runs' SMTP connections. The
+    // password is kept as every other value is, in plain text.
+    TINILinha ilProxyEnabled;   // "0", AsInteger: 1 = connect through the proxy
+    TINILinha ilProxyServer;    // "": host name or address
+    TINILinha ilProxyPort;      // "1080"
+    TINILinha ilProxyLevel;     // "5": "4", "4A" or "5"
+    TINILinha ilProxyUser;      // "": user code (level 5), user id (levels 4, 4A)
+    TINILinha ilProxyPassword;  // "": level 5 only
 };
 
 }  // namespace mv

@@ -21,6 +21,22 @@ int StoredLimit(int32_t value) {
     return std::min<int32_t>(value, CheckSettings::kMaxStoredValue);
 }
 
+// A proxy that is switched on must be usable: going round it silently would
+// send the checks from the user's own address.
+void CheckProxy(const CheckSettings& settings) {
+    if (!settings.proxyEnabled) return;
+    switch (FindSocksProxyFault(settings.proxy)) {
+        case SocksProxyFault::kServer:
+            throw ECheckRunError(CheckRun::kProxyServerMissing);
+        case SocksProxyFault::kPort:
+            throw ECheckRunError(CheckRun::kProxyPortInvalid);
+        case SocksProxyFault::kLevel:
+            throw ECheckRunError(CheckRun::kProxyLevelInvalid);
+        case SocksProxyFault::kNone:
+            return;
+    }
+}
+
 }  // namespace
 
 CheckSettings CheckSettings::FromIni(TINI& ini) {
@@ -32,6 +48,12 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.host = ini.ilHost.Text();
     s.connections = StoredLimit(ini.ilConnections.AsInteger());
     s.timeOut = StoredLimit(ini.ilTimeOut.AsInteger());
+    s.proxyEnabled = ini.ilProxyEnabled.AsInteger() == 1;
+    s.proxy.server = TrimBlanks(ini.ilProxyServer.Text());
+    s.proxy.port = TrimBlanks(ini.ilProxyPort.Text());
+    s.proxy.level = ini.ilProxyLevel.Text();
+    s.proxy.user = ini.ilProxyUser.Text();
+    s.proxy.password = ini.ilProxyPassword.Text();
     return s;
 }
 
@@ -72,6 +94,8 @@ void CheckRun::Start(const CheckSettings& settings) {
     if (dispatcher_.From().empty())
         throw ECheckRunError(
             "Please provide a valid e-mail address for the FROM field (Tools | Options)");
+    CheckProxy(settings);
+    dispatcher_.SetProxy(settings.proxyEnabled ? settings.proxy : SocksProxy{});
     TRecipientList recipients;
     for (size_t row = 0; row < list_.RowCount(); ++row) {
         if (list_.StateIndex(row) == kMarkChecked)
