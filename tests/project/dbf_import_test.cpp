@@ -138,6 +138,14 @@ TEST_F(DbfImportTest, ATableCutShortKeepsTheRowsReadBeforeTheError) {
     RecipientImport import(Table(bytes));
     EXPECT_THROW(import.Import(list_), ETableError);
     EXPECT_EQ(list_.RowCount(), 2u);
+    // In slices the error has ended the import when it is raised.
+    RecipientImport sliced(import.FileName());
+    sliced.BeginImport(list_);
+    EXPECT_THROW(while (sliced.ImportSome(RecipientImport::Clock::time_point::max())){},
+                 ETableError);
+    EXPECT_FALSE(sliced.Importing());
+    EXPECT_FALSE(list_.Updating());
+    EXPECT_EQ(list_.RowCount(), 4u);
 }
 
 TEST_F(DbfImportTest, AWriteProtectedTableIsImported) {
