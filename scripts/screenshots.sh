@@ -4,6 +4,9 @@
 #   01-new-project.png   the main window as it starts, with a new project
 #   02-running.png       the demo project while it is checked against the fake mail world
 #   03-finished.png      the same window after the run
+#   04-import-text.png   the import dialog over examples/recipients.csv
+#   05-import-dbase.png  the import dialog over a dBase table
+#   06-export.png        the export dialog
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -19,7 +22,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target mailvetter mailvetter-cli mv-fakeworld mv-screenshot \
   -j "${JOBS:-$(nproc)}"
-rm -f "$out"/0[123]-*.png
+rm -f "$out"/0[1-6]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
@@ -28,6 +31,10 @@ trap 'kill "$DEMO_WORLD_PID" 2>/dev/null || true; wait 2>/dev/null || true; rm -
 start_demo_world "$build" "$work"
 timeout=3  # the silent mail host of the demo ends as a time-out after two or three times this
 make_demo_project "$build" "$work" "$timeout"
+cp examples/recipients.csv "$work/recipients.csv"
+# A table with the list's columns as fields (no row is valid yet, so it has
+# no records: the dialog shows its fields).
+XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" export "$work/demo.mlt" --to "$work/people.dbf" >/dev/null 2>&1
 
 # Runs inside the X session that xvfb-run starts.
 cat >"$work/session.sh" <<'SESSION'
@@ -40,10 +47,50 @@ wait_window() {  # the id of the visible window whose caption starts with $1
   [ -n "$id" ] || { echo "screenshots: no window '$1' appeared" >&2; exit 1; }
   echo "$id"
 }
+wait_other_window() {  # like wait_window, but not the window $2
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "^$1" | grep -vx "$2" | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "screenshots: no second window '$1' appeared" >&2; exit 1
+}
+# choose_file MENU-KEY TITLE PATH: opens a command of the File menu and
+# types PATH into its file dialog; prints the dialog's window id.
+choose_file() {
+  local files
+  xdotool windowfocus --sync "$wid"
+  xdotool key --clearmodifiers alt+f
+  sleep 0.5
+  xdotool key --clearmodifiers "$1"
+  files=$(wait_window "$2")
+  sleep 0.5
+  xdotool type --delay 5 "$3"
+  xdotool key --clearmodifiers Return
+  echo "$files"
+}
 "$app" & pid=$!
 wid=$(wait_window 'Mailvetter - \[New Project\]')
 sleep 1  # first paint
 "$shot" "$OUT/01-new-project.png" "$wid"
+choose_file i 'Open Recipient List' "$WORK/recipients.csv" >/dev/null
+dialog=$(wait_window 'Import Recipient List')
+sleep 1
+"$shot" "$OUT/04-import-text.png" "$dialog"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+choose_file i 'Open Recipient List' "$WORK/people.dbf" >/dev/null
+dialog=$(wait_window 'Import Recipient List')
+sleep 1
+"$shot" "$OUT/05-import-dbase.png" "$dialog"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+files=$(choose_file e 'Export Recipient List' "$WORK/valid.txt")
+dialog=$(wait_other_window 'Export Recipient List' "$files")
+sleep 1
+"$shot" "$OUT/06-export.png" "$dialog"
+xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 
 # shellcheck disable=SC2086
@@ -64,7 +111,7 @@ BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
   timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
 
-for name in 01-new-project 02-running 03-finished; do
+for name in 01-new-project 02-running 03-finished 04-import-text 05-import-dbase 06-export; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -141,8 +141,9 @@ TEST_F(DbfImportTest, ATableCutShortKeepsTheRowsReadBeforeTheError) {
     // In slices the error has ended the import when it is raised.
     RecipientImport sliced(import.FileName());
     sliced.BeginImport(list_);
-    EXPECT_THROW(while (sliced.ImportSome(RecipientImport::Clock::time_point::max())){},
-                 ETableError);
+    const auto past = RecipientImport::Clock::now();
+    EXPECT_TRUE(sliced.ImportSome(past));  // one record a slice; moving on reads the next
+    EXPECT_THROW(sliced.ImportSome(past), ETableError);
     EXPECT_FALSE(sliced.Importing());
     EXPECT_FALSE(list_.Updating());
     EXPECT_EQ(list_.RowCount(), 4u);

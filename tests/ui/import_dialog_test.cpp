@@ -84,7 +84,7 @@ class ImportDialogTest : public QObject {
     // Picks `path` in the file dialog, lets `choose` act in the import
     // dialog, presses "&Import" (unless `choose` closed the dialog) and waits
     // for the command to end.
-    void import(const QString& path, const Choose& choose = {});
+    void importFile(const QString& path, const Choose& choose = {});
 
   private slots:
     void init();
@@ -117,7 +117,7 @@ void ImportDialogTest::cleanup() {
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 
-void ImportDialogTest::import(const QString& path, const Choose& choose) {
+void ImportDialogTest::importFile(const QString& path, const Choose& choose) {
     driver_->Expect([path](QDialog* d) {
         auto* files = qobject_cast<QFileDialog*>(d);
         QVERIFY(files != nullptr);
@@ -155,10 +155,11 @@ void ImportDialogTest::previewOffersTheFilesColumns_data() {
         << text << QStringList{"Name", "EMail", "City"} << 1 << true << true << -1
         << QStringList{"Email", "Result", "Name", "City"}
         << QStringList{"ann@a.org", "", "Ann", "Oslo"};
-    QTest::newRow("data first line")
-        << "list.txt" << QByteArray("ann@a.org,Ann\nbob@b.org,Bob\n") << text
-        << QStringList{"ann@a.org", "Ann"} << 0 << false << true << -1
-        << QStringList{"Email", "Result", "Ann"} << QStringList{"ann@a.org", "", "Ann"};
+    QTest::newRow("data first line, long name")
+        << "recipients-" + QString(150, 'x') + ".txt"
+        << QByteArray("ann@a.org,Ann\nbob@b.org,Bob\n") << text << QStringList{"ann@a.org", "Ann"}
+        << 0 << false << true << -1 << QStringList{"Email", "Result", "Ann"}
+        << QStringList{"ann@a.org", "", "Ann"};
     QTest::newRow("user's own choice")
         << "list.csv" << QByteArray("Ann,ann@a.org\nBob,bob@b.org\n") << text
         << QStringList{"Ann", "ann@a.org"} << 1 << false << true << 0
@@ -182,84 +183,88 @@ void ImportDialogTest::previewOffersTheFilesColumns() {
     QFETCH(QStringList, columnsAfter);
     QFETCH(QStringList, firstRow);
     const QString path = file(name.toLatin1().constData(), bytes.toStdString());
-    import(path, [&](TImportDialog* d) {
+    importFile(path, [&](TImportDialog* d) {
         QCOMPARE(d->windowTitle(), QStringLiteral("Import Recipient List"));
-    auto* fileName = Child<mv::ui::ElidedPathLabel>(d, "lbFileName");
-    QCOMPARE(fileName->Path(), path);
-    QVERIFY(fileName->font().bold());
-    QCOMPARE(Child<QLabel>(d, "lbFileKind")->text(), kind);
-    auto* email = Child<QComboBox>(d, "cbEmail");
-    QVERIFY(!email->isEditable());
-    QCOMPARE(Items(email), choices);
-    QCOMPARE(email->currentIndex(), preselected);
-    QCOMPARE(Child<QRadioButton>(d, "rbHeader")->isChecked(), header);
-    QCOMPARE(Child<QGroupBox>(d, "gbFirstLine")->isEnabled(), firstLineApplies);
-    QVERIFY(Child<QRadioButton>(d, "rbAppend")->isChecked());
-    QVERIFY(Child<QPushButton>(d, "btImport")->isDefault());
-    QCOMPARE(Child<QProgressBar>(d, "PBar")->value(), 0);
-    if (emailChoice >= 0) email->setCurrentIndex(emailChoice);
-});
-QCOMPARE(columns(), columnsAfter);
-QCOMPARE(list().RowCount(), size_t{2});
-std::vector<std::string_view> texts;
-list().Texts(0, texts);
-QStringList row;
-for (std::string_view t : texts)
-    row << Q(t);
-QCOMPARE(row, firstRow);
-QCOMPARE(list().StateIndex(1), mv::kMarkChecked);
-QCOMPARE(list().ImageIndex(1), mv::kIconNotChecked);
-QVERIFY(form().Modified());
+        auto* fileName = Child<mv::ui::ElidedPathLabel>(d, "lbFileName");
+        QCOMPARE(fileName->Path(), path);
+        // Shortened in the middle when it does not fit; the file's extension stays.
+        const QString shown = fileName->ShownText();
+        if (path.length() < 100)
+            QCOMPARE(shown, path);
+        else
+            QVERIFY2(shown.contains(QChar(0x2026)) && shown.endsWith(".txt"), qPrintable(shown));
+        QVERIFY(fileName->font().bold());
+        QCOMPARE(Child<QLabel>(d, "lbFileKind")->text(), kind);
+        auto* email = Child<QComboBox>(d, "cbEmail");
+        QVERIFY(!email->isEditable());
+        QCOMPARE(Items(email), choices);
+        QCOMPARE(email->currentIndex(), preselected);
+        QCOMPARE(Child<QRadioButton>(d, "rbHeader")->isChecked(), header);
+        QCOMPARE(Child<QGroupBox>(d, "gbFirstLine")->isEnabled(), firstLineApplies);
+        QVERIFY(Child<QRadioButton>(d, "rbAppend")->isChecked());
+        QVERIFY(Child<QPushButton>(d, "btImport")->isDefault());
+        QCOMPARE(Child<QProgressBar>(d, "PBar")->value(), 0);
+        if (emailChoice >= 0) email->setCurrentIndex(emailChoice);
+    });
+    QCOMPARE(columns(), columnsAfter);
+    QCOMPARE(list().RowCount(), size_t{2});
+    std::vector<std::string_view> texts;
+    list().Texts(0, texts);
+    QStringList row;
+    for (std::string_view t : texts)
+        row << Q(t);
+    QCOMPARE(row, firstRow);
+    QCOMPARE(list().StateIndex(1), mv::kMarkChecked);
+    QCOMPARE(list().ImageIndex(1), mv::kIconNotChecked);
+    QVERIFY(form().Modified());
 }
 
 void ImportDialogTest::appendTwiceThenReplace() {
     const QString first = file("first.csv", "Name,Email\nAnn,ann@a.org\nBob,bob@b.org\n");
-    import(first);
-    import(first);
+    importFile(first);
+    importFile(first);
     QCOMPARE(list().RowCount(), size_t{4});
     QCOMPARE(columns(), QStringList({"Email", "Result", "Name"}));
     QCOMPARE(Q(list().Caption(2)), QStringLiteral("ann@a.org"));
-    import(file("second.csv", "Email,City\ncid@c.org,Oslo\n"),
-           [](TImportDialog* d) { Child<QRadioButton>(d, "rbReplace")->setChecked(true);
-});
-QCOMPARE(columns(), QStringList({"Email", "Result", "City"}));
-QCOMPARE(list().RowCount(), size_t{1});
-QCOMPARE(Q(list().SubItem(0, 1)), QStringLiteral("Oslo"));
-// "Cancel" before importing changes nothing.
-form().SetModified(false);
-    import(first, [](TImportDialog* d) { Child<QPushButton>(d, "btCancel")->click();
-    });
+    importFile(file("second.csv", "Email,City\ncid@c.org,Oslo\n"),
+               [](TImportDialog* d) { Child<QRadioButton>(d, "rbReplace")->setChecked(true); });
+    QCOMPARE(columns(), QStringList({"Email", "Result", "City"}));
+    QCOMPARE(list().RowCount(), size_t{1});
+    QCOMPARE(Q(list().SubItem(0, 1)), QStringLiteral("Oslo"));
+    // "Cancel" before importing changes nothing.
+    form().SetModified(false);
+    importFile(first, [](TImportDialog* d) { Child<QPushButton>(d, "btCancel")->click(); });
     QCOMPARE(list().RowCount(), size_t{1});
     QVERIFY(!form().Modified());
-    }
+}
 
-    void ImportDialogTest::cancelWhileImporting_data() {
-        QTest::addColumn<bool>("stop");
-        QTest::newRow("Yes stops") << true;
-        QTest::newRow("No goes on") << false;
-    }
+void ImportDialogTest::cancelWhileImporting_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("Yes stops") << true;
+    QTest::newRow("No goes on") << false;
+}
 
-    void ImportDialogTest::cancelWhileImporting() {
-        QFETCH(bool, stop);
-        constexpr int kLines = 200000;  // many slices
-        const QString path = file("big.txt", Lines(kLines));
-        int64_t asked = -1;  // the lines read when the question came
-    import(path, [&](TImportDialog* d) {
+void ImportDialogTest::cancelWhileImporting() {
+    QFETCH(bool, stop);
+    constexpr int kLines = 200000;  // many slices
+    const QString path = file("big.txt", Lines(kLines));
+    int64_t asked = -1;  // the lines read when the question came
+    importFile(path, [&](TImportDialog* d) {
         auto* cancel = Child<QPushButton>(d, "btCancel");
-    // The user presses "Cancel" once the progress bar has moved, between
-    // two slices as a real click arrives.
-    connect(Child<QProgressBar>(d, "PBar"), &QProgressBar::valueChanged, cancel,
-            [cancel](int value) {
-                if (value > 0 && value < kLines && cancel->property("pressed").isNull()) {
-                    cancel->setProperty("pressed", true);
-                    QTimer::singleShot(0, cancel, &QPushButton::click);
-                }
-            });
-    driver_->Expect([&asked, d, stop](QDialog* box) {
-        asked = d->Import().Position();
-        QVERIFY(!d->Import().Stopped());
-        ModalDriver::Press(stop ? QMessageBox::Yes : QMessageBox::No)(box);
-    });
+        // The user presses "Cancel" once the progress bar has moved, between
+        // two slices as a real click arrives.
+        connect(Child<QProgressBar>(d, "PBar"), &QProgressBar::valueChanged, cancel,
+                [cancel](int value) {
+                    if (value > 0 && value < kLines && cancel->property("pressed").isNull()) {
+                        cancel->setProperty("pressed", true);
+                        QTimer::singleShot(0, cancel, &QPushButton::click);
+                    }
+                });
+        driver_->Expect([&asked, d, stop](QDialog* box) {
+            asked = d->Import().Position();
+            QVERIFY(!d->Import().Stopped());
+            ModalDriver::Press(stop ? QMessageBox::Yes : QMessageBox::No)(box);
+        });
     });
     QCOMPARE(driver_->Seen().back().title, QStringLiteral("Confirm"));
     QCOMPARE(driver_->Seen().back().text,
@@ -274,53 +279,52 @@ form().SetModified(false);
         QCOMPARE(list().RowCount(), static_cast<size_t>(kLines));
     }
     QVERIFY(form().Modified());
-    }
+}
 
-    void ImportDialogTest::filesThatCannotBeReadAreReported_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("dialogShown");
-        QTest::addColumn<QString>("error");  // the start of the message
-        QTest::addColumn<int>("rowsAfter");
-        std::string cut = mv::test::DbfBytes({{"EMAIL", 'C', 20}})
-                              .Record({"a@x.org"})
-                              .Record({"b@x.org"})
-                              .Record({"c@x.org"})
-                              .Build();
-        cut.resize(cut.size() - 10);  // the third record is incomplete
-        QTest::newRow("table cut short")
-            << "cut.dbf" << QByteArray::fromStdString(cut) << true << "Error # 213" << 3;
-        QTest::newRow("no table") << "text.dbf" << QByteArray("Email\na@x.org\n") << false
-                                  << "Error # " << 1;
-        QTest::newRow("no text") << "binary.csv" << QByteArray("a@x.org\0\1\2", 10) << false << ""
-                                 << 1;
-    }
+void ImportDialogTest::filesThatCannotBeReadAreReported_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("dialogShown");
+    QTest::addColumn<QString>("error");  // the start of the message
+    QTest::addColumn<int>("rowsAfter");
+    std::string cut = mv::test::DbfBytes({{"EMAIL", 'C', 20}})
+                          .Record({"a@x.org"})
+                          .Record({"b@x.org"})
+                          .Record({"c@x.org"})
+                          .Build();
+    cut.resize(cut.size() - 10);  // the third record is incomplete
+    QTest::newRow("table cut short")
+        << "cut.dbf" << QByteArray::fromStdString(cut) << true << "Error # 213" << 3;
+    QTest::newRow("no table") << "text.dbf" << QByteArray("Email\na@x.org\n") << false << "Error # "
+                              << 1;
+    QTest::newRow("no text") << "binary.csv" << QByteArray("a@x.org\0\1\2", 10) << false << "" << 1;
+}
 
-    void ImportDialogTest::filesThatCannotBeReadAreReported() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, dialogShown);
-        QFETCH(QString, error);
-        QFETCH(int, rowsAfter);
-        list().AppendRow();  // an earlier row stays
-        form().SetModified(false);
-        const QString path = file(name.toLatin1().constData(), bytes.toStdString());
-        driver_->Expect(ModalDriver::ChooseFile(path));
-        if (dialogShown)
-            driver_->Expect([](QDialog* d) { Child<QPushButton>(d, "btImport")->click(); });
-        driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
-        window_->action("acImportRecipient")->trigger();
-        const mv::test::SeenDialog& box = driver_->Seen().back();
-        QCOMPARE(box.title, QStringLiteral("Mailvetter"));
-        QCOMPARE(box.icon, QMessageBox::Critical);
-        QVERIFY2(box.text.startsWith(error), qPrintable(box.text));
-        QVERIFY2(box.text.contains(name), qPrintable(box.text));
-        QCOMPARE(list().RowCount(), static_cast<size_t>(rowsAfter));
-        QCOMPARE(form().Modified(), dialogShown);
-        // The program goes on: the next import works.
-        import(file("good.csv", "a@x.org\n"));
-        QCOMPARE(list().RowCount(), static_cast<size_t>(rowsAfter + 1));
-    }
+void ImportDialogTest::filesThatCannotBeReadAreReported() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, dialogShown);
+    QFETCH(QString, error);
+    QFETCH(int, rowsAfter);
+    list().AppendRow();  // an earlier row stays
+    form().SetModified(false);
+    const QString path = file(name.toLatin1().constData(), bytes.toStdString());
+    driver_->Expect(ModalDriver::ChooseFile(path));
+    if (dialogShown)
+        driver_->Expect([](QDialog* d) { Child<QPushButton>(d, "btImport")->click(); });
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acImportRecipient")->trigger();
+    const mv::test::SeenDialog& box = driver_->Seen().back();
+    QCOMPARE(box.title, QStringLiteral("Mailvetter"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QVERIFY2(box.text.startsWith(error), qPrintable(box.text));
+    QVERIFY2(box.text.contains(name), qPrintable(box.text));
+    QCOMPARE(list().RowCount(), static_cast<size_t>(rowsAfter));
+    QCOMPARE(form().Modified(), dialogShown);
+    // The program goes on: the next import works.
+    importFile(file("good.csv", "a@x.org\n"));
+    QCOMPARE(list().RowCount(), static_cast<size_t>(rowsAfter + 1));
+}
 
-    MV_UI_TEST_MAIN(ImportDialogTest)
+MV_UI_TEST_MAIN(ImportDialogTest)
 #include "import_dialog_test.moc"

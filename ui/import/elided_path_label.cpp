@@ -7,7 +7,7 @@ namespace mv::ui {
 
 namespace {
 
-// The widest the label asks to be; a longer path is shortened.
+// The width the label asks for; a longer path is shortened.
 constexpr int kPreferredWidth = 360;
 
 }  // namespace
@@ -29,8 +29,8 @@ QString ElidedPathLabel::ShownText() const {
 }
 
 QSize ElidedPathLabel::sizeHint() const {
-    const int width = fontMetrics().horizontalAdvance(path_);
-    return {std::min(width, kPreferredWidth), fontMetrics().height()};
+    // The same for every path, so that the dialog keeps its width.
+    return {kPreferredWidth, fontMetrics().height()};
 }
 
 QSize ElidedPathLabel::minimumSizeHint() const {

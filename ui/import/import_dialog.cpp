@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
 #include <climits>
 
@@ -152,7 +153,9 @@ void TImportDialog::Preview() {
     // A table has no header line.
     gbFirstLine->setEnabled(import_.FirstLineApplies());
     progressScale_ = import_.ProgressMax() / INT_MAX + 1;
-    PBar->setRange(0, static_cast<int>(import_.ProgressMax() / progressScale_));
+    // An empty table still gets a bar that can stand at 0 (a maximum of 0
+    // would show it as busy).
+    PBar->setRange(0, std::max(1, static_cast<int>(import_.ProgressMax() / progressScale_)));
     PBar->setValue(0);
 }
 

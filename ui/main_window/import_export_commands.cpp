@@ -41,7 +41,10 @@ void TMainForm::acImportRecipientExecute() {
     const QString fileName = ChooseRecipientListFile(this, lastImportFolder_);
     if (fileName.isEmpty()) Abort();
     TImportDialog dialog(list_, fileName, this);
-    dialog.Preview();  // a file that cannot be read is reported before any dialog
+    {
+        WaitCursor wait;   // the preview reads the whole file
+        dialog.Preview();  // a file that cannot be read is reported before any dialog
+    }
     dialog.exec();
     if (dialog.ImportStarted()) modified_ = true;
     UpdateSelectionCommands();  // Replace may have removed the selected row
