@@ -21,7 +21,7 @@ QString ChooseRecipientListFile(QWidget* parent, QString& folder) {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString chosen = dialog.selectedFiles().first();
+    QString chosen = dialog.selectedFiles().first();
     folder = QFileInfo(chosen).absolutePath();
     return chosen;
 }
