@@ -275,6 +275,35 @@ TEST_F(TextImportTest, OneBracketOfTheListAroundTheWholeImport) {
     EXPECT_EQ(counter.inserts, 0);
 }
 
+TEST_F(TextImportTest, APreviewInSlicesGivesWhatOneCallGives) {
+    std::string text = "Name,Email\n";
+    for (int i = 0; i < 100; ++i) {
+        text += "N" + std::to_string(i) + ",n" + std::to_string(i) + "@x.org\n";
+    }
+    text += "Z\xe9,z@x.org\n";  // not UTF-8: the whole file is Windows-1252
+    RecipientImport whole(File(text));
+    whole.Open();
+    RecipientImport sliced(File(text));
+    sliced.BeginOpen();
+    int slices = 1;
+    const auto past = RecipientImport::Clock::now() - std::chrono::seconds(1);
+    while (sliced.OpenSome(past)) {
+        EXPECT_FALSE(sliced.IsOpen());
+        ++slices;
+    }
+    EXPECT_GT(slices, 2);
+    ASSERT_TRUE(sliced.IsOpen());
+    EXPECT_EQ(sliced.ColumnNames(), whole.ColumnNames());
+    EXPECT_EQ(sliced.EmailColumn(), 1);
+    EXPECT_EQ(sliced.FirstLine(), ImportFirstLine::Header);
+    EXPECT_EQ(sliced.ProgressMax(), 102);
+    EXPECT_EQ(sliced.Encoding(), TextEncoding::Windows1252);
+    sliced.BeginOpen();  // an import finishes a preview under way
+    sliced.OpenSome(past);
+    EXPECT_EQ(sliced.Import(list_).rows, 101u);
+    EXPECT_EQ(list_.Caption(100), "z@x.org");
+}
+
 TEST_F(TextImportTest, SlicesShareOneBracketAndAStopBetweenThemKeepsTheRows) {
     struct Counter : RecipientListObserver {
         int resets = 0;

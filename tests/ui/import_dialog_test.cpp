@@ -85,6 +85,8 @@ class ImportDialogTest : public QObject {
     // dialog, presses "&Import" (unless `choose` closed the dialog) and waits
     // for the command to end.
     void importFile(const QString& path, const Choose& choose = {});
+    bool shownWhileReading_ = false;
+    const int firstPreviewMs_ = TImportDialog::firstPreviewMs;
 
   private slots:
     void init();
@@ -109,6 +111,7 @@ void ImportDialogTest::init() {
 }
 
 void ImportDialogTest::cleanup() {
+    TImportDialog::firstPreviewMs = firstPreviewMs_;
     QCOMPARE(driver_->Unexpected(), QStringList());
     QCOMPARE(driver_->Pending(), size_t{0});
     form().SetModified(false);
@@ -129,9 +132,15 @@ void ImportDialogTest::importFile(const QString& path, const Choose& choose) {
                               "dBase (*.dbf)", "All files (*)"}));
         ModalDriver::ChooseFile(path)(d);
     });
-    driver_->Expect([choose](QDialog* d) {
+    driver_->Expect([this, choose](QDialog* d) {
         auto* dialog = qobject_cast<TImportDialog*>(d);
         QVERIFY(dialog != nullptr);
+        // A file still being read shows nothing to choose yet.
+        shownWhileReading_ = !dialog->Ready() &&
+                             !Child<QPushButton>(dialog, "btImport")->isEnabled() &&
+                             !Child<QComboBox>(dialog, "cbEmail")->isEnabled() &&
+                             Child<QProgressBar>(dialog, "PBar")->maximum() == 0;
+        QTRY_VERIFY(dialog->Ready());
         if (choose) choose(dialog);
         if (dialog->isVisible()) Child<QPushButton>(dialog, "btImport")->click();
     });
@@ -248,7 +257,8 @@ void ImportDialogTest::cancelWhileImporting() {
     QFETCH(bool, stop);
     constexpr int kLines = 200000;  // many slices
     const QString path = file("big.txt", Lines(kLines));
-    int64_t asked = -1;  // the lines read when the question came
+    TImportDialog::firstPreviewMs = 0;  // the preview too goes on while the dialog shows
+    int64_t asked = -1;                 // the lines read when the question came
     importFile(path, [&](TImportDialog* d) {
         auto* cancel = Child<QPushButton>(d, "btCancel");
         // The user presses "Cancel" once the progress bar has moved, between
@@ -266,6 +276,7 @@ void ImportDialogTest::cancelWhileImporting() {
             ModalDriver::Press(stop ? QMessageBox::Yes : QMessageBox::No)(box);
         });
     });
+    QVERIFY(shownWhileReading_);
     QCOMPARE(driver_->Seen().back().title, QStringLiteral("Confirm"));
     QCOMPARE(driver_->Seen().back().text,
              QStringLiteral("Do you really want to cancel this operation?"));

@@ -74,6 +74,9 @@ TImportDialog::TImportDialog(RecipientList& list, const QString& fileName, QWidg
     slice_.setSingleShot(true);
     slice_.setInterval(0);
     connect(&slice_, &QTimer::timeout, this, &TImportDialog::ImportSlice);
+    previewSlice_.setSingleShot(true);
+    previewSlice_.setInterval(0);
+    connect(&previewSlice_, &QTimer::timeout, this, &TImportDialog::PreviewSlice);
 }
 
 TImportDialog::~TImportDialog() {
@@ -145,13 +148,46 @@ void TImportDialog::CreateControls() {
 }
 
 void TImportDialog::Preview() {
-    import_.Open();
+    import_.BeginOpen();
     lbFileKind->setText(QString::fromUtf8(FileKindText(import_.FileKind())));
+    const auto firstEnd = RecipientImport::Clock::now() + std::chrono::milliseconds(firstPreviewMs);
+    if (!import_.OpenSome(firstEnd)) {
+        ShowChoices();
+        return;
+    }
+    // Still reading: the bar shows it is busy; nothing can be chosen yet.
+    for (QWidget* control : {static_cast<QWidget*>(cbEmail), static_cast<QWidget*>(gbFirstLine),
+                             static_cast<QWidget*>(btImport)})
+        control->setEnabled(false);
+    PBar->setRange(0, 0);
+    previewSlice_.start();
+}
+
+void TImportDialog::PreviewSlice() {
+    if (!isVisible()) return;  // closed meanwhile
+    bool more = false;
+    try {
+        more =
+            import_.OpenSome(RecipientImport::Clock::now() + std::chrono::milliseconds(kSliceMs));
+    } catch (...) {
+        failure_ = std::current_exception();
+        done(QDialog::Rejected);
+        return;
+    }
+    if (more)
+        previewSlice_.start();
+    else
+        ShowChoices();
+}
+
+void TImportDialog::ShowChoices() {
     cbEmail->setModel(new ColumnChoices(import_.ColumnNames(), cbEmail));
     if (import_.EmailColumn() >= 0) cbEmail->setCurrentIndex(import_.EmailColumn());
     (import_.FirstLine() == ImportFirstLine::Header ? rbHeader : rbData)->setChecked(true);
+    cbEmail->setEnabled(true);
     // A table has no header line.
     gbFirstLine->setEnabled(import_.FirstLineApplies());
+    btImport->setEnabled(true);
     progressScale_ = import_.ProgressMax() / INT_MAX + 1;
     // An empty table still gets a bar that can stand at 0 (a maximum of 0
     // would show it as busy).
@@ -169,7 +205,7 @@ void TImportDialog::showEvent(QShowEvent* event) {
 }
 
 void TImportDialog::btImportClick() {
-    if (started_) return;
+    if (started_ || !Ready()) return;
     started_ = true;
     if (cbEmail->currentIndex() >= 0) import_.SetEmailColumn(cbEmail->currentIndex());
     if (import_.FirstLineApplies())

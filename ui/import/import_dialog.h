@@ -33,8 +33,13 @@ class ElidedPathLabel;
 class TImportDialog final : public QDialog {
     Q_OBJECT
   public:
-    // How long one slice of the import runs before the event loop turns.
+    // How long one slice of the preview or of the import runs before the
+    // event loop turns.
     static constexpr int kSliceMs = 15;
+    // How long the preview may read before the dialog shows: a file read
+    // through by then shows its choices at once, a larger one is read on
+    // while the dialog shows. (Tests set it to 0.)
+    static inline int firstPreviewMs = 30;
 
     // The rows go into `list`, which outlives the dialog.
     TImportDialog(RecipientList& list, const QString& fileName, QWidget* parent);
@@ -42,14 +47,19 @@ class TImportDialog final : public QDialog {
 
     // FormShow's preview: opens the file, shows its kind, fills the e-mail
     // column's choices and the progress bar's maximum. Raises what the file
-    // gives (EImportError, ETableError); the dialog is then not to be shown.
+    // gives at once (EImportError, ETableError); the dialog is then not to
+    // be shown. A large text file is read on in slices once the dialog
+    // shows, with its choices and "&Import" disabled until the end; an
+    // error then closes the dialog (see RethrowFailure).
     void Preview();
+    // The preview is complete: the choices can be made.
+    bool Ready() const { return import_.IsOpen(); }
 
     // "&Import" was pressed: the project has changed (rows may have come in,
     // or gone in Replace mode, even when the import failed or was stopped).
     bool ImportStarted() const { return started_; }
-    // The error that ended the import, if any, raised again once the dialog
-    // has closed; the rows read before it stay.
+    // The error that ended the preview or the import, if any, raised again
+    // once the dialog has closed; the rows read before it stay.
     void RethrowFailure() const;
     // The import's own counts, for those who watch it (tests, benchmarks).
     const RecipientImport& Import() const { return import_; }
@@ -63,6 +73,8 @@ class TImportDialog final : public QDialog {
 
   private:
     void CreateControls();
+    void PreviewSlice();
+    void ShowChoices();
     void btImportClick();
     void ImportSlice();
     void ShowProgress();
@@ -71,6 +83,7 @@ class TImportDialog final : public QDialog {
 
     RecipientList& list_;
     RecipientImport import_;
+    QTimer previewSlice_;
     QTimer slice_;
     int64_t progressScale_ = 1;  // the progress bar counts in ints
     bool started_ = false;

@@ -61,15 +61,67 @@ void RecipientImport::CheckIdle(const char* operation) const {
 
 // ---- Preview ----
 
+// A text file's preview under way: the file is read through once, to count
+// its lines and to learn whether every line is UTF-8.
+struct RecipientImport::Scan {
+    std::unique_ptr<TextLineReader> reader;
+    std::string first;  // the first line, as read
+    bool utf8 = true;
+    int64_t lines = 0;
+};
+
 void RecipientImport::Open() {
+    BeginOpen();
+    while (OpenSome(Clock::time_point::max())) {
+    }
+}
+
+void RecipientImport::BeginOpen() {
     CheckIdle("Open");
     Close();
     if (kind_ == ImportFileKind::DBase) {
         OpenTable();
-    } else {
-        OpenText();
+        ApplyEmailChoice();
+        return;
     }
-    ApplyEmailChoice();
+    auto reader = std::make_unique<TextLineReader>(fileName_);
+    reader->AtEnd();  // reads the first bytes: the byte-order mark, the NUL check
+    if (reader->HoldsNul()) {
+        throw EImportError::NotText(fileName_);
+    }
+    scan_ = std::make_unique<Scan>();
+    scan_->reader = std::move(reader);
+}
+
+bool RecipientImport::OpenSome(Clock::time_point sliceEnd) {
+    if (!scan_) {
+        return false;  // a table, or a preview complete
+    }
+    // The clock is asked every few lines: a line of the preview costs less
+    // than asking it.
+    constexpr int64_t kLinesPerLook = 16;
+    const bool timed = sliceEnd != Clock::time_point::max();
+    Scan& scan = *scan_;
+    std::string_view line;
+    try {
+        for (int64_t n = 1;; ++n) {
+            if (!scan.reader->ReadLine(line)) {
+                break;
+            }
+            if (scan.lines++ == 0) {
+                scan.first.assign(line);
+            }
+            scan.utf8 = scan.utf8 && IsUtf8(line);
+            if (timed && n % kLinesPerLook == 0 && Clock::now() >= sliceEnd) {
+                return true;
+            }
+        }
+        FinishText();
+    } catch (...) {
+        scan_.reset();
+        throw;
+    }
+    return false;
 }
 
 bool RecipientImport::IsOpen() const {
@@ -78,39 +130,29 @@ bool RecipientImport::IsOpen() const {
 
 void RecipientImport::Close() {
     CheckIdle("Close");
+    scan_.reset();
     reader_.reset();
     table_.reset();
 }
 
-void RecipientImport::OpenText() {
-    auto reader = std::make_unique<TextLineReader>(fileName_);
-    reader->AtEnd();  // reads the first bytes: the byte-order mark, the NUL check
-    if (reader->HoldsNul()) {
-        throw EImportError::NotText(fileName_);
-    }
-    std::string first;
-    bool utf8 = true;
-    int64_t lines = 0;
-    std::string_view line;
-    while (reader->ReadLine(line)) {
-        if (lines++ == 0) {
-            first.assign(line);
-        }
-        utf8 = utf8 && IsUtf8(line);
-    }
-    if (reader->Mark() == ByteOrderMark::Utf16Le || reader->Mark() == ByteOrderMark::Utf16Be) {
-        encoding_ = reader->Mark() == ByteOrderMark::Utf16Le ? TextEncoding::Utf16Le
-                                                             : TextEncoding::Utf16Be;
+// The end of a text preview: the encoding, the line count, the columns.
+void RecipientImport::FinishText() {
+    Scan& scan = *scan_;
+    const ByteOrderMark mark = scan.reader->Mark();
+    if (mark == ByteOrderMark::Utf16Le || mark == ByteOrderMark::Utf16Be) {
+        encoding_ = mark == ByteOrderMark::Utf16Le ? TextEncoding::Utf16Le : TextEncoding::Utf16Be;
     } else {
-        encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+        encoding_ = scan.utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
     }
-    progressMax_ = std::max<int64_t>(lines, 1);
+    progressMax_ = std::max<int64_t>(scan.lines, 1);
     std::string decoded;
-    const std::string_view firstLine = Decode(first, decoded);
+    const std::string_view firstLine = Decode(scan.first, decoded);
     delimiter_ = ChooseDelimiter(firstLine);
     names_.Clear();
     ForEachField(firstLine, delimiter_, [this](std::string_view name) { names_.Add(name); });
-    reader_ = std::move(reader);
+    reader_ = std::move(scan.reader);
+    scan_.reset();
+    ApplyEmailChoice();
 }
 
 void RecipientImport::OpenTable() {
@@ -200,7 +242,11 @@ ImportResult RecipientImport::Import(RecipientList& list) {
 void RecipientImport::BeginImport(RecipientList& list) {
     CheckIdle("Import");
     if (!IsOpen()) {
-        Open();
+        if (!scan_) {
+            BeginOpen();
+        }
+        while (OpenSome(Clock::time_point::max())) {
+        }
     }
     pass_ = std::make_unique<Pass>(list);
     importing_ = true;

@@ -72,6 +72,8 @@ class RecipientImport {
     const std::filesystem::path& FileName() const { return fileName_; }
     ImportFileKind FileKind() const { return kind_; }
 
+    using Clock = std::chrono::steady_clock;
+
     // ---- Preview ----
     // Opens the file and reads its columns: the fields of a text file's
     // first line or the table's field names. Picks the e-mail column (and,
@@ -80,6 +82,15 @@ class RecipientImport {
     // with deleted records. The file stays open until Close or destruction.
     // EImportError for a file that is no text (see above).
     void Open();
+    // The same preview in slices, for a front end that keeps its event loop
+    // turning while a large text file is read through: BeginOpen opens the
+    // file (a table's fields are read at once), and each OpenSome reads on
+    // until the preview is complete (false) or the clock has passed
+    // `sliceEnd` (true). The choices and the counts below are known once
+    // IsOpen(). An error raised by either has ended the preview.
+    void BeginOpen();
+    bool OpenSome(Clock::time_point sliceEnd);
+    // The preview is complete and the file open.
     bool IsOpen() const;
     void Close();
 
@@ -132,7 +143,6 @@ class RecipientImport {
     // result. An error raised by BeginImport or ImportSome has ended the
     // import already; the rows read so far stay. Destroying the import ends
     // one still running. `list` must outlive the import.
-    using Clock = std::chrono::steady_clock;
     void BeginImport(RecipientList& list);
     bool ImportSome(Clock::time_point sliceEnd);
     ImportResult EndImport();
@@ -159,7 +169,8 @@ class RecipientImport {
     std::function<void(RecipientImport& sender, int64_t position)> OnProgress;
 
   private:
-    void OpenText();
+    struct Scan;
+    void FinishText();
     void OpenTable();
     void ApplyEmailChoice();
     struct Pass;
@@ -177,6 +188,7 @@ class RecipientImport {
     std::filesystem::path fileName_;
     ImportFileKind kind_;
     std::unique_ptr<TextLineReader> reader_;
+    std::unique_ptr<Scan> scan_;  // a text preview under way
     std::unique_ptr<TTbDbf> table_;
     SourceColumnNames names_;
     int emailColumn_ = -1;
