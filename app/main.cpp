@@ -37,6 +37,7 @@ int Main(int argc, char** argv) {
     // Qt sees only what the program's options left; it takes its own out.
     std::vector<std::string> kept = options.remaining;
     std::vector<char*> qtArgv;
+    qtArgv.reserve(kept.size() + 1);
     for (std::string& arg : kept)
         qtArgv.push_back(arg.data());
     qtArgv.push_back(nullptr);

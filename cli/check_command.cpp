@@ -67,6 +67,16 @@ void PointHostLookups(const TSmtpRelayServer& dispatcher, const std::string& por
     network_layer::SetLookupServers(servers);
 }
 
+// The window's refusals that point at the window get, on a second line, how
+// to do the same from the command line.
+void PrintRefusal(const std::string& message) {
+    PrintError(message);
+    if (message == "Please provide a valid e-mail address for the FROM field (Tools | Options)")
+        PrintError(
+            "on the command line: --from ADDRESS for this run, or\n"
+            "  mailvetter-cli settings Connection/From ADDRESS to store it");
+}
+
 struct CheckJob {
     std::string input;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
@@ -131,7 +141,15 @@ int RunCheck(const std::vector<std::string>& args) {
     StatusLine status(
         loop, [&] { return run.StatusTexts(); }, [&] { writer.Flush(); });
     run.OnStatusChanged = [&] { status.Changed(); };
+    // The header goes out once the run has begun (or with its first result,
+    // which can come while it starts): a refused run writes nothing.
+    bool begun = false;
+    const auto begin = [&] {
+        if (!begun) writer.Header();
+        begun = true;
+    };
     run.OnRowReported = [&](size_t row, int code) {
+        begin();
         const std::string_view caption = list.Caption(row);
         writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
                       list.TranscriptOf(row));
@@ -142,13 +160,13 @@ int RunCheck(const std::vector<std::string>& args) {
     InterruptWatch interrupts(
         loop, [&] { run.Stop(); }, [&] { writer.Flush(); });
 
-    writer.Header();
     try {
         run.Start(settings);
     } catch (const Exception& e) {
-        PrintError(e.what());
+        PrintRefusal(e.what());
         return kExitFailure;
     }
+    begin();
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
     writer.Flush();

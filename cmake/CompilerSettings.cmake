@@ -1,5 +1,8 @@
 # Warnings and sanitizer flags shared by every target of the project.
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+if(MV_WERROR)
+  add_compile_options(-Werror)
+endif()
 
 if(MV_SANITIZE)
   # The vptr check probes memory through a pipe, which fails when a test has

@@ -8,7 +8,7 @@ packages=(
   libc-ares-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   netbase iproute2 util-linux procps ca-certificates
   dante-server nftables
   xvfb xauth xdotool

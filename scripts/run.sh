@@ -10,7 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --runtime-only
-build=build/release
+# A build folder of its own: scripts/test.sh configures build/release with the
+# tests, this one without.
+build=build/run
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF >/dev/null
 targets=(mailvetter-cli mv-fakeworld)

@@ -59,6 +59,11 @@ void TSmtpRelayServer::SetDnsPort(const std::string& value) {
     dnsPort_ = value;
 }
 
+void TSmtpRelayServer::SetConnectTimeOutMs(uint32_t ms) {
+    CheckIdle();
+    connectTimeOutMs_ = ms;
+}
+
 void TSmtpRelayServer::SetSystemNameServerSource(std::function<std::string()> source) {
     systemNameServers_ = std::move(source);
 }

@@ -20,6 +20,7 @@
 
 #include "platform/error/exception.h"
 #include "platform/loop/message_loop.h"
+#include "platform/loop/socket_notifier.h"
 
 namespace mv {
 
@@ -75,6 +76,10 @@ class TSmtpRelayServer {
     void SetSmtpPort(const std::string& value);
     const std::string& DnsPort() const { return dnsPort_; }
     void SetDnsPort(const std::string& value);
+    // Milliseconds a connect to a mail host may take before it fails with
+    // 10060 and the next host is tried (default 21000, as on Windows).
+    uint32_t ConnectTimeOutMs() const { return connectTimeOutMs_; }
+    void SetConnectTimeOutMs(uint32_t ms);
     // Where the system's name servers come from (default: the resolver
     // configuration file); a text of entries separated by blanks.
     void SetSystemNameServerSource(std::function<std::string()> source);
@@ -134,6 +139,7 @@ class TSmtpRelayServer {
     TRecipientList recipients_;
     std::string smtpPort_ = "smtp";
     std::string dnsPort_ = "53";
+    uint32_t connectTimeOutMs_ = SocketNotifier::kDefaultConnectLimitMs;
     std::function<std::string()> systemNameServers_;
 
     bool busy_ = false;

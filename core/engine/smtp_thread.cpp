@@ -4,6 +4,7 @@
 #include "engine/smtp_relay_server.h"
 #include "net/dns/dns_query.h"
 #include "net/smtp/smtp_cli.h"
+#include "net/smtp/smtp_reply_reader.h"
 #include "platform/error/exception.h"
 #include "platform/error/winsock_errors.h"
 #include "platform/time/tick_count.h"
@@ -54,6 +55,7 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
     smtp_->SetSignOn(owner_.Signon());
     smtp_->SetFromName(owner_.From());
     smtp_->SetPort(owner_.SmtpPort());
+    smtp_->Socket().SetConnectTimeOutMs(owner_.ConnectTimeOutMs());
     smtp_->OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest r, uint16_t e) {
         OnSmtpDone(r, e);
     };
@@ -62,7 +64,9 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
         if (logging_) AddLog(line);
     };
     smtp_->OnResponse = [this](_TCustomSmtpClient*, const std::string& line) {
-        lastActivity_ = GetTickCount();
+        // Only a line that completes a reply is a sign of life: a server that
+        // sends continuation lines for ever must still time out.
+        if (!ParseSmtpStatus(line).continuation) lastActivity_ = GetTickCount();
         if (logging_) AddLog(line);
         logging_ = true;
     };
@@ -89,6 +93,7 @@ void TSmtpThread::ProcessNext() {
     if (ended_) return;
     log_.clear();
     resolving_ = false;
+    rcptReply_.reset();
     if (RunAborted()) return End();
     int index = 0;
     if (!owner_.TakeNextAddress(index, address_)) return End();
@@ -184,6 +189,7 @@ void TSmtpThread::ConnectHost() {
     lastError_ = 0;
     logging_ = true;
     firstError_ = 0;
+    rcptReply_.reset();
     try {
         if (DropConnection(false)) return;
         const std::string& host = hostList_[hostIndex_];
@@ -201,7 +207,10 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (ended_ || inWait_ || !hasAddress_) return;
     lastActivity_ = GetTickCount();
     lastError_ = error;
+    // A reply code, not a lost connection (socket errors are 10000 and up).
+    if (request == smtpRcptTo && error < 10000) rcptReply_ = error;
     if (error == 0) return OnSmtpSuccess(request);
+    if (rcptReply_ && request != smtpRcptTo) return DecideByRcptReply();
     if (firstError_ == 0) {
         firstError_ = error;
         return EndHost();
@@ -264,7 +273,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
 
 // Leaves the current host politely: RSET (not logged), then QUIT.
 void TSmtpThread::EndHost() {
-    if (!smtp_->Connected()) return NextHost();
+    if (!smtp_->Connected()) return rcptReply_ ? DecideByRcptReply() : NextHost();
     logging_ = false;
     try {
         smtp_->Rset();
@@ -272,10 +281,31 @@ void TSmtpThread::EndHost() {
         try {
             smtp_->Quit();
         } catch (const Exception&) {
+            if (rcptReply_) return DecideByRcptReply();
             Report(ResultQuitFailed);
             ProcessNext();
         }
     }
+}
+
+// The host has said whether it takes the address; how the connection ends
+// afterwards tells nothing about the address. An accepted address is valid;
+// a refused one leaves the host with the refusal as its error, as if RSET and
+// QUIT had been answered.
+void TSmtpThread::DecideByRcptReply() {
+    const int reply = rcptReply_.value_or(0);
+    rcptReply_.reset();
+    if (DropConnection(false)) return;
+    if (RunAborted()) {
+        Report(ResultAborted);
+        return ProcessNext();
+    }
+    if (reply == 0) {
+        Report(ResultValid);
+        return ProcessNext();
+    }
+    lastError_ = reply;
+    NextHost();
 }
 
 void TSmtpThread::NextHost() {
@@ -312,7 +342,10 @@ bool TSmtpThread::DropConnection(bool forAbort) {
 }
 
 void TSmtpThread::TimeOut() {
-    if (ended_) return;
+    // Between two addresses (one reported, the step that begins the next one
+    // still to come, possibly posted) there is nothing to expire: taking an
+    // address here would make that step take another, and lose this one.
+    if (ended_ || !hasAddress_) return;
     if (inWait_) {
         pendingTimeOut_ = true;  // carried out when the wait is over
         return;
@@ -330,6 +363,7 @@ void TSmtpThread::TimeOut() {
 
 void TSmtpThread::FinishTimeOut() {
     AddLog("Connection time-out");
+    if (rcptReply_) return DecideByRcptReply();  // silent while it was left
     Report(ResultTimeOut);
     ProcessNext();
 }
@@ -340,6 +374,7 @@ void TSmtpThread::UserAbort() {
         pendingAbort_ = true;
         return;
     }
+    if (!hasAddress_) return End();  // between two addresses: the next step is dropped
     resolving_ = false;
     try {
         dns_->Socket().Abort();

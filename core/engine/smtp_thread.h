@@ -5,8 +5,10 @@
 // It takes the next address of the run, asks the DNS server for the mail
 // exchangers of the domain, connects to them in turn, greets, gives MAIL FROM
 // and RCPT TO and leaves with RSET and QUIT; whether RCPT TO was accepted
-// decides the result. It never sends DATA. Every address it takes gets
-// exactly one report; after a report it begins its next address or ends.
+// decides the result: once a host has answered RCPT TO, a hang-up, a refusal
+// or silence while the session leaves that host changes nothing. It never
+// sends DATA. Every address it takes gets exactly one report; after a report
+// it begins its next address or ends.
 //
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
@@ -17,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,9 @@ class TSmtpThread {
     void OnSmtpSuccess(TSmtpRequest request);
     void EndHost();
     void NextHost();
+    // Leaving a host that has answered RCPT TO ended otherwise than with QUIT
+    // answered: the answer decides.
+    void DecideByRcptReply();
     // Returns true when the caller must stop: a time-out or an abort that
     // came during the wait has been carried out.
     bool DropConnection(bool forAbort);
@@ -78,12 +84,17 @@ class TSmtpThread {
     size_t hostIndex_ = 0;
     int firstError_ = 0;
     int lastError_ = 0;
+    // The current host's reply to RCPT TO (0 accepted, else the refusal's
+    // code); empty until one has been received.
+    std::optional<int> rcptReply_;
     bool logging_ = true;
     bool checkOnly_ = false;
     uint32_t lastActivity_ = 0;
 
-    bool hasAddress_ = false;  // an address is taken and not yet reported
-    bool resolving_ = false;   // the MX query of the current address is out
+    // An address is taken and not yet reported; false between two addresses,
+    // also while the step that begins the next one is posted.
+    bool hasAddress_ = false;
+    bool resolving_ = false;  // the MX query of the current address is out
     bool inWait_ = false;
     bool pendingTimeOut_ = false;
     bool pendingAbort_ = false;

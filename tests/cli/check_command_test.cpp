@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <thread>
-
 #include "fake_world.h"
+#include "kernel_probes.h"
 #include "project/list/recipient_list.h"
 #include "project/stream/project_stream.h"
 #include "subprocess.h"
@@ -114,7 +113,11 @@ TEST_F(CheckCommand, AnInterruptStopsTheRunAndStillSavesAValidProject) {
     argv[std::find(argv.begin(), argv.end(), "--timeout") - argv.begin() + 1] = "30";
     test::Subprocess p(argv, "", Env());
     ASSERT_TRUE(p.WaitForOutput("row,email", 10000, false));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Interrupted while both checks talk to the silent host.
+    ASSERT_TRUE(test::PollUntil([&] {
+        return test::EstablishedConnectionsTo(world->hostAddress("mute.test"), world->smtpPort()) ==
+               2;
+    }));
     p.Signal(SIGINT);
     const auto r = p.Wait(20000);
     EXPECT_EQ(r.exitCode, 130) << r.err;
@@ -134,21 +137,30 @@ TEST_F(CheckCommand, BadInputSaysWhatIsWrongAndChangesNothing) {
     test::WriteFile(dir / "garbage.mlt", "not a project at all");
     const std::string empty = (dir / "empty.mlt").string();
     SaveProjectFile(RecipientList(), empty);
+    const std::string noFrom =
+        "Please provide a valid e-mail address for the FROM field (Tools | Options)\n"
+        "mailvetter-cli: on the command line: --from ADDRESS for this run, or\n"
+        "  mailvetter-cli settings Connection/From ADDRESS to store it\n";
     struct Case {
         std::vector<std::string> args;
+        std::string input;  // standard input
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{"--from", "me@checker.test", (dir / "missing.mlt").string()}, "Cannot open file"},
-        {{"--from", "me@checker.test", (dir / "garbage.mlt").string()}, "Invalid stream format"},
-        {{"--from", "me@checker.test", empty}, "Please open / fill the recipient list before"},
-        {{"--from", "nobody", "--save", project},
-         "Please provide a valid e-mail address for the FROM field (Tools | Options)"},
+        {{"--from", "me@checker.test", (dir / "missing.mlt").string()}, "", "Cannot open file"},
+        {{"--from", "me@checker.test", (dir / "garbage.mlt").string()},
+         "",
+         "Invalid stream format"},
+        {{"--from", "me@checker.test", empty}, "", "Please open / fill the recipient list before"},
+        {{"--from", "nobody", "--save", project}, "", noFrom},
+        {{"-"}, "", "Please open / fill the recipient list before"},
+        {{"-"}, "alice@good.test\n", noFrom},
     };
     for (const Case& c : cases) {
-        const auto r = RunProgram(Check(c.args), "", Env());
+        const auto r = RunProgram(Check(c.args), c.input, Env());
         EXPECT_EQ(r.exitCode, 1) << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << "a refused run writes no results, not even their header";
     }
     EXPECT_EQ(test::ReadFile(project), before);  // never modified without a completed --save
     const auto r = RunProgram(Check({"--save", "-"}), "", Env());

@@ -1,6 +1,7 @@
 // mailvetter-cli smtp, run as a user would, against scripted fake servers.
 #include <gtest/gtest.h>
 
+#include "fake_smtp_server.h"
 #include "scripted_tcp_server.h"
 #include "subprocess.h"
 
@@ -8,30 +9,10 @@ namespace mv {
 namespace {
 
 using test::CliPath;
+using test::FakeSmtpServer;
 using test::RunProgram;
 using test::ScriptedTcpServer;
 using test::TcpConnection;
-
-// A server that answers RCPT TO with `rcptReply` and records whether QUIT came.
-ScriptedTcpServer::Script Dialogue(std::string rcptReply, bool* quitSeen) {
-    return [rcptReply = std::move(rcptReply), quitSeen](TcpConnection& c, int) {
-        c.Send("220 fake ready\r\n");
-        for (;;) {
-            bool ok = false;
-            const std::string line = c.ReadLine(&ok);
-            if (!ok) return;
-            if (line.rfind("RCPT", 0) == 0) {
-                c.Send(rcptReply);
-            } else if (line == "QUIT") {
-                *quitSeen = true;
-                c.Send("221 bye\r\n");
-                return;
-            } else {
-                c.Send("250 ok\r\n");
-            }
-        }
-    };
-}
 
 std::vector<std::string> Probe(const std::string& port, const std::string& rcpt,
                                const std::vector<std::string>& extra = {}) {
@@ -43,8 +24,7 @@ std::vector<std::string> Probe(const std::string& port, const std::string& rcpt,
 }
 
 TEST(SmtpCommand, AcceptedRecipientShowsTheDialogueAndResultZero) {
-    bool quit = false;
-    ScriptedTcpServer server(Dialogue("250 ok\r\n", &quit));
+    FakeSmtpServer server({}, "220 fake ready");
     const auto r = RunProgram(Probe(server.portText(), "user@fake.test"));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -52,17 +32,16 @@ TEST(SmtpCommand, AcceptedRecipientShowsTheDialogueAndResultZero) {
               "< 250 ok\n> RCPT TO:<user@fake.test>\n< 250 ok\n> RSET\n< 250 ok\n> QUIT\n"
               "< 221 bye\nresult\t0\n");
     server.Join();
-    EXPECT_TRUE(quit);
+    EXPECT_TRUE(server.quitSeen());
 }
 
 TEST(SmtpCommand, RefusedRecipientGivesItsReplyCode) {
-    bool quit = false;
-    ScriptedTcpServer server(Dialogue("550 no such user\r\n", &quit));
+    FakeSmtpServer server(FakeSmtpServer::Rules{{"RCPT", "550 no such user"}}, "220 fake ready");
     const auto r = RunProgram(Probe(server.portText(), "nobody@fake.test"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("result\t550\n"), std::string::npos) << r.out;
     server.Join();
-    EXPECT_TRUE(quit);  // left politely
+    EXPECT_TRUE(server.quitSeen());  // left politely
 }
 
 TEST(SmtpCommand, RefusedConnectionAndSilentServer) {

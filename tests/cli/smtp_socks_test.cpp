@@ -1,8 +1,8 @@
 // mailvetter-cli smtp through the fake SOCKS proxy, run as a user would.
 #include <gtest/gtest.h>
 
+#include "fake_smtp_server.h"
 #include "fake_socks_proxy.h"
-#include "scripted_tcp_server.h"
 #include "subprocess.h"
 
 namespace mv {
@@ -11,8 +11,6 @@ namespace {
 using test::CliPath;
 using test::FakeSocksProxy;
 using test::RunProgram;
-using test::ScriptedTcpServer;
-using test::TcpConnection;
 
 std::vector<std::string> Probe(uint16_t port, const std::vector<std::string>& extra) {
     std::vector<std::string> argv = {
@@ -35,7 +33,7 @@ TEST(SmtpSocks, ProbesThroughEachLevelWithAndWithoutUserCode) {
         {{"--socks-user", "ann", "--socks-password", "pw"}, "ann", "pw"},
     };
     for (const Case& c : cases) {
-        ScriptedTcpServer server(test::AcceptingSmtp("220 fake ready"));
+        test::FakeSmtpServer server({}, "220 fake ready");
         FakeSocksProxy::Options options;
         options.user = c.user;
         options.password = c.password;

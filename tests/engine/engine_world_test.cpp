@@ -14,6 +14,7 @@
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
+#include "kernel_probes.h"
 #include "loop_backends.h"
 #include "platform/resolver/host_resolver.h"
 #include "platform/time/tick_count.h"
@@ -38,6 +39,11 @@ host mute.test          silent
 host dead.test          refuse
 host gone.test          unresolvable
 host selfhost.test      accept
+host hangup-ok.test     close-after-rcpt
+host hangup-no.test     close-after-rcpt rcpt=550
+host mute-ok.test       silent-after-rcpt
+host mute-no.test       silent-after-rcpt rcpt=550
+host drip.test          drip=300
 
 domain good.test        mx 10 mx1.good.test 20 mx2.good.test
 domain twofail.test     mx 10 reject1.test 20 reject2.test
@@ -57,6 +63,12 @@ domain servfail.test    servfail
 domain refusing.test    refused
 domain quiet.test       silent
 domain alias.test       cname good.test
+domain hangup-ok.test   mx hangup-ok.test
+domain hangup-no.test   mx hangup-no.test
+domain mute-ok.test     mx mute-ok.test
+domain mute-no.test     mx mute-no.test
+domain mute-next.test   mx 10 mute-no.test 20 mx2.good.test
+domain drip.test        mx drip.test
 )";
 
 struct Report {
@@ -107,7 +119,7 @@ class EngineWorld : public ::testing::TestWithParam<test::LoopBackend> {
         d.Verify();
         ASSERT_TRUE(test::RunUntil(
             loop, [&] { return finished > 0; }, std::chrono::seconds(20)));
-        test::RunFor(loop, std::chrono::milliseconds(150));
+        ASSERT_TRUE(test::Settle(loop));
         EXPECT_EQ(finished, 1);
         EXPECT_EQ(reports.size(), addresses.size());
         EXPECT_EQ(events.back().rfind("finished", 0), 0u);  // after every report
@@ -128,7 +140,7 @@ test::FakeWorld* EngineWorld::world = nullptr;
 TEST_P(EngineWorld, EachFailureGivesItsCodeAndItsLastTranscriptLine) {
     Check({"carol@twofail.test", "x@greeting.test", "x@helo.test", "x@mailfrom.test",
            "x@refused.test", "x@unresolvable.test", "x@alias.test", "x@quiet.test", "x@mute.test",
-           "x@nxd.test"});
+           "x@nxd.test", "x@drip.test"});
     EXPECT_EQ(reports[0].code, 550);
     EXPECT_EQ(reports[0].log[reports[0].log.size() - 2], "QUIT");
     EXPECT_EQ(LastLine(0).substr(0, 3), "221");
@@ -149,6 +161,9 @@ TEST_P(EngineWorld, EachFailureGivesItsCodeAndItsLastTranscriptLine) {
     EXPECT_EQ(reports[8].code, ResultTimeOut);
     EXPECT_EQ(LastLine(8), "Connection time-out");
     EXPECT_EQ(reports[9].code, 11001);  // no such domain
+    // A greeting that never ends: its continuation lines are no sign of life.
+    EXPECT_EQ(reports[10].code, ResultTimeOut);
+    EXPECT_EQ(LastLine(10), "Connection time-out");
     for (const auto& [i, r] : reports)
         for (const auto& line : r.log)
             EXPECT_NE(line, "RSET") << i;
@@ -213,6 +228,33 @@ TEST_P(EngineWorld, ReplyCodesAndSpecialAnswers) {
     EXPECT_EQ(reports[7].code, 11001);  // no at sign: the text is taken as the domain
 }
 
+// Once a host has answered RCPT TO, that answer decides, whatever happens
+// while the session leaves the host: a hang-up, or silence until the time-out.
+TEST_P(EngineWorld, TheRcptReplyDecidesWhateverHappensWhileLeaving) {
+    struct Case {
+        const char* address;
+        int code;
+        const char* lastLine;
+    };
+    const std::vector<Case> cases = {
+        {"a@hangup-ok.test", ResultValid, "250 2.0.0 OK"},
+        {"a@hangup-no.test", 550, "550 5.1.1 Mailbox unavailable"},
+        {"a@mute-ok.test", ResultValid, "Connection time-out"},
+        {"a@mute-no.test", 550, "Connection time-out"},
+        {"a@mute-next.test", ResultValid, "221 2.0.0 Bye"},  // the refusal's host is left
+    };
+    std::vector<std::string> addresses;
+    addresses.reserve(cases.size());
+    for (const Case& c : cases)
+        addresses.push_back(c.address);
+    Check(addresses);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].address);
+        EXPECT_EQ(reports[static_cast<int>(i)].code, cases[i].code);
+        EXPECT_EQ(LastLine(static_cast<int>(i)), cases[i].lastLine);
+    }
+}
+
 TEST_P(EngineWorld, OneConnectionAlternatesTakingAndReportingInListOrder) {
     Check({"alice@good.test", "a@r251.test", "x@refused.test", "a@r252.test", "x@nxd.test"}, 1);
     const std::vector<std::string> expected = {"get 0", "report 0", "get 1",   "report 1",
@@ -239,7 +281,10 @@ TEST_P(EngineWorld, AbortWhileWaitingForDnsAndWhileTalkingSmtp) {
     d.SetTimeOut(30);
     d.Verify();
     // Let the second address reach its silent host.
-    test::RunFor(loop, std::chrono::milliseconds(300));
+    ASSERT_TRUE(test::RunUntil(loop, [&] {
+        return test::EstablishedConnectionsTo(world->hostAddress("mute.test"), world->smtpPort()) ==
+               1;
+    }));
     d.Abort();
     EXPECT_FALSE(d.Busy());  // every session ended inside Abort
     EXPECT_EQ(d.LiveSessions(), 0);
@@ -277,12 +322,82 @@ TEST_P(EngineWorld, TimeOutReachingASessionInsideItsWaitIsCarriedOutAfterIt) {
     d.OnDropWaitForTesting = [&] {
         if (fired) return;
         fired = true;
-        // Stay in the wait long enough for the watchdog to expire the session.
-        test::RunFor(loop, std::chrono::milliseconds(2300));
+        // The session now looks idle for ten seconds; stay in the wait until
+        // the watchdog's next tick (at most one interval away) has seen it.
+        SetTickOffsetForTesting(10000);
+        bool ticked = false;
+        const auto tick = loop.StartTimer(d.TimeOut() * 1000, [&] { ticked = true; });
+        test::RunUntil(loop, [&] { return ticked; });
+        loop.StopTimer(tick);
     };
     Check({"alice@good.test"}, 1);
+    SetTickOffsetForTesting(0);
     EXPECT_EQ(reports[0].code, ResultTimeOut);
     EXPECT_EQ(reports[0].log.back(), "Connection time-out");
+}
+
+// A DNS query that cannot even be sent is its address's result, and the
+// session begins its next address from the loop. A watchdog tick or an abort
+// before that step runs must respect it: a session that took an address then
+// would lose one, since the step takes another.
+class EngineBetweenAddresses : public EngineWorld {
+  protected:
+    // Two sessions: the first waits for a DNS answer that never comes, the
+    // second one's first query finds no descriptor left; `between` runs when
+    // that address has been reported (still inside Verify).
+    void CheckWithUnsentQuery(const std::function<void()>& between) {
+        getrlimit(RLIMIT_NOFILE, &saved);
+        d.OnGetData = [this, inner = d.OnGetData](TSmtpRelayServer* s, int i) {
+            inner(s, i);
+            if (i != 1) return;
+            const int lowest = dup(0);  // every descriptor below it is taken
+            close(lowest);
+            const rlimit none{static_cast<rlim_t>(lowest), saved.rlim_max};
+            setrlimit(RLIMIT_NOFILE, &none);
+        };
+        d.OnEMailProcessed = [this, between, inner = d.OnEMailProcessed](
+                                 TSmtpRelayServer* s, int i, int err,
+                                 const std::vector<std::string>& log) {
+            inner(s, i, err, log);
+            if (i != 1) return;
+            setrlimit(RLIMIT_NOFILE, &saved);
+            between();
+        };
+        d.SetRecipients({{"x@quiet.test", 0},
+                         {"x@unsent.test", 1},
+                         {"alice@good.test", 2},
+                         {"a@r251.test", 3}});
+        d.SetConnections(2);
+        d.Verify();
+        ASSERT_TRUE(test::RunUntil(
+            loop, [&] { return finished > 0; }, std::chrono::seconds(20)));
+        EXPECT_EQ(reports[1].code, 10024);  // no descriptor left
+    }
+    void TearDown() override {
+        SetTickOffsetForTesting(0);
+        EngineWorld::TearDown();
+    }
+    rlimit saved{};
+};
+
+TEST_P(EngineBetweenAddresses, AWatchdogTickBeforeTheNextStepLosesNoAddress) {
+    CheckWithUnsentQuery([this] {
+        // Every session looks idle to the next tick, which expires the first
+        // address while the other session is between two addresses.
+        SetTickOffsetForTesting(5000);
+        EXPECT_TRUE(test::RunUntil(loop, [&] { return reports.count(0) > 0; }));
+    });
+    EXPECT_EQ(reports.size(), 4u);
+    EXPECT_EQ(reports[0].code, ResultTimeOut);
+    EXPECT_EQ(reports[2].code, ResultValid);
+    EXPECT_EQ(reports[3].code, ResultValid);
+}
+
+TEST_P(EngineBetweenAddresses, AnAbortBeforeTheNextStepEndsTheSession) {
+    CheckWithUnsentQuery([this] { d.Abort(); });
+    EXPECT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].code, ResultAborted);
+    EXPECT_EQ(events.back(), "finished aborted");
 }
 
 TEST_P(EngineWorld, WatchdogExpiresSessionsAcrossTheTickWrap) {
@@ -325,6 +440,9 @@ TEST_P(EngineWorld, RunningOutOfDescriptorsIsTheAddressesResultNotACrash) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, EngineWorld, ::testing::ValuesIn(test::LoopBackends()),
+                         [](const auto& info) { return test::BackendName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, EngineBetweenAddresses,
+                         ::testing::ValuesIn(test::LoopBackends()),
                          [](const auto& info) { return test::BackendName(info.param); });
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel_probes.h"
 #include "loop_backends.h"
 #include "platform/loop/epoll_loop.h"
 #include "test_support.h"
@@ -79,8 +80,10 @@ TEST_P(LoopBehaviour, PostedCallbacksRunInOrderAndOnlyLater) {
 
 TEST_P(LoopBehaviour, PostFromAnotherThreadWakesABlockedLoop) {
     bool ran = false;
+    const pid_t loopThread = gettid();
     std::thread other([&] {
-        std::this_thread::sleep_for(50ms);
+        // Post only once the loop's thread sleeps in its wait.
+        EXPECT_TRUE(test::PollUntil([&] { return test::ThreadSleeps(loopThread); }));
         loop.Post([&] { ran = true; });
     });
     const auto start = std::chrono::steady_clock::now();
@@ -96,7 +99,12 @@ TEST_P(LoopBehaviour, RepeatingTimerTicksUntilStoppedFromItsOwnCallback) {
     id = loop.StartTimer(10, [&] {
         if (++ticks == 3) loop.StopTimer(id);
     });
-    test::RunFor(loop, 150ms);
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return ticks == 3; }));
+    // A timer of three intervals: a timer still running would tick meanwhile.
+    bool later = false;
+    const auto sentinel = loop.StartTimer(30, [&] { later = true; });
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return later; }));
+    loop.StopTimer(sentinel);
     EXPECT_EQ(ticks, 3);
 }
 
@@ -157,7 +165,8 @@ TEST_P(LoopBehaviour, WatchRemovedDuringADispatchPassGetsNoStaleEvent) {
     wb = loop.WatchFd(b.fd[0], kFdReadable, removeBoth);
     ASSERT_EQ(write(a.fd[1], "x", 1), 1);
     ASSERT_EQ(write(b.fd[1], "x", 1), 1);
-    test::RunFor(loop, 30ms);
+    loop.ProcessMessages(false);
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(WatchCount(), 0u);
 }
@@ -174,7 +183,8 @@ TEST_P(LoopBehaviour, TimerStoppedByAnotherDueInTheSamePassDoesNotRun) {
     ta = loop.StartTimer(10, stopBoth);
     tb = loop.StartTimer(10, stopBoth);
     std::this_thread::sleep_for(20ms);  // both are due when the loop looks
-    test::RunFor(loop, 40ms);
+    loop.ProcessMessages(false);
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(calls, 1);
 }
 

@@ -3,10 +3,9 @@
 // every loop backend. These tests are meant to run under AddressSanitizer.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
+#include "kernel_probes.h"
 #include "loop_backends.h"
 #include "net/line/async_socket.h"
 #include "scripted_tcp_server.h"
@@ -40,7 +39,7 @@ TEST_P(SocketLifetime, DestroyedInsideItsDataEvent) {
     sock->OnDataAvailable = [&](_TCustomAsyncSocket*, uint16_t) { sock.reset(); };
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
-    test::RunFor(loop, std::chrono::milliseconds(20));
+    EXPECT_TRUE(test::Settle(loop));
 }
 
 TEST_P(SocketLifetime, DestroyedInsideAFailedConnectEvent) {
@@ -117,9 +116,11 @@ TEST_P(SocketLifetime, AHandlerDestroysAnotherSocketWithPendingEvents) {
     other->OnDataAvailable = handler;
     sock->SendStr("go\r\n");
     other->SendStr("go\r\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both replies wait now
+    // Both replies wait before the loop looks: one pass sees both.
+    ASSERT_TRUE(test::WaitReadable(sock->HSocket()));
+    ASSERT_TRUE(test::WaitReadable(other->HSocket()));
     loop.ProcessMessages(false);
-    test::RunFor(loop, std::chrono::milliseconds(30));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(handled, 1);
     EXPECT_TRUE((sock == nullptr) != (other == nullptr));
 }

@@ -79,7 +79,7 @@ TEST_F(SocketTest, FirstWritableAfterConnectRaisesDataSentThenOnlyAfterASend) {
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return log.Has("sent"); }));
     EXPECT_EQ(log.events.front(), "connected 0 connected");
-    test::RunFor(loop, std::chrono::milliseconds(50));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(log.events.size(), 2u);  // no further writable notification
 
     insideSend = true;
@@ -198,7 +198,7 @@ TEST_F(SocketTest, DataArrivingWithThePeersCloseComesBeforeOneClosedEvent) {
     EXPECT_EQ(received, "last words\r\n");
     EXPECT_FALSE(dataAfterClose);
     sock->Close();  // an explicit close afterwards raises nothing more
-    test::RunFor(loop, std::chrono::milliseconds(30));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(closedEvents, 1);
     EXPECT_EQ(sock->ReadCount(), 0);  // reset with the settings after the close
 }
@@ -376,7 +376,7 @@ TEST_F(SocketTest, NameLookupIsAlwaysALaterEventAndCanBeCancelled) {
     sock->DnsLookup("localhost");
     sock->CancelDnsLookup();
     EXPECT_EQ(done, std::vector<uint16_t>{10004});
-    test::RunFor(loop, std::chrono::milliseconds(50));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(done.size(), 1u);  // the cancelled lookup reports nothing more
 
     try {

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <semaphore>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fake_socks_proxy.h"
+#include "kernel_probes.h"
 #include "net/line/async_socket.h"
 #include "platform/loop/epoll_loop.h"
 #include "scripted_tcp_server.h"
@@ -20,10 +21,6 @@ namespace {
 using test::RunUntil;
 using test::ScriptedTcpServer;
 using test::TcpConnection;
-
-void Pause(int ms = 80) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 class LineTest : public ::testing::Test {
   protected:
@@ -54,16 +51,18 @@ class LineTest : public ::testing::Test {
 };
 
 TEST_F(LineTest, TwoLinesAndHalfAThirdRaiseTwoEventsAndTheHalfWaits) {
-    ScriptedTcpServer server([](TcpConnection& c, int) {
-        c.Send("one\r\ntwo\r\nthr");
-        Pause(150);
+    std::binary_semaphore halfSeen(0);
+    ScriptedTcpServer server([&](TcpConnection& c, int) {
+        c.SendPiece("one\r\ntwo\r\nthr");
+        halfSeen.try_acquire_for(std::chrono::seconds(10));
         c.Send("ee\r\n");
         c.WaitForClose(3000);
     });
     ConnectTo(server.port());
-    ASSERT_TRUE(RunUntil(loop, [&] { return lines.size() >= 2; }));
-    test::RunFor(loop, std::chrono::milliseconds(50));
+    ASSERT_TRUE(RunUntil(loop, [&] { return test::BytesTaken(sock->HSocket()) == 13; }));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(lines, (std::vector<std::string>{"one\r\n", "two\r\n"}));
+    halfSeen.release();
     ASSERT_TRUE(RunUntil(loop, [&] { return lines.size() == 3; }));
     EXPECT_EQ(lines[2], "three\r\n");
     EXPECT_EQ(sock->ReadCount(), 17);
@@ -73,8 +72,7 @@ TEST_F(LineTest, ALineEndSplitOverTwoReadsIsFound) {
     sock->SetLineEnd("<END>");
     ScriptedTcpServer server([](TcpConnection& c, int) {
         for (const char* piece : {"abc<E", "N", "D>def<END", ">"}) {
-            c.Send(piece);
-            Pause(60);
+            c.SendPiece(piece);
         }
         c.WaitForClose(3000);
     });
@@ -118,8 +116,7 @@ TEST_F(LineTest, TheLastLineIsNotLostWithoutAClosedHandler) {
 
 TEST_F(LineTest, SwitchingLineModeOffHandsTheRestOverRawAndInOrder) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
-        c.Send("HEAD\r\nbody1\r\nbody2");
-        Pause(150);
+        c.SendPiece("HEAD\r\nbody1\r\nbody2");
         c.Send(" more");
         c.WaitForClose(3000);
     });
@@ -166,7 +163,7 @@ TEST_F(LineTest, AHandlerThatDoesNotReadStopsTheDeliveryWithoutSpinning) {
     sock->OnDataAvailable = [&](_TCustomAsyncSocket*, uint16_t) { ++calls; };
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return calls > 0; }));
-    test::RunFor(loop, std::chrono::milliseconds(100));
+    EXPECT_TRUE(test::Settle(loop)) << "the unread line keeps the loop spinning";
     EXPECT_EQ(calls, 1);
     // Reading later, from outside the event, hands out the lines in order.
     EXPECT_EQ(sock->ReceiveStr(), "x\r\n");
@@ -203,12 +200,15 @@ TEST_F(LineTest, ASlowReaderLosesNothingWhileThePeerIsHeldBack) {
         ++next;
     };
     ConnectTo(server.port());
-    ASSERT_TRUE(RunUntil(loop, [&] { return unreadCalls > 0; }));
-    test::RunFor(loop, std::chrono::milliseconds(300));
     // Offered again as more arrives, until the held bound stops the reading.
+    ASSERT_TRUE(RunUntil(loop, [&] {
+        return unreadCalls > 0 && test::BytesTaken(sock->HSocket()) >= _TAsyncSocket::kMaxHeld;
+    }));
+    ASSERT_TRUE(test::Settle(loop));
     const int offered = unreadCalls;
-    test::RunFor(loop, std::chrono::milliseconds(200));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(unreadCalls, offered);
+    EXPECT_EQ(test::BytesTaken(sock->HSocket()), _TAsyncSocket::kMaxHeld);
     EXPECT_FALSE(closed) << "closed with " << closedError;
     reading = true;
     EXPECT_EQ(sock->ReceiveStr(), "0\n");  // read from outside: delivery resumes
@@ -260,7 +260,7 @@ TEST_F(LineTest, ClosingFromInsideALineHandlerEndsTheDelivery) {
     };
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return closed; }));
-    test::RunFor(loop, std::chrono::milliseconds(50));
+    ASSERT_TRUE(test::Settle(loop));
     EXPECT_EQ(lines, (std::vector<std::string>{"bye\r\n"}));
 }
 
@@ -272,7 +272,7 @@ TEST_F(LineTest, DestroyingTheSocketInsideALineHandlerIsSafe) {
     sock->OnDataAvailable = [&](_TCustomAsyncSocket*, uint16_t) { sock.reset(); };
     ConnectTo(server.port());
     ASSERT_TRUE(RunUntil(loop, [&] { return sock == nullptr; }));
-    test::RunFor(loop, std::chrono::milliseconds(50));
+    EXPECT_TRUE(test::Settle(loop));
 }
 
 }  // namespace

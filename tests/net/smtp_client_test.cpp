@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fake_dns_server.h"
+#include "fake_smtp_server.h"
 #include "net/smtp/smtp_cli.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/resolver/host_resolver.h"
@@ -14,6 +15,7 @@
 namespace mv {
 namespace {
 
+using test::FakeSmtpServer;
 using test::ScriptedTcpServer;
 using test::TcpConnection;
 
@@ -23,48 +25,7 @@ struct Notice {
     bool operator==(const Notice&) const = default;
 };
 
-// Serves one SMTP dialogue: a greeting, then for each command the reply the
-// table gives for its first word; records the commands it received.
-class FakeSmtp {
-  public:
-    explicit FakeSmtp(std::vector<std::pair<std::string, std::string>> replies,
-                      const std::string& greeting = "220 fake.test ready\r\n")
-        : server_([this, replies = std::move(replies), greeting](TcpConnection& c, int) {
-              c.Send(greeting);
-              for (;;) {
-                  bool ok = false;
-                  const std::string line = c.ReadLine(&ok);
-                  if (!ok) return;
-                  Record(line);
-                  std::string reply = "500 unexpected\r\n";
-                  for (const auto& [verb, answer] : replies)
-                      if (line.rfind(verb, 0) == 0) reply = answer;
-                  if (reply == "SILENT") continue;
-                  c.Send(reply);
-                  if (line == "QUIT") return;
-              }
-          }) {}
-    std::string port() const { return server_.portText(); }
-    std::vector<std::string> Commands() {
-        server_.Join();
-        std::lock_guard<std::mutex> lock(mutex_);
-        return commands_;
-    }
-
-  private:
-    void Record(const std::string& line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        commands_.push_back(line);
-    }
-    std::mutex mutex_;
-    std::vector<std::string> commands_;
-    ScriptedTcpServer server_;
-};
-
-const std::vector<std::pair<std::string, std::string>> kHappy = {
-    {"HELO", "250 hello\r\n"}, {"MAIL FROM", "250 ok\r\n"}, {"RCPT TO", "250 ok\r\n"},
-    {"RSET", "250 reset\r\n"}, {"QUIT", "221 bye\r\n"},     {"DATA", "354 go\r\n"},
-    {".", "250 queued\r\n"}};
+const FakeSmtpServer::Rules kHappy = {{"HELO", "250 hello"}, {"RSET", "250 reset"}};
 
 class SmtpClientTest : public ::testing::Test {
   protected:
@@ -105,8 +66,8 @@ class SmtpClientTest : public ::testing::Test {
 };
 
 TEST_F(SmtpClientTest, ACheckDialogueFromOpenToQuit) {
-    FakeSmtp server(kHappy);
-    client.SetPort(server.port());
+    FakeSmtpServer server(kHappy);
+    client.SetPort(server.portText());
     client.SetRcptName({"user@fake.test"});
     Call([&] { client.Open(); });
     EXPECT_EQ(Next(), (Notice{smtpConnect, 0}));
@@ -119,7 +80,8 @@ TEST_F(SmtpClientTest, ACheckDialogueFromOpenToQuit) {
     EXPECT_EQ(Next(), (Notice{smtpRset, 0}));
     Call([&] { client.Quit(); });
     EXPECT_EQ(Next(), (Notice{smtpQuit, 0}));
-    EXPECT_EQ(server.Commands(),
+    server.Join();
+    EXPECT_EQ(server.commands(),
               (std::vector<std::string>{"HELO checker.test", "MAIL FROM:<me@checker.test>",
                                         "RCPT TO:<user@fake.test>", "RSET", "QUIT"}));
     ASSERT_GE(display.size(), 3u);
@@ -131,8 +93,8 @@ TEST_F(SmtpClientTest, ACheckDialogueFromOpenToQuit) {
 }
 
 TEST_F(SmtpClientTest, MultiLineGreetingCompletesAfterItsLastLine) {
-    FakeSmtp server(kHappy, "220-fake.test first line\r\n220 fake.test second line\r\n");
-    client.SetPort(server.port());
+    FakeSmtpServer server(kHappy, "220-fake.test first line\r\n220 fake.test second line");
+    client.SetPort(server.portText());
     client.Open();
     EXPECT_EQ(Next(), (Notice{smtpConnect, 0}));
     ASSERT_GE(responses.size(), 3u);
@@ -145,8 +107,7 @@ TEST_F(SmtpClientTest, AReplySplitOverTwoReadsIsOneLine) {
     ScriptedTcpServer server([](TcpConnection& c, int) {
         c.Send("220 hi\r\n");
         c.ReadLine();
-        c.Send("25");
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        c.SendPiece("25");
         c.Send("0 OK\r\n");
         c.WaitForClose();
     });
@@ -158,24 +119,21 @@ TEST_F(SmtpClientTest, AReplySplitOverTwoReadsIsOneLine) {
 }
 
 TEST_F(SmtpClientTest, HeloRefusedEndsOpenWithTheCodeAndSendsNoQuit) {
-    auto replies = kHappy;
-    replies[0] = {"HELO", "501 bad helo\r\n"};
-    FakeSmtp server(replies);
-    client.SetPort(server.port());
+    FakeSmtpServer server(FakeSmtpServer::Rules{{"HELO", "501 bad helo"}});
+    client.SetPort(server.portText());
     client.Open();
     EXPECT_EQ(Next(), (Notice{smtpConnect, 501}));
     EXPECT_EQ(client.ErrorMessage(), "501 bad helo");
     client.Abort();
-    EXPECT_EQ(server.Commands(), std::vector<std::string>{"HELO checker.test"});
+    server.Join();
+    EXPECT_EQ(server.commands(), std::vector<std::string>{"HELO checker.test"});
 }
 
 TEST_F(SmtpClientTest, RecipientRepliesDecideByTheLastRecipient) {
-    auto replies = kHappy;
-    replies[2] = {"RCPT TO:<gone", "550 no such user\r\n"};
-    replies.push_back({"RCPT TO:<forwarded", "251 will forward\r\n"});
-    replies.push_back({"RCPT TO:<maybe", "252 cannot verify\r\n"});
-    FakeSmtp server(replies);
-    client.SetPort(server.port());
+    FakeSmtpServer server(FakeSmtpServer::Rules{{"RCPT TO:<gone", "550 no such user"},
+                                                {"RCPT TO:<forwarded", "251 will forward"},
+                                                {"RCPT TO:<maybe", "252 cannot verify"}});
+    client.SetPort(server.portText());
     client.Open();
     ASSERT_EQ(Next().error, 0);
     client.MailFrom();
@@ -193,8 +151,29 @@ TEST_F(SmtpClientTest, RecipientRepliesDecideByTheLastRecipient) {
     client.RcptTo();
     EXPECT_EQ(Next(), (Notice{smtpRcptTo, 550}));
     client.Abort();
-    const auto commands = server.Commands();
+    server.Join();
+    const auto commands = server.commands();
     EXPECT_EQ(commands[4], "RCPT TO:<gone@x.test>");  // trimmed inside the brackets
+}
+
+TEST_F(SmtpClientTest, AFailureSendingTheNextRecipientEndsTheRequestWithOneNotice) {
+    FakeSmtpServer server(kHappy);
+    client.SetPort(server.portText());
+    client.Open();
+    ASSERT_EQ(Next().error, 0);
+    client.MailFrom();
+    ASSERT_EQ(Next().error, 0);
+    // The second address is refused while the first one's reply is handled,
+    // inside a socket notification where no caller can catch the error.
+    client.SetRcptName({"first@x.test", "bad@x.test>\r\nDATA", "third@x.test"});
+    client.RcptTo();
+    EXPECT_EQ(Next(), (Notice{smtpRcptTo, 500}));
+    ASSERT_TRUE(test::Settle(loop));
+    EXPECT_EQ(notices.size(), 3u) << "one notice for the request";
+    EXPECT_EQ(client.State(), ssReady);
+    client.Abort();
+    server.Join();
+    EXPECT_EQ(server.commands().back(), "RCPT TO:<first@x.test>");
 }
 
 TEST_F(SmtpClientTest, QuitWhenNotConnectedIsALaterNotice) {
@@ -223,10 +202,8 @@ TEST_F(SmtpClientTest, RefusedConnectionAndUnknownHost) {
 }
 
 TEST_F(SmtpClientTest, MisuseRaisesAtTheCall) {
-    auto replies = kHappy;
-    replies[1] = {"MAIL FROM", "SILENT"};
-    FakeSmtp server(replies);
-    client.SetPort(server.port());
+    FakeSmtpServer server(FakeSmtpServer::Rules{{"MAIL FROM", FakeSmtpServer::kSilent}});
+    client.SetPort(server.portText());
     EXPECT_THROW(client.MailFrom(), SmtpException);  // not connected
     client.Open();
     ASSERT_EQ(Next().error, 0);
@@ -250,8 +227,8 @@ TEST_F(SmtpClientTest, MisuseRaisesAtTheCall) {
 }
 
 TEST_F(SmtpClientTest, ALineBreakInAnArgumentNeverReachesTheWire) {
-    FakeSmtp server(kHappy);
-    client.SetPort(server.port());
+    FakeSmtpServer server(kHappy);
+    client.SetPort(server.portText());
     client.Open();
     ASSERT_EQ(Next().error, 0);
     client.SetFromName("me@x.test>\r\nRCPT TO:<victim@y.test");
@@ -261,15 +238,14 @@ TEST_F(SmtpClientTest, ALineBreakInAnArgumentNeverReachesTheWire) {
     client.MailFrom();
     EXPECT_EQ(Next(), (Notice{smtpMailFrom, 0}));
     client.Abort();
-    EXPECT_EQ(server.Commands().size(), 2u);
+    server.Join();
+    EXPECT_EQ(server.commands().size(), 2u);
 }
 
 TEST_F(SmtpClientTest, AbortInEveryStateLeavesTheClientReadyWithoutStaleNotices) {
     test::FakeDnsServer silentDns;  // host lookups never answer
     network_layer::SetLookupServers("127.0.0.1:" + silentDns.portText());
-    auto replies = kHappy;
-    replies[1] = {"MAIL FROM", "SILENT"};
-    FakeSmtp busy(replies);
+    FakeSmtpServer busy(FakeSmtpServer::Rules{{"MAIL FROM", FakeSmtpServer::kSilent}});
     ScriptedTcpServer mute([](TcpConnection& c, int) { c.WaitForClose(); });
 
     struct Case {
@@ -296,7 +272,7 @@ TEST_F(SmtpClientTest, AbortInEveryStateLeavesTheClientReadyWithoutStaleNotices)
          }},
         {"awaiting reply",
          [&] {
-             client.SetPort(busy.port());
+             client.SetPort(busy.portText());
              client.Open();
              Next();
              client.MailFrom();
@@ -310,7 +286,7 @@ TEST_F(SmtpClientTest, AbortInEveryStateLeavesTheClientReadyWithoutStaleNotices)
         client.Abort();
         EXPECT_EQ(client.State(), ssReady);
         EXPECT_FALSE(client.Connected());
-        test::RunFor(loop, std::chrono::milliseconds(100));
+        ASSERT_TRUE(test::Settle(loop));
         EXPECT_EQ(notices.size(), before);
     }
     network_layer::SetLookupServers("");
@@ -321,6 +297,7 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
         const char* name;
         std::string reply;
         uint16_t error;
+        std::string greeting = "220 hi\r\n";
     };
     const std::vector<Case> cases = {
         {"line longer than the buffer", std::string(5000, 'x'), 10040},
@@ -334,12 +311,14 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
          10040},
         {"no status code", "hello there\r\n", 500},
         {"NUL and bare LF", std::string("250 a\0b\nc\r\n", 11), 0},
+        {"lines that disagree", "550-no\r\n250 ok\r\n", 500},
+        {"greeting lines that disagree", "250 ok\r\n", 500, "554-no\r\n220 hi\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         notices.clear();
         ScriptedTcpServer server([&c](TcpConnection& conn, int) {
-            conn.Send("220 hi\r\n");
+            conn.Send(c.greeting);
             conn.ReadLine();
             conn.Send(c.reply);
             conn.WaitForClose(3000);
@@ -356,8 +335,8 @@ TEST_F(SmtpClientTest, BadServersEndTheRequestInsteadOfHanging) {
 }
 
 TEST_F(SmtpClientTest, GreetingRefusedEndsWithItsCodeAndClosesTheConnection) {
-    FakeSmtp server(kHappy, "554 go away\r\n");
-    client.SetPort(server.port());
+    FakeSmtpServer server(kHappy, "554 go away");
+    client.SetPort(server.portText());
     client.Open();
     EXPECT_EQ(Next(), (Notice{smtpConnect, 554}));
     EXPECT_EQ(client.ErrorMessage(), "554 go away");
@@ -377,7 +356,7 @@ TEST(SmtpClientLifetime, RetiredInsideEachOfItsEventsAndFreedLater) {
     for (const std::string& event : events) {
         SCOPED_TRACE(event);
         EpollLoop loop;
-        FakeSmtp server(kHappy);
+        FakeSmtpServer server(kHappy);
         bool freed = false;
         auto owned = std::make_unique<Client>(loop);
         owned->freed = &freed;
@@ -396,7 +375,7 @@ TEST(SmtpClientLifetime, RetiredInsideEachOfItsEventsAndFreedLater) {
             if (event == "request done") retire();
         };
         owned->SetHost("127.0.0.1");
-        owned->SetPort(server.port());
+        owned->SetPort(server.portText());
         owned->SetSignOn("checker.test");
         owned->Open();
         EXPECT_TRUE(test::RunUntil(loop, [&] { return freed; }));

@@ -2,17 +2,16 @@
 // the server receives them.
 #include <gtest/gtest.h>
 
+#include "fake_smtp_server.h"
 #include "net/smtp/smtp_cli.h"
 #include "net/smtp/smtp_message_format.h"
 #include "platform/loop/epoll_loop.h"
-#include "scripted_tcp_server.h"
 #include "test_support.h"
 
 namespace mv {
 namespace {
 
-using test::ScriptedTcpServer;
-using test::TcpConnection;
+using test::FakeSmtpServer;
 
 TEST(SmtpMessageFormat, EnglishDatesWhateverTheLocale) {
     std::tm t{};
@@ -38,50 +37,10 @@ TEST(SmtpMessageFormat, Base64AndDotStuffing) {
     EXPECT_EQ(DotStuffed("x\n.y"), "x\r\n..y");
 }
 
-// Receives a whole message: the dialogue up to the end mark, returning the
-// raw message bytes between DATA's reply and ".".
-class MessageSink {
-  public:
-    explicit MessageSink(bool refuseData = false)
-        : server_([this, refuseData](TcpConnection& c, int) {
-              c.Send("220 hi\r\n");
-              for (;;) {
-                  bool ok = false;
-                  const std::string line = c.ReadLine(&ok);
-                  if (!ok) return;
-                  if (line == "DATA") {
-                      if (refuseData) {
-                          c.Send("554 no\r\n");
-                          continue;
-                      }
-                      c.Send("354 go\r\n");
-                      std::string body;
-                      for (;;) {
-                          const std::string l = c.ReadLine(&ok);
-                          if (!ok || l == ".") break;
-                          body += l + "\r\n";
-                      }
-                      message_ = body;
-                      c.Send("250 queued\r\n");
-                  } else {
-                      c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-                      after_.push_back(line);
-                      if (line == "QUIT") return;
-                  }
-              }
-          }) {}
-    std::string port() const { return server_.portText(); }
-    std::string Message() {
-        server_.Join();
-        return message_;
-    }
-    const std::vector<std::string>& Commands() { return after_; }
-
-  private:
-    std::string message_;
-    std::vector<std::string> after_;
-    ScriptedTcpServer server_;
-};
+// Accepts a message with 354 (or refuses DATA) and records it.
+FakeSmtpServer::Rules Sink(bool refuseData = false) {
+    return {{"DATA", refuseData ? "554 no" : "354 go"}};
+}
 
 class SmtpMessageTest : public ::testing::Test {
   protected:
@@ -130,13 +89,14 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST_F(SmtpMessageTest, PlainMessageHeaderBodyAndDotStuffing) {
-    MessageSink sink;
+    FakeSmtpServer sink(Sink());
     client.OnProcessHeader = [](_TCustomSmtpClient*, std::vector<std::string>& lines) {
         lines.push_back("X-Checker: yes");
     };
-    Run(sink.port());
+    Run(sink.portText());
+    sink.Join();
     EXPECT_EQ(done[1], std::make_pair(smtpMail, uint16_t{0}));
-    const auto lines = Lines(sink.Message());
+    const auto lines = Lines(sink.message());
     ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[0], "From: Me <me@me.test>");
     EXPECT_EQ(lines[1], "To: You <you@you.test>");
@@ -162,9 +122,10 @@ TEST_F(SmtpMessageTest, TwoAttachmentsAsMultipartMime) {
     test::WriteFile(b, binary);
     client.SetEmailFiles({" " + a + " ", "", b});
     EXPECT_EQ(client.EmailFiles().size(), 2u);
-    MessageSink sink;
-    Run(sink.port());
-    const auto lines = Lines(sink.Message());
+    FakeSmtpServer sink(Sink());
+    Run(sink.portText());
+    sink.Join();
+    const auto lines = Lines(sink.message());
     EXPECT_EQ(lines[4], "Content-Type: multipart/mixed;");
     const std::string boundary =
         lines[5].substr(lines[5].find('"') + 1, lines[5].rfind('"') - lines[5].find('"') - 1);
@@ -211,13 +172,15 @@ TEST_F(SmtpMessageTest, TwoAttachmentsAsMultipartMime) {
 }
 
 TEST_F(SmtpMessageTest, ARefusedDataCommandSendsNoMessage) {
-    MessageSink sink(true);
-    Run(sink.port());
+    FakeSmtpServer sink(Sink(true));
+    Run(sink.portText());
+    sink.Join();
     EXPECT_EQ(done[1], std::make_pair(smtpMail, uint16_t{554}));
-    EXPECT_EQ(sink.Message(), "");
-    // Nothing of the message was taken for commands.
-    EXPECT_EQ(sink.Commands(), (std::vector<std::string>{"HELO me.test", "MAIL FROM:<me@me.test>",
-                                                         "RCPT TO:<you@you.test>", "QUIT"}));
+    EXPECT_EQ(sink.message(), "");
+    // Nothing of the message was sent after the refusal.
+    EXPECT_EQ(sink.commands(),
+              (std::vector<std::string>{"HELO me.test", "MAIL FROM:<me@me.test>",
+                                        "RCPT TO:<you@you.test>", "DATA", "QUIT"}));
 }
 
 }  // namespace

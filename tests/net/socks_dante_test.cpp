@@ -20,12 +20,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "fake_smtp_server.h"
+#include "kernel_probes.h"
 #include "net/line/async_socket.h"
 #include "platform/loop/epoll_loop.h"
 #include "private_network.h"
-#include "scripted_tcp_server.h"
 #include "subprocess.h"
 #include "test_support.h"
 
@@ -128,13 +128,10 @@ Outcome InPrivateNetwork() {
     std::string why;
     if (!test::EnterPrivateNetwork(&why)) return {kSkip, why};
     test::TempDir dir;
-    test::ScriptedTcpServer server(test::AcceptingSmtp("220 inside ready"), 3);
+    test::FakeSmtpServer server({}, "220 inside ready", 3);
     const pid_t danted = StartDanted(dir);
     Outcome outcome;
-    for (int i = 0; i < 100 && !Listening(kProxyPort); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (!Listening(kProxyPort)) {
+    if (!test::PollUntil([] { return Listening(kProxyPort); })) {
         outcome = {1, "danted did not start:\n" + test::ReadFile(dir / "danted.log")};
     } else {
         for (const char* level : {"5", "4"}) {

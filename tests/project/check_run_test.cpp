@@ -6,6 +6,7 @@
 
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
+#include "kernel_probes.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/resolver/host_resolver.h"
 #include "project/run/address_text.h"
@@ -206,7 +207,11 @@ TEST_F(CheckRunWorld, StoppingGivesEveryRowInFlightMinusEight) {
     run.Start(settings);
     EXPECT_EQ(list.SubItem(0, 0), "Checking...");
     EXPECT_EQ(list.ImageIndex(0), kIconChecking);
-    test::RunFor(loop, std::chrono::milliseconds(200));
+    // Both sessions are talking to the silent host when the run stops.
+    ASSERT_TRUE(test::RunUntil(loop, [&] {
+        return test::EstablishedConnectionsTo(world->hostAddress("mute.test"), world->smtpPort()) ==
+               2;
+    }));
     run.Stop();
     ASSERT_TRUE(test::RunUntil(loop, [&] { return !run.Running(); }));
     for (size_t row : {0u, 1u}) {

@@ -7,23 +7,36 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <utility>
+
+#include "dns_answer.h"
+#include "world.h"
 
 namespace mv::test {
 namespace {
 
-// Lower case, without a final dot: how the MX table compares domains.
-std::string Key(std::string name) {
-    if (!name.empty() && name.back() == '.') {
-        name.pop_back();
+// The zone of a fake world with one MX domain per table entry, preferences
+// 10, 20... in list order; an empty list is a domain without MX records.
+std::shared_ptr<const fakeworld::World> WorldOf(
+    const std::map<std::string, std::vector<std::string>>& domains) {
+    auto world = std::make_shared<fakeworld::World>();
+    for (const auto& [name, hosts] : domains) {
+        fakeworld::DomainRule rule;
+        rule.name = name;
+        fakeworld::NormalizeName(rule.name);
+        rule.kind = hosts.empty() ? fakeworld::DomainKind::Empty : fakeworld::DomainKind::Mx;
+        uint16_t preference = 10;
+        for (const std::string& host : hosts) {
+            rule.mx.push_back({preference, host});
+            preference = static_cast<uint16_t>(preference + 10);
+        }
+        world->domains.push_back(std::move(rule));
     }
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name;
+    world->Index();
+    return world;
 }
 
 }  // namespace
@@ -145,13 +158,18 @@ FakeDnsServer::Script FakeDnsServer::Silent() {
 
 FakeDnsServer::Script FakeDnsServer::MxTable(
     const std::map<std::string, std::vector<std::string>>& domains) {
-    std::map<std::string, std::vector<std::string>> table;
-    for (const auto& [domain, hosts] : domains) {
-        table[Key(domain)] = hosts;
-    }
-    return [table = std::move(table)](const dnswire::Query& q) {
-        const auto it = table.find(Key(q.name));
-        return std::vector<Datagram>{it == table.end() ? NxDomain(q) : MxAnswer(q, it->second)};
+    return [world = WorldOf(domains)](const dnswire::Query& q) {
+        // The fake world answers raw datagrams: the query as it came, rebuilt.
+        const Datagram query = dnswire::ResponseBuilder(q.id)
+                                   .Flags(q.flags)
+                                   .Question(q.name, q.type, q.qclass)
+                                   .Build();
+        fakeworld::Stats stats;
+        Datagram answer;
+        if (fakeworld::AnswerQuery(*world, query.data(), query.size(), stats, answer) !=
+            fakeworld::DnsOutcome::kAnswered)
+            return std::vector<Datagram>{};
+        return std::vector<Datagram>{answer};
     };
 }
 

@@ -47,9 +47,10 @@ class FakeDnsServer {
 
     // Scripts for the common cases.
     static Script Silent();
-    // Answers a query for a listed domain (compared without regard to case or
-    // a final dot) with its exchangers in list order, preferences 10, 20...;
-    // an empty list gives an empty answer; other domains get NXDOMAIN.
+    // Answers as the fake mail world's DNS does (tools/fakeworld), for a zone
+    // of MX domains: a listed domain (compared without regard to case or a
+    // final dot) gets its exchangers in list order, preferences 10, 20...; an
+    // empty list gives an empty answer; other names get NXDOMAIN.
     static Script MxTable(const std::map<std::string, std::vector<std::string>>& domains);
 
   private:

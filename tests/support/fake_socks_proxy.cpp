@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "kernel_probes.h"
+
 namespace mv::test {
 
 namespace {
@@ -182,8 +184,10 @@ bool FakeSocksProxy::ReadZeroTerminated(int fd, int index, std::string& text) {
 
 bool FakeSocksProxy::SendScript(int fd, const std::vector<std::string>& pieces) {
     for (size_t i = 0; i < pieces.size(); ++i) {
+        // Each piece comes in a read of its own: the next one goes only once
+        // the client, a socket of this process, has read the one before.
         if (i > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            WaitTakenByLocalPeer(fd);
         }
         SendAll(fd, pieces[i]);
     }

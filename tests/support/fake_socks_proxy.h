@@ -3,8 +3,8 @@
 // (with the user-code method of level 5), connects to the target the client
 // asks for and relays both ways until either side closes.
 //
-// Each reply can be replaced by scripted bytes, sent in pieces with a pause
-// between them, to play short, long, split and garbage replies.
+// Each reply can be replaced by scripted bytes, sent in pieces that each come
+// in a read of their own, to play short, long, split and garbage replies.
 #pragma once
 
 #include <atomic>

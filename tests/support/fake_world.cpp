@@ -13,11 +13,11 @@
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "subprocess.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -76,17 +76,7 @@ pid_t Spawn(const std::filesystem::path& tool, const std::vector<std::string>& a
 
 // Waits for the process to end, killing it after `limit`; its wait status.
 int Reap(pid_t pid, std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return status;
+    return WaitForExit(pid, static_cast<int>(limit.count()));
 }
 
 std::vector<std::string> CommonArgs(const std::filesystem::path& worldFile,

@@ -9,6 +9,8 @@
 
 #include <stdexcept>
 
+#include "kernel_probes.h"
+
 namespace mv::test {
 
 TcpConnection::~TcpConnection() {
@@ -22,6 +24,11 @@ void TcpConnection::Send(const std::string& bytes) {
         if (n <= 0) return;
         done += static_cast<size_t>(n);
     }
+}
+
+bool TcpConnection::SendPiece(const std::string& bytes, int timeoutMs) {
+    Send(bytes);
+    return WaitTakenByLocalPeer(fd_, std::chrono::milliseconds(timeoutMs));
 }
 
 bool TcpConnection::WaitReadable(int timeoutMs) {
@@ -96,10 +103,8 @@ ScriptedTcpServer::ScriptedTcpServer(Script script, int connections) {
     port_ = ntohs(addr.sin_port);
     thread_ = std::thread([this, script = std::move(script), connections] {
         for (int i = 0; i < connections && !stop_; ++i) {
-            pollfd p{listenFd_, POLLIN, 0};
-            while (!stop_ && poll(&p, 1, 50) == 0) {
-            }
-            if (stop_) return;
+            pollfd p[2] = {{listenFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+            if (poll(p, 2, -1) <= 0 || stop_) return;
             const int fd = accept(listenFd_, nullptr, nullptr);
             if (fd < 0) return;
             ++accepted_;
@@ -120,19 +125,6 @@ ScriptedTcpServer::~ScriptedTcpServer() {
     Join();
     if (listenFd_ >= 0) close(listenFd_);
     close(stopFd_);
-}
-
-ScriptedTcpServer::Script AcceptingSmtp(std::string greeting) {
-    return [greeting = std::move(greeting)](TcpConnection& c, int) {
-        c.Send(greeting + "\r\n");
-        for (;;) {
-            bool ok = false;
-            const std::string line = c.ReadLine(&ok);
-            if (!ok) return;
-            c.Send(line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
-            if (line == "QUIT") return;
-        }
-    };
 }
 
 uint16_t UnusedTcpPort() {

@@ -23,6 +23,10 @@ class TcpConnection {
     TcpConnection& operator=(const TcpConnection&) = delete;
 
     void Send(const std::string& bytes);
+    // Sends `bytes`, then waits until the client, a socket of this same
+    // process, has read everything sent so far: the next bytes come in a read
+    // of their own. False when that did not happen within the time-out.
+    bool SendPiece(const std::string& bytes, int timeoutMs = 5000);
     // The next line without its CR LF; empty with ok=false on close or time-out.
     std::string ReadLine(bool* ok = nullptr, int timeoutMs = 5000);
     // Whatever arrives within the time-out (at most `max` bytes).
@@ -65,10 +69,6 @@ class ScriptedTcpServer {
     int stopFd_ = -1;
     std::thread thread_;
 };
-
-// A mail server script that greets with `greeting` and answers every command
-// with 250 until QUIT, which it answers with 221 before closing.
-ScriptedTcpServer::Script AcceptingSmtp(std::string greeting);
 
 // A port on 127.0.0.1 where nothing listens (connections are refused).
 uint16_t UnusedTcpPort();

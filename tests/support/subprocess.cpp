@@ -3,13 +3,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+
+#include "kernel_probes.h"
 
 extern char** environ;
 
@@ -100,18 +104,16 @@ ProcessResult Subprocess::Wait(int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while ((outFd_ >= 0 || errFd_ >= 0) && std::chrono::steady_clock::now() < end)
         Pump(20);
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == 0) {
-        // Still running after the time-out (or its output stayed open).
-        while (std::chrono::steady_clock::now() < end && waitpid(pid_, &status, WNOHANG) == 0)
-            usleep(10000);
-        if (waitpid(pid_, &status, WNOHANG) == 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            done_ = true;
-            result_.exitCode = -1;
-            return result_;
-        }
+    // Its output may have closed before the end (or stayed open past the time-out).
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    bool killed = false;
+    const int status =
+        WaitForExit(pid_, static_cast<int>(std::max<long long>(left.count(), 0)), &killed);
+    if (killed) {
+        done_ = true;
+        result_.exitCode = -1;
+        return result_;
     }
     while (outFd_ >= 0 || errFd_ >= 0)
         Pump(20);
@@ -119,6 +121,26 @@ ProcessResult Subprocess::Wait(int timeoutMs) {
     if (WIFEXITED(status)) result_.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result_.termSignal = WTERMSIG(status);
     return result_;
+}
+
+int WaitForExit(pid_t pid, int timeoutMs, bool* killed) {
+    // A descriptor that becomes readable when the process ends: no polling.
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    int status = 0;
+    if (fd >= 0) {
+        pollfd p{fd, POLLIN, 0};
+        poll(&p, 1, timeoutMs);
+        close(fd);
+    } else if (PollUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; },
+                         std::chrono::milliseconds(timeoutMs))) {
+        return status;  // a kernel without process descriptors
+    }
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        if (killed != nullptr) *killed = true;
+    }
+    return status;
 }
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const std::string& stdinText,

@@ -46,6 +46,10 @@ class Subprocess {
 ProcessResult RunProgram(const std::vector<std::string>& argv, const std::string& stdinText = "",
                          const std::vector<std::string>& env = {}, int timeoutMs = 60000);
 
+// Waits for the child `pid` to end, killing it when it has not ended within
+// `timeoutMs` (then `killed` is set); its wait status.
+int WaitForExit(pid_t pid, int timeoutMs, bool* killed = nullptr);
+
 // The mailvetter-cli built with the tests (MV_CLI in the environment overrides it).
 std::string CliPath();
 

@@ -44,13 +44,11 @@ bool RunUntil(MessageLoop& loop, const std::function<bool()>& done,
     return done();
 }
 
-void RunFor(MessageLoop& loop, std::chrono::milliseconds span) {
-    bool over = false;
-    const auto timer =
-        loop.StartTimer(static_cast<uint32_t>(span.count()), [&over] { over = true; });
-    while (!over)
-        loop.ProcessMessages(true);
-    loop.StopTimer(timer);
+bool Settle(MessageLoop& loop) {
+    constexpr int kPasses = 1000;
+    for (int pass = 0; pass < kPasses; ++pass)
+        if (!loop.ProcessMessages(false)) return true;
+    return false;
 }
 
 }  // namespace mv::test

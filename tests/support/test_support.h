@@ -32,7 +32,10 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 bool RunUntil(MessageLoop& loop, const std::function<bool()>& done,
               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
-// Runs `loop` for about `span`, handling whatever comes.
-void RunFor(MessageLoop& loop, std::chrono::milliseconds span);
+// Handles everything that is ready now (posted callbacks, due timers, ready
+// descriptors) without waiting for anything new: after it, an event that was
+// already on its way has been delivered. False when the loop was still busy
+// after many passes, i.e. something keeps it spinning.
+bool Settle(MessageLoop& loop);
 
 }  // namespace mv::test

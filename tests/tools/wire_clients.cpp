@@ -150,6 +150,35 @@ std::optional<DnsReply> DnsExchange(const std::string& server, uint16_t port,
     return reply;
 }
 
+std::optional<std::vector<DnsReply>> DnsRepliesBefore(
+    const std::string& server, uint16_t port, const std::vector<std::vector<uint8_t>>& datagrams,
+    int waitMs) {
+    constexpr uint16_t kMarkerId = 0xBEEF;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in sa = Endpoint(server, port);
+    std::vector<std::vector<uint8_t>> all = datagrams;
+    all.push_back(DnsQueryBytes("marker.test", 1, kMarkerId));
+    for (const auto& datagram : all) {
+        sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&sa),
+               sizeof sa);
+    }
+    std::vector<DnsReply> replies;
+    std::optional<std::vector<DnsReply>> result;
+    while (!result && WaitReadable(fd, waitMs)) {
+        std::vector<uint8_t> m(2048);
+        const ssize_t n = recv(fd, m.data(), m.size(), 0);
+        m.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        const std::optional<DnsReply> reply = Decode(m);
+        if (reply && reply->id == kMarkerId) {
+            result = replies;
+        } else if (reply) {
+            replies.push_back(*reply);
+        }
+    }
+    close(fd);
+    return result;
+}
+
 std::optional<DnsReply> DnsAsk(const std::string& server, uint16_t port, const std::string& name,
                                uint16_t type) {
     return DnsExchange(server, port, DnsQueryBytes(name, type));

@@ -33,6 +33,14 @@ std::vector<uint8_t> DnsQueryBytes(const std::string& name, uint16_t type, uint1
 // reply came within `waitMs`.
 std::optional<DnsReply> DnsExchange(const std::string& server, uint16_t port,
                                     const std::vector<uint8_t>& datagram, int waitMs = 3000);
+// Sends `datagrams` from one socket, then a marker query; a server that
+// answers in order has then answered those datagrams before the marker. The
+// replies that came before the marker's; nothing when the marker's answer did
+// not come within `waitMs`. Proves that a datagram got no answer without
+// waiting for the clock.
+std::optional<std::vector<DnsReply>> DnsRepliesBefore(
+    const std::string& server, uint16_t port, const std::vector<std::vector<uint8_t>>& datagrams,
+    int waitMs = 3000);
 std::optional<DnsReply> DnsAsk(const std::string& server, uint16_t port, const std::string& name,
                                uint16_t type);
 

@@ -25,7 +25,7 @@ TEST(WorldFile, CommentsBlankLinesAndWindowsLineEndsAreFine) {
         "domain *.bench mx mx.test\n"
         "domain * empty\n"
         "host * greylist delay=0 trickle=1 greeting=421 helo=250 mail=451 rcpt=252 reject=553\n"
-        "host x.test users=a,b@c.test multiline silent close-after-rcpt\n"
+        "host x.test users=a,b@c.test multiline silent close-after-rcpt silent-after-rcpt drip=5\n"
         "host y.test refuse\n"
         "host z.test unresolvable");
     EXPECT_EQ(result.exitCode, 0) << result.errors;
@@ -50,6 +50,7 @@ TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
         {"host mx.test delay=soon",
          "'delay' needs a time in milliseconds (1 to 600000), not 'soon'"},
         {"host mx.test trickle=0", "'trickle' needs a time in milliseconds (1 to 600000), not '0'"},
+        {"host mx.test drip=0", "'drip' needs a time in milliseconds (1 to 600000), not '0'"},
         {"host mx.test silent=yes", "host option 'silent' takes no value"},
         {"host mx.test users=a,,b",
          "'users' needs a comma-separated list of addresses or local parts"},

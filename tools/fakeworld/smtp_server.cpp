@@ -21,7 +21,7 @@ constexpr uint64_t kListenerPauseMs = 50;
 constexpr uint64_t kDrainLimitMs = 2000;
 
 bool Delayed(const HostRule& host) {
-    return host.delayMs > 0 || host.trickleMs > 0;
+    return host.delayMs > 0 || host.trickleMs > 0 || host.dripMs > 0;
 }
 
 // A non-blocking listening socket at address:port, or -1 with errno set.
@@ -224,6 +224,17 @@ void SmtpServer::Pump(Connection& c) {
         c.outPosition = 0;
         if (c.closing) {
             return Finish(c);
+        }
+        if (c.host->dripMs > 0) {
+            // The greeting never ends: another continuation line after the
+            // interval, and nothing the client sends is answered.
+            if (c.peerClosed) {
+                return Close(c);
+            }
+            c.inLength = 0;
+            c.session.Greet(c.out);
+            c.sendAt = EventLoop::NowMs() + c.host->dripMs;
+            continue;
         }
         if (!HandleLines(c)) {
             if (c.peerClosed) {

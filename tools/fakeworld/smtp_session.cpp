@@ -111,7 +111,7 @@ void SmtpSession::Start(const HostRule* host, NameSet* greylisted, Stats* stats)
     host_ = host;
     greylisted_ = greylisted;
     stats_ = stats;
-    helloDone_ = mailGiven_ = false;
+    helloDone_ = mailGiven_ = muted_ = false;
 }
 
 void SmtpSession::Greet(std::string& out) const {
@@ -119,10 +119,13 @@ void SmtpSession::Greet(std::string& out) const {
         return;
     }
     const unsigned code = host_->greetingCode;
-    if (host_->multilineGreeting) {
+    if (host_->multilineGreeting || host_->dripMs > 0) {
         AppendCode(out, code, '-');
         out += GreetingName(*host_);
         out += " ESMTP fakeworld\r\n";
+        if (host_->dripMs > 0) {
+            return;  // the server repeats this line and never ends the greeting
+        }
     }
     AppendCode(out, code, ' ');
     out += GreetingName(*host_);
@@ -140,7 +143,7 @@ void SmtpSession::Reply(std::string& out, unsigned code) const {
 bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
     const Verb verb = ParseVerb(line);
     ++stats_->commands[static_cast<size_t>(verb)];
-    if (host_->silent) {
+    if (host_->silent || muted_) {
         return false;
     }
     // After a refusing greeting only QUIT is served, as a server must wait
@@ -169,6 +172,7 @@ bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
         }
         case Verb::Rcpt:
             Rcpt(line, out);
+            muted_ = host_->silentAfterRcpt;
             return host_->closeAfterRcpt;
         case Verb::Rset:
             mailGiven_ = false;

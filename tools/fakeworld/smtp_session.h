@@ -19,7 +19,8 @@ class SmtpSession {
     // Begins a new connection to `host`. `greylisted` remembers, across
     // connections, the addresses that already got their 450.
     void Start(const HostRule* host, NameSet* greylisted, Stats* stats);
-    // Appends the greeting (nothing for a silent host).
+    // Appends the greeting (nothing for a silent host; for a dripping host
+    // one continuation line, which the server repeats).
     void Greet(std::string& out) const;
     // Handles one command line without its line end; appends the reply.
     // Returns true when the connection closes once the reply is sent.
@@ -37,6 +38,7 @@ class SmtpSession {
     Stats* stats_ = nullptr;
     bool helloDone_ = false;
     bool mailGiven_ = false;
+    bool muted_ = false;   // a host silent after RCPT TO has answered it
     std::string scratch_;  // lower-cased address, reused to avoid allocations
 };
 

@@ -32,6 +32,7 @@ struct HostRule {
     bool multilineGreeting = false;
     bool greylist = false;  // 450 to the first RCPT of each address, then the normal reply
     bool closeAfterRcpt = false;
+    bool silentAfterRcpt = false;  // answers RCPT TO, then never sends anything again
     uint16_t greetingCode = 220;
     uint16_t heloCode = 250;
     uint16_t mailCode = 250;
@@ -39,6 +40,7 @@ struct HostRule {
     uint16_t rejectCode = 550;  // reply to a recipient not in `users`
     uint32_t delayMs = 0;       // wait before each reply
     uint32_t trickleMs = 0;     // send replies one byte per interval
+    uint32_t dripMs = 0;        // a greeting that never ends: one continuation line per interval
     bool hasUsers = false;      // only listed users are accepted
     NameSet users;              // full addresses ("alice@example.test")
     NameSet localParts;         // local parts that match at any domain ("alice")

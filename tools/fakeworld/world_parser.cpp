@@ -176,7 +176,8 @@ constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"silent", &HostRule::silent},
                                    {"multiline", &HostRule::multilineGreeting},
                                    {"greylist", &HostRule::greylist},
-                                   {"close-after-rcpt", &HostRule::closeAfterRcpt}};
+                                   {"close-after-rcpt", &HostRule::closeAfterRcpt},
+                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt}};
 
 struct HostCode {
     const char* key;
@@ -216,8 +217,11 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
             return code.has_value();
         }
     }
-    if (key == "delay" || key == "trickle") {
-        return Milliseconds(key == "delay" ? host.delayMs : host.trickleMs, key, value);
+    if (key == "delay") {
+        return Milliseconds(host.delayMs, key, value);
+    }
+    if (key == "trickle" || key == "drip") {
+        return Milliseconds(key == "trickle" ? host.trickleMs : host.dripMs, key, value);
     }
     if (key == "users") {
         return Users(host, value);
@@ -228,7 +232,7 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
 
 bool Parser::Milliseconds(uint32_t& field, std::string_view key, std::string_view value) {
     auto ms = ParseNumber(value, 600000);
-    if (!ms || (key == "trickle" && *ms == 0)) {
+    if (!ms || (key != "delay" && *ms == 0)) {
         Fail("'" + std::string(key) + "' needs a time in milliseconds (1 to 600000), not '" +
              std::string(value) + "'");
         return false;

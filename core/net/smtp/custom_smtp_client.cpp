@@ -168,11 +168,12 @@ bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
     FireDisplay("< " + line);
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
+    const bool agreed = ReplyCodesAgree(status);
     if (status.continuation) return true;
     replyLines_ = 0;
-    if (status.code != 220) {
+    if (status.code != 220 || !agreed) {
         if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-        errorCode_ = status.wellFormed ? status.code : 500;
+        errorCode_ = status.wellFormed && agreed ? status.code : 500;
         reader_.Clear();
         // The request ends with the greeting's code: the server answered, so
         // "connection lost" (10004) would misreport what happened.
@@ -190,10 +191,11 @@ void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
     FireDisplay("< " + lastResponse_);
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
+    const bool agreed = ReplyCodesAgree(status);
     if (status.continuation) return;
     replyLines_ = 0;
     bool ok;
-    if (!status.wellFormed) {
+    if (!status.wellFormed || !agreed) {
         ok = false;  // no status code a command could accept
     } else if (acceptedCodes_.empty()) {
         ok = status.code < 500;
@@ -205,13 +207,41 @@ void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
     if (ok) {
         errorCode_ = 0;
     } else {
-        errorCode_ = status.wellFormed ? status.code : 500;
+        errorCode_ = status.wellFormed && agreed ? status.code : 500;
         if (errorMessage_.empty()) errorMessage_ = lastResponse_;
     }
     if (afterReply_ != nullptr) {
-        (this->*afterReply_)();
+        RunInsideNotification(afterReply_);
     } else {
         RequestDone(errorCode_);
+    }
+}
+
+// All lines of one reply carry the same code; a reply whose lines disagree
+// ("550-no" then "250 ok") says nothing a command could accept. False once a
+// line of the reply in progress has disagreed with its first line.
+bool _TCustomSmtpClient::ReplyCodesAgree(const SmtpStatus& status) {
+    if (replyLines_ <= 1) {
+        replyCode_ = status.code;
+        replyAgrees_ = true;
+    } else if (status.code != replyCode_) {
+        replyAgrees_ = false;
+    }
+    return replyAgrees_;
+}
+
+// Runs the next part of a request (the next recipient, the next line of a
+// message) from inside a socket notification, where no caller could catch its
+// failure: a failure ends the request instead, so that the owner still gets
+// its one notice.
+void _TCustomSmtpClient::RunInsideNotification(Action action) {
+    try {
+        (this->*action)();
+    } catch (const Exception& e) {
+        FailLine(std::string("500 ") + e.ClassName() + ": " + e.what(), 500);
+        errorCode_ = 500;
+        inDataBody_ = false;
+        RequestDone(500);  // nothing when the request had already ended
     }
 }
 

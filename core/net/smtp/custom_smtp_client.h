@@ -16,7 +16,8 @@
 // A server cannot hang or crash the client: a reply line that does not fit
 // the 4096-byte buffer, or a reply of more than 100 lines, ends the request
 // with 10040 ("Message too long") and closes the connection; a reply line
-// without a valid status code counts as a failure with 500.
+// without a valid status code, or a reply whose lines carry different codes,
+// counts as a failure with 500.
 #pragma once
 
 #include <cstdint>
@@ -188,6 +189,8 @@ class _TCustomSmtpClient {
     bool HandleLine(const std::string& line);
     bool HandleGreetingLine(const std::string& line);
     void HandleReplyLine(const std::string& line);
+    bool ReplyCodesAgree(const SmtpStatus& status);
+    void RunInsideNotification(Action action);
     void EndWithReplyTooLong();
     void AfterRcpt();
     void AfterDataCommand();
@@ -214,6 +217,8 @@ class _TCustomSmtpClient {
     int statusCode_ = 0;
     SmtpReplyReader reader_;
     int replyLines_ = 0;
+    int replyCode_ = 0;        // the code of the first line of the reply in progress
+    bool replyAgrees_ = true;  // its later lines have all had that code
     unsigned steps_ = 0;
     bool chained_ = false;
     std::vector<int> acceptedCodes_;

@@ -58,7 +58,7 @@ void _TCustomSmtpClient::AfterDataCommand() {
 }
 
 void _TCustomSmtpClient::OnDataSent() {
-    if (inDataBody_) SendNextMessageLine();
+    if (inDataBody_) RunInsideNotification(&_TCustomSmtpClient::SendNextMessageLine);
 }
 
 void _TCustomSmtpClient::SendNextMessageLine() {

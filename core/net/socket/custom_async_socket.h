@@ -98,6 +98,10 @@ class _TCustomAsyncSocket {
     void SetLingerOnOff(TSocketLingerOnOff value) { lingerOnOff_ = value; }
     int LingerTimeout() const { return lingerTimeout_; }
     void SetLingerTimeout(int value) { lingerTimeout_ = value; }
+    // Milliseconds a TCP connect may take before it fails with 10060 (default
+    // 21000, Windows' limit; 0: the system's own, about two minutes).
+    uint32_t ConnectTimeOutMs() const { return notifier_.ConnectLimit(); }
+    void SetConnectTimeOutMs(uint32_t ms) { notifier_.SetConnectLimit(ms); }
     TSocket HSocket() const { return hSocket_; }
     // The address that Connect resolved (where a datagram socket sends to)
     // or that Listen bound.

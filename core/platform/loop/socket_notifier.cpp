@@ -54,6 +54,7 @@ void SocketNotifier::Select(int fd, SocketKind kind, unsigned events, bool conne
 }
 
 void SocketNotifier::Stop(bool closing) {
+    StopConnectTimer();
     if (Watching()) loop_.UnwatchFd(watch_, closing);
     watch_ = 0;
     fd_ = -1;
@@ -66,7 +67,25 @@ void SocketNotifier::Stop(bool closing) {
 void SocketNotifier::ConnectStarted() {
     connecting_ = true;
     writeArmed_ = false;
+    StopConnectTimer();
+    if (connectLimitMs_ != 0)
+        connectTimer_ = loop_.StartTimer(connectLimitMs_, [this] { OnConnectLimit(); });
     UpdateInterest();
+}
+
+void SocketNotifier::StopConnectTimer() {
+    if (connectTimer_ != 0) loop_.StopTimer(connectTimer_);
+    connectTimer_ = 0;
+}
+
+// The connect took too long: it fails as one the system gave up on would.
+void SocketNotifier::OnConnectLimit() {
+    StopConnectTimer();
+    if (!connecting_) return;
+    connecting_ = false;
+    closeDelivered_ = true;  // nothing more comes from a failed connect
+    UpdateInterest();
+    Deliver(kEvConnect, wsa::kTimedOut);
 }
 
 void SocketNotifier::ConnectFailedLater(int wsaError) {
@@ -74,6 +93,7 @@ void SocketNotifier::ConnectFailedLater(int wsaError) {
 }
 
 void SocketNotifier::FailLater(unsigned event, int wsaError) {
+    StopConnectTimer();
     connecting_ = false;
     closeDelivered_ = true;  // nothing more comes from this descriptor
     UpdateInterest();
@@ -156,6 +176,7 @@ void SocketNotifier::HandleConnecting(unsigned readiness) {
     if ((readiness & (kFdWritable | kFdError)) == 0) return;
     const int err = PendingSocketError(fd_);
     connecting_ = false;
+    StopConnectTimer();
     if (err != 0) closeDelivered_ = true;  // nothing more comes from a failed connect
     UpdateInterest();
     GuardList::Scope guard(guards_);

@@ -15,11 +15,19 @@
 //  * accept pending comes again only after Accepted;
 //  * a descriptor the system refuses to watch fails at once, as a later
 //    notification: connect finished with the error while connecting, else
-//    closed with the error.
+//    closed with the error;
+//  * a connect that has not finished within the connect limit (21 seconds
+//    unless set otherwise) finishes with 10060 ("connection timed out"), as
+//    on Windows, which gives up after two SYN retries (3 + 6 + 12 seconds).
+//    Linux would retry for about two minutes, longer than a check waits for
+//    a host. A timer keeps exactly this limit; the system's SYN retry count
+//    (TCP_SYNCNT) only gives 3, 7, 15 or 31 seconds, depending on the
+//    kernel's retransmission timer.
 // Writability is watched only while a writable notification is armed: a
 // level-triggered loop would otherwise spin.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "platform/loop/destruction_guard.h"
@@ -41,6 +49,8 @@ enum class SocketKind { kStream, kDatagram, kListening };
 
 class SocketNotifier {
   public:
+    static constexpr uint32_t kDefaultConnectLimitMs = 21000;
+
     // Called once per notification: one event bit and its socket error number.
     using Handler = std::function<void(int fd, unsigned event, int error)>;
 
@@ -69,6 +79,10 @@ class SocketNotifier {
     // peer has closed; the closed notification follows the read.
     void Received(int requested = 1, int result = 1, int wsaError = 0);
     void Accepted();
+    // Milliseconds a connect may take before it fails with 10060; 0: no limit.
+    // Applies to connects started afterwards.
+    void SetConnectLimit(uint32_t ms) { connectLimitMs_ = ms; }
+    uint32_t ConnectLimit() const { return connectLimitMs_; }
 
     int fd() const { return fd_; }
     // The watch on the current descriptor, by identity and generation (0
@@ -87,6 +101,8 @@ class SocketNotifier {
     void WatchFailed(int err);
     void FailLater(unsigned event, int wsaError);
     void Deliver(unsigned event, int error);
+    void StopConnectTimer();
+    void OnConnectLimit();
     bool Watching() const { return watch_ != 0; }
 
     MessageLoop& loop_;
@@ -102,6 +118,8 @@ class SocketNotifier {
     bool receivedDuringRead_ = false;
     bool peerClosed_ = false;  // a receive saw the end of the stream
     int receiveError_ = 0;     // a receive failed with this error
+    uint32_t connectLimitMs_ = kDefaultConnectLimitMs;
+    MessageLoop::TimerId connectTimer_ = 0;
     WeakToken token_;
     GuardList guards_;
 };
