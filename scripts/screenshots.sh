@@ -4,9 +4,13 @@
 #   01-new-project.png   the main window as it starts, with a new project
 #   02-running.png       the demo project while it is checked against the fake mail world
 #   03-finished.png      the same window after the run
-#   04-import-text.png   the import dialog over examples/recipients.csv
-#   05-import-dbase.png  the import dialog over a dBase table
-#   06-export.png        the export dialog
+#   04-log.png           the log window of a checked row
+#   05-properties.png    the properties dialog of that row
+#   06-find.png          the find dialog over the window
+#   07-recent-files.png  the File menu with the recently used files (whole screen)
+#   08-import-text.png   the import dialog over examples/recipients.csv
+#   09-import-dbase.png  the import dialog over a dBase table
+#   10-export.png        the export dialog
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -22,7 +26,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target mailvetter mailvetter-cli mv-fakeworld mv-screenshot \
   -j "${JOBS:-$(nproc)}"
-rm -f "$out"/0[1-6]-*.png
+rm -f "$out"/[01][0-9]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
@@ -31,6 +35,11 @@ trap 'kill "$DEMO_WORLD_PID" 2>/dev/null || true; wait 2>/dev/null || true; rm -
 start_demo_world "$build" "$work"
 timeout=3  # the silent mail host of the demo ends as a time-out after two or three times this
 make_demo_project "$build" "$work" "$timeout"
+# Projects used before, for the recently used files of the File menu.
+cp "$work/demo.mlt" "$work/customers.mlt"
+cp "$work/demo.mlt" "$work/newsletter.mlt"
+printf '[MRU]\n0=%s\n1=%s\nTotal=2\n' "$work/customers.mlt" "$work/newsletter.mlt" \
+  >>"$work/config/Corvane/Mailvetter.ini"
 cp examples/recipients.csv "$work/recipients.csv"
 # A table with the list's columns as fields (no row is valid yet, so it has
 # no records: the dialog shows its fields).
@@ -77,19 +86,19 @@ sleep 1  # first paint
 choose_file i 'Open Recipient List' "$WORK/recipients.csv" >/dev/null
 dialog=$(wait_window 'Import Recipient List')
 sleep 1
-"$shot" "$OUT/04-import-text.png" "$dialog"
+"$shot" "$OUT/08-import-text.png" "$dialog"
 xdotool key --clearmodifiers Escape
 sleep 0.5
 choose_file i 'Open Recipient List' "$WORK/people.dbf" >/dev/null
 dialog=$(wait_window 'Import Recipient List')
 sleep 1
-"$shot" "$OUT/05-import-dbase.png" "$dialog"
+"$shot" "$OUT/09-import-dbase.png" "$dialog"
 xdotool key --clearmodifiers Escape
 sleep 0.5
 files=$(choose_file e 'Export Recipient List' "$WORK/valid.txt")
 dialog=$(wait_other_window 'Export Recipient List' "$files")
 sleep 1
-"$shot" "$OUT/06-export.png" "$dialog"
+"$shot" "$OUT/10-export.png" "$dialog"
 xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 
@@ -105,13 +114,47 @@ sleep 1.5  # the valid and refused rows are done, the silent host is still waite
 "$shot" "$OUT/02-running.png" "$wid"
 sleep $((2 * TIMEOUT + 3))
 "$shot" "$OUT/03-finished.png" "$wid"
+
+# The third row (checked, valid) selected: a click on its Result, away from
+# its check mark, 118 pixels down past the menu, the tool bar and the header.
+xdotool mousemove --window "$wid" 200 118 click 1
+sleep 0.5
+menu() {  # in the main window, presses the keys of a menu path one after the other
+  xdotool windowfocus --sync "$wid"
+  xdotool key --clearmodifiers "$1"; shift
+  for key in "$@"; do sleep 0.3; xdotool key --clearmodifiers "$key"; done
+}
+dialog_shot() {  # DIALOG-CAPTION FILE: waits for it, takes it, closes it with Escape
+  local id
+  id=$(wait_window "$1")
+  sleep 0.5
+  "$shot" "$OUT/$2" "$id"
+  xdotool windowfocus --sync "$id" key --clearmodifiers Escape
+  sleep 0.5
+}
+menu alt+f r v
+dialog_shot 'Log of' 04-log.png
+menu alt+f r p
+dialog_shot 'Properties' 05-properties.png
+menu alt+s f
+id=$(wait_window 'Find$')
+xdotool windowfocus --sync "$id" type --delay 20 'example'
+sleep 0.5
+"$shot" "$OUT/06-find.png"  # the whole screen: the dialog over the window
+xdotool windowfocus --sync "$id" key --clearmodifiers Escape
+sleep 0.3
+menu alt+f
+sleep 0.8
+"$shot" "$OUT/07-recent-files.png"
+xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 SESSION
 BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
   timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
 
-for name in 01-new-project 02-running 03-finished 04-import-text 05-import-dbase 06-export; do
+for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find \
+  07-recent-files 08-import-text 09-import-dbase 10-export; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"
