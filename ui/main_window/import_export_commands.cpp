@@ -4,11 +4,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QMessageBox>
 
 #include "common/app_info.h"
 #include "common/error_display.h"
+#include "common/wait_cursor.h"
 #include "export/export_dialog.h"
 #include "export/export_file_dialog.h"
 #include "import/import_dialog.h"
@@ -18,19 +18,6 @@
 #include "project/import_export/recipient_export.h"
 
 namespace mv::ui {
-
-namespace {
-
-// Shows the hourglass while it lives.
-class WaitCursor {
-  public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
 
 void TMainForm::WireImportExportCommands() {
     Connect(acImportRecipient, &TMainForm::acImportRecipientExecute);
