@@ -12,6 +12,9 @@
 #   09-options-connection.png, 10-options-dns.png, 11-options-proxy.png
 #                        the pages of the options dialog
 #   12-about.png         the About box
+#   13-import-text.png   the import dialog over examples/recipients.csv
+#   14-import-dbase.png  the import dialog over a dBase table
+#   15-export.png        the export dialog
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -27,7 +30,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target mailvetter mailvetter-cli mv-fakeworld mv-screenshot \
   -j "${JOBS:-$(nproc)}"
-rm -f "$out"/0[1-9]-*.png "$out"/1[0-2]-*.png
+rm -f "$out"/[01][0-9]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
@@ -46,6 +49,10 @@ for setting in Proxy/Server=proxy.example.test Proxy/User=demo Proxy/Password=se
   XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" settings "${setting%%=*}" \
     "${setting#*=}" >/dev/null
 done
+cp examples/recipients.csv "$work/recipients.csv"
+# A table with the list's columns as fields (no row is valid yet, so it has
+# no records: the dialog shows its fields).
+XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" export "$work/demo.mlt" --to "$work/people.dbf" >/dev/null 2>&1
 
 # Runs inside the X session that xvfb-run starts.
 cat >"$work/session.sh" <<'SESSION'
@@ -70,6 +77,29 @@ menu_key() {  # WINDOW MENU-KEY ENTRY-KEY: chooses a menu entry by its access ke
   xdotool key --clearmodifiers "alt+$2"
   sleep 0.5
   xdotool key --clearmodifiers "$3"
+}
+wait_other_window() {  # like wait_window, but not the window $2
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "^$1" | grep -vx "$2" | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "screenshots: no second window '$1' appeared" >&2; exit 1
+}
+# choose_file MENU-KEY TITLE PATH: opens a command of the File menu and
+# types PATH into its file dialog; prints the dialog's window id.
+choose_file() {
+  local files
+  xdotool windowfocus --sync "$wid"
+  xdotool key --clearmodifiers alt+f
+  sleep 0.5
+  xdotool key --clearmodifiers "$1"
+  files=$(wait_window "$2")
+  sleep 0.5
+  xdotool type --delay 5 "$3"
+  xdotool key --clearmodifiers Return
+  echo "$files"
 }
 "$app" & pid=$!
 splash=$(wait_window 'Mailvetter$')
@@ -102,6 +132,25 @@ menu_key "$wid" h a  # Help > About Mailvetter....
 about=$(wait_window 'About Mailvetter$')
 sleep 0.5
 "$shot" "$OUT/12-about.png" "$about"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+
+choose_file i 'Open Recipient List' "$WORK/recipients.csv" >/dev/null
+dialog=$(wait_window 'Import Recipient List')
+sleep 1
+"$shot" "$OUT/13-import-text.png" "$dialog"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+choose_file i 'Open Recipient List' "$WORK/people.dbf" >/dev/null
+dialog=$(wait_window 'Import Recipient List')
+sleep 1
+"$shot" "$OUT/14-import-dbase.png" "$dialog"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+files=$(choose_file e 'Export Recipient List' "$WORK/valid.txt")
+dialog=$(wait_other_window 'Export Recipient List' "$files")
+sleep 1
+"$shot" "$OUT/15-export.png" "$dialog"
 xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 
@@ -158,7 +207,8 @@ BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
 
 for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
-  08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about; do
+  08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
+  14-import-dbase 15-export; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"
