@@ -1,138 +1,280 @@
 #include "commands.h"
 
+#include "socks_options.h"
+
 namespace mv::cli {
 
-const std::vector<Command>& AllCommands() {
-    static const std::vector<Command> commands = {
-        {"check", "check [OPTIONS] INPUT",
-         "check the addresses of a project, a list or standard input",
-         "Checks the marked rows of INPUT as the window's Check command does, and\n"
-         "writes one result per checked row, in the order the results arrive.\n\n"
-         "INPUT is a project (.mlt: its marked rows are checked), a text, CSV or dBase\n"
-         "file (imported with the automatic choices, every row marked), or - for\n"
-         "addresses on standard input, one per line.\n\n"
-         "Options override the stored settings for this run only:\n"
-         "  --from ADDRESS        the sender for MAIL FROM (Connection/From)\n"
-         "  --helo HOST           the name given in HELO (else the domain of From)\n"
-         "  --dns \"SERVER [SERVER]\"  the DNS servers (DNS/Primary, DNS/Secondary)\n"
-         "  --connections N       checks at once (Connection/Connections)\n"
-         "  --timeout SECONDS     idle time-out of a check (Connection/TimeOut)\n"
-         "  --smtp-port PORT      the port of the mail servers (default 25)\n"
-         "  --dns-port PORT       the port of the DNS servers (default 53); when given,\n"
-         "                        the names of the mail servers are looked up there too\n"
-         "  --socks HOST:PORT     connect to the mail servers through this SOCKS proxy\n"
-         "                        (Proxy/Enabled, Proxy/Server, Proxy/Port); the DNS\n"
-         "                        queries do not go through it\n"
-         "  --socks-level L       the proxy's level: 4, 4A or 5 (Proxy/Level, default 5)\n"
-         "  --socks-user USER     level 5: the user code to authenticate with; levels 4\n"
-         "                        and 4A: the user id sent (Proxy/User)\n"
-         "  --socks-password PASSWORD\n"
-         "                        the password of the user code (Proxy/Password)\n"
-         "A proxy that cannot be reached or refuses ends every address with its socket\n"
-         "error or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n"
-         "Output:\n"
-         "  --output FILE         write the results to FILE instead of standard output\n"
-         "  --format csv|jsonl    CSV (header row,email,address,code,result,valid) or\n"
-         "                        JSON Lines; default: by the extension of FILE, else csv\n"
-         "  --transcripts         JSON Lines only: add each row's transcript\n"
-         "  --save                write the results back into the INPUT project\n\n"
-         "The time-out counts from a check's last activity, not from its start, and the\n"
-         "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and\n"
-         "twice SECONDS after it last heard anything (about 6.1 s with --timeout 3).\n"
-         "So --timeout 30 does not mean \"at most 30 s\": a check that keeps talking\n"
-         "runs as long as it talks, and a silent one ends within 60 s.\n\n"
-         "The five counters are shown on standard error while the run lasts. The first\n"
-         "Ctrl-C stops the run like Stop (rows in flight end as -8) and still writes the\n"
-         "results; a second one ends at once.\n\n"
-         "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it\n"
-         "could not start or the input could not be read, 2 for a usage error.\n",
-         &RunCheck},
-        {"import",
-         "import INPUT --to PROJECT [--replace] [--email-column NAME] [--header | --data]",
-         "import a text, CSV or dBase list into a project",
-         "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when\n"
-         "it does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or\n"
-         "UTF-16 with a byte-order mark; their fields are separated by commas, or by\n"
-         "tabs when the first line holds tabs and no comma.\n\n"
-         "  --to PROJECT          the project (.mlt) to import into\n"
-         "  --replace             replace the project's rows and columns (else append)\n"
-         "  --email-column NAME   the source column that holds the addresses\n"
-         "                        (default: \"email\" or \"e-mail\", else the first\n"
-         "                        column holding an \"@\")\n"
-         "  --header | --data     whether the first line is a header or data\n"
-         "                        (default: chosen with the e-mail column)\n",
-         &RunImport},
-        {"export",
-         "export PROJECT --to FILE [--tolerance zero | --tolerance mailbox,storage,timeout]",
-         "write the addresses that passed a check to a text, CSV or dBase file",
-         "Writes the rows of PROJECT whose result passes the tolerance to FILE: .txt\n"
-         "one address per line, .csv all columns with a header line, .dbf a dBase\n"
-         "table with one character field per column.\n\n"
-         "  --to FILE             the file to write (replaced as a whole, or kept as it\n"
-         "                        was when writing fails)\n"
-         "  --tolerance zero      only valid addresses\n"
-         "  --tolerance LIST      valid addresses and those whose result was one of\n"
-         "                        mailbox (\"Mailbox unavailable\"), storage (\"Exceeded\n"
-         "                        storage allocation. Try later\") and timeout (the\n"
-         "                        time-out), separated by commas\n"
-         "The choice is stored (section Export) and used when --tolerance is not given.\n",
-         &RunExport},
-        {"show", "show PROJECT", "print the rows of a project as CSV",
-         "Prints the rows of PROJECT as CSV: a header with the column captions, then\n"
-         "per row its position (from 0), its check mark (1 or 0) and its columns.\n",
-         &RunShow},
-        {"settings", "settings [SECTION/KEY [VALUE]]", "read or write the stored settings",
-         "Without arguments, prints every setting as SECTION/KEY=VALUE. With\n"
-         "SECTION/KEY, prints its value; with a VALUE too, stores it.\n"
-         "The settings live in $XDG_CONFIG_HOME/Corvane/Mailvetter.ini\n"
-         "(~/.config when XDG_CONFIG_HOME is not set).\n",
-         &RunSettings},
-        {"mx", "mx DOMAIN [--dns SERVER] [--dns-port PORT] [--timeout SECONDS]",
-         "show the mail exchangers of a domain",
-         "Asks a DNS server for the MX records of DOMAIN and prints the exchanger\n"
-         "names in answer order, each followed by a tab and its preference.\n\n"
-         "  --dns SERVER       the DNS server (IPv4 address); default: the first\n"
-         "                     name server of /etc/resolv.conf\n"
-         "  --dns-port PORT    its port (default 53)\n"
-         "  --timeout SECONDS  how long to wait for the answer (default 5)\n\n"
-         "Exit status: 0 when an answer came (even one without MX records), 1 when\n"
-         "the query failed or no answer came in time, 2 for a usage error.\n",
-         &RunMx},
-        {"smtp",
-         "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] [--timeout SECONDS]\n"
-         "                      [--socks HOST:PORT [--socks-level 4|4A|5]\n"
-         "                      [--socks-user USER [--socks-password PASSWORD]]]",
-         "probe one address at one mail server, showing the dialogue",
-         "Talks to the mail server HOST as the checker does: greeting, HELO, MAIL FROM,\n"
-         "RCPT TO, then RSET and QUIT; no message is ever sent. Prints the dialogue\n"
-         "(\"> \" commands, \"< \" replies) and a last line \"result<TAB>CODE\", where CODE\n"
-         "is 0 when RCPT TO was accepted, else the failing reply code or socket error\n"
-         "code (-2 when the server stayed silent longer than the time-out).\n\n"
-         "  --from ADDRESS     the sender given in MAIL FROM\n"
-         "  --rcpt ADDRESS     the address to probe (RCPT TO)\n"
-         "  --helo NAME        the name given in HELO (default: this machine's name)\n"
-         "  --port PORT        the server's port (default 25)\n"
-         "  --timeout SECONDS  give up after this long without a reply (default 30)\n\n"
-         "Through a SOCKS proxy:\n"
-         "  --socks HOST:PORT  connect through the SOCKS proxy at HOST:PORT\n"
-         "  --socks-level L    the proxy's protocol level: 4, 4A or 5 (default 5)\n"
-         "  --socks-user USER  level 5: authenticate with this user code (and the\n"
-         "                     password below); levels 4 and 4A: the user id sent\n"
-         "  --socks-password PASSWORD\n"
-         "                     the password of the user code (level 5)\n"
-         "HOST is looked up here and the proxy is given its address. A refusal by the\n"
-         "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from\n"
-         "20001 to 20017, is the result code.\n\n"
-         "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.\n",
-         &RunSmtp},
+namespace {
+
+Command Check() {
+    return {
+        .name = "check",
+        .synopsis = "check [OPTIONS] INPUT",
+        .summary = "check the addresses of a project, a list or standard input",
+        .description =
+            "Checks the marked rows of INPUT as the window's Check command does, and writes one "
+            "result per checked row, in the order the results arrive.\n\n"
+            "INPUT is a project (.mlt: its marked rows are checked), a text, CSV or dBase file "
+            "(imported with the automatic choices, every row marked), or - for addresses on "
+            "standard input, one per line.",
+        .options =
+            {
+                {"Options override the stored settings for this run only",
+                 {
+                     {.name = "from",
+                      .value = "ADDRESS",
+                      .help = "the sender for MAIL FROM (Connection/From)"},
+                     {.name = "helo",
+                      .value = "HOST",
+                      .help = "the name given in HELO (else the domain of From)"},
+                     {.name = "dns",
+                      .value = "\"SERVER [SERVER]\"",
+                      .help = "the DNS servers (DNS/Primary, DNS/Secondary)"},
+                     {.name = "connections",
+                      .value = "N",
+                      .help = "checks at once (Connection/Connections)"},
+                     {.name = "timeout",
+                      .value = "SECONDS",
+                      .help = "idle time-out of a check (Connection/TimeOut)"},
+                     {.name = "smtp-port",
+                      .value = "PORT",
+                      .help = "the port of the mail servers (default 25)"},
+                     {.name = "dns-port",
+                      .value = "PORT",
+                      .help = "the port of the DNS servers (default 53); when given, the names "
+                              "of the mail servers are looked up there too"},
+                 }},
+                SocksGroup("Through a SOCKS proxy (instead of the stored Proxy settings)"),
+                {"Output",
+                 {
+                     {.name = "output",
+                      .value = "FILE",
+                      .help = "write the results to FILE instead of standard output",
+                      .complete = Files()},
+                     {.name = "format",
+                      .value = "csv|jsonl",
+                      .help = "CSV (header row,email,address,code,result,valid) or JSON Lines; "
+                              "default: by the extension of FILE (.jsonl, .json), else csv",
+                      .complete = Words("csv jsonl")},
+                     {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
+                     {.name = "save", .help = "write the results back into the INPUT project"},
+                 }},
+            },
+        .notes =
+            "A proxy that cannot be reached or refuses ends every address with its socket error "
+            "or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n\n"
+            "The time-out counts from a check's last activity, not from its start, and the "
+            "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and twice "
+            "SECONDS after it last heard anything (about 6.1 s with --timeout 3). So --timeout "
+            "30 does not mean \"at most 30 s\": a check that keeps talking runs as long as it "
+            "talks, and a silent one ends within 60 s.\n\n"
+            "The five counters are shown on standard error while the run lasts. The first "
+            "Ctrl-C stops the run like Stop (rows in flight end as -8) and still writes the "
+            "results; a second one ends at once.\n\n"
+            "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it could not "
+            "start or the input could not be read, 2 for a usage error.",
+        .operands = Files("mlt txt csv tsv dbf"),
+        .run = &RunCheck,
     };
+}
+
+Command Import() {
+    return {
+        .name = "import",
+        .synopsis =
+            "import INPUT --to PROJECT [--replace] [--email-column NAME] [--header | --data]",
+        .summary = "import a text, CSV or dBase list into a project",
+        .description =
+            "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when it "
+            "does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or UTF-16 "
+            "with a byte-order mark; their fields are separated by commas, or by tabs when the "
+            "first line holds tabs and no comma.",
+        .options = {{"",
+                     {
+                         {.name = "to",
+                          .value = "PROJECT",
+                          .help = "the project (.mlt) to import into",
+                          .complete = Files("mlt")},
+                         {.name = "replace",
+                          .help = "replace the project's rows and columns (else append)"},
+                         {.name = "email-column",
+                          .value = "NAME",
+                          .help = "the source column that holds the addresses (default: "
+                                  "\"email\" or \"e-mail\", else the first column holding an "
+                                  "\"@\")"},
+                         {.name = "header",
+                          .help = "the first line is a header (default: chosen with the e-mail "
+                                  "column)"},
+                         {.name = "data", .help = "the first line is data"},
+                     }}},
+        .notes =
+            "Exit status: 0 when PROJECT was saved, 1 when INPUT or PROJECT could not be "
+            "read or PROJECT not written, 2 for a usage error.",
+        .operands = Files("txt csv tsv dbf"),
+        .run = &RunImport,
+    };
+}
+
+Command Export() {
+    return {
+        .name = "export",
+        .synopsis =
+            "export PROJECT --to FILE [--tolerance zero | --tolerance "
+            "mailbox,storage,timeout]",
+        .summary = "write the addresses that passed a check to a text, CSV or dBase file",
+        .description =
+            "Writes the rows of PROJECT whose result passes the tolerance to FILE: "
+            ".txt one address per line, .csv all columns with a header line, .dbf a "
+            "dBase table with one character field per column.",
+        .options = {{"",
+                     {
+                         {.name = "to",
+                          .value = "FILE",
+                          .help = "the file to write (replaced as a whole, or kept as it was "
+                                  "when writing fails)",
+                          .complete = Files("txt csv dbf")},
+                         {.name = "tolerance",
+                          .value = "LIST",
+                          .help = "zero: only valid addresses; else valid addresses and those "
+                                  "whose result was one of mailbox (\"Mailbox unavailable\"), "
+                                  "storage (\"Exceeded storage allocation. Try later\") and "
+                                  "timeout (the time-out), separated by commas",
+                          .complete = WordList("zero mailbox storage timeout")},
+                     }}},
+        .notes =
+            "The choice is stored (section Export) and used when --tolerance is not "
+            "given.\n\n"
+            "Exit status: 0 when FILE was written, 1 when PROJECT could not be read or FILE "
+            "not written, 2 for a usage error.",
+        .operands = Files("mlt"),
+        .run = &RunExport,
+    };
+}
+
+Command Show() {
+    return {
+        .name = "show",
+        .synopsis = "show PROJECT",
+        .summary = "print the rows of a project as CSV",
+        .description =
+            "Prints the rows of PROJECT as CSV: a header with the column captions, "
+            "then per row its position (from 0), its check mark (1 or 0) and its "
+            "columns.",
+        .options = {},
+        .notes =
+            "Exit status: 0 when PROJECT was read, 1 when it could not be, 2 for a usage "
+            "error.",
+        .operands = Files("mlt"),
+        .run = &RunShow,
+    };
+}
+
+Command Settings() {
+    return {
+        .name = "settings",
+        .synopsis = "settings [SECTION/KEY [VALUE]]",
+        .summary = "read or write the stored settings",
+        .description =
+            "Without arguments, prints every setting as SECTION/KEY=VALUE. With "
+            "SECTION/KEY, prints its value; with a VALUE too, stores it.\n\n"
+            "The settings live in $XDG_CONFIG_HOME/Corvane/Mailvetter.ini "
+            "(~/.config when XDG_CONFIG_HOME is not set).",
+        .options = {},
+        .notes =
+            "Exit status: 0 on success, 1 when the settings file could not be written, 2 "
+            "for a usage error (such as an unknown SECTION/KEY).",
+        .operands = {},
+        .run = &RunSettings,
+    };
+}
+
+Command Mx() {
+    return {
+        .name = "mx",
+        .synopsis = "mx DOMAIN [--dns SERVER] [--dns-port PORT] [--timeout SECONDS]",
+        .summary = "show the mail exchangers of a domain",
+        .description =
+            "Asks a DNS server for the MX records of DOMAIN and prints the exchanger "
+            "names in answer order, each followed by a tab and its preference.",
+        .options = {{"",
+                     {
+                         {.name = "dns",
+                          .value = "SERVER",
+                          .help = "the DNS server (IPv4 address); default: the first name "
+                                  "server of /etc/resolv.conf"},
+                         {.name = "dns-port", .value = "PORT", .help = "its port (default 53)"},
+                         {.name = "timeout",
+                          .value = "SECONDS",
+                          .help = "how long to wait for the answer (default 5)"},
+                     }}},
+        .notes =
+            "Exit status: 0 when an answer came (even one without MX records), 1 when the "
+            "query failed or no answer came in time, 2 for a usage error.",
+        .operands = {},
+        .run = &RunMx,
+    };
+}
+
+Command Smtp() {
+    return {
+        .name = "smtp",
+        .synopsis =
+            "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] "
+            "[--timeout SECONDS] [--socks HOST:PORT [--socks-level 4|4A|5] "
+            "[--socks-user USER [--socks-password PASSWORD]]]",
+        .summary = "probe one address at one mail server, showing the dialogue",
+        .description =
+            "Talks to the mail server HOST as the checker does: greeting, HELO, MAIL FROM, RCPT "
+            "TO, then RSET and QUIT; no message is ever sent. Prints the dialogue (\"> \" "
+            "commands, \"< \" replies) and a last line \"result<TAB>CODE\", where CODE is 0 when "
+            "RCPT TO was accepted, else the failing reply code or socket error code (-2 when the "
+            "server stayed silent longer than the time-out).",
+        .options =
+            {
+                {"",
+                 {
+                     {.name = "from", .value = "ADDRESS", .help = "the sender given in MAIL FROM"},
+                     {.name = "rcpt", .value = "ADDRESS", .help = "the address to probe (RCPT TO)"},
+                     {.name = "helo",
+                      .value = "NAME",
+                      .help = "the name given in HELO (default: this machine's name)"},
+                     {.name = "port", .value = "PORT", .help = "the server's port (default 25)"},
+                     {.name = "timeout",
+                      .value = "SECONDS",
+                      .help = "give up after this long without a reply (default 30)"},
+                 }},
+                SocksGroup("Through a SOCKS proxy"),
+            },
+        .notes =
+            "HOST is looked up here and the proxy is given its address. A refusal by the "
+            "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
+            "to 20017, is the result code.\n\n"
+            "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
+        .operands = Hosts(),
+        .run = &RunSmtp,
+    };
+}
+
+}  // namespace
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands = {Check(),    Import(), Export(), Show(),
+                                                  Settings(), Mx(),     Smtp()};
     return commands;
 }
 
-const Command& FindCommand(const std::string& name) {
+const Command* FindCommand(const std::string& name) {
     for (const Command& c : AllCommands())
-        if (name == c.name) return c;
-    return AllCommands().front();
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+std::vector<OptionSpec> OptionSpecsOf(const Command& command) {
+    std::vector<OptionSpec> specs;
+    for (const OptionGroup& group : command.options)
+        for (const Option& option : group.options)
+            specs.push_back({option.name, option.value != nullptr});
+    return specs;
 }
 
 }  // namespace mv::cli
