@@ -99,7 +99,8 @@ RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, in
     d.SetConnections(connections);
     d.SetRecipients(list);
     RunResult r;
-    d.OnEMailProcessed = [&](TSmtpRelayServer*, int, int err, const std::vector<std::string>&) {
+    d.OnEMailProcessed = [&](TSmtpRelayServer*, int, int err, const std::vector<std::string>&,
+                             const TResultInfo&) {
         ++r.reports;
         ++r.codes[err];
     };

@@ -8,6 +8,7 @@ TINI::TINI(std::filesystem::path configHome)
       isDNS("DNS", &INIArquivo1),
       isEnvironment("Environment", &INIArquivo1),
       isExport("Export", &INIArquivo1),
+      isChecks("Checks", &INIArquivo1),
       ilConnections("Connections", "200", &isConnection),
       ilTimeOut("TimeOut", "30", &isConnection),
       ilFrom("From", "", &isConnection),
@@ -19,7 +20,9 @@ TINI::TINI(std::filesystem::path configHome)
       isToleranceZero("ToleranceZero", "True", &isExport),
       isToleranceMailboxUnavailable("ToleranceMailboxUnavailable", "False", &isExport),
       isToleranceExceededStorage("ToleranceExceededStorage", "False", &isExport),
-      isToleranceTimeOut("ToleranceTimeOut", "False", &isExport) {
+      isToleranceTimeOut("ToleranceTimeOut", "False", &isExport),
+      ilAcceptAllProbe("AcceptAllProbe", "1", &isChecks),
+      ilRecheckDeferred("RecheckDeferred", "0", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

@@ -29,6 +29,7 @@ class TINI {
     TINISecao isDNS;
     TINISecao isEnvironment;
     TINISecao isExport;
+    TINISecao isChecks;
 
     // [Connection]
     TINILinha ilConnections;  // "200", AsInteger: simultaneous connections
@@ -46,6 +47,10 @@ class TINI {
     TINILinha isToleranceMailboxUnavailable;  // "False", AsBoolean
     TINILinha isToleranceExceededStorage;     // "False", AsBoolean
     TINILinha isToleranceTimeOut;             // "False", AsBoolean
+    // [Checks]
+    TINILinha ilAcceptAllProbe;   // "1", AsInteger: 1 = ask each domain about a made-up address
+    TINILinha ilRecheckDeferred;  // "0", AsInteger: seconds before a deferred address is
+                                  // checked again; 0 = never
 };
 
 }  // namespace mv
