@@ -22,7 +22,7 @@ std::vector<Entry> AllKeys(TINI& ini) {
     for (TINILinha* k : {&ini.ilConnections, &ini.ilTimeOut, &ini.ilFrom, &ini.ilHost, &ini.ilDNS1,
                          &ini.ilDNS2, &ini.ilHostFromDomain, &ini.isMaximized, &ini.isToleranceZero,
                          &ini.isToleranceMailboxUnavailable, &ini.isToleranceExceededStorage,
-                         &ini.isToleranceTimeOut}) {
+                         &ini.isToleranceTimeOut, &ini.ilAcceptAllProbe, &ini.ilRecheckDeferred}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;
