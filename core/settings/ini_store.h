@@ -39,6 +39,8 @@ class TINIArquivo {
     // one; an empty path leaves it closed.
     const std::string& FileName() const { return fileName_; }
     void SetFileName(std::string fileName);
+    // The folder that holds the stores, as given (empty: the user's).
+    const std::filesystem::path& ConfigHome() const { return configHome_; }
 
     TICLanguage Language() const { return language_; }
     void SetLanguage(TICLanguage language) { language_ = language; }

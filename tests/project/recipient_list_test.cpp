@@ -214,6 +214,39 @@ TEST(RecipientList, ABracketGivesOneNotice) {
     EXPECT_EQ(recorder.Take(), (Log{"resetting", "reset"}));
 }
 
+TEST(RecipientList, MarksOfAllRowsChangeWithOneNotice) {
+    RecipientList list;
+    for (int32_t mark : {1, 0, 7, 1, 0}) {
+        RecipientRow row = Row("r");
+        row.stateIndex = mark;
+        list.AppendRow(row);
+    }
+    Recorder recorder(list);
+    auto marks = [&] {
+        std::vector<int32_t> out;
+        for (size_t row = 0; row < list.RowCount(); ++row) {
+            out.push_back(list.StateIndex(row));
+        }
+        return out;
+    };
+    // Any mark other than 1 counts as unchecked and becomes 1.
+    list.InvertStateIndexes();
+    EXPECT_EQ(marks(), (std::vector<int32_t>{0, 1, 1, 0, 1}));
+    // Only the rows that changed are announced, as one span.
+    EXPECT_EQ(list.SetAllStateIndexes(kMarkChecked), 2u);
+    EXPECT_EQ(list.SetAllStateIndexes(kMarkChecked), 0u);
+    EXPECT_EQ(recorder.Take(), (Log{"changed 0+5", "changed 0+4"}));
+
+    // Removing every row leaves the columns.
+    list.AddColumn("City");
+    EXPECT_EQ(list.RemoveRowsIf([](const RecipientList& l, size_t row) {
+        return l.StateIndex(row) == kMarkChecked;
+    }),
+              5u);
+    EXPECT_TRUE(list.Empty());
+    EXPECT_EQ(list.ColumnCount(), 3u);
+}
+
 TEST(RecipientList, TextsAreViewedInPlace) {
     RecipientList list;
     list.AppendRow(Row("a@b.c", {"result", "x"}));

@@ -2,7 +2,11 @@
 // "Checking..." and to their results with the right icons, the counters, the
 // command states, cursor and drops during and after a run, "S&top" in the
 // middle, and what the window refuses while a run is under way.
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include "fake_world.h"
@@ -53,6 +57,8 @@ class CheckRunWindowTest : public QObject {
     mv::RecipientList& list() { return form().List(); }
     QAction* act(const char* name) { return window_->action(name); }
     QString panel(int i) { return form().StatusBar()->PanelText(i); }
+    QString path(const char* name) { return QString::fromStdString((*dir_ / name).string()); }
+    QString viewLog();  // the log window's caption and text
     size_t addRow(const std::string& caption, int mark = mv::kMarkChecked,
                   const std::string& result = "");
     void verifyCommands(bool running);
@@ -64,6 +70,7 @@ class CheckRunWindowTest : public QObject {
     void cleanupTestCase();
     void runShowsEveryRowsResult();
     void stopEndsTheRowsInFlight();
+    void logShowsTheTranscriptUntilReopened();
 };
 
 void CheckRunWindowTest::initTestCase() {
@@ -186,6 +193,10 @@ void CheckRunWindowTest::runShowsEveryRowsResult() {
 
 void CheckRunWindowTest::stopEndsTheRowsInFlight() {
     window_->ini().ilTimeOut.SetAsInteger(60);
+    for (const char* name : {"other.mlt", "current.mlt"}) {
+        mv::test::WriteProject(*dir_ / name, {});
+        form().OpenProject(path(name));
+    }
     const size_t first = addRow("a@slow.test");
     const size_t second = addRow("b@slow.test");
     const size_t notBegun = addRow("c@slow.test", mv::kMarkChecked, "[-2] earlier");
@@ -201,6 +212,11 @@ void CheckRunWindowTest::stopEndsTheRowsInFlight() {
     // Selecting a row does not bring back the commands that change rows.
     QVERIFY(!act("acRecipientEdit")->isEnabled());
     QVERIFY(!act("acRecipientDelete")->isEnabled());
+    // A recently used file opens nothing (and asks nothing).
+    for (QAction* entry : form().findChild<QMenu*>("File1")->actions())
+        if (entry->text() == "&2 other.mlt") entry->trigger();
+    QVERIFY(form().Running());
+    QCOMPARE(form().ProjectFileName(), path("current.mlt"));
 
     act("acAbort")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
@@ -214,6 +230,49 @@ void CheckRunWindowTest::stopEndsTheRowsInFlight() {
     QCOMPARE(panel(4), QStringLiteral("Bad: 2"));
     verifyCommands(false);
     QVERIFY(act("acRecipientEdit")->isEnabled());  // the row pressed is selected
+}
+
+QString CheckRunWindowTest::viewLog() {
+    QString shown;
+    driver_->Expect([&](QDialog* dialog) {
+        const auto close = qScopeGuard([dialog] { dialog->reject(); });
+        auto* memo = dialog->findChild<QPlainTextEdit*>("Memo1");
+        QVERIFY(memo->isReadOnly());
+        QVERIFY(!(memo->focusPolicy() & Qt::TabFocus));
+        shown = dialog->windowTitle() + "\n" + memo->toPlainText();
+        memo->selectAll();  // selectable and copyable
+        memo->copy();
+        if (!memo->document()->isEmpty())
+            QCOMPARE(QGuiApplication::clipboard()->text(), memo->toPlainText());
+    });
+    act("acViewLog")->trigger();
+    return shown;
+}
+
+void CheckRunWindowTest::logShowsTheTranscriptUntilReopened() {
+    const size_t refused = addRow("Nobody <nobody@ok.test>");
+    const size_t unchecked = addRow("later@ok.test", mv::kMarkUnchecked);
+    act("acStart")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+    form().ListView()->SelectRow(unchecked);
+    QVERIFY(!act("acViewLog")->isEnabled());  // never checked: no log to show
+
+    form().ListView()->SelectRow(refused);
+    const mv::Transcript& transcript = list().TranscriptOf(refused);
+    QString expected = QStringLiteral("Log of Nobody <nobody@ok.test>");
+    for (const std::string& line : transcript)
+        expected += "\n" + QString::fromStdString(line);
+    QCOMPARE(viewLog(), expected);
+    QVERIFY(expected.contains("RCPT TO:<nobody@ok.test>"));
+    QVERIFY(expected.contains("550"));
+
+    // Transcripts are not saved: opened again, the row's log is empty.
+    driver_->Expect(ModalDriver::ChooseFile(path("checked.mlt")));
+    act("acSaveAs")->trigger();
+    driver_->Expect(ModalDriver::ChooseFile(path("checked.mlt")));
+    act("acOpen")->trigger();
+    form().ListView()->SelectRow(refused);
+    QCOMPARE(viewLog(), QStringLiteral("Log of Nobody <nobody@ok.test>\n"));
 }
 
 MV_UI_TEST_MAIN(CheckRunWindowTest)

@@ -65,7 +65,6 @@ class MainWindowTest : public QObject {
     void droppedProjectFileIsOpened();
     void helpAndHomePageUseTheDesktopOpener();
     void selectionDecidesTheRowCommands();
-    void deletedRecentFileIsReported();
 };
 
 void MainWindowTest::init() {
@@ -588,13 +587,6 @@ void MainWindowTest::selectionDecidesTheRowCommands() {
             QVERIFY2(act(name)->isEnabled() == row.has_value(), name);
         QCOMPARE(act("acViewLog")->isEnabled(), row == std::optional<size_t>(1));
     }
-}
-
-void MainWindowTest::deletedRecentFileIsReported() {
-    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
-    form().MostRecentUsedList1SelectFilename(path("gone.mlt"));
-    verifyNoSurprises();
-    QCOMPARE(driver_->Seen().back().text, "File " + path("gone.mlt") + " has been deleted.");
 }
 
 MV_UI_TEST_MAIN(MainWindowTest)

@@ -1,9 +1,11 @@
-// "&View Log...": the transcript of the selected recipient's last check. Not
-// built yet: the handler does nothing so far. When the command is enabled is
-// decided by UpdateViewLogCommand (selection_commands.cpp).
+// "&View Log...": the transcript of the selected recipient's last check in
+// its own window. When the command is enabled is decided by
+// UpdateViewLogCommand (selection_commands.cpp).
 #include <QAction>
 
+#include "log/form_log.h"
 #include "main_window/main_form.h"
+#include "main_window/recipient_list_view.h"
 
 namespace mv::ui {
 
@@ -11,6 +13,13 @@ void TMainForm::WireLogCommands() {
     Connect(acViewLog, &TMainForm::acViewLogExecute);
 }
 
-void TMainForm::acViewLogExecute() {}
+void TMainForm::acViewLogExecute() {
+    const std::optional<size_t> row = ListView1->SelectedRow();
+    if (!row || *row >= list_.RowCount()) return;
+    const std::string_view address = list_.Caption(*row);
+    TFormLog log(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size())),
+                 list_.TranscriptOf(*row), this);
+    log.exec();
+}
 
 }  // namespace mv::ui

@@ -10,6 +10,7 @@
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
+#include "recent_files/most_recent_used_list.h"
 #include "settings/tini.h"
 
 namespace mv::ui {
@@ -73,6 +74,7 @@ TMainForm::~TMainForm() {
     } catch (...) {
         // A settings file that cannot be written must not stop the program's end.
     }
+    MostRecentUsedList1.reset();  // saves the recently used files, while the menu still exists
     // The view and the model watch the list, which goes before Qt frees children.
     delete ListView1;
     delete model_;

@@ -28,6 +28,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "common/program_options.h"
@@ -50,6 +51,8 @@ namespace mv::ui {
 class RecipientListView;
 class RecipientModel;
 class StatusPanels;
+class TFindDialog;
+class TMostRecentUsedList;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -95,8 +98,16 @@ class TMainForm : public QMainWindow {
     // program could open the address.
     std::function<bool(const QUrl&)> openUrl;
 
-    // The recently used file `fileName` was chosen from the "&File" menu.
+    // The recently used file `fileName` was chosen from the "&File" menu:
+    // opens it unless a run is under way; raises "File %s has been deleted"
+    // when it is gone.
     void MostRecentUsedList1SelectFilename(const QString& fileName);
+    TMostRecentUsedList* RecentFiles() const { return MostRecentUsedList1.get(); }
+
+    // Whether `row` holds `text` in its address or an extra column, by the
+    // find dialog's "Match case".
+    bool MatchesFind(const QString& text, size_t row) const;
+    TFindDialog* FindDialogWindow() const { return FindDialog; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
@@ -178,6 +189,7 @@ class TMainForm : public QMainWindow {
     // find_commands.cpp
     void acFindExecute();
     void acFindNextExecute();
+    void FindDialogFind();
 
     // log_commands.cpp
     void acViewLogExecute();
@@ -241,6 +253,9 @@ class TMainForm : public QMainWindow {
     QAction* acHomePage = nullptr;
     QAction* acAbout = nullptr;
     QAction* Exit1 = nullptr;  // the "E&xit" menu entry (not an action): closes the window
+
+    TFindDialog* FindDialog = nullptr;  // modeless, lives with the window
+    std::unique_ptr<TMostRecentUsedList> MostRecentUsedList1;
 };
 
 }  // namespace mv::ui

@@ -10,6 +10,7 @@
 #include "common/app_info.h"
 #include "common/confirm.h"
 #include "common/error_display.h"
+#include "common/wait_cursor.h"
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
@@ -24,15 +25,6 @@ const QString kProjectFilter = QStringLiteral("Mailvetter Projects (*.mlt)");
 std::filesystem::path ToPath(const QString& fileName) {
     return std::filesystem::path(QFile::encodeName(fileName).toStdString());
 }
-
-// Shows the hourglass while it lives.
-class WaitCursor {
-  public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

@@ -280,22 +280,6 @@ void RecipientList::SetFinding(size_t row, std::optional<ResultFinding> finding)
     ChangeRecord(row, [&](CheckRecord& r) { r.finding = std::move(finding); });
 }
 
-void RecipientList::ClearTranscripts() {
-    size_t first = rows_.size();
-    size_t end = 0;
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        if (!rows_[row].record) {
-            continue;
-        }
-        rows_[row].record.reset();
-        first = std::min(first, row);
-        end = row + 1;
-    }
-    if (end > first) {
-        Changed(first, end - first);
-    }
-}
-
 void RecipientList::SetRow(size_t row, const RecipientRow& value) {
     Item& target = At(row);
     Item item = MakeItem(value);
@@ -391,36 +375,6 @@ void RecipientList::RemoveRows(size_t first, size_t count) {
     if (direct) {
         Notify([&](RecipientListObserver& o) { o.RowsRemoved(first, count); });
     }
-}
-
-size_t RecipientList::RemoveRowsIf(
-    const std::function<bool(const RecipientList&, size_t)>& remove) {
-    // Decide on the unchanged list first, then close the gaps in one pass.
-    std::vector<bool> doomed(rows_.size());
-    size_t removed = 0;
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        doomed[row] = remove(*this, row);
-        removed += doomed[row] ? 1 : 0;
-    }
-    if (removed == 0) {
-        return 0;
-    }
-    BeginUpdate();
-    Structural();
-    size_t kept = 0;
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        if (doomed[row]) {
-            ReleaseTexts(rows_[row].texts);
-            continue;
-        }
-        if (kept != row) {
-            rows_[kept] = std::move(rows_[row]);
-        }
-        ++kept;
-    }
-    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(kept), rows_.end());
-    EndUpdate();
-    return removed;
 }
 
 void RecipientList::Clear() {

@@ -163,6 +163,12 @@ class RecipientList {
     void ClearTranscripts();
     // Replaces the whole row.
     void SetRow(size_t row, const RecipientRow& value);
+    // Sets the check mark of every row; observers hear one change spanning
+    // the rows whose mark changed. Returns how many changed.
+    size_t SetAllStateIndexes(int32_t stateIndex);
+    // A mark of 1 becomes 0 and any other becomes 1, on every row, with one
+    // change notice for them all.
+    void InvertStateIndexes();
 
     // ---- Inserting and removing rows ----
     // Appends a row and returns its index.
