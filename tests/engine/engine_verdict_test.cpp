@@ -136,6 +136,7 @@ TEST_P(EngineVerdict, EachResultCarriesItsVerdictReasonAndReply) {
         {"z@nomail.test", 11001, Verdict::kUndeliverable, Reason::kNoMailDomain, 0},
     };
     std::vector<std::string> addresses;
+    addresses.reserve(cases.size());
     for (const Case& c : cases)
         addresses.push_back(c.address);
     Check(addresses);
