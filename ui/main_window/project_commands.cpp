@@ -83,7 +83,7 @@ QString TMainForm::ChooseProjectToOpen() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("mlt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString chosen = dialog.selectedFiles().first();
+    QString chosen = dialog.selectedFiles().first();
     lastOpenFolder_ = QFileInfo(chosen).absolutePath();
     return chosen;
 }
