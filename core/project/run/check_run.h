@@ -4,7 +4,7 @@
 // between idle and running. The window and the command-line program both use
 // this class unchanged; what they show is up to them.
 //
-// Beyond the Part's counters, a run keeps per row what each result means
+// Beyond the five counters, a run keeps per row what each result means
 // (RecipientList::FindingOf, VerdictOfRow), counts the final results per
 // verdict and reason, and tells how many deferred addresses wait to be
 // checked again. A row whose result is deferred and will be checked again
