@@ -1,6 +1,6 @@
-// mailvetter: the desktop program. Creates the application, installs the
-// message loop that the core runs on, then the settings and the main window,
-// and runs until the main window closes.
+// mailvetter: the desktop program. Creates the application and shows the
+// splash window, installs the message loop that the core runs on, then the
+// settings and the main window, and runs until the main window closes.
 #include <QStringList>
 #include <cstdio>
 #include <string>
@@ -12,6 +12,7 @@
 #include "main_window/main_form.h"
 #include "platform/process/resource_limits.h"
 #include "settings/tini.h"
+#include "splash/splash_form.h"
 
 namespace {
 
@@ -42,14 +43,21 @@ int Main(int argc, char** argv) {
         qtArgv.push_back(arg.data());
     qtArgv.push_back(nullptr);
     int qtArgc = static_cast<int>(kept.size());
-    mv::ui::Application app(qtArgc, qtArgv.data());
+    mv::ui::Application app(qtArgc, qtArgv.data());  // with the title "Mailvetter"
+
+    // The splash window first, painted before anything else is made; it is
+    // freed after the message loop has ended.
+    mv::ui::TfrmSplash splash;
+    splash.ShowAndPaint();
 
     // The core's loop runs inside Qt's before anything that uses it exists.
     mv::QtMessageLoop loop;
 
     mv::TINI ini;
     mv::ui::TMainForm window(ini, loop, options.overrides);
+    splash.HoldMainWindow(&window);  // disabled until the splash closes
     window.show();
+    splash.raise();  // above the main window, even where no window manager keeps it there
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     window.OpenStartArgument(arguments);

@@ -20,27 +20,32 @@
 #include "project/run/check_run.h"
 #include "project/stream/project_stream.h"
 #include "settings/tini.h"
+#include "socks_options.h"
 #include "status_line.h"
 
 namespace mv::cli {
 
 namespace {
 
-const std::vector<OptionSpec> kCheckOptions = {
-    {"from"},
-    {"helo"},
-    {"dns"},
-    {"connections"},
-    {"timeout"},
-    {"smtp-port"},
-    {"dns-port"},
-    {"output"},
-    {"format"},
-    {"transcripts", false},
-    {"save", false},
-    {"no-accept-all-probe", false},
-    {"recheck-deferred"},
-};
+std::vector<OptionSpec> CheckOptions() {
+    std::vector<OptionSpec> specs = {
+        {"from"},
+        {"helo"},
+        {"dns"},
+        {"connections"},
+        {"timeout"},
+        {"smtp-port"},
+        {"dns-port"},
+        {"output"},
+        {"format"},
+        {"transcripts", false},
+        {"save", false},
+        {"no-accept-all-probe", false},
+        {"recheck-deferred"},
+    };
+    specs.insert(specs.end(), SocksOptionSpecs().begin(), SocksOptionSpecs().end());
+    return specs;
+}
 
 ResultFormat ChooseFormat(const ParsedArgs& args) {
     const std::string format = args.ValueOr("format", "");
@@ -70,6 +75,10 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
     if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
     if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
         s.recheckDeferred = static_cast<int>(*v);
+    if (auto proxy = ParseSocksOptions(args)) {
+        s.proxyEnabled = true;
+        s.proxy = *proxy;
+    }
     return s;
 }
 
@@ -126,7 +135,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 }  // namespace
 
 int RunCheck(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, kCheckOptions);
+    const ParsedArgs parsed(args, CheckOptions());
     if (parsed.HelpRequested()) {
         std::fputs(FindCommand("check").help, stdout);
         return kExitOk;

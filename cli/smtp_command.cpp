@@ -9,6 +9,7 @@
 #include "net/socket/socket_error_text.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/time/tick_count.h"
+#include "socks_options.h"
 
 namespace mv::cli {
 
@@ -96,52 +97,13 @@ class SmtpProbe {
     int result_ = 0;
 };
 
-// The proxy options: --socks HOST:PORT, --socks-level, --socks-user and
-// --socks-password. Nothing is set without --socks.
+// Connects through the proxy that the --socks options name, if any, and
+// shows the proxy's failures.
 void ApplyProxy(const ParsedArgs& parsed, _TAsyncSocket& socket) {
-    if (!parsed.Has("socks")) {
-        for (const char* name : {"socks-level", "socks-user", "socks-password"}) {
-            if (parsed.Has(name)) {
-                throw UsageError(std::string("--") + name + " needs --socks");
-            }
-        }
-        return;
-    }
-    const std::string proxy = *parsed.Value("socks");
-    const auto colon = proxy.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == proxy.size()) {
-        throw UsageError("--socks needs HOST:PORT");
-    }
-    const std::string portText = proxy.substr(colon + 1);
-    if (portText.find_first_not_of("0123456789") != std::string::npos || portText.size() > 5 ||
-        std::stol(portText) < 1 || std::stol(portText) > 65535) {
-        throw UsageError("--socks: the port must be a number from 1 to 65535");
-    }
-    std::string level = parsed.ValueOr("socks-level", "5");
-    if (level == "4a") {
-        level = "4A";
-    }
-    if (level != "4" && level != "4A" && level != "5") {
-        throw UsageError("--socks-level must be 4, 4A or 5");
-    }
-    if (parsed.Has("socks-password") && !parsed.Has("socks-user")) {
-        throw UsageError("--socks-password needs --socks-user");
-    }
-    if (parsed.Has("socks-password") && level != "5") {
-        throw UsageError("--socks-password needs --socks-level 5");
-    }
-    socket.SetSocksServer(proxy.substr(0, colon));
-    socket.SetSocksPort(portText);
-    socket.SetSocksLevel(level);
-    if (parsed.Has("socks-user")) {
-        // Level 5 authenticates with user code and password; levels 4 and 4A
-        // send the user code as their user id.
-        socket.SetSocksUsercode(*parsed.Value("socks-user"));
-        socket.SetSocksPassword(parsed.ValueOr("socks-password", ""));
-        if (level == "5") {
-            socket.SetSocksAuthentication(socksAuthenticateUsercode);
-        }
-    }
+    const std::optional<SocksProxy> options = ParseSocksOptions(parsed);
+    if (!options) return;
+    options->ApplyTo(socket);
+    const std::string proxy = options->Address();
     socket.OnSocksConnected = [proxy](_TCustomAsyncSocket*, uint16_t error) {
         if (error != 0) {
             PrintError("proxy " + proxy + ": " + SocketErrorText(error) + " (error " +
@@ -156,15 +118,9 @@ void ApplyProxy(const ParsedArgs& parsed, _TAsyncSocket& socket) {
 }  // namespace
 
 int RunSmtp(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, {{"from"},
-                                   {"rcpt"},
-                                   {"helo"},
-                                   {"port"},
-                                   {"timeout"},
-                                   {"socks"},
-                                   {"socks-level"},
-                                   {"socks-user"},
-                                   {"socks-password"}});
+    std::vector<OptionSpec> specs = {{"from"}, {"rcpt"}, {"helo"}, {"port"}, {"timeout"}};
+    specs.insert(specs.end(), SocksOptionSpecs().begin(), SocksOptionSpecs().end());
+    const ParsedArgs parsed(args, specs);
     if (parsed.HelpRequested()) {
         std::fputs(FindCommand("smtp").help, stdout);
         return kExitOk;

@@ -8,6 +8,13 @@
 #   05-properties.png    the properties dialog of that row
 #   06-find.png          the find dialog over the window
 #   07-recent-files.png  the File menu with the recently used files (whole screen)
+#   08-splash.png        the splash window as the program starts
+#   09-options-connection.png, 10-options-dns.png, 11-options-proxy.png
+#                        the pages of the options dialog
+#   12-about.png         the About box
+#   13-import-text.png   the import dialog over examples/recipients.csv
+#   14-import-dbase.png  the import dialog over a dBase table
+#   15-export.png        the export dialog
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -23,7 +30,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target mailvetter mailvetter-cli mv-fakeworld mv-screenshot \
   -j "${JOBS:-$(nproc)}"
-rm -f "$out"/0[1-7]-*.png
+rm -f "$out"/[01][0-9]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
@@ -37,6 +44,15 @@ cp "$work/demo.mlt" "$work/customers.mlt"
 cp "$work/demo.mlt" "$work/newsletter.mlt"
 printf '[MRU]\n0=%s\n1=%s\nTotal=2\n' "$work/customers.mlt" "$work/newsletter.mlt" \
   >>"$work/config/Corvane/Mailvetter.ini"
+# A proxy to show on the options dialog's page "Proxy", switched off for the run.
+for setting in Proxy/Server=proxy.example.test Proxy/User=demo Proxy/Password=secret; do
+  XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" settings "${setting%%=*}" \
+    "${setting#*=}" >/dev/null
+done
+cp examples/recipients.csv "$work/recipients.csv"
+# A table with the list's columns as fields (no row is valid yet, so it has
+# no records: the dialog shows its fields).
+XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" export "$work/demo.mlt" --to "$work/people.dbf" >/dev/null 2>&1
 
 # Runs inside the X session that xvfb-run starts.
 cat >"$work/session.sh" <<'SESSION'
@@ -44,21 +60,111 @@ set -euo pipefail
 app=$BUILD_DIR/app/mailvetter
 shot=$BUILD_DIR/tests/ui/mv-screenshot
 wait_window() {  # the id of the visible window whose caption starts with $1
+  # Polls rather than "search --sync": a window that closes while xdotool
+  # looks at it (the file dialog before the import dialog) makes one search
+  # fail with BadWindow, which only means "look again".
   local id
-  id=$(timeout 30 xdotool search --sync --onlyvisible --name "^$1" | head -n 1)
-  [ -n "$id" ] || { echo "screenshots: no window '$1' appeared" >&2; exit 1; }
-  echo "$id"
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "screenshots: no window '$1' appeared" >&2; exit 1
+}
+wait_splash_gone() {  # the main window takes input once the splash has closed
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^Mailvetter$' >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  echo "screenshots: the splash window did not close" >&2; exit 1
+}
+menu_key() {  # WINDOW MENU-KEY ENTRY-KEY: chooses a menu entry by its access keys
+  xdotool windowfocus --sync "$1"
+  xdotool key --clearmodifiers "alt+$2"
+  sleep 0.5
+  xdotool key --clearmodifiers "$3"
+}
+wait_other_window() {  # like wait_window, but not the window $2
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | grep -vx "$2" | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "screenshots: no second window '$1' appeared" >&2; exit 1
+}
+# choose_file MENU-KEY TITLE PATH: opens a command of the File menu and
+# types PATH into its file dialog; prints the dialog's window id.
+choose_file() {
+  local files
+  xdotool windowfocus --sync "$wid"
+  xdotool key --clearmodifiers alt+f
+  sleep 0.5
+  xdotool key --clearmodifiers "$1"
+  files=$(wait_window "$2")
+  sleep 0.5
+  xdotool type --delay 5 "$3"
+  xdotool key --clearmodifiers Return
+  echo "$files"
 }
 "$app" & pid=$!
+splash=$(wait_window 'Mailvetter$')
+sleep 0.5  # painted; it stays for two seconds
+"$shot" "$OUT/08-splash.png" "$splash"
 wid=$(wait_window 'Mailvetter - \[New Project\]')
-sleep 1  # first paint
+wait_splash_gone
+sleep 0.5  # first paint
 "$shot" "$OUT/01-new-project.png" "$wid"
+
+menu_key "$wid" t o  # Tools > Options...
+dialog=$(wait_window 'Options$')
+sleep 0.5
+for page in connection dns proxy; do
+  if [ "$page" = proxy ]; then  # "&Use a SOCKS proxy" on; Cancel forgets it
+    xdotool key --clearmodifiers alt+u
+    sleep 0.3
+  fi
+  "$shot" "$OUT/$page.png" "$dialog"
+  xdotool key --clearmodifiers ctrl+Tab
+  sleep 0.5
+done
+mv "$OUT/connection.png" "$OUT/09-options-connection.png"
+mv "$OUT/dns.png" "$OUT/10-options-dns.png"
+mv "$OUT/proxy.png" "$OUT/11-options-proxy.png"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+
+menu_key "$wid" h a  # Help > About Mailvetter....
+about=$(wait_window 'About Mailvetter$')
+sleep 0.5
+"$shot" "$OUT/12-about.png" "$about"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+
+choose_file i 'Open Recipient List' "$WORK/recipients.csv" >/dev/null
+dialog=$(wait_window 'Import Recipient List')
+sleep 1
+"$shot" "$OUT/13-import-text.png" "$dialog"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+choose_file i 'Open Recipient List' "$WORK/people.dbf" >/dev/null
+dialog=$(wait_window 'Import Recipient List')
+sleep 1
+"$shot" "$OUT/14-import-dbase.png" "$dialog"
+xdotool key --clearmodifiers Escape
+sleep 0.5
+files=$(choose_file e 'Export Recipient List' "$WORK/valid.txt")
+dialog=$(wait_other_window 'Export Recipient List' "$files")
+sleep 1
+"$shot" "$OUT/15-export.png" "$dialog"
+xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 
 # shellcheck disable=SC2086
 "$app" $WINDOW_OPTIONS "$WORK/demo.mlt" & pid=$!
 wid=$(wait_window 'Mailvetter - \[demo.mlt\]')
-sleep 1
+wait_splash_gone
+sleep 0.5
 xdotool windowfocus --sync "$wid"
 xdotool key --clearmodifiers alt+f
 sleep 0.5
@@ -102,11 +208,15 @@ sleep 0.8
 xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 SESSION
+# -noreset: the server stays as it is when the first program ends, so the
+# second can connect at once.
 BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
-  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$work/session.sh"
 
-for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files; do
+for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
+  08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
+  14-import-dbase 15-export; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -1,5 +1,7 @@
 #include "engine/result_codes.h"
 
+#include "net/socks/socks_proxy.h"
+
 namespace mv {
 
 std::string ResultText(int code) {
@@ -42,6 +44,8 @@ std::string ResultText(int code) {
         default:
             break;
     }
+    // The proxy, not the recipient's server, refused or failed.
+    if (IsSocksError(code)) return "SOCKS proxy: " + SocksErrorText(code);
     if (code > 0) return "Recipient's  SMTP server returned error " + std::to_string(code);
     // A negative code the checker never produces (-7 and below -8).
     return "Recipient's  SMTP server returned error " + std::to_string(code);

@@ -2,7 +2,8 @@
 // becomes words.
 //
 // 0 is a valid address; -1 to -8 are the checker's own outcomes; 1 to 999 an
-// SMTP reply code that failed; 10000 and above a socket error number.
+// SMTP reply code that failed; 10000 and above a socket error number, 20001 to
+// 20017 the SOCKS proxy's.
 #pragma once
 
 #include <string>

@@ -72,6 +72,11 @@ void TSmtpRelayServer::SetSmtpPort(const std::string& value) {
     smtpPort_ = value;
 }
 
+void TSmtpRelayServer::SetProxy(const SocksProxy& value) {
+    CheckIdle();
+    proxy_ = value;
+}
+
 void TSmtpRelayServer::SetDnsPort(const std::string& value) {
     CheckIdle();
     dnsPort_ = value;

@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "engine/result_finding.h"
-
+#include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "platform/loop/message_loop.h"
 #include "platform/loop/socket_notifier.h"
@@ -102,6 +102,10 @@ class TSmtpRelayServer {
     void SetSmtpPort(const std::string& value);
     const std::string& DnsPort() const { return dnsPort_; }
     void SetDnsPort(const std::string& value);
+    // The SOCKS proxy every SMTP connection of a run goes through (none by
+    // default); the DNS queries never do.
+    const SocksProxy& Proxy() const { return proxy_; }
+    void SetProxy(const SocksProxy& value);
     // Milliseconds a connect to a mail host may take before it fails with
     // 10060 and the next host is tried (default 21000, as on Windows).
     uint32_t ConnectTimeOutMs() const { return connectTimeOutMs_; }
@@ -204,6 +208,7 @@ class TSmtpRelayServer {
     TRecipientList recipients_;
     std::string smtpPort_ = "smtp";
     std::string dnsPort_ = "53";
+    SocksProxy proxy_;
     uint32_t connectTimeOutMs_ = SocketNotifier::kDefaultConnectLimitMs;
     std::function<std::string()> systemNameServers_;
     bool acceptAllProbe_ = false;

@@ -41,6 +41,7 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
     smtp_->SetSignOn(owner_.Signon());
     smtp_->SetFromName(owner_.From());
     smtp_->SetPort(owner_.SmtpPort());
+    smtp_->SetProxy(owner_.Proxy());
     smtp_->Socket().SetConnectTimeOutMs(owner_.ConnectTimeOutMs());
     smtp_->OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest r, uint16_t e) {
         OnSmtpDone(r, e);

@@ -8,6 +8,7 @@ TINI::TINI(std::filesystem::path configHome)
       isDNS("DNS", &INIArquivo1),
       isEnvironment("Environment", &INIArquivo1),
       isExport("Export", &INIArquivo1),
+      isProxy("Proxy", &INIArquivo1),
       isChecks("Checks", &INIArquivo1),
       ilConnections("Connections", "200", &isConnection),
       ilTimeOut("TimeOut", "30", &isConnection),
@@ -21,6 +22,12 @@ TINI::TINI(std::filesystem::path configHome)
       isToleranceMailboxUnavailable("ToleranceMailboxUnavailable", "False", &isExport),
       isToleranceExceededStorage("ToleranceExceededStorage", "False", &isExport),
       isToleranceTimeOut("ToleranceTimeOut", "False", &isExport),
+      ilProxyEnabled("Enabled", "0", &isProxy),
+      ilProxyServer("Server", "", &isProxy),
+      ilProxyPort("Port", "1080", &isProxy),
+      ilProxyLevel("Level", "5", &isProxy),
+      ilProxyUser("User", "", &isProxy),
+      ilProxyPassword("Password", "", &isProxy),
       ilAcceptAllProbe("AcceptAllProbe", "1", &isChecks),
       ilRecheckDeferred("RecheckDeferred", "0", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);

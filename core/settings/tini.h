@@ -29,6 +29,7 @@ class TINI {
     TINISecao isDNS;
     TINISecao isEnvironment;
     TINISecao isExport;
+    TINISecao isProxy;
     TINISecao isChecks;
 
     // [Connection]
@@ -47,6 +48,14 @@ class TINI {
     TINILinha isToleranceMailboxUnavailable;  // "False", AsBoolean
     TINILinha isToleranceExceededStorage;     // "False", AsBoolean
     TINILinha isToleranceTimeOut;             // "False", AsBoolean
+    // [Proxy]: the SOCKS proxy of the check runs' SMTP connections. The
+    // password is kept as every other value is, in plain text.
+    TINILinha ilProxyEnabled;   // "0", AsInteger: 1 = connect through the proxy
+    TINILinha ilProxyServer;    // "": host name or address
+    TINILinha ilProxyPort;      // "1080"
+    TINILinha ilProxyLevel;     // "5": "4", "4A" or "5"
+    TINILinha ilProxyUser;      // "": user code (level 5), user id (levels 4, 4A)
+    TINILinha ilProxyPassword;  // "": level 5 only
     // [Checks]
     TINILinha ilAcceptAllProbe;   // "1", AsInteger: 1 = ask each domain about a made-up address
     TINILinha ilRecheckDeferred;  // "0", AsInteger: seconds before a deferred address is

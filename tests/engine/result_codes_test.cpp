@@ -29,6 +29,11 @@ TEST(ResultCodes, EveryCodeOfTheTableHasItsText) {
         {11002, "DNS server failure. Try later"},
         {252, "Recipient's  SMTP server returned error 252"},  // two blanks
         {10024, "Recipient's  SMTP server returned error 10024"},
+        // The proxy's own error numbers, and the numbers around them.
+        {20005, "SOCKS proxy: connection not allowed by ruleset"},
+        {20017, "SOCKS proxy: target host name lookup failed"},
+        {20000, "Recipient's  SMTP server returned error 20000"},
+        {20018, "Recipient's  SMTP server returned error 20018"},
     };
     for (const auto& [code, text] : table)
         EXPECT_EQ(ResultText(code), text) << code;

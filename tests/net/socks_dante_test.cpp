@@ -21,8 +21,8 @@
 #include <memory>
 #include <string>
 
+#include "dante_server.h"
 #include "fake_smtp_server.h"
-#include "kernel_probes.h"
 #include "net/line/async_socket.h"
 #include "platform/loop/epoll_loop.h"
 #include "private_network.h"
@@ -33,7 +33,6 @@ namespace mv {
 namespace {
 
 constexpr int kSkip = 77;
-constexpr const char* kDanted = "/usr/sbin/danted";
 constexpr uint16_t kProxyPort = 1080;
 
 // A step that failed inside the namespace: its message and the exit code.
@@ -41,41 +40,6 @@ struct Outcome {
     int code = 0;
     std::string message;
 };
-
-bool Listening(uint16_t port) {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(s);
-    return ok;
-}
-
-pid_t StartDanted(const test::TempDir& dir) {
-    const std::string conf = (dir / "danted.conf").string();
-    test::WriteFile(conf, "logoutput: " + (dir / "danted.log").string() +
-                              "\n"
-                              "internal: 127.0.0.1 port = " +
-                              std::to_string(kProxyPort) +
-                              "\n"
-                              "external: 127.0.0.1\n"
-                              "clientmethod: none\n"
-                              "socksmethod: none\n"
-                              "user.privileged: root\n"
-                              "user.unprivileged: nobody\n"
-                              "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                              "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n");
-    const std::string pidFile = (dir / "danted.pid").string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);  // its helper processes end with it
-        execl(kDanted, kDanted, "-f", conf.c_str(), "-p", pidFile.c_str(), nullptr);
-        _exit(127);
-    }
-    return pid;
-}
 
 // The socket through danted on one level: greeting, one command, its reply.
 Outcome SocketThrough(const std::string& level, uint16_t serverPort) {
@@ -127,32 +91,20 @@ Outcome CliThrough(uint16_t serverPort) {
 Outcome InPrivateNetwork() {
     std::string why;
     if (!test::EnterPrivateNetwork(&why)) return {kSkip, why};
-    test::TempDir dir;
     test::FakeSmtpServer server({}, "220 inside ready", 3);
-    const pid_t danted = StartDanted(dir);
+    const test::DanteServer danted(kProxyPort, true);
+    if (!danted.WaitListening()) return {1, "danted did not start:\n" + danted.Log()};
     Outcome outcome;
-    if (!test::PollUntil([] { return Listening(kProxyPort); })) {
-        outcome = {1, "danted did not start:\n" + test::ReadFile(dir / "danted.log")};
-    } else {
-        for (const char* level : {"5", "4"}) {
-            if (outcome.code == 0) {
-                outcome = SocketThrough(level, server.port());
-            }
-        }
-        if (outcome.code == 0) {
-            outcome = CliThrough(server.port());
-        }
-        if (outcome.code != 0) {
-            outcome.message += "\ndanted log:\n" + test::ReadFile(dir / "danted.log");
-        }
+    for (const char* level : {"5", "4"}) {
+        if (outcome.code == 0) outcome = SocketThrough(level, server.port());
     }
-    kill(-danted, SIGTERM);
-    waitpid(danted, nullptr, 0);
+    if (outcome.code == 0) outcome = CliThrough(server.port());
+    if (outcome.code != 0) outcome.message += "\ndanted log:\n" + danted.Log();
     return outcome;
 }
 
 TEST(SocksDante, RelaysRealConnectionsInAPrivateNetwork) {
-    if (access(kDanted, X_OK) != 0) {
+    if (!test::DanteServer::Installed()) {
         GTEST_SKIP() << "danted is not installed (Debian package dante-server)";
     }
     int fds[2];

@@ -5,12 +5,14 @@
 #include <clocale>
 
 #include "engine/smtp_relay_server.h"
+#include "fake_socks_proxy.h"
 #include "fake_world.h"
 #include "kernel_probes.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/resolver/host_resolver.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
+#include "scripted_tcp_server.h"
 #include "settings/tini.h"
 #include "test_support.h"
 
@@ -142,6 +144,45 @@ TEST_F(CheckRunTest, TheChecksSettingsReachTheDispatcher) {
     ExpectRefused("No DNS SERVER Available");
     EXPECT_FALSE(dispatcher.AcceptAllProbe());
     EXPECT_EQ(dispatcher.RecheckDeferredMs(), 86400000u);
+}
+
+TEST_F(CheckRunTest, AProxyThatIsOnMustBeUsable) {
+    list.AppendRow(Row("someone@example.test"));
+    struct Case {
+        const char* enabled;
+        const char* server;
+        const char* port;
+        const char* level;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"1", "  ", "1080", "5", CheckRun::kProxyServerMissing},
+        {"1", "proxy.test", "0", "5", CheckRun::kProxyPortInvalid},
+        {"1", "proxy.test", "65536", "5", CheckRun::kProxyPortInvalid},
+        {"1", "proxy.test", "10 80", "5", CheckRun::kProxyPortInvalid},
+        {"1", "proxy.test", "1080", "6", CheckRun::kProxyLevelInvalid},
+        // Usable, or switched off whatever the rest says: the run goes on
+        // to the dispatcher, which finds no DNS server.
+        {"1", " proxy.test ", " 1080 ", "4a", "No DNS SERVER Available"},
+        {"0", "", "abc", "6", "No DNS SERVER Available"},
+        {"yes", "", "", "", "No DNS SERVER Available"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        {
+            TINI stored(dir.path());
+            stored.ilProxyEnabled.SetText(c.enabled);
+            stored.ilProxyServer.SetText(c.server);
+            stored.ilProxyPort.SetText(c.port);
+            stored.ilProxyLevel.SetText(c.level);
+        }
+        TINI ini(dir.path());
+        CheckSettings fromIni = CheckSettings::FromIni(ini);
+        fromIni.from = settings.from;
+        settings = fromIni;
+        ExpectRefused(c.refusal);
+    }
+    EXPECT_EQ(dispatcher.Proxy().server, "");  // the last case's proxy is off
 }
 
 TEST_F(CheckRunTest, DispatcherRefusalRestoresTheIdleState) {
@@ -295,6 +336,58 @@ TEST_F(CheckRunWorld, HeloHostFollowsTheSetting) {
     settings.host = "given.host.test";
     RunToTheEnd();
     EXPECT_EQ(dispatcher.Signon(), "given.host.test");
+}
+
+TEST_F(CheckRunWorld, EveryConnectionGoesThroughTheProxy) {
+    list.AppendRow(Row("alice@good.test"));
+    list.AppendRow(Row("carol@good.test"));
+    test::FakeSocksProxy proxy({}, 2);
+    settings.proxyEnabled = true;
+    settings.proxy.server = "127.0.0.1";
+    settings.proxy.port = proxy.portText();
+    RunToTheEnd();
+    EXPECT_EQ(list.SubItem(0, 0), "[0] Valid E-mail Address!");
+    EXPECT_EQ(list.SubItem(1, 0), "[550] Mailbox unavailable");
+    proxy.Join();
+    const std::string mx =
+        world->hostAddress("mx.good.test") + ":" + std::to_string(world->smtpPort());
+    EXPECT_EQ(proxy.Target(0), mx);
+    EXPECT_EQ(proxy.Target(1), mx);
+}
+
+// A proxy that refuses or cannot be reached: every address ends with the
+// proxy's error, never with the mail host's verdict, and says why.
+TEST_F(CheckRunWorld, AFailingProxyEndsEveryAddressWithItsError) {
+    test::FakeSocksProxy::Options refusing;
+    refusing.connectStatus = 2;  // connection not allowed by ruleset
+    test::FakeSocksProxy proxy(refusing, 2);
+    const uint16_t nobody = test::UnusedTcpPort();
+    struct Case {
+        uint16_t port;
+        const char* result;
+        std::string line;
+    };
+    const Case cases[] = {
+        {proxy.port(), "[20005] SOCKS proxy: connection not allowed by ruleset",
+         "SOCKS proxy: connection not allowed by ruleset (error 20005)"},
+        {nobody, "[10061] Conection refused or host is down. Try later",
+         "SOCKS proxy 127.0.0.1:" + std::to_string(nobody) + ": Connection refused (error 10061)"},
+    };
+    for (const Case& c : cases) {
+        list.Clear();
+        list.AppendRow(Row("alice@good.test"));
+        list.AppendRow(Row("bob@good.test"));
+        settings.proxyEnabled = true;
+        settings.proxy.server = "127.0.0.1";
+        settings.proxy.port = std::to_string(c.port);
+        RunToTheEnd();
+        for (size_t row : {0u, 1u}) {
+            EXPECT_EQ(list.SubItem(row, 0), c.result);
+            const Transcript& t = list.TranscriptOf(row);
+            EXPECT_NE(std::find(t.begin(), t.end(), c.line), t.end()) << c.line;
+        }
+        EXPECT_EQ(run.Good(), 0);
+    }
 }
 
 TEST_F(CheckRunWorld, ACaptionWithoutAddressEndsAsTimeOut) {

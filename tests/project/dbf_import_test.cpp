@@ -138,6 +138,15 @@ TEST_F(DbfImportTest, ATableCutShortKeepsTheRowsReadBeforeTheError) {
     RecipientImport import(Table(bytes));
     EXPECT_THROW(import.Import(list_), ETableError);
     EXPECT_EQ(list_.RowCount(), 2u);
+    // In slices the error has ended the import when it is raised.
+    RecipientImport sliced(import.FileName());
+    sliced.BeginImport(list_);
+    const auto past = RecipientImport::Clock::now();
+    EXPECT_TRUE(sliced.ImportSome(past));  // one record a slice; moving on reads the next
+    EXPECT_THROW(sliced.ImportSome(past), ETableError);
+    EXPECT_FALSE(sliced.Importing());
+    EXPECT_FALSE(list_.Updating());
+    EXPECT_EQ(list_.RowCount(), 4u);
 }
 
 TEST_F(DbfImportTest, AWriteProtectedTableIsImported) {

@@ -1,6 +1,7 @@
 // Importing text and CSV files into the recipient list.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -272,6 +273,68 @@ TEST_F(TextImportTest, OneBracketOfTheListAroundTheWholeImport) {
     list_.RemoveObserver(&counter);
     EXPECT_EQ(counter.resets, 1);
     EXPECT_EQ(counter.inserts, 0);
+}
+
+TEST_F(TextImportTest, APreviewInSlicesGivesWhatOneCallGives) {
+    std::string text = "Name,Email\n";
+    for (int i = 0; i < 100; ++i) {
+        text += "N" + std::to_string(i) + ",n" + std::to_string(i) + "@x.org\n";
+    }
+    text += "Z\xe9,z@x.org\n";  // not UTF-8: the whole file is Windows-1252
+    RecipientImport whole(File(text));
+    whole.Open();
+    RecipientImport sliced(File(text));
+    sliced.BeginOpen();
+    int slices = 1;
+    const auto past = RecipientImport::Clock::now() - std::chrono::seconds(1);
+    while (sliced.OpenSome(past)) {
+        EXPECT_FALSE(sliced.IsOpen());
+        ++slices;
+    }
+    EXPECT_GT(slices, 2);
+    ASSERT_TRUE(sliced.IsOpen());
+    EXPECT_EQ(sliced.ColumnNames(), whole.ColumnNames());
+    EXPECT_EQ(sliced.EmailColumn(), 1);
+    EXPECT_EQ(sliced.FirstLine(), ImportFirstLine::Header);
+    EXPECT_EQ(sliced.ProgressMax(), 102);
+    EXPECT_EQ(sliced.Encoding(), TextEncoding::Windows1252);
+    sliced.BeginOpen();  // an import finishes a preview under way
+    sliced.OpenSome(past);
+    EXPECT_EQ(sliced.Import(list_).rows, 101u);
+    EXPECT_EQ(list_.Caption(100), "z@x.org");
+}
+
+TEST_F(TextImportTest, SlicesShareOneBracketAndAStopBetweenThemKeepsTheRows) {
+    struct Counter : RecipientListObserver {
+        int resets = 0;
+        void Reset() override { ++resets; }
+    } counter;
+    list_.AddObserver(&counter);
+    const std::filesystem::path file = File("Email\na@x.org\n\nb@x.org\nc@x.org\n");
+    RecipientImport import(file);
+    import.BeginImport(list_);
+    EXPECT_TRUE(list_.Updating());
+    const auto past = RecipientImport::Clock::now() - std::chrono::seconds(1);
+    for (int slice = 0; slice < 3; ++slice) {  // a slice past its end still takes one line
+        EXPECT_TRUE(import.ImportSome(past));
+    }
+    EXPECT_EQ(import.Position(), 3);
+    import.Stop();
+    EXPECT_FALSE(import.ImportSome(past));
+    const ImportResult result = import.EndImport();
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.rows, 2u);
+    EXPECT_EQ(list_.Caption(1), "b@x.org");
+    EXPECT_FALSE(list_.Updating());
+    EXPECT_EQ(counter.resets, 1);
+    {
+        RecipientImport abandoned(file);
+        abandoned.BeginImport(list_);
+        abandoned.ImportSome(past);
+    }
+    list_.RemoveObserver(&counter);
+    EXPECT_FALSE(list_.Updating());  // destroying a running import ends it
+    EXPECT_EQ(list_.RowCount(), 3u);
 }
 
 TEST_F(TextImportTest, ErrorsNameTheFileAndKeepTheList) {

@@ -33,13 +33,19 @@ bool Endpoints(int fd, sockaddr_in& local, sockaddr_in& remote) {
 }  // namespace
 
 uint64_t BytesTaken(int fd) {
-    tcp_info info{};
-    socklen_t length = sizeof info;
-    int waiting = 0;
-    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
-        ioctl(fd, FIONREAD, &waiting) != 0)
-        return 0;
-    return info.tcpi_bytes_received - static_cast<uint64_t>(waiting);
+    // Bytes may arrive between the two questions; the count of waiting bytes
+    // is asked before and after, and only an answer that did not move is used.
+    for (;;) {
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        int before = 0;
+        int after = 0;
+        if (ioctl(fd, FIONREAD, &before) != 0 ||
+            getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
+            ioctl(fd, FIONREAD, &after) != 0)
+            return 0;
+        if (before == after) return info.tcpi_bytes_received - static_cast<uint64_t>(after);
+    }
 }
 
 int LocalPeerOf(int fd) {

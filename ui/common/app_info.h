@@ -13,6 +13,9 @@ inline constexpr const char* kProgramName = "mailvetter";
 // The build's version, compiled in from the project's version.
 inline constexpr const char* kVersion = MV_VERSION;
 
+// The maker's notice line of the splash window and the About box.
+inline constexpr const char* kNoticeLine = "Copyright (c) 2026 Corvane Software";
+
 // The maker's home page ("&Corvane Software Home Page..."). The one place
 // that names it.
 inline constexpr const char* kHomePageUrl = "https://www.corvane.example/mailvetter/";

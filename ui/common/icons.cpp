@@ -7,7 +7,11 @@
 // The program's resources live in a static library: they must be asked for
 // by name before first use. Outside any namespace, as Qt requires.
 static void InitProgramResources() {
-    Q_INIT_RESOURCE(mailvetter);
+    static const bool once = [] {
+        Q_INIT_RESOURCE(mailvetter);
+        return true;
+    }();
+    (void)once;
 }
 
 namespace mv::ui {
@@ -20,9 +24,10 @@ struct IconSource {
     bool themed;       // the desktop's theme may replace ours
 };
 
-// The result icons are always ours: no theme icon means "valid address".
+// The program's icon and the result icons are always ours: no theme has the
+// program's, and no theme icon means "valid address".
 constexpr std::array<IconSource, 11> kSources = {{
-    {IconId::kProgram, "mailvetter", true},
+    {IconId::kProgram, "mailvetter", false},
     {IconId::kNew, "document-new", true},
     {IconId::kOpen, "document-open", true},
     {IconId::kSave, "document-save", true},
@@ -62,6 +67,11 @@ const QIcon& Icon(IconId id) {
         return made;
     }();
     return icons[static_cast<size_t>(id)];
+}
+
+QPixmap SplashPicture() {
+    InitProgramResources();
+    return QPixmap(QStringLiteral(":/splash/splash.png"));
 }
 
 const QIcon& ResultIcon(int imageIndex) {

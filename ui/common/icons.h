@@ -1,9 +1,10 @@
-// The program's icons: for the program and the tool bar the desktop theme's
-// icon of each freedesktop name, with our own where the theme has none; for
-// the results always our own.
+// The program's icons: for the tool bar the desktop theme's icon of each
+// freedesktop name, with our own where the theme has none; for the program
+// itself and the results always our own.
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 
 namespace mv::ui {
 
@@ -28,5 +29,8 @@ const QIcon& Icon(IconId id);
 // 2 checking); "none" is an empty icon of the same size, so that the
 // addresses of all rows line up.
 const QIcon& ResultIcon(int imageIndex);
+
+// The splash window's picture (440 by 250 pixels).
+QPixmap SplashPicture();
 
 }  // namespace mv::ui

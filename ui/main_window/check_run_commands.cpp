@@ -82,8 +82,8 @@ void TMainForm::RunningChanged(bool running) {
 
 void TMainForm::SetRunningCommandStates(bool running) {
     for (QAction* a : {acStart, acOpen, acNew, acOptions, acRecipientEdit, acRecipientAdd,
-                       acImportRecipient, acCheckAll, acUnCheckAll, acInvertSelection,
-                       acRecipientDeleteSelected, acRecipientDelete})
+                       acImportRecipient, acExportRecipient, acCheckAll, acUnCheckAll,
+                       acInvertSelection, acRecipientDeleteSelected, acRecipientDelete})
         a->setEnabled(!running);
     acAbort->setEnabled(running);
     if (!running) {

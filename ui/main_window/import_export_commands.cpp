@@ -1,8 +1,21 @@
-// "&Import Recipient List..." and "&Export Recipient List...". Not built yet:
-// the handlers do nothing so far.
+// "&Import Recipient List..." and "&Export Recipient List...": the file
+// dialogs, then the import dialog (ui/import) or the export dialog
+// (ui/export) over the core's import and export.
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
 
+#include "common/app_info.h"
+#include "common/error_display.h"
+#include "common/wait_cursor.h"
+#include "export/export_dialog.h"
+#include "export/export_file_dialog.h"
+#include "import/import_dialog.h"
+#include "import/import_file_dialog.h"
 #include "main_window/main_form.h"
+#include "project/import_export/export_settings.h"
+#include "project/import_export/recipient_export.h"
 
 namespace mv::ui {
 
@@ -11,8 +24,39 @@ void TMainForm::WireImportExportCommands() {
     Connect(acExportRecipient, &TMainForm::acExportRecipientExecute);
 }
 
-void TMainForm::acImportRecipientExecute() {}
+void TMainForm::acImportRecipientExecute() {
+    const QString fileName = ChooseRecipientListFile(this, lastImportFolder_);
+    if (fileName.isEmpty()) Abort();
+    TImportDialog dialog(list_, fileName, this);
+    {
+        WaitCursor wait;   // the preview reads the whole file
+        dialog.Preview();  // a file that cannot be read is reported before any dialog
+    }
+    dialog.exec();
+    if (dialog.ImportStarted()) modified_ = true;
+    UpdateSelectionCommands();  // Replace may have removed the selected row
+    dialog.RethrowFailure();    // the rows read before the error stay
+}
 
-void TMainForm::acExportRecipientExecute() {}
+void TMainForm::acExportRecipientExecute() {
+    const QString fileName = ChooseExportFile(this, lastExportFileName_);
+    if (fileName.isEmpty()) Abort();
+    lastExportFileName_ = fileName;
+    TExportDialog dialog(ReadExportTolerance(ini_), this);
+    if (dialog.exec() != QDialog::Accepted) Abort();
+    const ExportTolerance tolerance = dialog.Tolerance();
+    WriteExportTolerance(ini_, tolerance);
+    size_t written = 0;
+    {
+        WaitCursor wait;
+        written = ExportRecipients(
+            list_, std::filesystem::path(QFile::encodeName(fileName).toStdString()), tolerance);
+    }
+    QMessageBox::information(this, QString::fromUtf8(kAppTitle),
+                             QStringLiteral("Exported %1 of %2 recipients to %3.")
+                                 .arg(written)
+                                 .arg(list_.RowCount())
+                                 .arg(QDir::toNativeSeparators(fileName)));
+}
 
 }  // namespace mv::ui

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "common/error_display.h"
+#include "common/icons.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
@@ -29,6 +30,7 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
       SmtpRelayServer1(loop),
       run_(list_, SmtpRelayServer1) {
     setObjectName(QStringLiteral("MainForm"));
+    setWindowIcon(Icon(IconId::kProgram));
     SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
     overrides_.ApplyTo(SmtpRelayServer1);
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };

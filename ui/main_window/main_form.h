@@ -209,8 +209,10 @@ class TMainForm : public QMainWindow {
 
     bool modified_ = false;
     QString projectFileName_;
-    QString lastOpenFolder_;    // where the open dialog starts
-    QString lastSaveFileName_;  // the save dialog offers the name chosen last time
+    QString lastOpenFolder_;      // where the open dialog starts
+    QString lastSaveFileName_;    // the save dialog offers the name chosen last time
+    QString lastImportFolder_;    // where the import's file dialog starts
+    QString lastExportFileName_;  // the export's save dialog offers the name chosen last time
     bool busyCursor_ = false;
 
     // What a run shows is gathered and drawn once per frame.

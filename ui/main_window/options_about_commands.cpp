@@ -1,9 +1,11 @@
 // "&Options..." and "&About Mailvetter....": the options dialog and the About
-// box, each created for one modal showing with the main window as owner.
-// Not built yet: the handlers do nothing so far.
+// box, each created for one modal showing with the main window as owner and
+// freed at once. The modal results are not needed: OK has saved already.
 #include <QAction>
 
+#include "about/about_box.h"
 #include "main_window/main_form.h"
+#include "options/options_form.h"
 
 namespace mv::ui {
 
@@ -12,8 +14,14 @@ void TMainForm::WireOptionsAboutCommands() {
     Connect(acAbout, &TMainForm::acAboutExecute);
 }
 
-void TMainForm::acOptionsExecute() {}
+void TMainForm::acOptionsExecute() {
+    TFormOptions dialog(ini_, this);
+    dialog.exec();
+}
 
-void TMainForm::acAboutExecute() {}
+void TMainForm::acAboutExecute() {
+    TAboutBox box(SystemAboutSources(), this);
+    box.exec();
+}
 
 }  // namespace mv::ui

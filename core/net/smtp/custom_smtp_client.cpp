@@ -23,6 +23,26 @@ _TCustomSmtpClient::_TCustomSmtpClient(MessageLoop& loop)
 
 _TCustomSmtpClient::~_TCustomSmtpClient() = default;
 
+void _TCustomSmtpClient::SetProxy(const SocksProxy& proxy) {
+    proxy_ = proxy;
+    if (!proxy_.Enabled()) return;  // the socket's proxy events stay silent
+    socket_->OnSocksConnected = [this](_TCustomAsyncSocket*, uint16_t e) {
+        if (e != 0)
+            ProxyFailed("SOCKS proxy " + proxy_.Address() + ": " + SocketErrorText(e) + " (error " +
+                        std::to_string(e) + ")");
+    };
+    socket_->OnSocksError = [this](_TCustomAsyncSocket*, int e, const std::string& msg) {
+        ProxyFailed("SOCKS proxy: " + msg + " (error " + std::to_string(e) + ")");
+    };
+}
+
+// The proxy's failure is the connection's only reply: the owner hears it as
+// one, and it becomes the request's failure line.
+void _TCustomSmtpClient::ProxyFailed(const std::string& what) {
+    proxyFailure_ = what;
+    FireResponse(what);
+}
+
 void _TCustomSmtpClient::SetContentType(TSmtpContentType v) {
     contentType_ = v;
     contentTypeText_ = v == smtpHTML ? "text/html" : "text/plain";
@@ -97,9 +117,14 @@ void _TCustomSmtpClient::OnLookupDone(uint16_t error) {
             OnSocketConnected(e);
         };
         socket_->OnDataAvailable = [this](_TCustomAsyncSocket*, uint16_t) { OnSocketData(); };
+        // The socket forgets its proxy at every close: it is set again each time.
+        if (proxy_.Enabled()) proxy_.ApplyTo(*socket_);
+        proxyFailure_.clear();
         SetState(ssConnecting);
         socket_->Connect();
     } catch (const Exception& e) {
+        // With a proxy the socket looks up the proxy's name here.
+        if (proxy_.Enabled()) ProxyFailed("SOCKS proxy " + proxy_.Address() + ": " + e.what());
         FailLine(std::string("500 ") + e.ClassName() + ": " + e.what(), 500);
         // A failed system call (out of descriptors, for example) reports its
         // own socket error number; other failures report 500.
@@ -111,7 +136,7 @@ void _TCustomSmtpClient::OnLookupDone(uint16_t error) {
 
 void _TCustomSmtpClient::OnSocketConnected(uint16_t error) {
     if (error != 0) {
-        FailLine(WinsockFailureLine(error), 500);
+        FailLine(proxyFailure_.empty() ? WinsockFailureLine(error) : "500 " + proxyFailure_, 500);
         connected_ = false;
         RequestDone(error);
         socket_->Close();

@@ -29,6 +29,7 @@
 #include "net/line/async_socket.h"
 #include "net/smtp/smtp_exception.h"
 #include "net/smtp/smtp_reply_reader.h"
+#include "net/socks/socks_proxy.h"
 
 namespace mv {
 
@@ -113,6 +114,11 @@ class _TCustomSmtpClient {
     int StatusCode() const { return statusCode_; }
     // The socket, for its settings (a proxy, for example) and for tests.
     _TAsyncSocket& Socket() { return *socket_; }
+    // Every connection goes through this proxy (none by default). A proxy that
+    // cannot be reached or refuses ends the request with the socket error or
+    // the SOCKS error number, after an OnResponse line that says so.
+    const SocksProxy& Proxy() const { return proxy_; }
+    void SetProxy(const SocksProxy& proxy);
 
     // --- Events -----------------------------------------------------------
     TRequestDone OnRequestDone;
@@ -196,8 +202,11 @@ class _TCustomSmtpClient {
     void AfterDataCommand();
     void SendNextMessageLine();
     void PostRequestDone(int error);
+    void ProxyFailed(const std::string& what);
 
     std::unique_ptr<_TAsyncSocket> socket_;
+    SocksProxy proxy_;
+    std::string proxyFailure_;  // the proxy's refusal of the connection under way
     std::string host_;
     std::string port_ = "smtp";
     std::string signOn_;

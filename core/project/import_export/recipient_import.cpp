@@ -25,31 +25,6 @@ bool IsUtf8(std::string_view text) {
     return AllAscii(text) || IsValidUtf8(text);
 }
 
-// Sets a flag for the life of a scope and clears it at the end, however the
-// scope ends.
-class FlagScope {
-  public:
-    FlagScope(bool& flag, bool value) : flag_(flag), end_(!value) { flag_ = value; }
-    ~FlagScope() { flag_ = end_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-    bool end_;
-};
-
-class UpdateScope {
-  public:
-    explicit UpdateScope(RecipientList& list) : list_(list) { list_.BeginUpdate(); }
-    ~UpdateScope() { list_.EndUpdate(); }
-    UpdateScope(const UpdateScope&) = delete;
-    UpdateScope& operator=(const UpdateScope&) = delete;
-
-  private:
-    RecipientList& list_;
-};
-
 }  // namespace
 
 ImportFileKind ImportFileKindOf(const std::filesystem::path& fileName) {
@@ -67,7 +42,15 @@ RecipientImport::RecipientImport(std::filesystem::path fileName)
     columnMap_.fill(-1);
 }
 
-RecipientImport::~RecipientImport() = default;
+RecipientImport::~RecipientImport() {
+    if (importing_) {
+        try {
+            EndImport();
+        } catch (...) {
+            // An observer of the list failed; a destructor must not throw.
+        }
+    }
+}
 
 void RecipientImport::CheckIdle(const char* operation) const {
     if (importing_) {
@@ -78,15 +61,67 @@ void RecipientImport::CheckIdle(const char* operation) const {
 
 // ---- Preview ----
 
+// A text file's preview under way: the file is read through once, to count
+// its lines and to learn whether every line is UTF-8.
+struct RecipientImport::Scan {
+    std::unique_ptr<TextLineReader> reader;
+    std::string first;  // the first line, as read
+    bool utf8 = true;
+    int64_t lines = 0;
+};
+
 void RecipientImport::Open() {
+    BeginOpen();
+    while (OpenSome(Clock::time_point::max())) {
+    }
+}
+
+void RecipientImport::BeginOpen() {
     CheckIdle("Open");
     Close();
     if (kind_ == ImportFileKind::DBase) {
         OpenTable();
-    } else {
-        OpenText();
+        ApplyEmailChoice();
+        return;
     }
-    ApplyEmailChoice();
+    auto reader = std::make_unique<TextLineReader>(fileName_);
+    reader->AtEnd();  // reads the first bytes: the byte-order mark, the NUL check
+    if (reader->HoldsNul()) {
+        throw EImportError::NotText(fileName_);
+    }
+    scan_ = std::make_unique<Scan>();
+    scan_->reader = std::move(reader);
+}
+
+bool RecipientImport::OpenSome(Clock::time_point sliceEnd) {
+    if (!scan_) {
+        return false;  // a table, or a preview complete
+    }
+    // The clock is asked every few lines: a line of the preview costs less
+    // than asking it.
+    constexpr int64_t kLinesPerLook = 16;
+    const bool timed = sliceEnd != Clock::time_point::max();
+    Scan& scan = *scan_;
+    std::string_view line;
+    try {
+        for (int64_t n = 1;; ++n) {
+            if (!scan.reader->ReadLine(line)) {
+                break;
+            }
+            if (scan.lines++ == 0) {
+                scan.first.assign(line);
+            }
+            scan.utf8 = scan.utf8 && IsUtf8(line);
+            if (timed && n % kLinesPerLook == 0 && Clock::now() >= sliceEnd) {
+                return true;
+            }
+        }
+        FinishText();
+    } catch (...) {
+        scan_.reset();
+        throw;
+    }
+    return false;
 }
 
 bool RecipientImport::IsOpen() const {
@@ -95,39 +130,29 @@ bool RecipientImport::IsOpen() const {
 
 void RecipientImport::Close() {
     CheckIdle("Close");
+    scan_.reset();
     reader_.reset();
     table_.reset();
 }
 
-void RecipientImport::OpenText() {
-    auto reader = std::make_unique<TextLineReader>(fileName_);
-    reader->AtEnd();  // reads the first bytes: the byte-order mark, the NUL check
-    if (reader->HoldsNul()) {
-        throw EImportError::NotText(fileName_);
-    }
-    std::string first;
-    bool utf8 = true;
-    int64_t lines = 0;
-    std::string_view line;
-    while (reader->ReadLine(line)) {
-        if (lines++ == 0) {
-            first.assign(line);
-        }
-        utf8 = utf8 && IsUtf8(line);
-    }
-    if (reader->Mark() == ByteOrderMark::Utf16Le || reader->Mark() == ByteOrderMark::Utf16Be) {
-        encoding_ = reader->Mark() == ByteOrderMark::Utf16Le ? TextEncoding::Utf16Le
-                                                             : TextEncoding::Utf16Be;
+// The end of a text preview: the encoding, the line count, the columns.
+void RecipientImport::FinishText() {
+    Scan& scan = *scan_;
+    const ByteOrderMark mark = scan.reader->Mark();
+    if (mark == ByteOrderMark::Utf16Le || mark == ByteOrderMark::Utf16Be) {
+        encoding_ = mark == ByteOrderMark::Utf16Le ? TextEncoding::Utf16Le : TextEncoding::Utf16Be;
     } else {
-        encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+        encoding_ = scan.utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
     }
-    progressMax_ = std::max<int64_t>(lines, 1);
+    progressMax_ = std::max<int64_t>(scan.lines, 1);
     std::string decoded;
-    const std::string_view firstLine = Decode(first, decoded);
+    const std::string_view firstLine = Decode(scan.first, decoded);
     delimiter_ = ChooseDelimiter(firstLine);
     names_.Clear();
     ForEachField(firstLine, delimiter_, [this](std::string_view name) { names_.Add(name); });
-    reader_ = std::move(reader);
+    reader_ = std::move(scan.reader);
+    scan_.reset();
+    ApplyEmailChoice();
 }
 
 void RecipientImport::OpenTable() {
@@ -187,32 +212,109 @@ std::string_view RecipientImport::Decode(std::string_view line, std::string& out
 
 // ---- Import ----
 
+// The state of a running import: the list, and what each line or record
+// reuses.
+struct RecipientImport::Pass {
+    explicit Pass(RecipientList& into) : list(into) {}
+    RecipientList& list;
+    size_t rowsBefore = 0;
+    // Text: only the fields that feed a list column are kept (a line may
+    // hold millions of them), with a map that points into them.
+    std::vector<size_t> sources;
+    ImportColumnMap dense{};
+    std::string decoded;
+    std::string buffer;
+    std::vector<std::string_view> fields;
+    // dBase: only the fields that feed a list column are read.
+    std::vector<TField*> wanted;
+    std::vector<std::string> texts;
+    std::vector<std::string_view> values;
+    std::vector<std::string_view> scratch;
+};
+
 ImportResult RecipientImport::Import(RecipientList& list) {
+    BeginImport(list);
+    while (ImportSome(Clock::time_point::max())) {
+    }
+    return EndImport();
+}
+
+void RecipientImport::BeginImport(RecipientList& list) {
     CheckIdle("Import");
     if (!IsOpen()) {
-        Open();
+        if (!scan_) {
+            BeginOpen();
+        }
+        while (OpenSome(Clock::time_point::max())) {
+        }
     }
-    FlagScope importing(importing_, true);
-    FlagScope running(stopped_, false);
-    UpdateScope update(list);
-    if (mode_ == ImportMode::Replace) {
-        list.Clear();
-        list.ResetColumns();
+    pass_ = std::make_unique<Pass>(list);
+    importing_ = true;
+    stopped_ = false;
+    position_ = 0;
+    list.BeginUpdate();
+    try {
+        if (mode_ == ImportMode::Replace) {
+            list.Clear();
+            list.ResetColumns();
+        }
+        pass_->rowsBefore = list.RowCount();
+        columnMap_ = BuildColumnMap(list, names_, emailColumn_);
+        if (kind_ == ImportFileKind::DBase) {
+            BeginTable();
+        } else {
+            BeginText();
+        }
+    } catch (...) {
+        EndImport();
+        throw;
     }
-    const size_t before = list.RowCount();
-    columnMap_ = BuildColumnMap(list, names_, emailColumn_);
-    if (kind_ == ImportFileKind::DBase) {
-        ImportTable(list);
-    } else {
-        ImportText(list);
+}
+
+bool RecipientImport::ImportSome(Clock::time_point sliceEnd) {
+    if (!importing_) {
+        throw std::logic_error("RecipientImport::ImportSome called without BeginImport");
     }
-    return ImportResult{list.RowCount() - before, stopped_};
+    const bool timed = sliceEnd != Clock::time_point::max();
+    try {
+        for (bool first = true; !stopped_ && !AtEndOfData(); first = false) {
+            if (!first && timed && Clock::now() >= sliceEnd) {
+                return true;
+            }
+            Step(++position_);
+            if (kind_ == ImportFileKind::DBase) {
+                ImportRecord();
+            } else {
+                ImportLine();
+            }
+        }
+    } catch (...) {
+        EndImport();
+        throw;
+    }
+    return false;
+}
+
+ImportResult RecipientImport::EndImport() {
+    if (!importing_) {
+        throw std::logic_error("RecipientImport::EndImport called without BeginImport");
+    }
+    const std::unique_ptr<Pass> pass = std::move(pass_);
+    importing_ = false;
+    const ImportResult result{pass->list.RowCount() - pass->rowsBefore, stopped_};
+    stopped_ = true;
+    pass->list.EndUpdate();
+    return result;
 }
 
 void RecipientImport::Step(int64_t position) {
     if (OnProgress) {
         OnProgress(*this, position);
     }
+}
+
+bool RecipientImport::AtEndOfData() {
+    return kind_ == ImportFileKind::DBase ? table_->Eof() : reader_->AtEnd();
 }
 
 namespace {
@@ -239,58 +341,50 @@ void MappedSources(const ImportColumnMap& map, std::vector<size_t>& sources,
 
 }  // namespace
 
-void RecipientImport::ImportText(RecipientList& list) {
+void RecipientImport::BeginText() {
     reader_->Rewind();
-    std::string_view line;
     if (firstLine_ == ImportFirstLine::Header) {
-        reader_->ReadLine(line);
+        std::string_view header;
+        reader_->ReadLine(header);
     }
-    // Only the fields that feed a list column are kept: a line may hold
-    // millions of them.
-    std::vector<size_t> sources;
-    ImportColumnMap dense{};
-    MappedSources(columnMap_, sources, dense);
-    std::string decoded;
-    std::string buffer;
-    std::vector<std::string_view> fields;
-    std::vector<std::string_view> scratch;
-    int64_t position = 0;
-    while (!stopped_ && !reader_->AtEnd()) {
-        Step(++position);
-        reader_->ReadLine(line);
-        const std::string_view text = Decode(line, decoded);
-        if (TrimBlanksAndControls(text).empty()) {
-            continue;
-        }
-        SplitWantedFields(text, delimiter_, sources, buffer, fields);
-        AppendImportedRow(list, dense, fields, scratch);
-    }
+    MappedSources(columnMap_, pass_->sources, pass_->dense);
 }
 
-void RecipientImport::ImportTable(RecipientList& list) {
-    // Only the fields that feed a list column are read.
-    std::vector<TField*> wanted(names_.size(), nullptr);
+void RecipientImport::ImportLine() {
+    Pass& pass = *pass_;
+    std::string_view line;
+    reader_->ReadLine(line);
+    const std::string_view text = Decode(line, pass.decoded);
+    if (TrimBlanksAndControls(text).empty()) {
+        return;
+    }
+    SplitWantedFields(text, delimiter_, pass.sources, pass.buffer, pass.fields);
+    AppendImportedRow(pass.list, pass.dense, pass.fields, pass.scratch);
+}
+
+void RecipientImport::BeginTable() {
+    Pass& pass = *pass_;
+    pass.wanted.assign(names_.size(), nullptr);
     for (const int source : columnMap_) {
         if (source >= 0) {
-            wanted[static_cast<size_t>(source)] = &table_->Fields(source);
+            pass.wanted[static_cast<size_t>(source)] = &table_->Fields(source);
         }
     }
-    std::vector<std::string> texts(names_.size());
-    std::vector<std::string_view> values(names_.size());
-    std::vector<std::string_view> scratch;
-    int64_t position = 0;
+    pass.texts.resize(names_.size());
+    pass.values.resize(names_.size());
     table_->First();
-    while (!stopped_ && !table_->Eof()) {
-        Step(++position);
-        for (size_t i = 0; i < wanted.size(); ++i) {
-            if (wanted[i] != nullptr) {
-                texts[i] = wanted[i]->AsString();
-                values[i] = texts[i];
-            }
+}
+
+void RecipientImport::ImportRecord() {
+    Pass& pass = *pass_;
+    for (size_t i = 0; i < pass.wanted.size(); ++i) {
+        if (pass.wanted[i] != nullptr) {
+            pass.texts[i] = pass.wanted[i]->AsString();
+            pass.values[i] = pass.texts[i];
         }
-        AppendImportedRow(list, columnMap_, values, scratch);
-        table_->Next();
     }
+    AppendImportedRow(pass.list, columnMap_, pass.values, pass.scratch);
+    table_->Next();
 }
 
 }  // namespace mv

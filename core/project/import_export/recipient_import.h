@@ -12,6 +12,10 @@
 //   import.OnProgress = [&](RecipientImport& sender, int64_t position) { ... };
 //   ImportResult result = import.Import(list);
 //
+// A front end that must keep its event loop turning imports in slices
+// instead: BeginImport(list), then ImportSome(sliceEnd) from the loop until
+// it returns false, then EndImport().
+//
 // Every data line or record becomes one row appended after the list's rows,
 // in file order; blank lines of a text file are skipped. No address is
 // checked and no duplicate looked for. Nothing here prints or asks; errors
@@ -27,6 +31,7 @@
 // commas, or by tabs when the first line holds tabs and no comma.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -67,6 +72,8 @@ class RecipientImport {
     const std::filesystem::path& FileName() const { return fileName_; }
     ImportFileKind FileKind() const { return kind_; }
 
+    using Clock = std::chrono::steady_clock;
+
     // ---- Preview ----
     // Opens the file and reads its columns: the fields of a text file's
     // first line or the table's field names. Picks the e-mail column (and,
@@ -75,6 +82,15 @@ class RecipientImport {
     // with deleted records. The file stays open until Close or destruction.
     // EImportError for a file that is no text (see above).
     void Open();
+    // The same preview in slices, for a front end that keeps its event loop
+    // turning while a large text file is read through: BeginOpen opens the
+    // file (a table's fields are read at once), and each OpenSome reads on
+    // until the preview is complete (false) or the clock has passed
+    // `sliceEnd` (true). The choices and the counts below are known once
+    // IsOpen(). An error raised by either has ended the preview.
+    void BeginOpen();
+    bool OpenSome(Clock::time_point sliceEnd);
+    // The preview is complete and the file open.
     bool IsOpen() const;
     void Close();
 
@@ -115,6 +131,27 @@ class RecipientImport {
     // lets that line or record complete.
     ImportResult Import(RecipientList& list);
 
+    // ---- Import in slices ----
+    // The same import, cut into slices so that a front end can turn its
+    // event loop in between. BeginImport does what Import does before the
+    // first line or record (opening the file when Open was not called,
+    // Replace, the column map) and opens the list's update bracket; nobody
+    // else may change the list until EndImport. Each ImportSome reads lines
+    // or records, at least one, until the import ends or the clock passes
+    // `sliceEnd`, and returns whether any are left (false at the end of the
+    // file and after a stop). EndImport closes the bracket and gives the
+    // result. An error raised by BeginImport or ImportSome has ended the
+    // import already; the rows read so far stay. Destroying the import ends
+    // one still running. `list` must outlive the import.
+    void BeginImport(RecipientList& list);
+    bool ImportSome(Clock::time_point sliceEnd);
+    ImportResult EndImport();
+    // Whether an import runs (between BeginImport and EndImport).
+    bool Importing() const { return importing_; }
+    // The lines (blank ones too) or records read by the running or the last
+    // import.
+    int64_t Position() const { return position_; }
+
     // True while no import runs, and once a stop was requested.
     bool Stopped() const { return stopped_; }
     // Ends a running import before its next line or record; the rows read
@@ -132,11 +169,17 @@ class RecipientImport {
     std::function<void(RecipientImport& sender, int64_t position)> OnProgress;
 
   private:
-    void OpenText();
+    struct Scan;
+    void FinishText();
     void OpenTable();
     void ApplyEmailChoice();
-    void ImportText(RecipientList& list);
-    void ImportTable(RecipientList& list);
+    struct Pass;
+    void BeginText();
+    void BeginTable();
+    // Read one line or record.
+    void ImportLine();
+    void ImportRecord();
+    bool AtEndOfData();
     void Step(int64_t position);
     void CheckIdle(const char* operation) const;
     // The line in UTF-8: as it is, or converted from Windows-1252 into `out`.
@@ -145,6 +188,7 @@ class RecipientImport {
     std::filesystem::path fileName_;
     ImportFileKind kind_;
     std::unique_ptr<TextLineReader> reader_;
+    std::unique_ptr<Scan> scan_;  // a text preview under way
     std::unique_ptr<TTbDbf> table_;
     SourceColumnNames names_;
     int emailColumn_ = -1;
@@ -155,7 +199,9 @@ class RecipientImport {
     char delimiter_ = ',';
     bool stopped_ = true;
     bool importing_ = false;
+    int64_t position_ = 0;
     ImportColumnMap columnMap_{};
+    std::unique_ptr<Pass> pass_;  // the running import's state
 };
 
 }  // namespace mv

@@ -21,6 +21,22 @@ int StoredLimit(int32_t value) {
     return std::min<int32_t>(value, CheckSettings::kMaxStoredValue);
 }
 
+// A proxy that is switched on must be usable: going round it silently would
+// send the checks from the user's own address.
+void CheckProxy(const CheckSettings& settings) {
+    if (!settings.proxyEnabled) return;
+    switch (FindSocksProxyFault(settings.proxy)) {
+        case SocksProxyFault::kServer:
+            throw ECheckRunError(CheckRun::kProxyServerMissing);
+        case SocksProxyFault::kPort:
+            throw ECheckRunError(CheckRun::kProxyPortInvalid);
+        case SocksProxyFault::kLevel:
+            throw ECheckRunError(CheckRun::kProxyLevelInvalid);
+        case SocksProxyFault::kNone:
+            return;
+    }
+}
+
 }  // namespace
 
 CheckSettings CheckSettings::FromIni(TINI& ini) {
@@ -35,6 +51,12 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.acceptAllProbe = ini.ilAcceptAllProbe.AsInteger() != 0;
     s.recheckDeferred =
         std::clamp<int32_t>(ini.ilRecheckDeferred.AsInteger(), 0, kMaxRecheckDeferred);
+    s.proxyEnabled = ini.ilProxyEnabled.AsInteger() == 1;
+    s.proxy.server = TrimBlanks(ini.ilProxyServer.Text());
+    s.proxy.port = TrimBlanks(ini.ilProxyPort.Text());
+    s.proxy.level = ini.ilProxyLevel.Text();
+    s.proxy.user = ini.ilProxyUser.Text();
+    s.proxy.password = ini.ilProxyPassword.Text();
     return s;
 }
 
@@ -74,6 +96,8 @@ void CheckRun::Start(const CheckSettings& settings) {
     if (dispatcher_.From().empty())
         throw ECheckRunError(
             "Please provide a valid e-mail address for the FROM field (Tools | Options)");
+    CheckProxy(settings);
+    dispatcher_.SetProxy(settings.proxyEnabled ? settings.proxy : SocksProxy{});
     TRecipientList recipients;
     for (size_t row = 0; row < list_.RowCount(); ++row) {
         if (list_.StateIndex(row) == kMarkChecked)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/smtp_relay_server.h"
+#include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "project/list/recipient_list.h"
 
@@ -54,6 +55,9 @@ struct CheckSettings {
     int timeOut = 30;            // seconds
     bool acceptAllProbe = true;  // Checks/AcceptAllProbe
     int recheckDeferred = 0;     // Checks/RecheckDeferred: seconds, 0 = never
+    // Every SMTP connection goes through `proxy` when this is set.
+    bool proxyEnabled = false;
+    SocksProxy proxy;
 
     // The largest stored Connections and TimeOut that a run uses.
     static constexpr int kMaxStoredValue = 999;
@@ -69,6 +73,14 @@ class CheckRun {
     static constexpr std::array<const char*, 5> kIdleStatus = {
         "Elapsed:", "Total:", "Waiting:", "Good:", "Bad:"};
 
+    // A proxy switched on without a usable server, port or level.
+    static constexpr const char* kProxyServerMissing =
+        "Please provide the server of the SOCKS proxy (Tools | Options)";
+    static constexpr const char* kProxyPortInvalid =
+        "The port of the SOCKS proxy must be a number from 1 to 65535 (Tools | Options)";
+    static constexpr const char* kProxyLevelInvalid =
+        "The level of the SOCKS proxy must be 4, 4A or 5 (Tools | Options)";
+
     CheckRun(RecipientList& list, TSmtpRelayServer& dispatcher);
     ~CheckRun();
     CheckRun(const CheckRun&) = delete;
@@ -76,9 +88,9 @@ class CheckRun {
 
     // Starts a run over the marked rows ("&Check"). Raises ECheckRunError
     // with "Please open / fill the recipient list before", "Please provide a
-    // valid e-mail address for the FROM field (Tools | Options)" or "Nothing
-    // to check", and passes the dispatcher's own refusals on (after switching
-    // back to idle).
+    // valid e-mail address for the FROM field (Tools | Options)", one of the
+    // proxy refusals (kProxyServerMissing ...) or "Nothing to check", and passes the dispatcher's
+    // own refusals on (after switching back to idle).
     void Start(const CheckSettings& settings);
     // Stops the run ("S&top"): every row in flight ends as -8.
     void Stop();

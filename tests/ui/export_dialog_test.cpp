@@ -1,0 +1,226 @@
+// "&Export Recipient List..." as a user meets it: the save dialog, the
+// export dialog with its tolerance, the file written in each format and read
+// back, the closing message, and the choices remembered from one start of
+// the program to the next.
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "export/export_dialog.h"
+#include "modal_driver.h"
+#include "project/import_export/export_settings.h"
+#include "storage/dbf/tb_dbf.h"
+#include "ui_test_support.h"
+
+using mv::test::ModalDriver;
+
+namespace {
+
+// The checked project: one row of each result an export tells apart.
+const mv::test::TestRow kRows[] = {
+    {"valid@ok.test", "[0] Valid E-mail Address!", mv::kIconValid, mv::kMarkUnchecked},
+    {"mbox@ok.test", "[550] Mailbox unavailable", mv::kIconFailed},
+    {"full@ok.test", "[452] Exceeded storage allocation. Try later", mv::kIconFailed},
+    {"slow@ok.test", "[-2] Time Out: Recipient's SMTP Server didn't respond", mv::kIconFailed},
+    {"gone@ok.test", "[11001] Failed: Invalid Domain Name", mv::kIconFailed},
+    {"new@ok.test", "", mv::kIconNotChecked},
+};
+
+template <class T>
+T* Child(QDialog* dialog, const char* name) {
+    T* child = dialog->findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) qFatal("no control %s", name);
+    return child;
+}
+
+const char* const kFailureBoxes[] = {"cbMailboxUnavailable", "cbExceededStorage", "cbTimeOut"};
+
+// Chooses the tolerance in the export dialog: "zero", or the failures to
+// take ("mailbox", "storage", "timeout"), then presses OK.
+ModalDriver::Action ChooseTolerance(const QStringList& failures) {
+    return [failures](QDialog* d) {
+        const bool zero = failures == QStringList{"zero"};
+        Child<QRadioButton>(d, zero ? "rbToleranceZero" : "rbTolerance")->click();
+        const QStringList keys = {"mailbox", "storage", "timeout"};
+        for (int i = 0; i < 3; ++i)
+            if (!zero)
+                Child<QCheckBox>(d, kFailureBoxes[i])->setChecked(failures.contains(keys[i]));
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    };
+}
+
+// The addresses of an exported file, read back in its own format.
+QStringList ReadBack(const std::filesystem::path& path) {
+    QStringList addresses;
+    const QString ext = QString::fromStdString(path.extension().string());
+    if (ext == ".dbf") {
+        mv::TTbDbf table("check");
+        table.SetReadOnly(true);
+        table.SetCreateIfNotFound(false);
+        table.SetDbfFileName(path.string());
+        table.SetActive(true);
+        for (table.First(); !table.Eof(); table.Next())
+            addresses << QString::fromStdString(table.Fields(0).AsString());
+        return addresses;
+    }
+    const QString text = QString::fromStdString(mv::test::ReadFile(path));
+    QStringList lines = text.split(ext == ".csv" ? "\r\n" : "\n", Qt::SkipEmptyParts);
+    if (ext == ".csv") {
+        if (lines.value(0) != "Email,Result") return {"bad header: " + lines.value(0)};
+        lines.removeFirst();
+    }
+    for (const QString& line : lines)
+        addresses << line.section(',', 0, 0);
+    return addresses;
+}
+
+}  // namespace
+
+class ExportDialogTest : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<mv::test::TempDir> dir_;
+    std::unique_ptr<mv::test::WindowLoop> loop_;
+    std::unique_ptr<mv::test::WindowUnderTest> window_;
+    std::unique_ptr<ModalDriver> driver_;
+
+    void start();  // the program, on the test's settings folder
+    QString path(const char* name) { return QString::fromStdString((*dir_ / name).string()); }
+    // Chooses `file` in the save dialog; `tolerance` acts in the export dialog.
+    void exportTo(const QString& file, const ModalDriver::Action& tolerance);
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void exportWritesThePassingRows_data();
+    void exportWritesThePassingRows();
+    void anExistingFileIsReplacedAfterTheQuestion();
+    void choicesAreRememberedAcrossStarts();
+};
+
+void ExportDialogTest::init() {
+    dir_ = std::make_unique<mv::test::TempDir>();
+    loop_ = std::make_unique<mv::test::WindowLoop>();
+    driver_ = std::make_unique<ModalDriver>();
+    mv::test::WriteProject(*dir_ / "checked.mlt", {std::begin(kRows), std::end(kRows)});
+    start();
+}
+
+void ExportDialogTest::start() {
+    window_.reset();
+    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
+    window_->form().OpenStartArgument({path("checked.mlt")});
+}
+
+void ExportDialogTest::cleanup() {
+    QCOMPARE(driver_->Unexpected(), QStringList());
+    QCOMPARE(driver_->Pending(), size_t{0});
+    driver_.reset();
+    window_.reset();
+}
+
+void ExportDialogTest::exportTo(const QString& file, const ModalDriver::Action& tolerance) {
+    driver_->Expect([file](QDialog* d) {
+        auto* files = qobject_cast<QFileDialog*>(d);
+        QVERIFY(files != nullptr);
+        QCOMPARE(files->windowTitle(), QStringLiteral("Export Recipient List"));
+        QCOMPARE(files->acceptMode(), QFileDialog::AcceptSave);
+        QVERIFY(!files->testOption(QFileDialog::DontConfirmOverwrite));
+        QCOMPARE(files->defaultSuffix(), QStringLiteral("txt"));
+        QCOMPARE(files->nameFilters(),
+                 QStringList({"Data files (*.txt *.csv *.dbf)", "Text files (*.txt)", "CSV (*.csv)",
+                              "dBase (*.dbf)"}));
+        ModalDriver::ChooseFile(file)(d);
+    });
+    driver_->Expect(tolerance);
+}
+
+void ExportDialogTest::exportWritesThePassingRows_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("tolerance");
+    QTest::addColumn<QStringList>("exported");
+    const struct {
+        QStringList tolerance;
+        QStringList exported;
+    } cases[] = {
+        {{"zero"}, {"valid@ok.test"}},
+        {{"mailbox"}, {"valid@ok.test", "mbox@ok.test"}},
+        {{"storage"}, {"valid@ok.test", "full@ok.test"}},
+        {{"timeout"}, {"valid@ok.test", "slow@ok.test"}},
+        {{"mailbox", "storage", "timeout"},
+         {"valid@ok.test", "mbox@ok.test", "full@ok.test", "slow@ok.test"}},
+    };
+    for (const char* ext : {"txt", "csv", "dbf"}) {
+        for (const auto& c : cases) {
+            const QString name = c.tolerance.join('+') + "." + ext;
+            QTest::newRow(qPrintable(name)) << name << c.tolerance << c.exported;
+        }
+    }
+}
+
+void ExportDialogTest::exportWritesThePassingRows() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, tolerance);
+    QFETCH(QStringList, exported);
+    const QString target = path(qPrintable(file));
+    exportTo(target, ChooseTolerance(tolerance));
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acExportRecipient")->trigger();
+    const mv::test::SeenDialog& done = driver_->Seen().back();
+    QCOMPARE(done.title, QStringLiteral("Mailvetter"));
+    QCOMPARE(done.icon, QMessageBox::Information);
+    QCOMPARE(done.text,
+             QStringLiteral("Exported %1 of 6 recipients to %2.").arg(exported.size()).arg(target));
+    QCOMPARE(ReadBack(target.toStdString()), exported);
+    QVERIFY(!window_->form().Modified());  // an export changes nothing in the project
+}
+
+void ExportDialogTest::anExistingFileIsReplacedAfterTheQuestion() {
+    const QString target = path("old.txt");
+    mv::test::WriteFile(target.toStdString(), "old@ok.test\n");
+    driver_->Expect(ModalDriver::ChooseFile(target));
+    driver_->Expect(ModalDriver::Press(QMessageBox::Yes));  // replace it?
+    driver_->Expect(ChooseTolerance({"zero"}));
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acExportRecipient")->trigger();
+    QVERIFY2(driver_->Seen().at(1).text.contains("already exists"),
+             qPrintable(driver_->Seen().at(1).text));
+    QCOMPARE(ReadBack(target.toStdString()), QStringList{"valid@ok.test"});
+}
+
+void ExportDialogTest::choicesAreRememberedAcrossStarts() {
+    exportTo(path("first.txt"), [](QDialog* d) {
+        // The first time: "Tolerance Zero", the failures not to be chosen.
+        QVERIFY(Child<QRadioButton>(d, "rbToleranceZero")->isChecked());
+        for (const char* box : kFailureBoxes)
+            QVERIFY(!Child<QCheckBox>(d, box)->isEnabled());
+        ChooseTolerance({"mailbox", "timeout"})(d);
+    });
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acExportRecipient")->trigger();
+
+    start();
+    QList<bool> shown;
+    exportTo(path("second.txt"), [&shown](QDialog* d) {
+        shown << Child<QRadioButton>(d, "rbTolerance")->isChecked();
+        for (const char* box : kFailureBoxes) {
+            shown << Child<QCheckBox>(d, box)->isChecked();
+            QVERIFY(Child<QCheckBox>(d, box)->isEnabled());
+        }
+        Child<QRadioButton>(d, "rbToleranceZero")->click();
+        for (const char* box : kFailureBoxes)
+            QVERIFY(!Child<QCheckBox>(d, box)->isEnabled());
+        d->reject();  // Cancel: nothing is written or stored
+    });
+    window_->action("acExportRecipient")->trigger();
+    QCOMPARE(shown, QList<bool>({true, true, false, true}));
+    QVERIFY(!std::filesystem::exists(path("second.txt").toStdString()));
+    const mv::ExportTolerance stored = mv::ReadExportTolerance(window_->ini());
+    QVERIFY(!stored.zero && stored.mailboxUnavailable && !stored.exceededStorage && stored.timeOut);
+}
+
+MV_UI_TEST_MAIN(ExportDialogTest)
+#include "export_dialog_test.moc"

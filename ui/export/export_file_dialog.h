@@ -1,0 +1,18 @@
+// The save dialog of "&Export Recipient List...": the file to write, whose
+// extension (.txt, .csv or .dbf) decides the format.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace mv::ui {
+
+// Shows "Export Recipient List", offering `lastFileName` (the name chosen
+// last time), and returns the chosen file, or an empty text when the user
+// cancelled. A name typed without an extension gets that of the chosen
+// filter ("txt" for "Data files"); an existing file is replaced only when
+// the user agrees.
+QString ChooseExportFile(QWidget* parent, const QString& lastFileName);
+
+}  // namespace mv::ui
