@@ -20,6 +20,12 @@ const std::vector<Command>& AllCommands() {
          "  --smtp-port PORT      the port of the mail servers (default 25)\n"
          "  --dns-port PORT       the port of the DNS servers (default 53); when given,\n"
          "                        the names of the mail servers are looked up there too\n"
+         "  --no-accept-all-probe do not ask the servers about a made-up address\n"
+         "                        (Checks/AcceptAllProbe)\n"
+         "  --recheck-deferred SECONDS\n"
+         "                        check an address whose result is deferred (greylisting,\n"
+         "                        \"try again later\") again after SECONDS, at most twice,\n"
+         "                        in the same run (Checks/RecheckDeferred; 0: never)\n"
          "  --socks HOST:PORT     connect to the mail servers through this SOCKS proxy\n"
          "                        (Proxy/Enabled, Proxy/Server, Proxy/Port); the DNS\n"
          "                        queries do not go through it\n"
@@ -32,8 +38,10 @@ const std::vector<Command>& AllCommands() {
          "error or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n"
          "Output:\n"
          "  --output FILE         write the results to FILE instead of standard output\n"
-         "  --format csv|jsonl    CSV (header row,email,address,code,result,valid) or\n"
-         "                        JSON Lines; default: by the extension of FILE, else csv\n"
+         "  --format csv|jsonl    CSV (header row,email,address,code,result,valid,verdict,\n"
+         "                        reason) or JSON Lines (the same keys and reply, the\n"
+         "                        deciding reply); default: by the extension of FILE,\n"
+         "                        else csv\n"
          "  --transcripts         JSON Lines only: add each row's transcript\n"
          "  --save                write the results back into the INPUT project\n\n"
          "The time-out counts from a check's last activity, not from its start, and the\n"
@@ -41,9 +49,21 @@ const std::vector<Command>& AllCommands() {
          "twice SECONDS after it last heard anything (about 6.1 s with --timeout 3).\n"
          "So --timeout 30 does not mean \"at most 30 s\": a check that keeps talking\n"
          "runs as long as it talks, and a silent one ends within 60 s.\n\n"
-         "The five counters are shown on standard error while the run lasts. The first\n"
-         "Ctrl-C stops the run like Stop (rows in flight end as -8) and still writes the\n"
-         "results; a second one ends at once.\n\n"
+         "Each result has a verdict (deliverable, risky, undeliverable, unknown) and one\n"
+         "reason (accepted, accept-all, mailbox-unknown, mailbox-full, mailbox-disabled,\n"
+         "policy-block, deferred, no-mail-domain, no-mail-host, unreachable, timeout,\n"
+         "refused-sender, protocol, aborted), read from the code and the reply that\n"
+         "decided it. After an accepted address the server is asked, on the same\n"
+         "connection, about a made-up address of the domain (once per domain and run);\n"
+         "if it accepts that too, the domain accepts every address and its accepted\n"
+         "addresses are risky (accept-all). A domain with a null MX (RFC 7505) ends as\n"
+         "11001 without any connection.\n\n"
+         "The five counters are shown on standard error while the run lasts, with the\n"
+         "deferred addresses that wait for their recheck; a line with the count per\n"
+         "verdict ends the run. A deferred address is written once, with its last\n"
+         "result. The first Ctrl-C stops the run like Stop (rows in flight end as -8,\n"
+         "waiting ones keep their last result) and still writes the results; a second\n"
+         "one ends at once.\n\n"
          "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it\n"
          "could not start or the input could not be read, 2 for a usage error.\n",
          &RunCheck},
@@ -63,7 +83,8 @@ const std::vector<Command>& AllCommands() {
          "                        (default: chosen with the e-mail column)\n",
          &RunImport},
         {"export",
-         "export PROJECT --to FILE [--tolerance zero | --tolerance mailbox,storage,timeout]",
+         "export PROJECT --to FILE [--tolerance zero | --tolerance mailbox,storage,timeout |\n"
+         "                      --verdict deliverable,risky,...]",
          "write the addresses that passed a check to a text, CSV or dBase file",
          "Writes the rows of PROJECT whose result passes the tolerance to FILE: .txt\n"
          "one address per line, .csv all columns with a header line, .dbf a dBase\n"
@@ -75,7 +96,12 @@ const std::vector<Command>& AllCommands() {
          "                        mailbox (\"Mailbox unavailable\"), storage (\"Exceeded\n"
          "                        storage allocation. Try later\") and timeout (the\n"
          "                        time-out), separated by commas\n"
-         "The choice is stored (section Export) and used when --tolerance is not given.\n",
+         "  --verdict LIST        instead of a tolerance: the rows whose verdict is one\n"
+         "                        of LIST (deliverable, risky, undeliverable, unknown,\n"
+         "                        separated by commas). A project keeps only the result\n"
+         "                        code, so the verdict comes from the code alone.\n"
+         "The tolerance is stored (section Export) and used when neither --tolerance nor\n"
+         "--verdict is given.\n",
          &RunExport},
         {"show", "show PROJECT", "print the rows of a project as CSV",
          "Prints the rows of PROJECT as CSV: a header with the column captions, then\n"
