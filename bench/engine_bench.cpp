@@ -2,16 +2,20 @@
 // running in its own process.
 //
 //   mv_bench_engine [--addresses N] [--connections 1,50,200,1000] [--held N]
-//                   [--cli PATH] [--loop epoll|qt|qt-per-socket]
+//                   [--cli PATH] [--loop epoll|qt|qt-per-socket] [--probe-at C]
 //
 // For each number of connections it checks N addresses (half valid, half
 // refused with 550) and prints checks per second, the checker's processor time
 // (user + system) per 1,000 checks and per check, and the peak memory of the
-// process. Then it holds --held sessions at once against servers that never
+// process. These rows run without the accept-all probe, as the plain
+// conversation; one more row runs at --probe-at connections (default 200, 0
+// skips it) with the probe on, where every valid address costs one more
+// RCPT TO (each address has a domain of its own, so no answer is learnt for
+// another). Then it holds --held sessions at once against servers that never
 // greet, prints the memory per session and checks that every one of them ends
-// as a time-out. With --cli it also runs "mailvetter-cli check" over the same
-// addresses at 200 connections and compares its processor time with the
-// engine's.
+// as a time-out. With --cli it also runs "mailvetter-cli check
+// --no-accept-all-probe" over the same addresses at 200 connections and
+// compares its processor time with the engine's.
 //
 // Every measurement runs in a child process inside a network namespace of
 // its own (where the system allows it), with a fake world of its own: tens of
@@ -86,7 +90,8 @@ struct RunResult {
 };
 
 RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, int connections,
-                    int timeOut, const std::function<void()>& whileRunning = nullptr) {
+                    int timeOut, bool probe = false,
+                    const std::function<void()>& whileRunning = nullptr) {
     const std::unique_ptr<MessageLoop> owned = bench::MakeBenchLoop(g_loop);
     MessageLoop& loop = *owned;
     TSmtpRelayServer d(loop);
@@ -97,9 +102,11 @@ RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, in
     d.SetSignon("checker.test");
     d.SetTimeOut(timeOut);
     d.SetConnections(connections);
+    d.SetAcceptAllProbe(probe);
     d.SetRecipients(list);
     RunResult r;
-    d.OnEMailProcessed = [&](TSmtpRelayServer*, int, int err, const std::vector<std::string>&) {
+    d.OnEMailProcessed = [&](TSmtpRelayServer*, int, int err, const std::vector<std::string>&,
+                             const TResultInfo&) {
         ++r.reports;
         ++r.codes[err];
     };
@@ -107,10 +114,10 @@ RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, in
     const double cpu0 = CpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     d.Verify();
-    MessageLoop::TimerId probe = 0;
-    if (whileRunning) probe = loop.StartTimer(500, whileRunning);
+    MessageLoop::TimerId sampler = 0;
+    if (whileRunning) sampler = loop.StartTimer(500, whileRunning);
     loop.Run();
-    if (probe != 0) loop.StopTimer(probe);
+    if (sampler != 0) loop.StopTimer(sampler);
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     r.cpu = CpuSeconds() - cpu0;
     return r;
@@ -161,8 +168,9 @@ std::string Format(const char* format, auto... args) {
     return buf;
 }
 
-std::string MeasureConnections(const test::FakeWorld& world, const TRecipientList& list, int c) {
-    const RunResult r = RunChecks(world, list, c, 30);
+std::string MeasureConnections(const test::FakeWorld& world, const TRecipientList& list, int c,
+                               bool probe) {
+    const RunResult r = RunChecks(world, list, c, 30, probe);
     const int n = static_cast<int>(list.size());
     const bool right = r.reports == n && r.codes.count(0) && r.codes.at(0) == (n + 1) / 2 &&
                        r.codes.count(550) && r.codes.at(550) == n / 2;
@@ -171,7 +179,8 @@ std::string MeasureConnections(const test::FakeWorld& world, const TRecipientLis
     std::string codes;
     for (const auto& [code, count] : r.codes)
         codes += Format(" %d:%d", code, count);
-    return Format("%12d %12.0f %16.3f %14.1f %14.1f%s\n", c, r.reports / r.seconds,
+    return Format("%12s %12.0f %16.3f %14.1f %14.1f%s\n",
+                  (std::to_string(c) + (probe ? " +probe" : "")).c_str(), r.reports / r.seconds,
                   r.cpu * 1000.0 / r.reports, r.cpu * 1e6 / r.reports, u.ru_maxrss / 1024.0,
                   right ? "" : ("  (unexpected results, code:count" + codes + ")").c_str());
 }
@@ -193,8 +202,8 @@ std::pair<double, double> RunCli(const std::string& cli, const test::FakeWorld& 
         const std::string smtpPort = std::to_string(world.smtpPort());
         execl(cli.c_str(), cli.c_str(), "check", "--from", "bench@checker.test", "--dns",
               world.dnsServer().c_str(), "--dns-port", dnsPort.c_str(), "--smtp-port",
-              smtpPort.c_str(), "--connections", "200", "--timeout", "30", "-",
-              static_cast<char*>(nullptr));
+              smtpPort.c_str(), "--connections", "200", "--timeout", "30", "--no-accept-all-probe",
+              "-", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);
@@ -233,7 +242,7 @@ std::string MeasureHeld(const test::FakeWorld& world, int held) {
     const long before = CurrentRssKiB();
     long during = before;
     RunResult r =
-        RunChecks(world, mute, held, 3, [&] { during = std::max(during, CurrentRssKiB()); });
+        RunChecks(world, mute, held, 3, false, [&] { during = std::max(during, CurrentRssKiB()); });
     return Format("\nheld load: %d sessions against servers that never greet\n", held) +
            Format("  memory per session: %.1f KiB (resident %ld KiB before, %ld KiB at peak)\n",
                   static_cast<double>(during - before) / held, before, during) +
@@ -252,6 +261,7 @@ std::vector<int> ParseList(const char* text) {
 int Main(int argc, char** argv) {
     int addresses = 20000;
     int held = 5000;
+    int probeAt = 200;
     std::string cli;
     std::vector<int> connections = {1, 50, 200, 1000};
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -260,6 +270,7 @@ int Main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--connections")) connections = ParseList(argv[i + 1]);
         if (!std::strcmp(argv[i], "--cli")) cli = argv[i + 1];
         if (!std::strcmp(argv[i], "--loop")) g_loop = argv[i + 1];
+        if (!std::strcmp(argv[i], "--probe-at")) probeAt = std::atoi(argv[i + 1]);
     }
     if (!bench::HasBenchLoop(g_loop)) {
         std::fprintf(stderr, "unknown loop \"%s\" (this build has: %s)\n", g_loop.c_str(),
@@ -274,7 +285,10 @@ int Main(int argc, char** argv) {
                 "CPU us/check", "peak RSS MB");
     std::fflush(stdout);
     for (int c : connections)
-        Isolated([&](const test::FakeWorld& w) { return MeasureConnections(w, list, c); });
+        Isolated([&](const test::FakeWorld& w) { return MeasureConnections(w, list, c, false); });
+    if (probeAt > 0)
+        Isolated(
+            [&](const test::FakeWorld& w) { return MeasureConnections(w, list, probeAt, true); });
     if (!cli.empty()) Isolated([&](const test::FakeWorld& w) { return MeasureCli(w, list, cli); });
     if (held > 0) Isolated([&](const test::FakeWorld& w) { return MeasureHeld(w, held); });
     return 0;

@@ -1,6 +1,6 @@
 #include "bash_completion.h"
 
-#include "commands.h"
+#include "help_text.h"
 
 namespace mv::cli {
 

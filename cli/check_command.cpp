@@ -3,6 +3,8 @@
 // does, and writes each result as it arrives.
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "cli_args.h"
 #include "commands.h"
@@ -13,6 +15,7 @@
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/resolver/host_resolver.h"
+#include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
 #include "project/stream/project_stream.h"
@@ -49,6 +52,9 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
     }
     if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
     if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
+    if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
+    if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
+        s.recheckDeferred = static_cast<int>(*v);
     if (auto proxy = ParseSocksOptions(args)) {
         s.proxyEnabled = true;
         s.proxy = *proxy;
@@ -75,6 +81,17 @@ void PrintRefusal(const std::string& message) {
         PrintError(
             "on the command line: --from ADDRESS for this run, or\n"
             "  mailvetter-cli settings Connection/From ADDRESS to store it");
+}
+
+// "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0": the final
+// results of the run per verdict.
+void PrintVerdictCounts(const VerdictTally& tally) {
+    std::string line;
+    for (Verdict v :
+         {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
+        line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
+                std::to_string(tally.Of(v));
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 struct CheckJob {
@@ -134,7 +151,14 @@ int RunCheck(const ParsedArgs& parsed) {
     CheckRun run(list, dispatcher);
     CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
     StatusLine status(
-        loop, [&] { return run.StatusTexts(); }, [&] { writer.Flush(); });
+        loop,
+        [&] {
+            const auto panels = run.StatusTexts();
+            std::vector<std::string> texts(panels.begin(), panels.end());
+            texts.push_back(run.RecheckText());
+            return texts;
+        },
+        [&] { writer.Flush(); });
     run.OnStatusChanged = [&] { status.Changed(); };
     // The header goes out once the run has begun (or with its first result,
     // which can come while it starts): a refused run writes nothing.
@@ -143,11 +167,12 @@ int RunCheck(const ParsedArgs& parsed) {
         if (!begun) writer.Header();
         begun = true;
     };
-    run.OnRowReported = [&](size_t row, int code) {
+    // A deferred result that will be checked again is written once it is final.
+    run.OnRowFinal = [&](size_t row, int code) {
         begin();
         const std::string_view caption = list.Caption(row);
         writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
-                      list.TranscriptOf(row));
+                      VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -166,6 +191,7 @@ int RunCheck(const ParsedArgs& parsed) {
     if (run.Running()) loop.Run();
     writer.Flush();
     status.Finish();
+    PrintVerdictCounts(run.Tally());
     return Finish(parsed, job, list, interrupts.Interrupted());
 }
 

@@ -9,6 +9,7 @@
 
 #include "bash_completion.h"
 #include "commands.h"
+#include "help_text.h"
 #include "man_page.h"
 
 namespace {

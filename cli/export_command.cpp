@@ -1,6 +1,8 @@
 // mailvetter-cli export: the rows of a project whose result passes the chosen
-// tolerance, as a text, CSV or dBase file.
+// tolerance, or whose verdict is among the chosen ones, as a text, CSV or
+// dBase file.
 #include <cstdio>
+#include <optional>
 #include <sstream>
 
 #include "cli_args.h"
@@ -35,6 +37,23 @@ ExportTolerance ParseTolerance(const std::string& text) {
     return t;
 }
 
+// "deliverable,risky,...": the verdicts whose rows are written.
+VerdictSet ParseVerdicts(const std::string& text) {
+    VerdictSet verdicts;
+    std::stringstream items(text);
+    std::string item;
+    while (std::getline(items, item, ',')) {
+        const std::optional<Verdict> verdict = ParseVerdict(item);
+        if (!verdict)
+            throw UsageError(
+                "--verdict is a list of deliverable, risky, undeliverable, unknown; not '" + item +
+                "'");
+        verdicts.Add(*verdict);
+    }
+    if (verdicts.Empty()) throw UsageError("--verdict needs at least one verdict");
+    return verdicts;
+}
+
 }  // namespace
 
 int RunExport(const ParsedArgs& parsed) {
@@ -42,6 +61,10 @@ int RunExport(const ParsedArgs& parsed) {
     if (!parsed.Has("to")) throw UsageError("export needs --to FILE");
     const std::string target = *parsed.Value("to");
     if (!ExportFormatOf(target)) throw UsageError("--to needs a .txt, .csv or .dbf file");
+    if (parsed.Has("verdict") && parsed.Has("tolerance"))
+        throw UsageError("--verdict and --tolerance choose rows in two ways: give one of them");
+    std::optional<VerdictSet> verdicts;
+    if (auto text = parsed.Value("verdict")) verdicts = ParseVerdicts(*text);
 
     TINI ini;
     ExportTolerance tolerance = ReadExportTolerance(ini);
@@ -52,7 +75,8 @@ int RunExport(const ParsedArgs& parsed) {
     RecipientList list;
     try {
         LoadProjectFile(list, parsed.Positional()[0]);
-        const size_t rows = ExportRecipients(list, target, tolerance);
+        const size_t rows = verdicts ? ExportRecipientsByVerdict(list, target, *verdicts)
+                                     : ExportRecipients(list, target, tolerance);
         std::fprintf(stderr, "%zu rows written to %s\n", rows, target.c_str());
     } catch (const Exception& e) {
         PrintError(e.what());

@@ -9,6 +9,7 @@
 
 #include "cli_args.h"
 #include "commands.h"
+#include "help_format.h"
 #include "help_text.h"
 
 namespace mv::cli {
@@ -20,10 +21,6 @@ void PrintUsage(std::FILE* out) {
 }
 
 }  // namespace
-
-void PrintError(const std::string& message) {
-    std::fprintf(stderr, "mailvetter-cli: %s\n", message.c_str());
-}
 
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");

@@ -1,6 +1,6 @@
 #include "man_page.h"
 
-#include "commands.h"
+#include "help_format.h"
 #include "help_text.h"
 
 namespace mv::cli {

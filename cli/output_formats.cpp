@@ -62,24 +62,29 @@ CheckResultWriter::CheckResultWriter(std::FILE* out, ResultFormat format, bool t
 
 void CheckResultWriter::Header() {
     if (format_ == ResultFormat::kCsv) {
-        std::fputs("row,email,address,code,result,valid\r\n", out_);
+        std::fputs("row,email,address,code,result,valid,verdict,reason\r\n", out_);
         std::fflush(out_);
     }
 }
 
 void CheckResultWriter::Result(size_t row, std::string_view email, std::string_view address,
-                               int code, std::string_view resultText,
+                               int code, std::string_view resultText, const RowVerdict& verdict,
                                const std::vector<std::string>& transcript) {
+    const std::string_view verdictName = VerdictName(verdict.verdict);
+    const std::string_view reasonName = verdict.reason ? ReasonName(*verdict.reason) : "";
     std::string line;
     if (format_ == ResultFormat::kCsv) {
         line = std::to_string(row) + "," + CsvField(email) + "," + CsvField(address) + "," +
                std::to_string(code) + "," + CsvField(resultText) + "," +
-               (code == 0 ? "true" : "false") + "\r\n";
+               (code == 0 ? "true" : "false") + "," + std::string(verdictName) + "," +
+               std::string(reasonName) + "\r\n";
     } else {
         line = "{\"row\":" + std::to_string(row) + ",\"email\":" + JsonString(email) +
                ",\"address\":" + JsonString(address) + ",\"code\":" + std::to_string(code) +
                ",\"result\":" + JsonString(resultText) +
-               ",\"valid\":" + (code == 0 ? "true" : "false");
+               ",\"valid\":" + (code == 0 ? "true" : "false") +
+               ",\"verdict\":" + JsonString(verdictName) + ",\"reason\":" + JsonString(reasonName) +
+               ",\"reply\":" + JsonString(verdict.reply);
         if (transcripts_) {
             line += ",\"transcript\":[";
             for (size_t i = 0; i < transcript.size(); ++i)

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "project/list/row_verdict.h"
+
 namespace mv::cli {
 
 // A CSV field: quoted (with doubled quotes) when it holds a comma, a quote or
@@ -18,7 +20,10 @@ std::string JsonString(std::string_view text);
 
 enum class ResultFormat { kCsv, kJsonLines };
 
-// One line per checked row, in the order results arrive. The owner flushes
+// One line per checked row, in the order results arrive: CSV with the header
+// row,email,address,code,result,valid,verdict,reason, or JSON Lines with the
+// same keys and "reply" (the deciding reply, its lines separated by "\n").
+// A verdict derived from the code alone has an empty reason. The owner flushes
 // it often (ten times a second) and at the end, so that an interrupted run
 // keeps what it had without a write per result.
 class CheckResultWriter {
@@ -26,7 +31,8 @@ class CheckResultWriter {
     CheckResultWriter(std::FILE* out, ResultFormat format, bool transcripts);
     void Header();
     void Result(size_t row, std::string_view email, std::string_view address, int code,
-                std::string_view resultText, const std::vector<std::string>& transcript);
+                std::string_view resultText, const RowVerdict& verdict,
+                const std::vector<std::string>& transcript);
     void Flush() { std::fflush(out_); }
 
   private:

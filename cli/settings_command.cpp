@@ -19,12 +19,26 @@ struct Entry {
 
 std::vector<Entry> AllKeys(TINI& ini) {
     std::vector<Entry> out;
-    for (TINILinha* k :
-         {&ini.ilConnections, &ini.ilTimeOut, &ini.ilFrom, &ini.ilHost, &ini.ilDNS1, &ini.ilDNS2,
-          &ini.ilHostFromDomain, &ini.isMaximized, &ini.isToleranceZero,
-          &ini.isToleranceMailboxUnavailable, &ini.isToleranceExceededStorage,
-          &ini.isToleranceTimeOut, &ini.ilProxyEnabled, &ini.ilProxyServer, &ini.ilProxyPort,
-          &ini.ilProxyLevel, &ini.ilProxyUser, &ini.ilProxyPassword}) {
+    for (TINILinha* k : {&ini.ilConnections,
+                         &ini.ilTimeOut,
+                         &ini.ilFrom,
+                         &ini.ilHost,
+                         &ini.ilDNS1,
+                         &ini.ilDNS2,
+                         &ini.ilHostFromDomain,
+                         &ini.isMaximized,
+                         &ini.isToleranceZero,
+                         &ini.isToleranceMailboxUnavailable,
+                         &ini.isToleranceExceededStorage,
+                         &ini.isToleranceTimeOut,
+                         &ini.ilProxyEnabled,
+                         &ini.ilProxyServer,
+                         &ini.ilProxyPort,
+                         &ini.ilProxyLevel,
+                         &ini.ilProxyUser,
+                         &ini.ilProxyPassword,
+                         &ini.ilAcceptAllProbe,
+                         &ini.ilRecheckDeferred}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;

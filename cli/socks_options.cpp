@@ -2,27 +2,6 @@
 
 namespace mv::cli {
 
-OptionGroup SocksGroup(const char* heading) {
-    return {heading,
-            {
-                {.name = "socks",
-                 .value = "HOST:PORT",
-                 .help = "connect to the mail servers through the SOCKS proxy at HOST:PORT; the "
-                         "DNS queries do not go through it"},
-                {.name = "socks-level",
-                 .value = "L",
-                 .help = "the proxy's protocol level: 4, 4A or 5 (default 5)",
-                 .complete = Words("4 4A 5")},
-                {.name = "socks-user",
-                 .value = "USER",
-                 .help = "level 5: the user code to authenticate with; levels 4 and 4A: the "
-                         "user id sent"},
-                {.name = "socks-password",
-                 .value = "PASSWORD",
-                 .help = "level 5: the password of the user code"},
-            }};
-}
-
 std::optional<SocksProxy> ParseSocksOptions(const ParsedArgs& parsed) {
     if (!parsed.Has("socks")) {
         for (const char* name : {"socks-level", "socks-user", "socks-password"}) {

@@ -6,13 +6,9 @@
 #include <vector>
 
 #include "cli_args.h"
-#include "commands.h"
 #include "net/socks/socks_proxy.h"
 
 namespace mv::cli {
-
-// The options, declared for a command under `heading`.
-OptionGroup SocksGroup(const char* heading);
 
 // The proxy the options name, or nothing without --socks. Raises UsageError
 // for a malformed HOST:PORT, an unknown level, a password without a user, a

@@ -31,7 +31,7 @@ void StatusLine::Draw(bool final) {
     dirty_ = false;
     std::string text;
     for (const std::string& t : texts_())
-        text += (text.empty() ? "" : "   ") + t;
+        if (!t.empty()) text += (text.empty() ? "" : "   ") + t;
     if (terminal_) {
         std::fprintf(stderr, "\r%s\x1b[K%s", text.c_str(), final ? "\n" : "");
     } else if (final) {

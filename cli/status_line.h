@@ -1,11 +1,12 @@
-// The five counters of a run on standard error: redrawn in place at most ten
-// times a second when standard error is a terminal, once at the end otherwise.
-// The texts are made only when they are drawn, not at every event.
+// The counters of a run on standard error (the five panels, and what waits
+// for a recheck): redrawn in place at most ten times a second when standard
+// error is a terminal, once at the end otherwise. The texts are made only
+// when they are drawn, not at every event; empty ones are left out.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/loop/message_loop.h"
 
@@ -13,7 +14,7 @@ namespace mv::cli {
 
 class StatusLine {
   public:
-    using Texts = std::function<std::array<std::string, 5>()>;
+    using Texts = std::function<std::vector<std::string>()>;
 
     // `everyTick` runs at each tick of the redraw timer (ten times a second),
     // terminal or not.

@@ -60,10 +60,16 @@ set -euo pipefail
 app=$BUILD_DIR/app/mailvetter
 shot=$BUILD_DIR/tests/ui/mv-screenshot
 wait_window() {  # the id of the visible window whose caption starts with $1
+  # Polls rather than "search --sync": a window that closes while xdotool
+  # looks at it (the file dialog before the import dialog) makes one search
+  # fail with BadWindow, which only means "look again".
   local id
-  id=$(timeout 30 xdotool search --sync --onlyvisible --name "^$1" | head -n 1)
-  [ -n "$id" ] || { echo "screenshots: no window '$1' appeared" >&2; exit 1; }
-  echo "$id"
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "screenshots: no window '$1' appeared" >&2; exit 1
 }
 wait_splash_gone() {  # the main window takes input once the splash has closed
   for _ in $(seq 100); do
@@ -81,7 +87,7 @@ menu_key() {  # WINDOW MENU-KEY ENTRY-KEY: chooses a menu entry by its access ke
 wait_other_window() {  # like wait_window, but not the window $2
   local id
   for _ in $(seq 300); do
-    id=$(xdotool search --onlyvisible --name "^$1" | grep -vx "$2" | head -n 1 || true)
+    id=$(xdotool search --onlyvisible --name "^$1" 2>/dev/null | grep -vx "$2" | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return; }
     sleep 0.1
   done
@@ -202,9 +208,11 @@ sleep 0.8
 xdotool key --clearmodifiers Escape
 kill "$pid"; wait "$pid" || true
 SESSION
+# -noreset: the server stays as it is when the first program ends, so the
+# second can connect at once.
 BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
-  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh"
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$work/session.sh"
 
 for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
   08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \

@@ -1,5 +1,7 @@
 #include "engine/smtp_relay_server.h"
 
+#include <algorithm>
+
 #include "engine/smtp_thread.h"
 #include "platform/resolver/host_resolver.h"
 #include "platform/resolver/system_name_servers.h"
@@ -8,8 +10,24 @@
 
 namespace mv {
 
+namespace {
+
+// The longest recheck delay: a day (tick differences must stay below 2^31).
+constexpr uint32_t kMaxRecheckDelayMs = 86400u * 1000u;
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+}  // namespace
+
 TSmtpRelayServer::TSmtpRelayServer(MessageLoop& loop)
-    : loop_(loop), systemNameServers_([] { return SystemNameServers(); }) {}
+    : loop_(loop), systemNameServers_([] { return SystemNameServers(); }) {
+    std::random_device seed;
+    random_.seed((static_cast<uint64_t>(seed()) << 32) ^ seed());
+}
 
 TSmtpRelayServer::~TSmtpRelayServer() {
     StopTimers();
@@ -73,6 +91,16 @@ void TSmtpRelayServer::SetSystemNameServerSource(std::function<std::string()> so
     systemNameServers_ = std::move(source);
 }
 
+void TSmtpRelayServer::SetAcceptAllProbe(bool on) {
+    CheckIdle();
+    acceptAllProbe_ = on;
+}
+
+void TSmtpRelayServer::SetRecheckDeferredMs(uint32_t ms) {
+    CheckIdle();
+    recheckDeferredMs_ = std::min(ms, kMaxRecheckDelayMs);
+}
+
 // --- DNS servers -----------------------------------------------------------------
 
 std::vector<std::string> TSmtpRelayServer::SplitServers(const std::string& text) {
@@ -108,6 +136,9 @@ void TSmtpRelayServer::Verify() {
     aborted_ = false;
     watchdog_ = loop_.StartTimer(static_cast<uint32_t>(timeOut_) * 1000u, [this] { OnWatchdog(); });
     liveSessions_ = 0;
+    acceptAll_.clear();
+    rechecks_.clear();
+    rechecksTaken_.clear();
     try {
         BuildDnsServerList();
         sessions_.clear();
@@ -133,6 +164,14 @@ void TSmtpRelayServer::StartSessions() {
 }
 
 bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
+    // A deferred address whose delay is over comes before the next new one.
+    if (RecheckDue()) {
+        index = rechecks_.front().index;
+        rechecks_.pop_front();
+        address = recipients_[static_cast<size_t>(index)].Text;
+        ArmRecheckTimer();
+        return true;
+    }
     if (nextIndex_ >= recipients_.size()) return false;
     index = static_cast<int>(nextIndex_);
     address = recipients_[nextIndex_].Text;
@@ -144,9 +183,12 @@ void TSmtpRelayServer::RaiseGetData(int index) {
     if (OnGetData) OnGetData(this, index);
 }
 
-void TSmtpRelayServer::RaiseEMailProcessed(int index, int err,
-                                           const std::vector<std::string>& log) {
-    if (OnEMailProcessed) OnEMailProcessed(this, index, err, log);
+void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log,
+                                           const ResultFinding& finding) {
+    TResultInfo info;
+    info.finding = finding;
+    info.final = !ScheduleRecheck(index, err, log, info);
+    if (OnEMailProcessed) OnEMailProcessed(this, index, err, log, info);
 }
 
 void TSmtpRelayServer::SessionEnded(size_t slot) {
@@ -156,6 +198,10 @@ void TSmtpRelayServer::SessionEnded(size_t slot) {
         --liveSessions_;
     }
     if (liveSessions_ > 0) return;
+    if (!rechecks_.empty()) {
+        ArmRecheckTimer();  // the run goes on when the next one is due
+        return;
+    }
     busy_ = false;
     if (finishTimer_ == 0) finishTimer_ = loop_.StartTimer(100, [this] { OnFinishTimer(); });
 }
@@ -169,7 +215,8 @@ void TSmtpRelayServer::OnFinishTimer() {
 void TSmtpRelayServer::StopTimers() {
     if (watchdog_ != 0) loop_.StopTimer(watchdog_);
     if (finishTimer_ != 0) loop_.StopTimer(finishTimer_);
-    watchdog_ = finishTimer_ = 0;
+    if (recheckTimer_ != 0) loop_.StopTimer(recheckTimer_);
+    watchdog_ = finishTimer_ = recheckTimer_ = 0;
 }
 
 void TSmtpRelayServer::OnWatchdog() {
@@ -190,6 +237,7 @@ void TSmtpRelayServer::OnWatchdog() {
 void TSmtpRelayServer::Abort() {
     if (!busy_) return;
     aborted_ = true;
+    ReportWaitingAsFinal();
     try {
         for (size_t slot = 0; slot < sessions_.size(); ++slot) {
             TSmtpThread* s = sessions_[slot].get();
@@ -197,6 +245,90 @@ void TSmtpRelayServer::Abort() {
         }
     } catch (const Exception&) {
         // The sessions not reached see the flag at their next step.
+    }
+    if (liveSessions_ == 0) SessionEnded(SIZE_MAX);  // only waiting addresses were left
+}
+
+// --- The accept-all probe ----------------------------------------------------------
+
+std::optional<bool> TSmtpRelayServer::KnownAcceptAll(const std::string& domain) const {
+    const auto it = acceptAll_.find(LowerAscii(domain));
+    if (it == acceptAll_.end()) return std::nullopt;
+    return it->second;
+}
+
+void TSmtpRelayServer::LearnAcceptAll(const std::string& domain, bool acceptsAll) {
+    acceptAll_.emplace(LowerAscii(domain), acceptsAll);
+}
+
+std::string TSmtpRelayServer::MadeUpLocalPart() {
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
+    std::string local(24, ' ');
+    for (char& c : local)
+        c = kAlphabet[pick(random_)];
+    return local;
+}
+
+// --- Deferred addresses ----------------------------------------------------------
+
+bool TSmtpRelayServer::ScheduleRecheck(int index, int err, const std::vector<std::string>& log,
+                                       const TResultInfo& info) {
+    if (recheckDeferredMs_ == 0 || aborted_ || info.finding.reason != Reason::kDeferred)
+        return false;
+    int& taken = rechecksTaken_[index];
+    if (taken >= kMaxRechecks) return false;
+    ++taken;
+    rechecks_.push_back({index, GetTickCount() + recheckDeferredMs_, err, log, info});
+    ArmRecheckTimer();
+    return true;
+}
+
+bool TSmtpRelayServer::RecheckDue() const {
+    return !rechecks_.empty() && TickDiff(GetTickCount(), rechecks_.front().due) >= 0;
+}
+
+std::optional<uint32_t> TSmtpRelayServer::NextRecheckInMs() const {
+    if (rechecks_.empty()) return std::nullopt;
+    const int32_t left = TickDiff(rechecks_.front().due, GetTickCount());
+    return static_cast<uint32_t>(std::max(left, 0));
+}
+
+// One timer, armed for the first waiting address.
+void TSmtpRelayServer::ArmRecheckTimer() {
+    if (recheckTimer_ != 0 || rechecks_.empty()) return;
+    const uint32_t wait = std::max<uint32_t>(NextRecheckInMs().value_or(0), 1);
+    recheckTimer_ = loop_.StartTimer(wait, [this] { OnRecheckTimer(); });
+}
+
+// Starts sessions for the due addresses while connections are free; with
+// every connection in use, the next session that finishes its address takes
+// the first due one.
+void TSmtpRelayServer::OnRecheckTimer() {
+    loop_.StopTimer(recheckTimer_);
+    recheckTimer_ = 0;
+    while (!aborted_ && RecheckDue() && liveSessions_ < connections_)
+        StartSession();
+    if (!RecheckDue()) ArmRecheckTimer();
+}
+
+void TSmtpRelayServer::StartSession() {
+    size_t slot = 0;
+    while (slot < sessions_.size() && sessions_[slot])
+        ++slot;
+    if (slot == sessions_.size()) sessions_.emplace_back();
+    sessions_[slot] = std::make_unique<TSmtpThread>(*this, slot);
+    sessions_[slot]->Start();
+}
+
+void TSmtpRelayServer::ReportWaitingAsFinal() {
+    if (recheckTimer_ != 0) loop_.StopTimer(recheckTimer_);
+    recheckTimer_ = 0;
+    while (!rechecks_.empty()) {
+        WaitingRecheck waiting = std::move(rechecks_.front());
+        rechecks_.pop_front();
+        if (OnEMailProcessed)
+            OnEMailProcessed(this, waiting.index, waiting.code, waiting.log, waiting.info);
     }
 }
 

@@ -11,13 +11,29 @@
 // loop is back at its outermost level). Slots are emptied, never removed,
 // during a run, so code that walks them (watchdog, abort) uses stable slot
 // numbers while sessions end under its feet.
+//
+// Beyond the code and the transcript, every result comes with what it means
+// (TResultInfo). Two checks go further than the plain conversation, both set
+// before a run: the accept-all probe (AcceptAllProbe: each domain's answer is
+// learnt once per run) and the recheck of deferred addresses
+// (RecheckDeferredMs): an address whose result is a temporary refusal is
+// reported as not final, waits in the dispatcher, and is taken again by a
+// session once its delay is over, at most twice. The dispatcher stays busy
+// while addresses wait; Abort ends the waiting, and each waiting address is
+// reported once more, final, with the result it had.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "engine/result_finding.h"
 #include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "platform/loop/message_loop.h"
@@ -41,11 +57,20 @@ struct TRecipientEntry {
 };
 using TRecipientList = std::vector<TRecipientEntry>;
 
+// What the dispatcher knows of a result beyond its code and transcript.
+struct TResultInfo {
+    ResultFinding finding;
+    // False when the result is a deferral that will be checked again in this
+    // run: a later report of the same address replaces it.
+    bool final = true;
+};
+
 class TSmtpRelayServer {
   public:
     using TGetDataEvent = std::function<void(TSmtpRelayServer* Sender, int recipientIndex)>;
-    using TEMailProcessedEvent = std::function<void(TSmtpRelayServer* Sender, int recipientIndex,
-                                                    int Err, const std::vector<std::string>& log)>;
+    using TEMailProcessedEvent =
+        std::function<void(TSmtpRelayServer* Sender, int recipientIndex, int Err,
+                           const std::vector<std::string>& log, const TResultInfo& info)>;
     using TFinishedEvent = std::function<void(TSmtpRelayServer* Sender, bool Aborted)>;
 
     // The last-resort DNS server of the program (a public resolver).
@@ -88,6 +113,17 @@ class TSmtpRelayServer {
     // Where the system's name servers come from (default: the resolver
     // configuration file); a text of entries separated by blanks.
     void SetSystemNameServerSource(std::function<std::string()> source);
+    // Whether an accepted address is followed by the accept-all probe
+    // (default off: the component alone holds the plain conversation; the
+    // program turns it on from its settings).
+    bool AcceptAllProbe() const { return acceptAllProbe_; }
+    void SetAcceptAllProbe(bool on);
+    // Milliseconds after which a deferred address is checked again; 0 (the
+    // default) checks every address once.
+    uint32_t RecheckDeferredMs() const { return recheckDeferredMs_; }
+    void SetRecheckDeferredMs(uint32_t ms);
+    // How often a deferred address is checked again at most.
+    static constexpr int kMaxRechecks = 2;
 
     bool Busy() const { return busy_; }
     bool Aborted() const { return aborted_; }
@@ -95,6 +131,10 @@ class TSmtpRelayServer {
     MessageLoop& Loop() const { return loop_; }
     // Sessions created and not yet ended.
     int LiveSessions() const { return liveSessions_; }
+    // Deferred addresses waiting to be checked again, and the milliseconds
+    // until the first of them is due (0 when it is due; none when none waits).
+    size_t RechecksWaiting() const { return rechecks_.size(); }
+    std::optional<uint32_t> NextRecheckInMs() const;
 
     // --- Operations -------------------------------------------------------
     // Starts a run over Recipients; returns once all sessions have started.
@@ -102,7 +142,8 @@ class TSmtpRelayServer {
     // SERVER Available"; the component is then idle again.
     void Verify();
     // Stops the run: every session reports -8 and ends (a session inside its
-    // own wait for its SMTP client does so when the wait is over).
+    // own wait for its SMTP client does so when the wait is over); every
+    // address waiting for its recheck is reported, final, with its last result.
     void Abort();
 
     TGetDataEvent OnGetData;
@@ -131,8 +172,31 @@ class TSmtpRelayServer {
     // Called by the sessions.
     bool TakeNextAddress(int& index, std::string& address);
     void RaiseGetData(int index);
-    void RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log);
+    void RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log,
+                             const ResultFinding& finding);
     void SessionEnded(size_t slot);
+    // The run's answer of a domain to the accept-all probe, if known; the
+    // first answer learnt is kept.
+    std::optional<bool> KnownAcceptAll(const std::string& domain) const;
+    void LearnAcceptAll(const std::string& domain, bool acceptsAll);
+    // A local part that cannot exist: 24 random letters and digits.
+    std::string MadeUpLocalPart();
+
+    // Deferred addresses.
+    struct WaitingRecheck {
+        int index = 0;
+        uint32_t due = 0;  // tick count
+        int code = 0;      // the last result, reported again if the run stops
+        std::vector<std::string> log;
+        TResultInfo info;
+    };
+    bool ScheduleRecheck(int index, int err, const std::vector<std::string>& log,
+                         const TResultInfo& info);
+    bool RecheckDue() const;
+    void ArmRecheckTimer();
+    void OnRecheckTimer();
+    void StartSession();
+    void ReportWaitingAsFinal();
 
     MessageLoop& loop_;
     int connections_ = 1;
@@ -147,6 +211,8 @@ class TSmtpRelayServer {
     SocksProxy proxy_;
     uint32_t connectTimeOutMs_ = SocketNotifier::kDefaultConnectLimitMs;
     std::function<std::string()> systemNameServers_;
+    bool acceptAllProbe_ = false;
+    uint32_t recheckDeferredMs_ = 0;
 
     bool busy_ = false;
     bool aborted_ = false;
@@ -156,6 +222,12 @@ class TSmtpRelayServer {
     int liveSessions_ = 0;
     MessageLoop::TimerId watchdog_ = 0;
     MessageLoop::TimerId finishTimer_ = 0;
+
+    std::unordered_map<std::string, bool> acceptAll_;  // by domain in lower case
+    std::mt19937_64 random_;
+    std::deque<WaitingRecheck> rechecks_;         // in order of their due times
+    std::unordered_map<int, int> rechecksTaken_;  // by recipient index
+    MessageLoop::TimerId recheckTimer_ = 0;
 };
 
 }  // namespace mv

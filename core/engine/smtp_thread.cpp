@@ -1,5 +1,6 @@
 #include "engine/smtp_thread.h"
 
+#include "engine/mail_hosts.h"
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "net/dns/dns_query.h"
@@ -25,21 +26,6 @@ std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
 
-// The result of an MX answer whose RCODE says that no answer can come: the
-// domain does not exist (11001), or the server failed or refused (11002).
-// Only an answer without error may send the check to the domain's own name.
-int DnsRcodeFailure(int rcode) {
-    switch (rcode) {
-        case 3:
-            return wsa::kHostNotFound;
-        case 2:
-        case 5:
-            return wsa::kTryAgain;
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
 TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
@@ -62,12 +48,14 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
     };
     smtp_->OnCommand = [this](_TCustomSmtpClient*, const std::string& line) {
         lastActivity_ = GetTickCount();
+        replies_.CommandSent(line);
         if (logging_) AddLog(line);
     };
     smtp_->OnResponse = [this](_TCustomSmtpClient*, const std::string& line) {
         // Only a line that completes a reply is a sign of life: a server that
         // sends continuation lines for ever must still time out.
         if (!ParseSmtpStatus(line).continuation) lastActivity_ = GetTickCount();
+        replies_.LineReceived(line);
         if (logging_) AddLog(line);
         logging_ = true;
     };
@@ -95,6 +83,8 @@ void TSmtpThread::ProcessNext() {
     log_.clear();
     resolving_ = false;
     rcptReply_.reset();
+    probing_ = acceptsAll_ = false;
+    hostSource_ = MailHostSource::kUnknown;
     if (RunAborted()) return End();
     int index = 0;
     if (!owner_.TakeNextAddress(index, address_)) return End();
@@ -143,6 +133,7 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
     resolving_ = false;
     lastActivity_ = GetTickCount();
     hostList_.clear();
+    hostSource_ = MailHostSource::kDnsFailed;
     const int failure = error == 0 ? DnsRcodeFailure(dns_->ResponseCode()) : 0;
     if (failure != 0 && !RunAborted()) {
         AddLog("DNS Search error :" + std::to_string(failure));
@@ -151,20 +142,15 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
     }
     if (error != 0) {
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
-    } else if (dns_->AnswerCount() == 0) {
-        AddLog("No SMTP Relays found. Trying " + Quoted(domain_));
-        hostList_.push_back(domain_);
-    } else {
-        const int n = dns_->AnswerCount();
-        std::string line =
-            std::to_string(n) + (n == 1 ? " SMTP Relay found: " : " SMTP Relays found: ");
-        for (int i = 0; i < n && i < static_cast<int>(kDnsTableSize); ++i) {
-            const int tag = dns_->AnswerTag(i);
-            if (dns_->AnswerType(i) != kDnsTypeMx || tag < 0) continue;
-            hostList_.push_back(dns_->MXExchange(tag));
-            line += hostList_.back() + " ";
-        }
-        AddLog(std::move(line));
+        return StartSmtp();
+    }
+    std::string line;
+    hostSource_ = ReadMailHosts(*dns_, domain_, hostList_, line);
+    AddLog(std::move(line));
+    // A null MX: no host to try, the domain accepts no mail.
+    if (hostSource_ == MailHostSource::kNullMx && !RunAborted()) {
+        Report(wsa::kHostNotFound);
+        return ProcessNext();
     }
     StartSmtp();
 }
@@ -191,8 +177,11 @@ void TSmtpThread::ConnectHost() {
     logging_ = true;
     firstError_ = 0;
     rcptReply_.reset();
+    lastReply_ = firstReply_ = {};
+    probing_ = false;
     try {
         if (DropConnection(false)) return;
+        replies_.BeginHost();
         const std::string& host = hostList_[hostIndex_];
         smtp_->SetHost(host);
         AddLog("Trying SMTP host " + Quoted(host));
@@ -207,13 +196,22 @@ void TSmtpThread::ConnectHost() {
 void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (ended_ || inWait_ || !hasAddress_) return;
     lastActivity_ = GetTickCount();
+    if (probing_) return ProbeDone(error);
     lastError_ = error;
-    // A reply code, not a lost connection (socket errors are 10000 and up).
-    if (request == smtpRcptTo && error < 10000) rcptReply_ = error;
+    if (error != 0) {
+        // A lost connection (socket errors are 10000 and up) is no reply.
+        lastReply_.stage = replies_.Current().stage;
+        lastReply_.lines = error < 10000 ? replies_.Current().lines : std::string();
+    }
+    if (request == smtpRcptTo && error < 10000) {
+        rcptReply_ = error;
+        rcptAnswer_ = replies_.Current();
+    }
     if (error == 0) return OnSmtpSuccess(request);
     if (rcptReply_ && request != smtpRcptTo) return DecideByRcptReply();
     if (firstError_ == 0) {
         firstError_ = error;
+        firstReply_ = lastReply_;
         return EndHost();
     }
     // A second failure at this host.
@@ -247,7 +245,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
             }
             return;
         case smtpRcptTo:
-            return EndHost();  // only checking: never DATA
+            return AfterAccepted();  // only checking: never DATA
         case smtpRset:
             try {
                 smtp_->Quit();
@@ -263,9 +261,10 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
             }
             if (firstError_ != 0) {
                 lastError_ = firstError_;
+                lastReply_ = firstReply_;
                 return NextHost();
             }
-            Report(ResultValid);
+            Report(ResultValid, &rcptAnswer_);
             return ProcessNext();
         default:
             return;
@@ -302,10 +301,11 @@ void TSmtpThread::DecideByRcptReply() {
         return ProcessNext();
     }
     if (reply == 0) {
-        Report(ResultValid);
+        Report(ResultValid, &rcptAnswer_);
         return ProcessNext();
     }
     lastError_ = reply;
+    lastReply_ = rcptAnswer_;
     NextHost();
 }
 
@@ -313,7 +313,7 @@ void TSmtpThread::NextHost() {
     if (DropConnection(false)) return;
     ++hostIndex_;
     if (hostIndex_ < hostList_.size()) return ConnectHost();
-    Report(lastError_);
+    Report(lastError_, &lastReply_);
     ProcessNext();
 }
 
@@ -392,13 +392,7 @@ void TSmtpThread::FinishAbort() {
     End();
 }
 
-// --- Reporting and ending --------------------------------------------------------
-
-void TSmtpThread::Report(int code) {
-    if (!hasAddress_ || ended_) return;  // one report per address taken
-    hasAddress_ = false;
-    owner_.RaiseEMailProcessed(recipientIndex_, code, log_);
-}
+// --- Ending (reports are in smtp_thread_probe.cpp) -------------------------------
 
 void TSmtpThread::End() {
     if (ended_) return;

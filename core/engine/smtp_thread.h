@@ -10,6 +10,13 @@
 // sends DATA. Every address it takes gets exactly one report; after a report
 // it begins its next address or ends.
 //
+// With the dispatcher's AcceptAllProbe, an accepted address is followed, on
+// the same connection and before RSET, by one RCPT TO for a made-up address
+// of the same domain, unless the run already knows how the domain answers:
+// if that is accepted too, the domain accepts every address. The probe's
+// answer never changes the address's result. Every report carries what the
+// result means (verdict, reason and the deciding reply).
+//
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
 // reaches it during that wait is held back and carried out when the wait
@@ -23,6 +30,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/reply_recorder.h"
+#include "engine/result_finding.h"
+#include "engine/result_verdict.h"
 #include "net/smtp/custom_smtp_client.h"
 #include "platform/loop/message_loop.h"
 
@@ -56,6 +66,9 @@ class TSmtpThread {
     void ConnectHost();
     void OnSmtpDone(TSmtpRequest request, uint16_t error);
     void OnSmtpSuccess(TSmtpRequest request);
+    // RCPT TO accepted the address: probe the domain, or leave.
+    void AfterAccepted();
+    void ProbeDone(uint16_t error);
     void EndHost();
     void NextHost();
     // Leaving a host that has answered RCPT TO ended otherwise than with QUIT
@@ -66,7 +79,9 @@ class TSmtpThread {
     bool DropConnection(bool forAbort);
     void FinishTimeOut();
     void FinishAbort();
-    void Report(int code);
+    // Reports `code`; `reply` is the reply that decided it (none for the
+    // checker's own outcomes).
+    void Report(int code, const DecidingReply* reply = nullptr);
     void End();
     void AddLog(std::string line);
     bool RunAborted() const;
@@ -87,6 +102,15 @@ class TSmtpThread {
     // The current host's reply to RCPT TO (0 accepted, else the refusal's
     // code); empty until one has been received.
     std::optional<int> rcptReply_;
+    // The replies behind rcptReply_, firstError_ and lastError_.
+    ReplyRecorder replies_;
+    DecidingReply rcptAnswer_;
+    DecidingReply firstReply_;
+    DecidingReply lastReply_;
+    MailHostSource hostSource_ = MailHostSource::kUnknown;
+    bool probing_ = false;     // the made-up address's RCPT TO is out
+    bool acceptsAll_ = false;  // the domain accepts every address
+    ResultFinding finding_;    // reused for every report
     bool logging_ = true;
     bool checkOnly_ = false;
     uint32_t lastActivity_ = 0;

@@ -9,6 +9,7 @@ TINI::TINI(std::filesystem::path configHome)
       isEnvironment("Environment", &INIArquivo1),
       isExport("Export", &INIArquivo1),
       isProxy("Proxy", &INIArquivo1),
+      isChecks("Checks", &INIArquivo1),
       ilConnections("Connections", "200", &isConnection),
       ilTimeOut("TimeOut", "30", &isConnection),
       ilFrom("From", "", &isConnection),
@@ -26,7 +27,9 @@ TINI::TINI(std::filesystem::path configHome)
       ilProxyPort("Port", "1080", &isProxy),
       ilProxyLevel("Level", "5", &isProxy),
       ilProxyUser("User", "", &isProxy),
-      ilProxyPassword("Password", "", &isProxy) {
+      ilProxyPassword("Password", "", &isProxy),
+      ilAcceptAllProbe("AcceptAllProbe", "1", &isChecks),
+      ilRecheckDeferred("RecheckDeferred", "0", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

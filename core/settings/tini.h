@@ -30,6 +30,7 @@ class TINI {
     TINISecao isEnvironment;
     TINISecao isExport;
     TINISecao isProxy;
+    TINISecao isChecks;
 
     // [Connection]
     TINILinha ilConnections;  // "200", AsInteger: simultaneous connections
@@ -55,6 +56,10 @@ class TINI {
     TINILinha ilProxyLevel;     // "5": "4", "4A" or "5"
     TINILinha ilProxyUser;      // "": user code (level 5), user id (levels 4, 4A)
     TINILinha ilProxyPassword;  // "": level 5 only
+    // [Checks]
+    TINILinha ilAcceptAllProbe;   // "1", AsInteger: 1 = ask each domain about a made-up address
+    TINILinha ilRecheckDeferred;  // "0", AsInteger: seconds before a deferred address is
+                                  // checked again; 0 = never
 };
 
 }  // namespace mv

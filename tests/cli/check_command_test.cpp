@@ -23,6 +23,8 @@ class CheckCommand : public ::testing::Test {
             "host mx.good.test users=alice,bob\n"
             "host mute.test silent\n"
             "host dead.test refuse\n"
+            "host mx.all.test accept\n"
+            "domain all.test mx 10 mx.all.test\n"
             "domain good.test mx 10 mx.good.test\n"
             "domain mute.test mx 10 mute.test\n"
             "domain dead.test mx 10 dead.test\n");
@@ -71,16 +73,23 @@ TEST_F(CheckCommand, AProjectIsCheckedSavedAndShown) {
                                              {"skipped@good.test", 0}});
     auto r = RunProgram(Check({"--from", "me@checker.test", "--save", project}), "", Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("row,email,address,code,result,valid\r\n"), std::string::npos);
-    EXPECT_NE(
-        r.out.find("0,Alice <alice@good.test>,alice@good.test,0,[0] Valid E-mail Address!,true"),
-        std::string::npos)
+    // The first six columns as they always were, then the verdict and its reason.
+    EXPECT_NE(r.out.find("row,email,address,code,result,valid,verdict,reason\r\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("0,Alice <alice@good.test>,alice@good.test,0,[0] Valid E-mail Address!,"
+                         "true,deliverable,accepted\r\n"),
+              std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("1,carol@good.test,carol@good.test,550,[550] Mailbox unavailable,false"),
+    EXPECT_NE(r.out.find("1,carol@good.test,carol@good.test,550,[550] Mailbox unavailable,false,"
+                         "undeliverable,mailbox-unknown\r\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("2,x@dead.test,x@dead.test,10061,"), std::string::npos);
+    EXPECT_NE(r.out.find(",false,unknown,unreachable\r\n"), std::string::npos);
     EXPECT_EQ(r.out.find("skipped"), std::string::npos);
     EXPECT_NE(r.err.find("Total: 4"), std::string::npos);
+    EXPECT_NE(r.err.find("deliverable: 1   risky: 0   undeliverable: 1   unknown: 1\n"),
+              std::string::npos)
+        << r.err;
 
     r = RunProgram({CliPath(), "show", project}, "", Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -100,11 +109,29 @@ TEST_F(CheckCommand, StandardInputAndJsonLines) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("{\"row\":0,\"email\":\"bob@good.test\",\"address\":\"bob@good.test\","
                          "\"code\":0,\"result\":\"[0] Valid E-mail Address!\",\"valid\":true,"
+                         "\"verdict\":\"deliverable\",\"reason\":\"accepted\","
+                         "\"reply\":\"250 2.0.0 OK\","
                          "\"transcript\":[\"Requesting SMTP servers for this domain (good.test)\""),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("\"row\":1,\"email\":\"nobody@good.test\""), std::string::npos);
     EXPECT_NE(r.out.find("\"HELO checker.test\""), std::string::npos);
+}
+
+TEST_F(CheckCommand, ADomainThatAcceptsEveryAddressIsRiskyUnlessTheProbeIsOff) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, ",true,risky,accept-all\r\n"},
+        {{"--no-accept-all-probe", "--recheck-deferred", "0"}, ",true,deliverable,accepted\r\n"},
+    };
+    for (const auto& [options, ending] : cases) {
+        std::vector<std::string> extra = {"--from", "me@checker.test"};
+        extra.insert(extra.end(), options.begin(), options.end());
+        extra.push_back("-");
+        const auto r = RunProgram(Check(extra), "made-up@all.test\n", Env());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find(ending), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(RunProgram(Check({"--recheck-deferred", "-1", "-"}), "", Env()).exitCode, 2);
 }
 
 TEST_F(CheckCommand, AnInterruptStopsTheRunAndStillSavesAValidProject) {

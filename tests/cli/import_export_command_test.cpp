@@ -98,7 +98,7 @@ TEST_F(ListCommands, ImportAppendReplaceAndChoices) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
-TEST_F(ListCommands, ExportByToleranceInEachFormatAndBackThroughDbase) {
+TEST_F(ListCommands, ExportByToleranceOrVerdictInEachFormatAndBackThroughDbase) {
     const std::string project = Path("p.mlt");
     test::WriteFile(dir / "more.txt", "alice@good.test\ncarol@good.test\nx@mute.test\n");
     ASSERT_EQ(Cli({"import", Path("more.txt"), "--to", project}).exitCode, 0);
@@ -117,6 +117,15 @@ TEST_F(ListCommands, ExportByToleranceInEachFormatAndBackThroughDbase) {
     // The choice persists: the next export without --tolerance uses it.
     r = Cli({"export", project, "--to", Path("again.txt")});
     EXPECT_EQ(test::ReadFile(dir / "again.txt"), "alice@good.test\ncarol@good.test\nx@mute.test\n");
+    // By verdict, read from the code alone (550 undeliverable, -2 unknown).
+    r = Cli({"export", project, "--to", Path("kept.txt"), "--verdict", "undeliverable,Unknown"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(test::ReadFile(dir / "kept.txt"), "carol@good.test\nx@mute.test\n");
+    EXPECT_EQ(Cli({"export", project, "--to", Path("x.txt"), "--verdict", "maybe"}).exitCode, 2);
+    EXPECT_EQ(
+        Cli({"export", project, "--to", Path("x.txt"), "--verdict", "risky", "--tolerance", "zero"})
+            .exitCode,
+        2);
 
     r = Cli({"export", project, "--to", Path("valid.dbf"), "--tolerance", "zero"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -47,7 +47,8 @@ class DiscoveryTest : public ::testing::Test {
         // A run over one address that can never get anywhere: the DNS
         // servers named here are only recorded, never asked in time.
         d.SetRecipients({{"x@", 0}});
-        d.OnEMailProcessed = [](TSmtpRelayServer*, int, int, const std::vector<std::string>&) {};
+        d.OnEMailProcessed = [](TSmtpRelayServer*, int, int, const std::vector<std::string>&,
+                                const TResultInfo&) {};
     }
     std::vector<std::string> Discover() {
         d.Verify();

@@ -60,8 +60,8 @@ std::string CheckBehindFirewall() {
     d.SetConnections(2);
     std::map<int, std::pair<int, std::vector<std::string>>> reports;
     bool finished = false;
-    d.OnEMailProcessed = [&](TSmtpRelayServer*, int i, int err,
-                             const std::vector<std::string>& log) {
+    d.OnEMailProcessed = [&](TSmtpRelayServer*, int i, int err, const std::vector<std::string>& log,
+                             const TResultInfo&) {
         reports[i] = {err, log};
     };
     d.OnFinished = [&](TSmtpRelayServer*, bool) { finished = true; };

@@ -97,7 +97,7 @@ class EngineWorld : public ::testing::TestWithParam<test::LoopBackend> {
             events.push_back("get " + std::to_string(i));
         };
         d.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
-                                    const std::vector<std::string>& log) {
+                                    const std::vector<std::string>& log, const TResultInfo&) {
             events.push_back("report " + std::to_string(i));
             EXPECT_EQ(reports.count(i), 0u) << "address " << i << " reported twice";
             reports[i] = {err, log};
@@ -357,8 +357,8 @@ class EngineBetweenAddresses : public EngineWorld {
         };
         d.OnEMailProcessed = [this, between, inner = d.OnEMailProcessed](
                                  TSmtpRelayServer* s, int i, int err,
-                                 const std::vector<std::string>& log) {
-            inner(s, i, err, log);
+                                 const std::vector<std::string>& log, const TResultInfo& info) {
+            inner(s, i, err, log, info);
             if (i != 1) return;
             setrlimit(RLIMIT_NOFILE, &saved);
             between();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/reply_recorder.h"
 #include "engine/result_verdict.h"
 
 namespace mv {
@@ -369,6 +370,29 @@ TEST(ResultVerdict, NamesAreReadBackIgnoringCase) {
         EXPECT_FALSE(ParseReason(bad).has_value()) << bad;
         EXPECT_FALSE(ParseVerdict(bad).has_value()) << bad;
     }
+}
+
+// The session's record of the deciding reply: every line of it, with the
+// command it answers, and never more than its bound.
+TEST(ReplyRecorder, KeepsTheWholeReplyWithTheCommandItAnswers) {
+    ReplyRecorder r;
+    r.BeginHost();
+    r.LineReceived("220-mx.test ESMTP");
+    r.LineReceived("220 ready");
+    EXPECT_EQ(r.Current().stage, SmtpStage::kGreeting);
+    EXPECT_EQ(r.Current().lines, "220-mx.test ESMTP\n220 ready");
+    r.CommandSent("rcpt TO:<a@b.test>");
+    r.LineReceived("550-5.1.1 no such");
+    r.LineReceived("550 5.1.1 user");
+    EXPECT_EQ(r.Current().stage, SmtpStage::kRcptTo);
+    EXPECT_EQ(r.Current().lines, "550-5.1.1 no such\n550 5.1.1 user");
+    r.LineReceived("421 closing");  // no command asked for it: a reply of its own
+    EXPECT_EQ(r.Current().lines, "421 closing");
+    r.CommandSent("QUIT");
+    for (int i = 0; i < 1000; ++i)
+        r.LineReceived("221-" + std::string(100, 'x'));
+    EXPECT_EQ(r.Current().stage, SmtpStage::kLeaving);
+    EXPECT_EQ(r.Current().lines.size(), ReplyRecorder::kMaxReply);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ struct Fixture {
     }
     mv::fakeworld::ParseResult parsed;
     mv::fakeworld::Stats stats;
-    mv::fakeworld::NameSet greylisted;
+    mv::fakeworld::GreylistMemory greylisted;
 };
 
 }  // namespace

@@ -127,6 +127,25 @@ TEST_F(CheckRunTest, StoredTimeOutAndConnectionsAreUsedUpTo999) {
     }
 }
 
+TEST_F(CheckRunTest, TheChecksSettingsReachTheDispatcher) {
+    list.AppendRow(Row("someone@example.test"));
+    test::TempDir dir;
+    {
+        TINI stored(dir.path());
+        stored.ilAcceptAllProbe.SetText("0");
+        stored.ilRecheckDeferred.SetText("999999");  // above a day counts as a day
+    }
+    TINI ini(dir.path());
+    CheckSettings fromIni = CheckSettings::FromIni(ini);
+    fromIni.from = settings.from;
+    EXPECT_FALSE(fromIni.acceptAllProbe);
+    EXPECT_EQ(fromIni.recheckDeferred, 86400);
+    settings = fromIni;
+    ExpectRefused("No DNS SERVER Available");
+    EXPECT_FALSE(dispatcher.AcceptAllProbe());
+    EXPECT_EQ(dispatcher.RecheckDeferredMs(), 86400000u);
+}
+
 TEST_F(CheckRunTest, AProxyThatIsOnMustBeUsable) {
     list.AppendRow(Row("someone@example.test"));
     struct Case {
@@ -180,8 +199,10 @@ class CheckRunWorld : public CheckRunTest {
         world = new test::FakeWorld(
             "host mx.good.test users=alice,bob\n"
             "host mute.test silent\n"
+            "host busy.test rcpt=450\n"
             "domain good.test mx 10 mx.good.test\n"
-            "domain mute.test mx 10 mute.test\n");
+            "domain mute.test mx 10 mute.test\n"
+            "domain busy.test mx 10 busy.test\n");
     }
     static void TearDownTestSuite() {
         delete world;
@@ -263,6 +284,42 @@ TEST_F(CheckRunWorld, StoppingGivesEveryRowInFlightMinusEight) {
     EXPECT_EQ(run.Waiting(), 0);
     EXPECT_EQ(run.Bad(), 2);
     EXPECT_EQ(runningChanges, (std::vector<bool>{true, false}));
+}
+
+// A deferred row shows its first result while it waits and stays counted in
+// Waiting; it counts in Good or Bad once, with its last result, here when
+// Stop ends the waiting.
+TEST_F(CheckRunWorld, ADeferredRowWaitsAndCountsOnceWithItsLastResult) {
+    settings.recheckDeferred = 60;
+    list.AppendRow(Row("x@busy.test"));
+    list.AppendRow(Row("alice@good.test"));
+    std::vector<size_t> finals;
+    run.OnRowFinal = [&](size_t row, int) { finals.push_back(row); };
+    run.Start(settings);
+    ASSERT_TRUE(
+        test::RunUntil(loop, [&] { return run.RechecksWaiting() == 1 && run.Good() == 1; }));
+    EXPECT_TRUE(run.Running());
+    EXPECT_EQ(run.Waiting(), 1);
+    EXPECT_EQ(run.Bad(), 0);
+    EXPECT_EQ(list.SubItem(0, 0), "[450] Mailbox unavailable");
+    EXPECT_EQ(list.ImageIndex(0), kIconFailed);
+    EXPECT_EQ(run.RecheckText().rfind("Deferred: 1, next try at ", 0), 0u) << run.RecheckText();
+    EXPECT_EQ(finals, std::vector<size_t>{1});
+
+    run.Stop();
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return !run.Running(); }));
+    EXPECT_EQ(run.Waiting(), 0);
+    EXPECT_EQ(run.Good(), 1);
+    EXPECT_EQ(run.Bad(), 1);
+    EXPECT_EQ(list.SubItem(0, 0), "[450] Mailbox unavailable");
+    EXPECT_EQ(finals, (std::vector<size_t>{1, 0}));
+    EXPECT_EQ(run.RecheckText(), "");
+    EXPECT_EQ(run.Tally().Of(Verdict::kDeliverable), 1);
+    EXPECT_EQ(run.Tally().Of(Verdict::kUnknown), 1);
+    EXPECT_EQ(run.Tally().Of(Reason::kDeferred), 1);
+    ASSERT_NE(list.FindingOf(1), nullptr);
+    EXPECT_EQ(list.FindingOf(1)->reason, Reason::kAccepted);  // its probe was refused
+    EXPECT_EQ(list.FindingOf(0)->reply, "450 4.2.0 Mailbox unavailable, try again later");
 }
 
 TEST_F(CheckRunWorld, HeloHostFollowsTheSetting) {

@@ -99,6 +99,42 @@ TEST_F(ExportTest, EachToleranceChoice) {
         (Texts{"ok@a.org", "full@b.org", "gone@c.org", "slow@d.org", "good@f.org", "busy@g.org"}));
 }
 
+// Rows read from disk have no finding: their verdict comes from the code
+// alone. A row checked in this session has its finding.
+TEST_F(ExportTest, ChoosingByVerdictUsesTheFindingOrElseTheCodeAlone) {
+    list_.SetFinding(0, ResultFinding{Verdict::kRisky, Reason::kAcceptAll, "250 2.0.0 OK"});
+    const auto captions = [&](std::initializer_list<Verdict> verdicts) {
+        VerdictSet set;
+        for (Verdict v : verdicts)
+            set.Add(v);
+        Texts out;
+        for (const size_t row : RowsWithVerdicts(list_, set))
+            out.emplace_back(list_.Caption(row));
+        return out;
+    };
+    EXPECT_EQ(captions({Verdict::kDeliverable}), (Texts{"good@f.org"}));
+    EXPECT_EQ(captions({Verdict::kRisky}), (Texts{"ok@a.org", "full@b.org"}));
+    EXPECT_EQ(captions({Verdict::kUndeliverable, Verdict::kUnknown}),
+              (Texts{"gone@c.org", "slow@d.org", "nodomain@e.org", "busy@g.org"}));
+
+    const std::optional<RowVerdict> kept = VerdictOfRow(list_, 0);
+    ASSERT_TRUE(kept);
+    EXPECT_FALSE(kept->derivedFromCode);
+    EXPECT_EQ(kept->reason, Reason::kAcceptAll);
+    EXPECT_EQ(kept->reply, "250 2.0.0 OK");
+    const std::optional<RowVerdict> derived = VerdictOfRow(list_, 2);
+    ASSERT_TRUE(derived);
+    EXPECT_TRUE(derived->derivedFromCode);
+    EXPECT_EQ(derived->verdict, Verdict::kUndeliverable);
+    EXPECT_FALSE(derived->reason);
+    EXPECT_FALSE(VerdictOfRow(list_, 8));  // "Checking..."
+
+    VerdictSet risky;
+    risky.Add(Verdict::kRisky);
+    EXPECT_EQ(ExportRecipientsByVerdict(list_, dir_ / "risky.txt", risky), 2u);
+    EXPECT_EQ(test::ReadFile(dir_ / "risky.txt"), "ok@a.org\nfull@b.org\n");
+}
+
 TEST_F(ExportTest, ResultTextsMustBeWholeToPass) {
     RecipientList list;
     for (const char* result :

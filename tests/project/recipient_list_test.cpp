@@ -81,6 +81,7 @@ TEST(RecipientList, RowsKeepTheirTextsMarksAndTranscripts) {
     row.stateIndex = kMarkUnchecked;
     row.overlayIndex = 3;
     row.transcript = {"220 hello", "HELO me"};
+    row.finding = ResultFinding{Verdict::kDeliverable, Reason::kAccepted, "250 OK"};
     list.AppendRow(row);
     EXPECT_EQ(list.Row(0), row);
     EXPECT_EQ(list.SubItemCount(0), 3u);
@@ -95,6 +96,7 @@ TEST(RecipientList, RowsKeepTheirTextsMarksAndTranscripts) {
     EXPECT_EQ(list.StateIndex(1), kMarkChecked);
     EXPECT_EQ(list.OverlayIndex(1), -1);
     EXPECT_TRUE(list.TranscriptOf(1).empty());
+    EXPECT_EQ(list.FindingOf(1), nullptr);
 
     list.SetCaption(0, "new@b.c");
     list.SetSubItem(0, 1, "Ann");
@@ -106,8 +108,18 @@ TEST(RecipientList, RowsKeepTheirTextsMarksAndTranscripts) {
     EXPECT_EQ(list.Row(0).subItems, std::vector<std::string>{"[0] Valid E-mail Address!"});
     EXPECT_EQ(list.Caption(0), "new@b.c");
 
+    // The transcript and the finding go separately, and both with a project read.
+    list.SetTranscript(0, {});
+    ASSERT_NE(list.FindingOf(0), nullptr);
+    EXPECT_EQ(list.FindingOf(0)->reply, "250 OK");
+    list.SetTranscript(0, {"line"});
+    list.SetFinding(0, std::nullopt);
+    EXPECT_EQ(list.FindingOf(0), nullptr);
+    EXPECT_EQ(list.TranscriptOf(0), Transcript{"line"});
+    list.SetFinding(0, row.finding);
     list.ClearTranscripts();
     EXPECT_TRUE(list.TranscriptOf(0).empty());
+    EXPECT_EQ(list.FindingOf(0), nullptr);
 }
 
 TEST(RecipientList, InsertRemoveAndFilter) {

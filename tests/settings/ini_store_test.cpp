@@ -28,6 +28,8 @@ TEST(TINI, FirstStartReadsTheDefaultsAndWritesNothing) {
     EXPECT_FALSE(ini.isToleranceMailboxUnavailable.AsBoolean());
     EXPECT_FALSE(ini.isToleranceExceededStorage.AsBoolean());
     EXPECT_FALSE(ini.isToleranceTimeOut.AsBoolean());
+    EXPECT_EQ(ini.ilAcceptAllProbe.AsInteger(), 1);
+    EXPECT_EQ(ini.ilRecheckDeferred.AsInteger(), 0);
     // The store's place exists from the start; no value is written yet.
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Corvane"));
     EXPECT_FALSE(std::filesystem::exists(StoreFile(dir)));

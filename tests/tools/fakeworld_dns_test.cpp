@@ -24,6 +24,7 @@ domain gone.test      nxdomain
 domain broken.test    servfail
 domain closed.test    refused
 domain quiet.test     silent
+domain nomail.test    nullmx
 domain alias.test     cname example.test
 domain aonly.test     a 127.9.9.9
 domain dangling.test  mx 10 gone.example.test 20 nowhere.test
@@ -113,6 +114,15 @@ TEST_F(FakeWorldDns, EmptyNxdomainServfailRefusedAndSilentDomains) {
         DnsRepliesBefore(world.dnsServer(), world.dnsPort(), {DnsQueryBytes("quiet.test", kMx)});
     ASSERT_TRUE(quiet);
     EXPECT_TRUE(quiet->empty()) << "a silent domain gets no answer";
+}
+
+TEST_F(FakeWorldDns, ANullMxIsOneRecordOfPreferenceZeroNamingTheRoot) {
+    auto reply = Ask("nomail.test", kMx);
+    ASSERT_TRUE(reply);
+    ASSERT_EQ(reply->answers.size(), 1u);
+    EXPECT_EQ(reply->answers[0].type, kMx);
+    EXPECT_EQ(reply->answers[0].preference, 0);
+    EXPECT_EQ(reply->answers[0].text, "");
 }
 
 TEST_F(FakeWorldDns, RecordsButNoMx) {

@@ -15,6 +15,8 @@ host users.test       users=alice,Bob@Example.test
 host forward.test     rcpt=251
 host cannot.test      rcpt=252
 host grey.test        greylist
+host slowgrey.test    greylist=60000
+host listed.test      blocklist
 host multi.test       multiline
 host busy.test        greeting=554
 host picky.test       helo=501
@@ -82,6 +84,16 @@ TEST_F(FakeWorldSmtp, GreylistingRefusesOnceForEachAddressAcrossConnections) {
     EXPECT_EQ(Rcpt("grey.test", "First@Y.test"), "250") << "the retry, on a new connection";
     EXPECT_EQ(Rcpt("grey.test", "first@y.test"), "250");
     EXPECT_EQ(Rcpt("grey.test", "second@y.test"), "450");
+}
+
+TEST_F(FakeWorldSmtp, TimedGreylistingAndBlockListRefusalsSayWhy) {
+    auto client = ReadyForRcpt("slowgrey.test");
+    EXPECT_EQ(client->Command("RCPT TO:<a@y.test>"),
+              "450 4.2.0 Recipient address rejected: Greylisted, please try again later");
+    EXPECT_EQ(client->Command("RCPT TO:<a@y.test>").substr(0, 3), "450") << "still too early";
+    EXPECT_EQ(Rcpt("listed.test", "a@y.test"), "554");
+    EXPECT_EQ(ReadyForRcpt("listed.test")->Command("RCPT TO:<b@y.test>"),
+              "554 5.7.1 Service unavailable; Client host blocked using zen.spamhaus.org");
 }
 
 TEST_F(FakeWorldSmtp, GreetingVariants) {

@@ -26,6 +26,8 @@ TEST(WorldFile, CommentsBlankLinesAndWindowsLineEndsAreFine) {
         "domain * empty\n"
         "host * greylist delay=0 trickle=1 greeting=421 helo=250 mail=451 rcpt=252 reject=553\n"
         "host x.test users=a,b@c.test multiline silent close-after-rcpt silent-after-rcpt drip=5\n"
+        "host w.test greylist=2000 blocklist\n"
+        "domain nomail.test nullmx\n"
         "host y.test refuse\n"
         "host z.test unresolvable");
     EXPECT_EQ(result.exitCode, 0) << result.errors;
@@ -51,6 +53,8 @@ TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
          "'delay' needs a time in milliseconds (1 to 600000), not 'soon'"},
         {"host mx.test trickle=0", "'trickle' needs a time in milliseconds (1 to 600000), not '0'"},
         {"host mx.test drip=0", "'drip' needs a time in milliseconds (1 to 600000), not '0'"},
+        {"host mx.test greylist=0",
+         "'greylist' needs a time in milliseconds (1 to 600000), not '0'"},
         {"host mx.test silent=yes", "host option 'silent' takes no value"},
         {"host mx.test users=a,,b",
          "'users' needs a comma-separated list of addresses or local parts"},
@@ -65,11 +69,12 @@ TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
          "bad MX preference '70000' (a number from 0 to 65535 before each host)"},
         {"domain a.test mx *.b.test", "bad MX host name '*.b.test'"},
         {"domain a.test empty please", "domain rule 'empty' takes nothing more"},
+        {"domain a.test nullmx b.test", "domain rule 'nullmx' takes nothing more"},
         {"domain a.test cname", "'cname' needs exactly one target name"},
         {"domain a.test a 300.1.1.1", "'a' takes at most one IPv4 address"},
         {"domain a.test forward",
          "unknown domain rule 'forward' (expected mx, empty, nxdomain, servfail, refused, silent, "
-         "cname or a)"},
+         "nullmx, cname or a)"},
     };
     for (const BadLine& bad : cases) {
         // The bad line is line 3, between two good ones.

@@ -63,6 +63,9 @@ void AnswerMx(const World& world, const DomainRule* domain, std::string_view nam
         case DomainKind::NxDomain:
             builder.Rcode(dnswire::kRcodeNameError);
             break;
+        case DomainKind::NullMx:  // one MX of preference 0 naming the root: no mail at all
+            builder.Mx(owner, 0, "", kTtl);
+            break;
         case DomainKind::ServFail:
             builder.Rcode(kRcodeServerFailure);
             break;

@@ -71,7 +71,7 @@ class SmtpServer : public EventHandler {
     std::vector<Listener> listeners_;
     std::vector<int> listenerByFd_;                         // index into listeners_, or -1
     std::vector<std::unique_ptr<Connection>> connections_;  // by descriptor
-    std::vector<NameSet> greylisted_;                       // per host
+    std::vector<GreylistMemory> greylisted_;                // per host
     bool listenersPaused_ = false;
 };
 

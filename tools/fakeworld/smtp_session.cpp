@@ -1,6 +1,7 @@
 #include "smtp_session.h"
 
 #include <charconv>
+#include <chrono>
 
 namespace mv::fakeworld {
 
@@ -107,7 +108,7 @@ std::string_view GreetingName(const HostRule& host) {
     return name;
 }
 
-void SmtpSession::Start(const HostRule* host, NameSet* greylisted, Stats* stats) {
+void SmtpSession::Start(const HostRule* host, GreylistMemory* greylisted, Stats* stats) {
     host_ = host;
     greylisted_ = greylisted;
     stats_ = stats;
@@ -196,21 +197,37 @@ bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
     }
 }
 
+// The refusals of a block list and of greylisting carry the texts that such
+// servers send, so that a checker can tell them from an unknown mailbox.
+constexpr std::string_view kBlockListReply =
+    "554 5.7.1 Service unavailable; Client host blocked using zen.spamhaus.org\r\n";
+constexpr std::string_view kGreylistReply =
+    "450 4.2.0 Recipient address rejected: Greylisted, please try again later\r\n";
+
 void SmtpSession::Rcpt(std::string_view line, std::string& out) {
     std::string_view address;
     unsigned code = !mailGiven_ ? 503 : !AngleAddress(line, address) ? 501 : RcptCode(address);
     ++(code / 100 == 2 ? stats_->rcptAccepted : stats_->rcptRejected);
-    Reply(out, code);
+    if (code == 554 && host_->blocklist) {
+        out += kBlockListReply;
+    } else if (code == 450 && host_->greylist) {
+        out += kGreylistReply;
+    } else {
+        Reply(out, code);
+    }
 }
 
 unsigned SmtpSession::RcptCode(std::string_view address) {
+    if (host_->blocklist) {
+        return 554;
+    }
     scratch_.assign(address);
     for (char& c : scratch_) {
         if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c - 'A' + 'a');
         }
     }
-    if (host_->greylist && greylisted_->insert(scratch_).second) {
+    if (host_->greylist && Greylisted()) {
         return 450;
     }
     if (!host_->hasUsers || host_->users.find(scratch_) != host_->users.end()) {
@@ -220,6 +237,16 @@ unsigned SmtpSession::RcptCode(std::string_view address) {
     const std::string_view local = std::string_view(scratch_).substr(0, at);
     return host_->localParts.find(local) != host_->localParts.end() ? host_->rcptCode
                                                                     : host_->rejectCode;
+}
+
+// The first try of an address is refused; with greylistMs so is every try
+// until that long after the first.
+bool SmtpSession::Greylisted() {
+    const auto now = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now().time_since_epoch())
+                                               .count());
+    const auto [it, first] = greylisted_->emplace(scratch_, now);
+    return first || now - it->second < host_->greylistMs;
 }
 
 void SmtpSession::HandleOverlong(std::string& out) {

@@ -17,8 +17,8 @@ class SmtpSession {
     static constexpr size_t kMaxLine = 1000;
 
     // Begins a new connection to `host`. `greylisted` remembers, across
-    // connections, the addresses that already got their 450.
-    void Start(const HostRule* host, NameSet* greylisted, Stats* stats);
+    // connections, when each address first came.
+    void Start(const HostRule* host, GreylistMemory* greylisted, Stats* stats);
     // Appends the greeting (nothing for a silent host; for a dripping host
     // one continuation line, which the server repeats).
     void Greet(std::string& out) const;
@@ -32,9 +32,10 @@ class SmtpSession {
     void Reply(std::string& out, unsigned code) const;
     void Rcpt(std::string_view line, std::string& out);
     unsigned RcptCode(std::string_view address);
+    bool Greylisted();  // the address in scratch_ is still refused for now
 
     const HostRule* host_ = nullptr;
-    NameSet* greylisted_ = nullptr;
+    GreylistMemory* greylisted_ = nullptr;
     Stats* stats_ = nullptr;
     bool helloDone_ = false;
     bool mailGiven_ = false;

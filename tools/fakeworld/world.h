@@ -21,6 +21,9 @@ struct NameHash {
 using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
 template <typename T>
 using NameMap = std::unordered_map<std::string, T, NameHash, std::equal_to<>>;
+// A greylisting host's memory: when each address first came (milliseconds of
+// a monotonic clock).
+using GreylistMemory = NameMap<uint64_t>;
 
 // How one SMTP host behaves. Names and user addresses are kept in lower case.
 struct HostRule {
@@ -30,7 +33,9 @@ struct HostRule {
     bool unresolvable = false;  // its A query gets NXDOMAIN
     bool silent = false;        // accepts the connection and never says anything
     bool multilineGreeting = false;
-    bool greylist = false;  // 450 to the first RCPT of each address, then the normal reply
+    bool greylist = false;    // 450 to the first RCPT of each address, then the normal reply
+    uint32_t greylistMs = 0;  // with greylist: 450 until this long after the first try
+    bool blocklist = false;   // every RCPT TO refused: the client is on a block list
     bool closeAfterRcpt = false;
     bool silentAfterRcpt = false;  // answers RCPT TO, then never sends anything again
     uint16_t greetingCode = 220;
@@ -54,7 +59,7 @@ struct MxEntry {
     std::string host;
 };
 
-enum class DomainKind { Mx, Empty, NxDomain, ServFail, Refused, Silent, Cname, ARecord };
+enum class DomainKind { Mx, Empty, NxDomain, ServFail, Refused, Silent, NullMx, Cname, ARecord };
 
 // How the DNS answers the MX query of one domain (or domain pattern).
 struct DomainRule {

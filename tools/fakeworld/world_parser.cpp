@@ -176,6 +176,7 @@ constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"silent", &HostRule::silent},
                                    {"multiline", &HostRule::multilineGreeting},
                                    {"greylist", &HostRule::greylist},
+                                   {"blocklist", &HostRule::blocklist},
                                    {"close-after-rcpt", &HostRule::closeAfterRcpt},
                                    {"silent-after-rcpt", &HostRule::silentAfterRcpt}};
 
@@ -195,6 +196,10 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
     const std::string_view key = word.substr(0, eq);
     const bool hasValue = eq != std::string_view::npos;
     const std::string_view value = hasValue ? word.substr(eq + 1) : "";
+    if (key == "greylist" && hasValue) {  // "greylist=MS": refused for MS after the first try
+        host.greylist = true;
+        return Milliseconds(host.greylistMs, key, value);
+    }
     for (const HostFlag& flag : kHostFlags) {
         if (key != flag.key) {
             continue;
@@ -271,11 +276,10 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
     domain.name = *name;
     domain.line = number_;
     const std::string_view rule = words[2];
-    static const std::pair<const char*, DomainKind> kPlain[] = {{"empty", DomainKind::Empty},
-                                                                {"nxdomain", DomainKind::NxDomain},
-                                                                {"servfail", DomainKind::ServFail},
-                                                                {"refused", DomainKind::Refused},
-                                                                {"silent", DomainKind::Silent}};
+    static const std::pair<const char*, DomainKind> kPlain[] = {
+        {"empty", DomainKind::Empty},       {"nxdomain", DomainKind::NxDomain},
+        {"servfail", DomainKind::ServFail}, {"refused", DomainKind::Refused},
+        {"silent", DomainKind::Silent},     {"nullmx", DomainKind::NullMx}};
     bool known = false;
     for (const auto& [key, kind] : kPlain) {
         if (rule != key) {
@@ -313,7 +317,8 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
         }
     } else if (!known) {
         return Fail("unknown domain rule '" + std::string(rule) +
-                    "' (expected mx, empty, nxdomain, servfail, refused, silent, cname or a)");
+                    "' (expected mx, empty, nxdomain, servfail, refused, silent, nullmx, cname or "
+                    "a)");
     }
     auto [it, added] = domainLines_.emplace(domain.name, number_);
     if (!added) {

@@ -10,30 +10,11 @@
 #include "project/import_export/export_columns.h"
 #include "project/import_export/import_columns.h"
 #include "project/import_export/import_export_error.h"
+#include "project/list/row_verdict.h"
 
 namespace mv {
 
 namespace {
-
-// The text part of a Result column "[%d] %s"; none when it is not of that
-// form (never checked, "Checking...").
-std::optional<std::string_view> ResultTextPart(std::string_view result) {
-    if (result.empty() || result[0] != '[') {
-        return std::nullopt;
-    }
-    size_t i = 1;
-    if (i < result.size() && result[i] == '-') {
-        ++i;
-    }
-    const size_t digits = i;
-    while (i < result.size() && result[i] >= '0' && result[i] <= '9') {
-        ++i;
-    }
-    if (i == digits || result.substr(i, 2) != "] ") {
-        return std::nullopt;
-    }
-    return result.substr(i + 2);
-}
 
 // The result texts of the three failures that an export may tolerate.
 const std::array<std::string, 3>& ToleratedTexts() {
@@ -129,14 +110,14 @@ bool PassesTolerance(const RecipientList& list, size_t row, const ExportToleranc
     if (tolerance.zero) {
         return false;
     }
-    const std::optional<std::string_view> text = ResultTextPart(list.SubItem(row, 0));
-    if (!text) {
+    const std::optional<ResultColumn> result = ParseResultColumn(list.SubItem(row, 0));
+    if (!result) {
         return false;
     }
     const auto& tolerated = ToleratedTexts();
-    return (tolerance.mailboxUnavailable && *text == tolerated[0]) ||
-           (tolerance.exceededStorage && *text == tolerated[1]) ||
-           (tolerance.timeOut && *text == tolerated[2]);
+    return (tolerance.mailboxUnavailable && result->text == tolerated[0]) ||
+           (tolerance.exceededStorage && result->text == tolerated[1]) ||
+           (tolerance.timeOut && result->text == tolerated[2]);
 }
 
 std::vector<size_t> RowsToExport(const RecipientList& list, const ExportTolerance& tolerance) {
@@ -149,14 +130,35 @@ std::vector<size_t> RowsToExport(const RecipientList& list, const ExportToleranc
     return rows;
 }
 
+std::vector<size_t> RowsWithVerdicts(const RecipientList& list, VerdictSet verdicts) {
+    std::vector<size_t> rows;
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+        const std::optional<RowVerdict> verdict = VerdictOfRow(list, row);
+        if (verdict && verdicts.Has(verdict->verdict)) {
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
 size_t ExportRecipients(const RecipientList& list, const std::filesystem::path& fileName,
                         const ExportTolerance& tolerance) {
+    return ExportRows(list, fileName, [&] { return RowsToExport(list, tolerance); });
+}
+
+size_t ExportRecipientsByVerdict(const RecipientList& list, const std::filesystem::path& fileName,
+                                 VerdictSet verdicts) {
+    return ExportRows(list, fileName, [&] { return RowsWithVerdicts(list, verdicts); });
+}
+
+size_t ExportRows(const RecipientList& list, const std::filesystem::path& fileName,
+                  const std::function<std::vector<size_t>()>& chooseRows) {
     const std::optional<ExportFormat> format = ExportFormatOf(fileName);
     if (!format) {
         throw EExportError("Cannot export to " + fileName.string() +
                            ": the file name must end in .txt, .csv or .dbf");
     }
-    const std::vector<size_t> rows = RowsToExport(list, tolerance);
+    const std::vector<size_t> rows = chooseRows();
     switch (*format) {
         case ExportFormat::Text:
             WriteWithAtomicFile(fileName, [&](ByteSink& out) { WriteText(list, rows, out); });

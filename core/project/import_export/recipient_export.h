@@ -1,5 +1,6 @@
 // Exporting the recipient list: the rows whose result passes the chosen
-// tolerance, written in the format that the file's extension names.
+// tolerance, or whose verdict is among the chosen ones, written in the format
+// that the file's extension names.
 //
 //   ".txt"  one line per row: the caption (the e-mail address), lines end in LF;
 //   ".csv"  a header line of the column captions, then every column of each
@@ -15,10 +16,12 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "project/list/recipient_list.h"
+#include "project/list/row_verdict.h"
 
 namespace mv {
 
@@ -45,9 +48,21 @@ bool PassesTolerance(const RecipientList& list, size_t row, const ExportToleranc
 // The rows that pass, in list order.
 std::vector<size_t> RowsToExport(const RecipientList& list, const ExportTolerance& tolerance);
 
-// Writes the rows that pass to `fileName` in the format of its extension and
-// returns how many were written. EExportError for an extension of no format.
+// The rows whose verdict (VerdictOfRow: from the code alone for rows read
+// from disk) is in `verdicts`, in list order. Rows without a result are
+// never among them.
+std::vector<size_t> RowsWithVerdicts(const RecipientList& list, VerdictSet verdicts);
+
+// Writes the rows that pass (or have one of the verdicts) to `fileName` in
+// the format of its extension and returns how many were written.
+// EExportError for an extension of no format.
 size_t ExportRecipients(const RecipientList& list, const std::filesystem::path& fileName,
                         const ExportTolerance& tolerance);
+size_t ExportRecipientsByVerdict(const RecipientList& list, const std::filesystem::path& fileName,
+                                 VerdictSet verdicts);
+// The same with the rows chosen by `chooseRows` (called once the file name
+// has been accepted).
+size_t ExportRows(const RecipientList& list, const std::filesystem::path& fileName,
+                  const std::function<std::vector<size_t>()>& chooseRows);
 
 }  // namespace mv

@@ -145,7 +145,12 @@ std::string_view RecipientList::SubItem(size_t row, size_t index) const {
 
 const Transcript& RecipientList::TranscriptOf(size_t row) const {
     const Item& item = At(row);
-    return item.transcript ? *item.transcript : EmptyTranscript();
+    return item.record ? item.record->transcript : EmptyTranscript();
+}
+
+const ResultFinding* RecipientList::FindingOf(size_t row) const {
+    const Item& item = At(row);
+    return item.record && item.record->finding ? &*item.record->finding : nullptr;
 }
 
 RecipientRow RecipientList::Row(size_t row) const {
@@ -158,8 +163,9 @@ RecipientRow RecipientList::Row(size_t row) const {
     value.imageIndex = item.imageIndex;
     value.stateIndex = item.stateIndex;
     value.overlayIndex = item.overlayIndex;
-    if (item.transcript) {
-        value.transcript = *item.transcript;
+    if (item.record) {
+        value.transcript = item.record->transcript;
+        value.finding = item.record->finding;
     }
     return value;
 }
@@ -246,17 +252,32 @@ void RecipientList::SetOverlayIndex(size_t row, int32_t overlayIndex) {
     }
 }
 
-void RecipientList::SetTranscript(size_t row, Transcript transcript) {
+template <typename F>
+void RecipientList::ChangeRecord(size_t row, F&& change) {
     Item& item = At(row);
-    if (transcript.empty()) {
-        if (!item.transcript) {
-            return;
-        }
-        item.transcript.reset();
-    } else {
-        item.transcript = std::make_unique<Transcript>(std::move(transcript));
+    if (!item.record) {
+        item.record = std::make_unique<CheckRecord>();
+    }
+    change(*item.record);
+    if (item.record->Empty()) {
+        item.record.reset();
     }
     Changed(row, 1);
+}
+
+void RecipientList::SetTranscript(size_t row, Transcript transcript) {
+    if (transcript.empty() && TranscriptOf(row).empty()) {
+        return;
+    }
+    ChangeRecord(row, [&](CheckRecord& r) { r.transcript = std::move(transcript); });
+}
+
+void RecipientList::SetFinding(size_t row, std::optional<ResultFinding> finding) {
+    const ResultFinding* current = FindingOf(row);
+    if (current == nullptr ? !finding : finding && *current == *finding) {
+        return;
+    }
+    ChangeRecord(row, [&](CheckRecord& r) { r.finding = std::move(finding); });
 }
 
 void RecipientList::SetRow(size_t row, const RecipientRow& value) {
@@ -274,8 +295,8 @@ RecipientList::Item RecipientList::MakeItem(const RecipientRow& value) {
     texts.insert(texts.end(), value.subItems.begin(), value.subItems.end());
     Item item;
     item.texts = MakeTexts(texts);
-    if (!value.transcript.empty()) {
-        item.transcript = std::make_unique<Transcript>(value.transcript);
+    if (!value.transcript.empty() || value.finding) {
+        item.record = std::make_unique<CheckRecord>(CheckRecord{value.transcript, value.finding});
     }
     item.imageIndex = value.imageIndex;
     item.stateIndex = value.stateIndex;

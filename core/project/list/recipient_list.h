@@ -1,8 +1,10 @@
 // The recipient list: the project as the main window shows it, without any
 // window. Each row is one recipient: its caption (the e-mail address text),
 // its sub-items (sub-item 0 is the Result text, sub-item k-1 is the value of
-// list column k), a result icon, a check mark, an overlay index and the
-// transcript of its last check. The columns carry a caption and a width.
+// list column k), a result icon, a check mark, an overlay index, and what its
+// last check left in memory: the transcript and the finding (verdict, reason,
+// deciding reply). Neither is stored in the project file. The columns carry a
+// caption and a width.
 //
 // The list is built to hold a million rows: a row keeps all its texts in one
 // packed block, cut from large chunks of memory, and an empty transcript
@@ -19,11 +21,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/result_finding.h"
 #include "project/list/text_arena.h"
 #include "project/list/text_pack.h"
 
@@ -60,6 +64,7 @@ struct RecipientRow {
     int32_t stateIndex = kMarkChecked;
     int32_t overlayIndex = -1;
     Transcript transcript;
+    std::optional<ResultFinding> finding;
     bool operator==(const RecipientRow&) const = default;
 };
 
@@ -132,6 +137,9 @@ class RecipientList {
     int32_t OverlayIndex(size_t row) const { return At(row).overlayIndex; }
     // The row's transcript; an empty one when it has none.
     const Transcript& TranscriptOf(size_t row) const;
+    // What the row's last check found; null when it has not been checked
+    // since the project was opened, or is being checked.
+    const ResultFinding* FindingOf(size_t row) const;
     // A copy of the whole row.
     RecipientRow Row(size_t row) const;
     // Replaces `out` with views of the row's caption and its sub-items in
@@ -149,7 +157,9 @@ class RecipientList {
     void SetStateIndex(size_t row, int32_t stateIndex);
     void SetOverlayIndex(size_t row, int32_t overlayIndex);
     void SetTranscript(size_t row, Transcript transcript);
-    // Gives every row an empty transcript.
+    void SetFinding(size_t row, std::optional<ResultFinding> finding);
+    // Gives every row an empty transcript and no finding: a project read
+    // from disk keeps neither.
     void ClearTranscripts();
     // Replaces the whole row.
     void SetRow(size_t row, const RecipientRow& value);
@@ -180,9 +190,15 @@ class RecipientList {
     void Reserve(size_t rows) { rows_.reserve(rows); }
 
   private:
+    // What the last check left; most rows have none, so it lives apart.
+    struct CheckRecord {
+        Transcript transcript;
+        std::optional<ResultFinding> finding;
+        bool Empty() const { return transcript.empty() && !finding; }
+    };
     struct Item {
-        TextPack texts;                          // caption, then the sub-items (in arena_)
-        std::unique_ptr<Transcript> transcript;  // null while empty
+        TextPack texts;                       // caption, then the sub-items (in arena_)
+        std::unique_ptr<CheckRecord> record;  // null while empty
         int32_t imageIndex = kIconNotChecked;
         int32_t stateIndex = kMarkChecked;
         int32_t overlayIndex = -1;
@@ -193,6 +209,9 @@ class RecipientList {
     Item MakeItem(const RecipientRow& value);
     void Insert(size_t index, Item item);
     TextPack MakeTexts(std::span<const std::string_view> texts);
+    // Changes the row's check record; it goes when it becomes empty.
+    template <typename F>
+    void ChangeRecord(size_t row, F&& change);
     void ReleaseTexts(TextPack texts) noexcept;
     void SetTexts(size_t row, TextPack texts);
 

@@ -1,6 +1,6 @@
-// The operations of the recipient list that walk every row: marks, the
-// transcripts, and removing the rows that a rule picks. Each gives its
-// observers one notice, however many rows it touches.
+// The operations of the recipient list that walk every row: marks, what the
+// last checks left (transcripts and findings), and removing the rows that a rule picks. Each gives
+// its observers one notice, however many rows it touches.
 #include <algorithm>
 #include <utility>
 
@@ -12,10 +12,10 @@ void RecipientList::ClearTranscripts() {
     size_t first = rows_.size();
     size_t end = 0;
     for (size_t row = 0; row < rows_.size(); ++row) {
-        if (!rows_[row].transcript) {
+        if (!rows_[row].record) {
             continue;
         }
-        rows_[row].transcript.reset();
+        rows_[row].record.reset();
         first = std::min(first, row);
         end = row + 1;
     }

@@ -48,6 +48,9 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.host = ini.ilHost.Text();
     s.connections = StoredLimit(ini.ilConnections.AsInteger());
     s.timeOut = StoredLimit(ini.ilTimeOut.AsInteger());
+    s.acceptAllProbe = ini.ilAcceptAllProbe.AsInteger() != 0;
+    s.recheckDeferred =
+        std::clamp<int32_t>(ini.ilRecheckDeferred.AsInteger(), 0, kMaxRecheckDeferred);
     s.proxyEnabled = ini.ilProxyEnabled.AsInteger() == 1;
     s.proxy.server = TrimBlanks(ini.ilProxyServer.Text());
     s.proxy.port = TrimBlanks(ini.ilProxyPort.Text());
@@ -72,10 +75,9 @@ std::string ElapsedText(uint32_t seconds) {
 CheckRun::CheckRun(RecipientList& list, TSmtpRelayServer& dispatcher)
     : list_(list), dispatcher_(dispatcher) {
     dispatcher_.OnGetData = [this](TSmtpRelayServer*, int i) { OnGetData(i); };
-    dispatcher_.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
-                                          const std::vector<std::string>& log) {
-        OnEMailProcessed(i, err, log);
-    };
+    dispatcher_.OnEMailProcessed =
+        [this](TSmtpRelayServer*, int i, int err, const std::vector<std::string>& log,
+               const TResultInfo& info) { OnEMailProcessed(i, err, log, info); };
     dispatcher_.OnFinished = [this](TSmtpRelayServer*, bool) { OnFinished(); };
 }
 
@@ -106,10 +108,15 @@ void CheckRun::Start(const CheckSettings& settings) {
 
     checkStart_ = GetTickCount();
     waiting_ = good_ = bad_ = 0;
+    tally_ = {};
+    awaitingRecheck_.clear();
     Refresh();
     SetRunning(true);
     dispatcher_.SetConnections(settings.connections);
     dispatcher_.SetTimeOut(settings.timeOut);
+    dispatcher_.SetAcceptAllProbe(settings.acceptAllProbe);
+    const int recheck = std::clamp(settings.recheckDeferred, 0, CheckSettings::kMaxRecheckDeferred);
+    dispatcher_.SetRecheckDeferredMs(static_cast<uint32_t>(recheck) * 1000u);
     Modified();
     try {
         dispatcher_.Verify();
@@ -131,6 +138,17 @@ std::array<std::string, 5> CheckRun::StatusTexts() const {
             "Bad: " + std::to_string(bad_)};
 }
 
+std::string CheckRun::RecheckText() const {
+    const std::optional<uint32_t> next = NextRecheckInMs();
+    if (!next) return {};
+    const std::time_t at = std::time(nullptr) + static_cast<std::time_t>((*next + 999) / 1000);
+    std::tm local{};
+    char buf[64];
+    if (localtime_r(&at, &local) == nullptr || std::strftime(buf, sizeof buf, "%X", &local) == 0)
+        buf[0] = '\0';
+    return "Deferred: " + std::to_string(RechecksWaiting()) + ", next try at " + buf;
+}
+
 bool CheckRun::RowOf(int recipientIndex, size_t& row) const {
     const TRecipientList& r = dispatcher_.Recipients();
     if (recipientIndex < 0 || static_cast<size_t>(recipientIndex) >= r.size()) return false;
@@ -143,32 +161,41 @@ void CheckRun::OnGetData(int recipientIndex) {
     if (RowOf(recipientIndex, row)) {
         list_.SetImageIndex(row, kIconChecking);
         list_.SetSubItem(row, 0, "Checking...");
+        list_.SetFinding(row, std::nullopt);
         if (OnRowBegun) OnRowBegun(row);
     }
-    ++waiting_;
+    // A deferred address checked again is still counted from its first check.
+    if (awaitingRecheck_.erase(recipientIndex) == 0) ++waiting_;
     Refresh();
 }
 
-void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<std::string>& log) {
+void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<std::string>& log,
+                                const TResultInfo& info) {
     Modified();
     size_t row = 0;
     const bool found = RowOf(recipientIndex, row);
-    std::string text;
-    if (err != 0) {
-        text = ResultText(err);
-        ++bad_;
-    } else {
-        text = "Valid E-mail Address!";
-        ++good_;
+    const std::string text = err != 0 ? ResultText(err) : "Valid E-mail Address!";
+    if (info.final) {
+        ++(err != 0 ? bad_ : good_);
+        ++tally_.verdicts[static_cast<size_t>(info.finding.verdict)];
+        ++tally_.reasons[static_cast<size_t>(info.finding.reason)];
     }
     if (found) {
         list_.SetTranscript(row, log);
+        list_.SetFinding(row, info.finding);
         list_.SetImageIndex(row, err != 0 ? kIconFailed : kIconValid);
         if (err == 0) list_.SetStateIndex(row, kMarkUnchecked);
         list_.SetSubItem(row, 0, "[" + std::to_string(err) + "] " + text);
         if (OnRowReported) OnRowReported(row, err);
+        if (info.final && OnRowFinal) OnRowFinal(row, err);
     }
-    --waiting_;
+    // A deferred result that will be checked again leaves the row waiting.
+    if (info.final) {
+        awaitingRecheck_.erase(recipientIndex);
+        --waiting_;
+    } else {
+        awaitingRecheck_.insert(recipientIndex);
+    }
     Refresh();
 }
 

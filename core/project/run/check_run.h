@@ -3,12 +3,21 @@
 // turned into row updates and counters, the five status texts, and the switch
 // between idle and running. The window and the command-line program both use
 // this class unchanged; what they show is up to them.
+//
+// Beyond the five counters, a run keeps per row what each result means
+// (RecipientList::FindingOf, VerdictOfRow), counts the final results per
+// verdict and reason, and tells how many deferred addresses wait to be
+// checked again. A row whose result is deferred and will be checked again
+// shows that result and stays counted in "Waiting"; only its last result
+// counts in "Good" or "Bad", once.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/smtp_relay_server.h"
@@ -27,6 +36,14 @@ class ECheckRunError : public Exception {
     const char* ClassName() const override { return "ECheckRunError"; }
 };
 
+// How many final results of a run had each verdict and each reason.
+struct VerdictTally {
+    std::array<int, 4> verdicts{};  // by Verdict
+    std::array<int, 14> reasons{};  // by Reason
+    int Of(Verdict v) const { return verdicts[static_cast<size_t>(v)]; }
+    int Of(Reason r) const { return reasons[static_cast<size_t>(r)]; }
+};
+
 // The settings a run starts from, as the settings store holds them.
 struct CheckSettings {
     std::string from;  // Connection/From, as written (a display name is allowed)
@@ -35,13 +52,17 @@ struct CheckSettings {
     int hostFromDomain = 1;  // 1: the HELO host is the domain of From
     std::string host;        // the HELO host otherwise
     int connections = 200;
-    int timeOut = 30;  // seconds
+    int timeOut = 30;            // seconds
+    bool acceptAllProbe = true;  // Checks/AcceptAllProbe
+    int recheckDeferred = 0;     // Checks/RecheckDeferred: seconds, 0 = never
     // Every SMTP connection goes through `proxy` when this is set.
     bool proxyEnabled = false;
     SocksProxy proxy;
 
     // The largest stored Connections and TimeOut that a run uses.
     static constexpr int kMaxStoredValue = 999;
+    // The longest stored RecheckDeferred that a run uses: a day.
+    static constexpr int kMaxRecheckDeferred = 86400;
     // Stored Connections and TimeOut above kMaxStoredValue are taken as it.
     static CheckSettings FromIni(TINI& ini);
 };
@@ -81,6 +102,15 @@ class CheckRun {
     uint32_t CheckStart() const { return checkStart_; }
     // "Elapsed: %s", "Total: %d", "Waiting: %d", "Good: %d", "Bad: %d".
     std::array<std::string, 5> StatusTexts() const;
+    // The final results of the current or last run per verdict and reason.
+    const VerdictTally& Tally() const { return tally_; }
+    // Deferred addresses waiting to be checked again (counted in Waiting),
+    // and the milliseconds until the next try; none when none waits.
+    size_t RechecksWaiting() const { return dispatcher_.RechecksWaiting(); }
+    std::optional<uint32_t> NextRecheckInMs() const { return dispatcher_.NextRecheckInMs(); }
+    // "Deferred: %d, next try at %s" with the local time of the next try in
+    // the locale's long time format; empty when no address waits.
+    std::string RecheckText() const;
 
     // --- What the front end hears about -------------------------------
     std::function<void(bool running)> OnRunningChanged;
@@ -88,10 +118,15 @@ class CheckRun {
     std::function<void()> OnModified;                         // the project changed
     std::function<void(size_t row)> OnRowBegun;               // scroll the row into view
     std::function<void(size_t row, int code)> OnRowReported;  // likewise, with its result
+    // The row's last result of this run (counted in Good or Bad); comes after
+    // OnRowReported. A deferred result that will be checked again is
+    // reported, but not final.
+    std::function<void(size_t row, int code)> OnRowFinal;
 
   private:
     void OnGetData(int recipientIndex);
-    void OnEMailProcessed(int recipientIndex, int err, const std::vector<std::string>& log);
+    void OnEMailProcessed(int recipientIndex, int err, const std::vector<std::string>& log,
+                          const TResultInfo& info);
     void OnFinished();
     void SetRunning(bool running);
     bool RowOf(int recipientIndex, size_t& row) const;
@@ -105,6 +140,10 @@ class CheckRun {
     int waiting_ = 0;
     int good_ = 0;
     int bad_ = 0;
+    VerdictTally tally_;
+    // Addresses (by recipient index) whose result was not final and whose
+    // next check has not begun: still counted in Waiting.
+    std::unordered_set<int> awaitingRecheck_;
 };
 
 // "Elapsed: " followed by whole seconds shown as a time of day in the
