@@ -85,8 +85,11 @@ std::string CommandCase(const Command& command) {
             if (offer.empty())
                 ownValues += (ownValues.empty() ? "" : " | ") + name;
             else
-                out += "                " + name + ")\n                    " + offer +
-                       "\n                    return\n                    ;;\n";
+                out.append("                ")
+                    .append(name)
+                    .append(")\n                    ")
+                    .append(offer)
+                    .append("\n                    return\n                    ;;\n");
         }
     }
     if (!ownValues.empty())

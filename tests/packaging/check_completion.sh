@@ -3,7 +3,7 @@
 #   check_completion.sh COMPLETION_SCRIPT
 # commands, options, words, comma lists, and file names by extension.
 set -uo pipefail
-script=$1
+script=$(realpath "$1") || exit 1
 helpers=/usr/share/bash-completion/bash_completion
 [ -f "$helpers" ] || { echo "SKIP: bash-completion is not installed"; exit 77; }
 work=$(mktemp -d)
