@@ -27,26 +27,6 @@ namespace mv::cli {
 
 namespace {
 
-std::vector<OptionSpec> CheckOptions() {
-    std::vector<OptionSpec> specs = {
-        {"from"},
-        {"helo"},
-        {"dns"},
-        {"connections"},
-        {"timeout"},
-        {"smtp-port"},
-        {"dns-port"},
-        {"output"},
-        {"format"},
-        {"transcripts", false},
-        {"save", false},
-        {"no-accept-all-probe", false},
-        {"recheck-deferred"},
-    };
-    specs.insert(specs.end(), SocksOptionSpecs().begin(), SocksOptionSpecs().end());
-    return specs;
-}
-
 ResultFormat ChooseFormat(const ParsedArgs& args) {
     const std::string format = args.ValueOr("format", "");
     if (format == "csv") return ResultFormat::kCsv;
@@ -134,12 +114,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 
 }  // namespace
 
-int RunCheck(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, CheckOptions());
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("check").help, stdout);
-        return kExitOk;
-    }
+int RunCheck(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     CheckJob job;
     job.input = parsed.Positional()[0];

@@ -1,31 +1,24 @@
-// The commands of mailvetter-cli. Each takes the arguments after its name and
-// returns the exit status.
+// The commands of mailvetter-cli: each runs on its parsed arguments and
+// returns the exit status. What they accept is declared in help_text.cpp.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "cli_args.h"
+
 namespace mv::cli {
 
-struct Command {
-    const char* name;
-    const char* synopsis;  // the usage line after "mailvetter-cli "
-    const char* summary;
-    const char* help;  // the text of "mailvetter-cli NAME --help"
-    int (*run)(const std::vector<std::string>& args);
-};
+int RunMx(const ParsedArgs& args);
+int RunSmtp(const ParsedArgs& args);
+int RunCheck(const ParsedArgs& args);
+int RunImport(const ParsedArgs& args);
+int RunShow(const ParsedArgs& args);
+int RunSettings(const ParsedArgs& args);
+int RunExport(const ParsedArgs& args);
 
-const std::vector<Command>& AllCommands();
-// The command of that name (it must exist).
-const Command& FindCommand(const std::string& name);
-
-int RunMx(const std::vector<std::string>& args);
-int RunSmtp(const std::vector<std::string>& args);
-int RunCheck(const std::vector<std::string>& args);
-int RunImport(const std::vector<std::string>& args);
-int RunShow(const std::vector<std::string>& args);
-int RunSettings(const std::vector<std::string>& args);
-int RunExport(const std::vector<std::string>& args);
+// "SECTION/KEY" of every setting that the settings command reads and writes.
+std::vector<std::string> SettingNames();
 
 // Prints "mailvetter-cli: MESSAGE" on standard error.
 void PrintError(const std::string& message);

@@ -56,12 +56,7 @@ VerdictSet ParseVerdicts(const std::string& text) {
 
 }  // namespace
 
-int RunExport(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, {{"to"}, {"tolerance"}, {"verdict"}});
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("export").help, stdout);
-        return kExitOk;
-    }
+int RunExport(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("export needs exactly one PROJECT");
     if (!parsed.Has("to")) throw UsageError("export needs --to FILE");
     const std::string target = *parsed.Value("to");

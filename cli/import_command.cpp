@@ -9,13 +9,7 @@
 
 namespace mv::cli {
 
-int RunImport(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(
-        args, {{"to"}, {"replace", false}, {"email-column"}, {"header", false}, {"data", false}});
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("import").help, stdout);
-        return kExitOk;
-    }
+int RunImport(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("import needs exactly one INPUT");
     if (!parsed.Has("to")) throw UsageError("import needs --to PROJECT");
     if (parsed.Has("header") && parsed.Has("data"))

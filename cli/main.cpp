@@ -9,30 +9,18 @@
 
 #include "cli_args.h"
 #include "commands.h"
+#include "help_format.h"
+#include "help_text.h"
 
 namespace mv::cli {
 
 namespace {
 
 void PrintUsage(std::FILE* out) {
-    std::fputs(
-        "Usage: mailvetter-cli COMMAND [OPTIONS] [ARGUMENTS]\n\n"
-        "Finds out which e-mail addresses can receive mail, without sending any.\n\n"
-        "Commands:\n",
-        out);
-    for (const Command& c : AllCommands())
-        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fputs(
-        "\nRun 'mailvetter-cli COMMAND --help' for the options of a command.\n"
-        "Exit status: 0 success, 1 failure, 2 usage error.\n",
-        out);
+    std::fputs(UsageText().c_str(), out);
 }
 
 }  // namespace
-
-void PrintError(const std::string& message) {
-    std::fprintf(stderr, "mailvetter-cli: %s\n", message.c_str());
-}
 
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -49,14 +37,18 @@ int Main(int argc, char** argv) {
         std::puts("mailvetter-cli " MV_VERSION);
         return kExitOk;
     }
-    for (const Command& c : AllCommands()) {
-        if (first != c.name) continue;
+    if (const Command* command = FindCommand(first)) {
         const std::vector<std::string> args(argv + 2, argv + argc);
         try {
-            return c.run(args);
+            const ParsedArgs parsed(args, OptionSpecsOf(*command));
+            if (parsed.HelpRequested()) {
+                std::fputs(CommandHelp(*command).c_str(), stdout);
+                return kExitOk;
+            }
+            return command->run(parsed);
         } catch (const UsageError& e) {
             PrintError(e.what());
-            std::fprintf(stderr, "Usage: mailvetter-cli %s\n", c.synopsis);
+            std::fputs(UsageLine(*command).c_str(), stderr);
             return kExitUsage;
         }
     }

@@ -28,12 +28,7 @@ void PrintAnswer(_TDnsQuery& q) {
 
 }  // namespace
 
-int RunMx(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, {{"dns"}, {"dns-port"}, {"timeout"}});
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("mx").help, stdout);
-        return kExitOk;
-    }
+int RunMx(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("mx needs exactly one DOMAIN");
     const std::string domain = parsed.Positional()[0];
     const long timeout = parsed.Number("timeout", 1, 3600).value_or(5);

@@ -46,12 +46,15 @@ std::vector<Entry> AllKeys(TINI& ini) {
 
 }  // namespace
 
-int RunSettings(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, {});
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("settings").help, stdout);
-        return kExitOk;
-    }
+std::vector<std::string> SettingNames() {
+    TINI ini;  // reads nothing until a value is asked for
+    std::vector<std::string> names;
+    for (const Entry& e : AllKeys(ini))
+        names.push_back(e.name);
+    return names;
+}
+
+int RunSettings(const ParsedArgs& parsed) {
     const auto& pos = parsed.Positional();
     if (pos.size() > 2) throw UsageError("settings takes at most SECTION/KEY and a VALUE");
     TINI ini;

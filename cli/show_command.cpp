@@ -9,12 +9,7 @@
 
 namespace mv::cli {
 
-int RunShow(const std::vector<std::string>& args) {
-    const ParsedArgs parsed(args, {});
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("show").help, stdout);
-        return kExitOk;
-    }
+int RunShow(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("show needs exactly one PROJECT");
     RecipientList list;
     try {

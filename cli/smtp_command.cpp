@@ -117,14 +117,7 @@ void ApplyProxy(const ParsedArgs& parsed, _TAsyncSocket& socket) {
 
 }  // namespace
 
-int RunSmtp(const std::vector<std::string>& args) {
-    std::vector<OptionSpec> specs = {{"from"}, {"rcpt"}, {"helo"}, {"port"}, {"timeout"}};
-    specs.insert(specs.end(), SocksOptionSpecs().begin(), SocksOptionSpecs().end());
-    const ParsedArgs parsed(args, specs);
-    if (parsed.HelpRequested()) {
-        std::fputs(FindCommand("smtp").help, stdout);
-        return kExitOk;
-    }
+int RunSmtp(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) {
         throw UsageError("smtp needs exactly one HOST");
     }

@@ -2,12 +2,6 @@
 
 namespace mv::cli {
 
-const std::vector<OptionSpec>& SocksOptionSpecs() {
-    static const std::vector<OptionSpec> specs = {
-        {"socks"}, {"socks-level"}, {"socks-user"}, {"socks-password"}};
-    return specs;
-}
-
 std::optional<SocksProxy> ParseSocksOptions(const ParsedArgs& parsed) {
     if (!parsed.Has("socks")) {
         for (const char* name : {"socks-level", "socks-user", "socks-password"}) {

@@ -10,9 +10,6 @@
 
 namespace mv::cli {
 
-// The option specs, to add to a command's own.
-const std::vector<OptionSpec>& SocksOptionSpecs();
-
 // The proxy the options name, or nothing without --socks. Raises UsageError
 // for a malformed HOST:PORT, an unknown level, a password without a user, a
 // password below level 5, or a --socks-... option without --socks.

@@ -12,7 +12,14 @@ packages=(
   netbase iproute2 util-linux procps ca-certificates
   dante-server nftables
   xvfb xauth xdotool
+  desktop-file-utils appstream shared-mime-info libglib2.0-bin bash-completion man-db
+  dpkg-dev fakeroot file lintian debootstrap
 )
+# --package: what scripts/package.sh needs to build the package.
+if [ "${1:-}" = "--package" ]; then
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev dpkg-dev
+            file)
+fi
 if [ "${1:-}" = "--runtime-only" ]; then
   packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
             fonts-dejavu-core netbase)

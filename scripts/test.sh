@@ -5,6 +5,7 @@
 # each fuzzer briefly. Compiler warnings are errors in both builds.
 #   FUZZ_SECONDS   seconds per fuzz target (default 20; 0 skips fuzzing)
 #   JOBS           parallel build and test jobs (default: number of cores)
+#   SKIP_PACKAGE_INSTALL  set: leave out installing the package in a fresh root
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -64,6 +65,15 @@ if [ "$(count)" != "$(count -L '^(unit|integration|fuzz-replay|style)$')" ]; the
     <(ctest --test-dir build/release -N -L '^(unit|integration|fuzz-replay|style)$' |
       grep 'Test *#') >&2 || true
   exit 1
+fi
+
+step "Debian package installed in a fresh Debian 12 root"
+# Needs root and the Debian archive (skips with a message otherwise); about
+# 3 to 5 minutes, most of it downloading.
+if [ -n "${SKIP_PACKAGE_INSTALL:-}" ]; then
+  echo "skipped (SKIP_PACKAGE_INSTALL is set)"
+else
+  scripts/test-package-install.sh "$(BUILD=build/release scripts/package.sh build/packages | tail -n 1)"
 fi
 
 step "style: clang-tidy"

@@ -1,0 +1,328 @@
+#include "help_text.h"
+
+#include "commands.h"
+
+namespace mv::cli {
+
+namespace {
+
+OptionGroup SocksGroup(const char* heading) {
+    return {heading,
+            {
+                {.name = "socks",
+                 .value = "HOST:PORT",
+                 .help = "connect to the mail servers through the SOCKS proxy at HOST:PORT; the "
+                         "DNS queries do not go through it"},
+                {.name = "socks-level",
+                 .value = "L",
+                 .help = "the proxy's protocol level: 4, 4A or 5 (default 5)",
+                 .complete = Words("4 4A 5")},
+                {.name = "socks-user",
+                 .value = "USER",
+                 .help = "level 5: the user code to authenticate with; levels 4 and 4A: the "
+                         "user id sent"},
+                {.name = "socks-password",
+                 .value = "PASSWORD",
+                 .help = "level 5: the password of the user code"},
+            }};
+}
+
+Command Check() {
+    return {
+        .name = "check",
+        .synopsis = "check [OPTIONS] INPUT",
+        .summary = "check the addresses of a project, a list or standard input",
+        .description =
+            "Checks the marked rows of INPUT as the window's Check command does, and writes one "
+            "result per checked row, in the order the results arrive.\n\n"
+            "INPUT is a project (.mlt: its marked rows are checked), a text, CSV or dBase file "
+            "(imported with the automatic choices, every row marked), or - for addresses on "
+            "standard input, one per line.",
+        .options =
+            {
+                {"Options override the stored settings for this run only",
+                 {
+                     {.name = "from",
+                      .value = "ADDRESS",
+                      .help = "the sender for MAIL FROM (Connection/From)"},
+                     {.name = "helo",
+                      .value = "HOST",
+                      .help = "the name given in HELO (else the domain of From)"},
+                     {.name = "dns",
+                      .value = "\"SERVER [SERVER]\"",
+                      .help = "the DNS servers (DNS/Primary, DNS/Secondary)"},
+                     {.name = "connections",
+                      .value = "N",
+                      .help = "checks at once (Connection/Connections)"},
+                     {.name = "timeout",
+                      .value = "SECONDS",
+                      .help = "idle time-out of a check (Connection/TimeOut)"},
+                     {.name = "smtp-port",
+                      .value = "PORT",
+                      .help = "the port of the mail servers (default 25)"},
+                     {.name = "dns-port",
+                      .value = "PORT",
+                      .help = "the port of the DNS servers (default 53); when given, the names "
+                              "of the mail servers are looked up there too"},
+                     {.name = "no-accept-all-probe",
+                      .help = "do not ask the servers about a made-up address "
+                              "(Checks/AcceptAllProbe)"},
+                     {.name = "recheck-deferred",
+                      .value = "SECONDS",
+                      .help = "check an address whose result is deferred (greylisting, \"try "
+                              "again later\") again after SECONDS, at most twice, in the same run "
+                              "(Checks/RecheckDeferred; 0: never)"},
+                 }},
+                SocksGroup("Through a SOCKS proxy (instead of the stored Proxy settings)"),
+                {"Output",
+                 {
+                     {.name = "output",
+                      .value = "FILE",
+                      .help = "write the results to FILE instead of standard output",
+                      .complete = Files()},
+                     {.name = "format",
+                      .value = "csv|jsonl",
+                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason) or "
+                              "JSON Lines (the same keys and reply, the deciding reply); default: "
+                              "by the extension of FILE (.jsonl, .json), else csv",
+                      .complete = Words("csv jsonl")},
+                     {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
+                     {.name = "save", .help = "write the results back into the INPUT project"},
+                 }},
+            },
+        .notes =
+            "A proxy that cannot be reached or refuses ends every address with its socket error "
+            "or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n\n"
+            "The time-out counts from a check's last activity, not from its start, and the "
+            "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and twice "
+            "SECONDS after it last heard anything (about 6.1 s with --timeout 3). So --timeout "
+            "30 does not mean \"at most 30 s\": a check that keeps talking runs as long as it "
+            "talks, and a silent one ends within 60 s.\n\n"
+            "Each result has a verdict (deliverable, risky, undeliverable, unknown) and one "
+            "reason (accepted, accept-all, mailbox-unknown, mailbox-full, mailbox-disabled, "
+            "policy-block, deferred, no-mail-domain, no-mail-host, unreachable, timeout, "
+            "refused-sender, protocol, aborted), read from the code and the reply that decided "
+            "it. After an accepted address the server is asked, on the same connection, about a "
+            "made-up address of the domain (once per domain and run); if it accepts that too, "
+            "the domain accepts every address and its accepted addresses are risky "
+            "(accept-all). A domain with a null MX (RFC 7505) ends as 11001 without any "
+            "connection.\n\n"
+            "The five counters are shown on standard error while the run lasts, with the "
+            "deferred addresses that wait for their recheck; a line with the count per verdict "
+            "ends the run. A deferred address is written once, with its last result. The first "
+            "Ctrl-C stops the run like Stop (rows in flight end as -8, waiting ones keep their "
+            "last result) and still writes the results; a second one ends at once.\n\n"
+            "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it could not "
+            "start or the input could not be read, 2 for a usage error.",
+        .operands = Files("mlt txt csv tsv dbf"),
+        .run = &RunCheck,
+    };
+}
+
+Command Import() {
+    return {
+        .name = "import",
+        .synopsis =
+            "import INPUT --to PROJECT [--replace] [--email-column NAME] [--header | --data]",
+        .summary = "import a text, CSV or dBase list into a project",
+        .description =
+            "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when it "
+            "does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or UTF-16 "
+            "with a byte-order mark; their fields are separated by commas, or by tabs when the "
+            "first line holds tabs and no comma.",
+        .options = {{"",
+                     {
+                         {.name = "to",
+                          .value = "PROJECT",
+                          .help = "the project (.mlt) to import into",
+                          .complete = Files("mlt")},
+                         {.name = "replace",
+                          .help = "replace the project's rows and columns (else append)"},
+                         {.name = "email-column",
+                          .value = "NAME",
+                          .help = "the source column that holds the addresses (default: "
+                                  "\"email\" or \"e-mail\", else the first column holding an "
+                                  "\"@\")"},
+                         {.name = "header",
+                          .help = "the first line is a header (default: chosen with the e-mail "
+                                  "column)"},
+                         {.name = "data", .help = "the first line is data"},
+                     }}},
+        .notes =
+            "Exit status: 0 when PROJECT was saved, 1 when INPUT or PROJECT could not be "
+            "read or PROJECT not written, 2 for a usage error.",
+        .operands = Files("txt csv tsv dbf"),
+        .run = &RunImport,
+    };
+}
+
+Command Export() {
+    return {
+        .name = "export",
+        .synopsis =
+            "export PROJECT --to FILE [--tolerance zero | --tolerance "
+            "mailbox,storage,timeout | --verdict deliverable,risky,...]",
+        .summary = "write the addresses that passed a check to a text, CSV or dBase file",
+        .description =
+            "Writes the rows of PROJECT whose result passes the tolerance to FILE: "
+            ".txt one address per line, .csv all columns with a header line, .dbf a "
+            "dBase table with one character field per column.",
+        .options = {{"",
+                     {
+                         {.name = "to",
+                          .value = "FILE",
+                          .help = "the file to write (replaced as a whole, or kept as it was "
+                                  "when writing fails)",
+                          .complete = Files("txt csv dbf")},
+                         {.name = "tolerance",
+                          .value = "LIST",
+                          .help = "zero: only valid addresses; else valid addresses and those "
+                                  "whose result was one of mailbox (\"Mailbox unavailable\"), "
+                                  "storage (\"Exceeded storage allocation. Try later\") and "
+                                  "timeout (the time-out), separated by commas",
+                          .complete = WordList("zero mailbox storage timeout")},
+                         {.name = "verdict",
+                          .value = "LIST",
+                          .help = "instead of a tolerance: the rows whose verdict is one of LIST "
+                                  "(deliverable, risky, undeliverable, unknown, separated by "
+                                  "commas). A project keeps only the result code, so the verdict "
+                                  "comes from the code alone.",
+                          .complete = WordList("deliverable risky undeliverable unknown")},
+                     }}},
+        .notes =
+            "The tolerance is stored (section Export) and used when neither --tolerance nor "
+            "--verdict is given.\n\n"
+            "Exit status: 0 when FILE was written, 1 when PROJECT could not be read or FILE "
+            "not written, 2 for a usage error.",
+        .operands = Files("mlt"),
+        .run = &RunExport,
+    };
+}
+
+Command Show() {
+    return {
+        .name = "show",
+        .synopsis = "show PROJECT",
+        .summary = "print the rows of a project as CSV",
+        .description =
+            "Prints the rows of PROJECT as CSV: a header with the column captions, "
+            "then per row its position (from 0), its check mark (1 or 0) and its "
+            "columns.",
+        .options = {},
+        .notes =
+            "Exit status: 0 when PROJECT was read, 1 when it could not be, 2 for a usage "
+            "error.",
+        .operands = Files("mlt"),
+        .run = &RunShow,
+    };
+}
+
+Command Settings() {
+    return {
+        .name = "settings",
+        .synopsis = "settings [SECTION/KEY [VALUE]]",
+        .summary = "read or write the stored settings",
+        .description =
+            "Without arguments, prints every setting as SECTION/KEY=VALUE. With "
+            "SECTION/KEY, prints its value; with a VALUE too, stores it.\n\n"
+            "The settings live in $XDG_CONFIG_HOME/Corvane/Mailvetter.ini "
+            "(~/.config when XDG_CONFIG_HOME is not set).",
+        .options = {},
+        .notes =
+            "Exit status: 0 on success, 1 when the settings file could not be written, 2 "
+            "for a usage error (such as an unknown SECTION/KEY).",
+        .operands = {},
+        .run = &RunSettings,
+    };
+}
+
+Command Mx() {
+    return {
+        .name = "mx",
+        .synopsis = "mx DOMAIN [--dns SERVER] [--dns-port PORT] [--timeout SECONDS]",
+        .summary = "show the mail exchangers of a domain",
+        .description =
+            "Asks a DNS server for the MX records of DOMAIN and prints the exchanger "
+            "names in answer order, each followed by a tab and its preference.",
+        .options = {{"",
+                     {
+                         {.name = "dns",
+                          .value = "SERVER",
+                          .help = "the DNS server (IPv4 address); default: the first name "
+                                  "server of /etc/resolv.conf"},
+                         {.name = "dns-port", .value = "PORT", .help = "its port (default 53)"},
+                         {.name = "timeout",
+                          .value = "SECONDS",
+                          .help = "how long to wait for the answer (default 5)"},
+                     }}},
+        .notes =
+            "Exit status: 0 when an answer came (even one without MX records), 1 when the "
+            "query failed or no answer came in time, 2 for a usage error.",
+        .operands = {},
+        .run = &RunMx,
+    };
+}
+
+Command Smtp() {
+    return {
+        .name = "smtp",
+        .synopsis =
+            "smtp HOST --from ADDRESS --rcpt ADDRESS [--helo NAME] [--port PORT] "
+            "[--timeout SECONDS] [--socks HOST:PORT [--socks-level 4|4A|5] "
+            "[--socks-user USER [--socks-password PASSWORD]]]",
+        .summary = "probe one address at one mail server, showing the dialogue",
+        .description =
+            "Talks to the mail server HOST as the checker does: greeting, HELO, MAIL FROM, RCPT "
+            "TO, then RSET and QUIT; no message is ever sent. Prints the dialogue (\"> \" "
+            "commands, \"< \" replies) and a last line \"result<TAB>CODE\", where CODE is 0 when "
+            "RCPT TO was accepted, else the failing reply code or socket error code (-2 when the "
+            "server stayed silent longer than the time-out).",
+        .options =
+            {
+                {"",
+                 {
+                     {.name = "from", .value = "ADDRESS", .help = "the sender given in MAIL FROM"},
+                     {.name = "rcpt", .value = "ADDRESS", .help = "the address to probe (RCPT TO)"},
+                     {.name = "helo",
+                      .value = "NAME",
+                      .help = "the name given in HELO (default: this machine's name)"},
+                     {.name = "port", .value = "PORT", .help = "the server's port (default 25)"},
+                     {.name = "timeout",
+                      .value = "SECONDS",
+                      .help = "give up after this long without a reply (default 30)"},
+                 }},
+                SocksGroup("Through a SOCKS proxy"),
+            },
+        .notes =
+            "HOST is looked up here and the proxy is given its address. A refusal by the "
+            "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
+            "to 20017, is the result code.\n\n"
+            "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
+        .operands = Hosts(),
+        .run = &RunSmtp,
+    };
+}
+
+}  // namespace
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands = {Check(),    Import(), Export(), Show(),
+                                                  Settings(), Mx(),     Smtp()};
+    return commands;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& c : AllCommands())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+std::vector<OptionSpec> OptionSpecsOf(const Command& command) {
+    std::vector<OptionSpec> specs;
+    for (const OptionGroup& group : command.options)
+        for (const Option& option : group.options)
+            specs.push_back({option.name, option.value != nullptr});
+    return specs;
+}
+
+}  // namespace mv::cli
