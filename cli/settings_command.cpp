@@ -31,6 +31,8 @@ std::vector<Entry> AllKeys(TINI& ini) {
                          &ini.isToleranceMailboxUnavailable,
                          &ini.isToleranceExceededStorage,
                          &ini.isToleranceTimeOut,
+                         &ini.isExportByVerdict,
+                         &ini.ilExportVerdicts,
                          &ini.ilProxyEnabled,
                          &ini.ilProxyServer,
                          &ini.ilProxyPort,

@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libc-ares-dev
-  qt6-base-dev fonts-dejavu-core
+  # Qt Charts' CMake files look for Qt's OpenGL modules, which Debian's
+  # qt6-charts-dev does not pull in.
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   netbase iproute2 util-linux procps ca-certificates
@@ -22,7 +24,7 @@ if [ "${1:-}" = "--package" ]; then
 fi
 if [ "${1:-}" = "--runtime-only" ]; then
   packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
-            fonts-dejavu-core netbase)
+            qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core netbase)
 fi
 
 missing=()

@@ -15,6 +15,12 @@
 #   13-import-text.png   the import dialog over examples/recipients.csv
 #   14-import-dbase.png  the import dialog over a dBase table
 #   15-export.png        the export dialog
+#   16-verdict-tooltip.png the window after the run: the verdict icons, and the
+#                        tool tip of a result (whole screen)
+#   17-options-checks.png the options dialog's page "Checks"
+#   18-summary.png       the summary window after the run: the verdicts
+#   19-summary-reasons.png, 20-summary-domains.png, 21-summary-table.png
+#                        its other pages
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -30,7 +36,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target mailvetter mailvetter-cli mv-fakeworld mv-screenshot \
   -j "${JOBS:-$(nproc)}"
-rm -f "$out"/[01][0-9]-*.png
+rm -f "$out"/[0-9][0-9]-*.png
 
 . scripts/demo-lib.sh
 work=$(mktemp -d)
@@ -119,7 +125,7 @@ sleep 0.5  # first paint
 menu_key "$wid" t o  # Tools > Options...
 dialog=$(wait_window 'Options$')
 sleep 0.5
-for page in connection dns proxy; do
+for page in connection dns proxy checks; do
   if [ "$page" = proxy ]; then  # "&Use a SOCKS proxy" on; Cancel forgets it
     xdotool key --clearmodifiers alt+u
     sleep 0.3
@@ -131,6 +137,7 @@ done
 mv "$OUT/connection.png" "$OUT/09-options-connection.png"
 mv "$OUT/dns.png" "$OUT/10-options-dns.png"
 mv "$OUT/proxy.png" "$OUT/11-options-proxy.png"
+mv "$OUT/checks.png" "$OUT/17-options-checks.png"
 xdotool key --clearmodifiers Escape
 sleep 0.5
 
@@ -173,6 +180,11 @@ sleep 1.5  # the valid and refused rows are done, the silent host is still waite
 "$shot" "$OUT/02-running.png" "$wid"
 sleep $((2 * TIMEOUT + 3))
 "$shot" "$OUT/03-finished.png" "$wid"
+# The result of the eighth row (a block list's refusal) under the mouse: its
+# tool tip. Rows are 18 pixels high, the first one's middle 77 pixels down.
+xdotool mousemove --window "$wid" 300 $((77 + 7 * 18))
+sleep 2
+"$shot" "$OUT/16-verdict-tooltip.png"
 
 # The third row (checked, valid) selected: a click on its Result, away from
 # its check mark, 118 pixels down past the menu, the tool bar and the header.
@@ -206,6 +218,18 @@ menu alt+f
 sleep 0.8
 "$shot" "$OUT/07-recent-files.png"
 xdotool key --clearmodifiers Escape
+sleep 0.3
+menu alt+t s  # Tools > Summary...
+id=$(wait_window 'Summary$')
+sleep 1
+"$shot" "$OUT/18-summary.png" "$id"
+for page in r:19-summary-reasons d:20-summary-domains a:21-summary-table; do  # the pages by their access keys
+  xdotool windowfocus --sync "$id" key --clearmodifiers "alt+${page%%:*}"
+  sleep 0.8
+  "$shot" "$OUT/${page#*:}.png" "$id"
+done
+xdotool windowfocus --sync "$id" key --clearmodifiers Escape
+sleep 0.3
 kill "$pid"; wait "$pid" || true
 SESSION
 # -noreset: the server stays as it is when the first program ends, so the
@@ -216,7 +240,8 @@ BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
 
 for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
   08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
-  14-import-dbase 15-export; do
+  14-import-dbase 15-export 16-verdict-tooltip 17-options-checks 18-summary 19-summary-reasons \
+  20-summary-domains 21-summary-table; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -22,6 +22,8 @@ TINI::TINI(std::filesystem::path configHome)
       isToleranceMailboxUnavailable("ToleranceMailboxUnavailable", "False", &isExport),
       isToleranceExceededStorage("ToleranceExceededStorage", "False", &isExport),
       isToleranceTimeOut("ToleranceTimeOut", "False", &isExport),
+      isExportByVerdict("ByVerdict", "False", &isExport),
+      ilExportVerdicts("Verdicts", "deliverable", &isExport),
       ilProxyEnabled("Enabled", "0", &isProxy),
       ilProxyServer("Server", "", &isProxy),
       ilProxyPort("Port", "1080", &isProxy),

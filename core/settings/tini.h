@@ -48,6 +48,9 @@ class TINI {
     TINILinha isToleranceMailboxUnavailable;  // "False", AsBoolean
     TINILinha isToleranceExceededStorage;     // "False", AsBoolean
     TINILinha isToleranceTimeOut;             // "False", AsBoolean
+    TINILinha isExportByVerdict;              // "False", AsBoolean: rows chosen by verdict
+    TINILinha ilExportVerdicts;               // "deliverable": the verdicts chosen, by name,
+                                              // separated by commas
     // [Proxy]: the SOCKS proxy of the check runs' SMTP connections. The
     // password is kept as every other value is, in plain text.
     TINILinha ilProxyEnabled;   // "0", AsInteger: 1 = connect through the proxy

@@ -1,7 +1,7 @@
 // "&Export Recipient List..." as a user meets it: the save dialog, the
-// export dialog with its tolerance, the file written in each format and read
-// back, the closing message, and the choices remembered from one start of
-// the program to the next.
+// export dialog with its tolerance or its verdicts, the file written in each
+// format and read back, the closing message, and the choices remembered from
+// one start of the program to the next.
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -36,11 +36,26 @@ T* Child(QDialog* dialog, const char* name) {
 }
 
 const char* const kFailureBoxes[] = {"cbMailboxUnavailable", "cbExceededStorage", "cbTimeOut"};
+const char* const kVerdictBoxes[] = {"cbDeliverable", "cbRisky", "cbUndeliverable", "cbUnknown"};
+
+// Chooses "By verdict" with the verdicts named after "verdict".
+void ChooseVerdicts(QDialog* d, const QStringList& verdicts) {
+    Child<QRadioButton>(d, "rbByVerdict")->click();
+    const QStringList names = {"deliverable", "risky", "undeliverable", "unknown"};
+    for (int i = 0; i < 4; ++i)
+        Child<QCheckBox>(d, kVerdictBoxes[i])->setChecked(verdicts.contains(names[i]));
+}
 
 // Chooses the tolerance in the export dialog: "zero", or the failures to
-// take ("mailbox", "storage", "timeout"), then presses OK.
+// take ("mailbox", "storage", "timeout"), or "verdict" and the verdicts to
+// take; then presses OK.
 ModalDriver::Action ChooseTolerance(const QStringList& failures) {
     return [failures](QDialog* d) {
+        if (failures.value(0) == "verdict") {
+            ChooseVerdicts(d, failures.mid(1));
+            d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            return;
+        }
         const bool zero = failures == QStringList{"zero"};
         Child<QRadioButton>(d, zero ? "rbToleranceZero" : "rbTolerance")->click();
         const QStringList keys = {"mailbox", "storage", "timeout"};
@@ -99,6 +114,7 @@ class ExportDialogTest : public QObject {
     void exportWritesThePassingRows();
     void anExistingFileIsReplacedAfterTheQuestion();
     void choicesAreRememberedAcrossStarts();
+    void byVerdictNeedsAVerdictAndIsRemembered();
 };
 
 void ExportDialogTest::init() {
@@ -152,6 +168,9 @@ void ExportDialogTest::exportWritesThePassingRows_data() {
         {{"timeout"}, {"valid@ok.test", "slow@ok.test"}},
         {{"mailbox", "storage", "timeout"},
          {"valid@ok.test", "mbox@ok.test", "full@ok.test", "slow@ok.test"}},
+        // Read from a file, the rows have the verdicts of their codes.
+        {{"verdict", "undeliverable"}, {"mbox@ok.test", "gone@ok.test"}},
+        {{"verdict", "deliverable", "unknown"}, {"valid@ok.test", "full@ok.test", "slow@ok.test"}},
     };
     for (const char* ext : {"txt", "csv", "dbf"}) {
         for (const auto& c : cases) {
@@ -220,6 +239,36 @@ void ExportDialogTest::choicesAreRememberedAcrossStarts() {
     QVERIFY(!std::filesystem::exists(path("second.txt").toStdString()));
     const mv::ExportTolerance stored = mv::ReadExportTolerance(window_->ini());
     QVERIFY(!stored.zero && stored.mailboxUnavailable && !stored.exceededStorage && stored.timeOut);
+}
+
+void ExportDialogTest::byVerdictNeedsAVerdictAndIsRemembered() {
+    exportTo(path("risky.txt"), [](QDialog* d) {
+        QVERIFY(!Child<QCheckBox>(d, "cbRisky")->isEnabled());
+        QPushButton* ok = d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        ChooseVerdicts(d, {});
+        QVERIFY(!ok->isEnabled());  // nothing would be written
+        ChooseVerdicts(d, {"risky"});
+        QVERIFY(ok->isEnabled());
+        ok->click();
+    });
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acExportRecipient")->trigger();
+    QCOMPARE(ReadBack(path("risky.txt").toStdString()), QStringList());
+
+    start();
+    QList<bool> shown;
+    exportTo(path("again.txt"), [&shown](QDialog* d) {
+        shown << Child<QRadioButton>(d, "rbByVerdict")->isChecked();
+        for (const char* box : kVerdictBoxes)
+            shown << Child<QCheckBox>(d, box)->isChecked();
+        Child<QRadioButton>(d, "rbToleranceZero")->click();
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acExportRecipient")->trigger();
+    QCOMPARE(shown, QList<bool>({true, false, true, false, false}));
+    const mv::ExportVerdictChoice stored = mv::ReadExportVerdicts(window_->ini());
+    QVERIFY(!stored.byVerdict && stored.verdicts.Has(mv::Verdict::kRisky));
 }
 
 MV_UI_TEST_MAIN(ExportDialogTest)

@@ -111,7 +111,7 @@ void MainWindowTest::layoutAsSpecified() {
     for (int i = 0; i < 5; ++i)
         QCOMPARE(form().StatusBar()->PanelText(i), idle[i]);
     for (const QLabel* panel : form().StatusBar()->findChildren<QLabel*>())
-        QCOMPARE(panel->width(), 120);
+        if (!panel->isHidden()) QCOMPARE(panel->width(), 120);  // the deferred panel waits hidden
     QCOMPARE(form().AddColumn("City", 120), size_t{2});
     QCOMPARE(form().ListView()->columnWidth(2), 120);
     QVERIFY(form().acceptDrops());
@@ -154,6 +154,7 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acFind", "&Find...", "Find recipient", none, false},
         {"acFindNext", "Find &Next", "Find next recipient", QKeySequence("F3"), false},
         {"acOptions", "&Options...", "Open Options dialog box", none, true},
+        {"acSummary", "&Summary...", "Show what the results add up to", none, false},
         {"acContent", "&Contents...", "Open the online help", none, true},
         {"acHomePage", "&Corvane Software Home Page...", "", none, true},
         {"acAbout", "&About Mailvetter....", "About Mailvetter", none, true},
@@ -186,7 +187,7 @@ void MainWindowTest::menusAndToolBarAsSpecified() {
              QStringList({"&New...", "&Properties...", "&Delete...", "D&elete All Checked...", "-",
                           "&Check All", "&Uncheck All", "&Invert Selection", "-", "&View Log..."}));
     QCOMPARE(menu("Search1"), QStringList({"&Find...", "Find &Next"}));
-    QCOMPARE(menu("Tools1"), QStringList({"&Options..."}));
+    QCOMPARE(menu("Tools1"), QStringList({"&Options...", "&Summary..."}));
     QCOMPARE(menu("Help1"), QStringList({"&Contents...", "-", "&Corvane Software Home Page...", "-",
                                          "&About Mailvetter...."}));
     QCOMPARE(menu("PopupMenu1"), QStringList({"&New...", "&Properties...", "&Delete...", "-",

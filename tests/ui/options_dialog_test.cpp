@@ -1,6 +1,7 @@
 // The options dialog as a user meets it through "&Options...": what it shows
 // from the settings, what OK stores (and only what changed), that Cancel
-// stores nothing, the arrows' limits, the host-name rule and the proxy page.
+// stores nothing, the arrows' limits, the host-name rule, the proxy page and
+// the checks page.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -122,6 +123,8 @@ class OptionsDialogTest : public QObject {
     void arrowsStopAtTheLimits();
     void hostNameRule();
     void proxyPageIsStoredAndReadBack();
+    void checksPageIsStoredAndReadBack_data();
+    void checksPageIsStoredAndReadBack();
 };
 
 void OptionsDialogTest::init() {
@@ -188,7 +191,7 @@ void OptionsDialogTest::showsTheStoredSettings() {
     if (stored) storeExample();
     const Shown s = openAndRead();
     QCOMPARE(s.caption, QStringLiteral("Options"));
-    QCOMPARE(s.pages, QStringList({"Connection", "DNS", "Proxy"}));
+    QCOMPARE(s.pages, QStringList({"Connection", "DNS", "Proxy", "Checks"}));
     QCOMPARE(s.page, 0);
     QVERIFY(s.fixedSize);
     QCOMPARE(s.connections, stored ? 12 : 200);
@@ -364,6 +367,63 @@ void OptionsDialogTest::proxyPageIsStoredAndReadBack() {
     QCOMPARE(again.proxyLevel, QStringLiteral("4A"));
     QCOMPARE(again.proxyPassword, QStringLiteral("p w"));
     QVERIFY(!again.passwordEnabled);
+}
+
+void OptionsDialogTest::checksPageIsStoredAndReadBack_data() {
+    QTest::addColumn<QString>("storedProbe");  // empty: never stored
+    QTest::addColumn<QString>("storedRecheck");
+    QTest::addColumn<bool>("shownProbe");
+    QTest::addColumn<int>("shownRecheck");
+    QTest::addColumn<bool>("setProbe");
+    QTest::addColumn<int>("setRecheck");
+    QTest::addColumn<QString>("savedProbe");  // as the file holds it afterwards
+    QTest::addColumn<QString>("savedRecheck");
+    QTest::newRow("defaults, both changed") << ""
+                                            << "" << true << 0 << false << 30 << "0"
+                                            << "30";
+    QTest::newRow("probe on again, recheck off") << "0"
+                                                 << "60" << false << 60 << true << 0 << "1"
+                                                 << "0";
+    // Values the page shows unchanged are not rewritten, whatever their form.
+    QTest::newRow("unchanged values stay as stored")
+        << "5"
+        << "99999" << true << 86400 << true << 86400 << "5"
+        << "99999";
+}
+
+void OptionsDialogTest::checksPageIsStoredAndReadBack() {
+    QFETCH(QString, storedProbe);
+    QFETCH(QString, storedRecheck);
+    QFETCH(bool, shownProbe);
+    QFETCH(int, shownRecheck);
+    QFETCH(bool, setProbe);
+    QFETCH(int, setRecheck);
+    QFETCH(QString, savedProbe);
+    QFETCH(QString, savedRecheck);
+    if (!storedProbe.isEmpty()) ini().ilAcceptAllProbe.SetText(storedProbe.toStdString());
+    if (!storedRecheck.isEmpty()) ini().ilRecheckDeferred.SetText(storedRecheck.toStdString());
+    const auto read = [](QDialog* d) {
+        return std::make_pair(Child<QCheckBox>(d, "cbAcceptAllProbe")->isChecked(),
+                              Child<QSpinBox>(d, "edRecheckDeferred")->value());
+    };
+    std::pair<bool, int> shown;
+    openAndRead([&](QDialog* d) {
+        shown = read(d);
+        QCOMPARE(Child<QCheckBox>(d, "cbAcceptAllProbe")->text(),
+                 QStringLiteral("&Detect domains that accept every address"));
+        Child<QCheckBox>(d, "cbAcceptAllProbe")->setChecked(setProbe);
+        Child<QSpinBox>(d, "edRecheckDeferred")->setValue(setRecheck);
+        PressOk(d);
+    });
+    QCOMPARE(shown, std::make_pair(shownProbe, shownRecheck));
+    mv::TINI reread(*dir_ / "config");
+    QCOMPARE(QString::fromStdString(reread.ilAcceptAllProbe.Text()), savedProbe);
+    QCOMPARE(QString::fromStdString(reread.ilRecheckDeferred.Text()), savedRecheck);
+    openAndRead([&](QDialog* d) {
+        shown = read(d);
+        PressCancel(d);
+    });
+    QCOMPARE(shown, std::make_pair(setProbe, setRecheck));
 }
 
 MV_UI_TEST_MAIN(OptionsDialogTest)

@@ -76,8 +76,11 @@ void RecipientModelTest::rolesShowTheRow() {
     list.SetStateIndex(1, mv::kMarkChecked);
     QCOMPARE(model.index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     QVERIFY(!model.index(0, 1).data(Qt::CheckStateRole).isValid());
+    // A result shows its verdict (here from the code alone), no result none.
     QCOMPARE(address.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
-             mv::ui::ResultIcon(mv::kIconValid).cacheKey());
+             mv::ui::VerdictIcon(mv::Verdict::kDeliverable).cacheKey());
+    QCOMPARE(model.index(1, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+             mv::ui::ResultIcon(mv::kIconNotChecked).cacheKey());
     QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Name"));
     // Shown, never edited or toggled through the model.
     QVERIFY(!(model.flags(address) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));

@@ -26,7 +26,7 @@ struct IconSource {
 
 // The program's icon and the result icons are always ours: no theme has the
 // program's, and no theme icon means "valid address".
-constexpr std::array<IconSource, 11> kSources = {{
+constexpr std::array<IconSource, 15> kSources = {{
     {IconId::kProgram, "mailvetter", false},
     {IconId::kNew, "document-new", true},
     {IconId::kOpen, "document-open", true},
@@ -38,6 +38,10 @@ constexpr std::array<IconSource, 11> kSources = {{
     {IconId::kResultValid, "result-valid", false},
     {IconId::kResultFailed, "result-failed", false},
     {IconId::kResultChecking, "result-checking", false},
+    {IconId::kVerdictDeliverable, "verdict-deliverable", false},
+    {IconId::kVerdictUndeliverable, "verdict-undeliverable", false},
+    {IconId::kVerdictRisky, "verdict-risky", false},
+    {IconId::kVerdictUnknown, "verdict-unknown", false},
 }};
 
 // Our own icon in every size the resources hold (:/icons/SIZE/NAME.png).
@@ -90,6 +94,20 @@ const QIcon& ResultIcon(int imageIndex) {
         default:
             return none;
     }
+}
+
+const QIcon& VerdictIcon(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::kDeliverable:
+            return Icon(IconId::kVerdictDeliverable);
+        case Verdict::kUndeliverable:
+            return Icon(IconId::kVerdictUndeliverable);
+        case Verdict::kRisky:
+            return Icon(IconId::kVerdictRisky);
+        case Verdict::kUnknown:
+            break;
+    }
+    return Icon(IconId::kVerdictUnknown);
 }
 
 }  // namespace mv::ui

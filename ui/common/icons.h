@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "engine/result_verdict.h"
+
 namespace mv::ui {
 
 enum class IconId {
@@ -20,6 +22,10 @@ enum class IconId {
     kResultValid,
     kResultFailed,
     kResultChecking,
+    kVerdictDeliverable,
+    kVerdictUndeliverable,
+    kVerdictRisky,
+    kVerdictUnknown,
 };
 
 // The icon (made once, then shared).
@@ -29,6 +35,10 @@ const QIcon& Icon(IconId id);
 // 2 checking); "none" is an empty icon of the same size, so that the
 // addresses of all rows line up.
 const QIcon& ResultIcon(int imageIndex);
+
+// The icon of a result's verdict, which a checked row shows in place of the
+// plain valid or failed icon.
+const QIcon& VerdictIcon(Verdict verdict);
 
 // The splash window's picture (440 by 250 pixels).
 QPixmap SplashPicture();

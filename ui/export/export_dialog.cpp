@@ -2,16 +2,21 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "project/summary/list_summary.h"
 
 namespace mv::ui {
 
 namespace {
 
-// How far the check boxes stand in under "&Tolerance:".
+// How far the check boxes stand in under their choice.
 constexpr int kIndent = 24;
+// The space between the tolerances and the verdicts.
+constexpr int kColumnGap = 24;
 
 template <class Button>
 Button* MakeButton(QWidget* parent, const char* caption, const char* name) {
@@ -20,15 +25,41 @@ Button* MakeButton(QWidget* parent, const char* caption, const char* name) {
     return button;
 }
 
+// The verdicts' check boxes, in the order of kVerdictsShown.
+struct VerdictBox {
+    const char* caption;
+    const char* name;
+};
+constexpr std::array<VerdictBox, 4> kVerdictBoxes = {{
+    {"&Deliverable", "cbDeliverable"},
+    {"&Risky", "cbRisky"},
+    {"&Undeliverable", "cbUndeliverable"},
+    {"Un&known", "cbUnknown"},
+}};
+
+QVBoxLayout* Indented() {
+    auto* layout = new QVBoxLayout;
+    layout->setContentsMargins(kIndent, 0, 0, 0);
+    return layout;
+}
+
 }  // namespace
 
-TExportDialog::TExportDialog(const ExportTolerance& tolerance, QWidget* parent) : QDialog(parent) {
+TExportDialog::TExportDialog(const ExportTolerance& tolerance, const ExportVerdictChoice& verdicts,
+                             QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("ExportDialog"));
     CreateControls();
-    (tolerance.zero ? rbToleranceZero : rbTolerance)->setChecked(true);
+    zeroChosen_ = tolerance.zero;
+    if (verdicts.byVerdict)
+        rbByVerdict->setChecked(true);
+    else
+        (tolerance.zero ? rbToleranceZero : rbTolerance)->setChecked(true);
     cbMailboxUnavailable->setChecked(tolerance.mailboxUnavailable);
     cbExceededStorage->setChecked(tolerance.exceededStorage);
     cbTimeOut->setChecked(tolerance.timeOut);
+    for (size_t i = 0; i < cbVerdicts.size(); ++i)
+        cbVerdicts[i]->setChecked(verdicts.verdicts.Has(kVerdictsShown[i]));
     UpdateCheckBoxes();
 }
 
@@ -44,17 +75,26 @@ void TExportDialog::CreateControls() {
     cbExceededStorage =
         MakeButton<QCheckBox>(this, "&Exceeded storage allocation", "cbExceededStorage");
     cbTimeOut = MakeButton<QCheckBox>(this, "Time &Out", "cbTimeOut");
-    layout->addWidget(rbToleranceZero);
-    layout->addWidget(rbTolerance);
-    auto* failures = new QVBoxLayout;
-    failures->setContentsMargins(kIndent, 0, 0, 0);
+    auto* tolerances = new QVBoxLayout;
+    tolerances->addWidget(rbToleranceZero);
+    tolerances->addWidget(rbTolerance);
+    QVBoxLayout* failures = Indented();
     for (QCheckBox* box : {cbMailboxUnavailable, cbExceededStorage, cbTimeOut})
         failures->addWidget(box);
-    layout->addLayout(failures);
-    connect(rbTolerance, &QRadioButton::toggled, this, &TExportDialog::UpdateCheckBoxes);
+    tolerances->addLayout(failures);
+    tolerances->addStretch();
+
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(tolerances);
+    columns->addSpacing(kColumnGap);
+    columns->addLayout(CreateVerdictControls());
+    layout->addLayout(columns);
+    for (QRadioButton* choice : {rbToleranceZero, rbTolerance, rbByVerdict})
+        connect(choice, &QRadioButton::toggled, this, &TExportDialog::UpdateCheckBoxes);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    okButton_ = buttons->button(QDialogButtonBox::Ok);
+    okButton_->setText(QStringLiteral("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -62,20 +102,54 @@ void TExportDialog::CreateControls() {
     layout->addWidget(buttons);
 }
 
+QLayout* TExportDialog::CreateVerdictControls() {
+    rbByVerdict = MakeButton<QRadioButton>(this, "By &verdict:", "rbByVerdict");
+    auto* column = new QVBoxLayout;
+    column->addWidget(rbByVerdict);
+    QVBoxLayout* boxes = Indented();
+    for (size_t i = 0; i < cbVerdicts.size(); ++i) {
+        cbVerdicts[i] =
+            MakeButton<QCheckBox>(this, kVerdictBoxes[i].caption, kVerdictBoxes[i].name);
+        boxes->addWidget(cbVerdicts[i]);
+        connect(cbVerdicts[i], &QCheckBox::toggled, this, &TExportDialog::UpdateCheckBoxes);
+    }
+    column->addLayout(boxes);
+    column->addStretch();
+    return column;
+}
+
 void TExportDialog::UpdateCheckBoxes() {
+    if (rbToleranceZero->isChecked()) zeroChosen_ = true;
+    if (rbTolerance->isChecked()) zeroChosen_ = false;
     for (QCheckBox* box : {cbMailboxUnavailable, cbExceededStorage, cbTimeOut})
         box->setEnabled(rbTolerance->isChecked());
+    bool anyVerdict = false;
+    for (QCheckBox* box : cbVerdicts) {
+        box->setEnabled(rbByVerdict->isChecked());
+        anyVerdict = anyVerdict || box->isChecked();
+    }
+    // An export by verdict without a verdict would write nothing.
+    okButton_->setEnabled(!rbByVerdict->isChecked() || anyVerdict);
 }
 
 ExportTolerance TExportDialog::Tolerance() const {
     ExportTolerance tolerance;
-    tolerance.zero = rbToleranceZero->isChecked();
+    // Under "By verdict" the tolerance last chosen is kept for next time.
+    tolerance.zero = zeroChosen_;
     // The failures stay as they were chosen, also under "Tolerance Zero", so
     // that they are offered again next time.
     tolerance.mailboxUnavailable = cbMailboxUnavailable->isChecked();
     tolerance.exceededStorage = cbExceededStorage->isChecked();
     tolerance.timeOut = cbTimeOut->isChecked();
     return tolerance;
+}
+
+ExportVerdictChoice TExportDialog::Verdicts() const {
+    ExportVerdictChoice choice;
+    choice.byVerdict = rbByVerdict->isChecked();
+    for (size_t i = 0; i < cbVerdicts.size(); ++i)
+        if (cbVerdicts[i]->isChecked()) choice.verdicts.Add(kVerdictsShown[i]);
+    return choice;
 }
 
 }  // namespace mv::ui

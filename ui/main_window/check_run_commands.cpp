@@ -108,6 +108,7 @@ void TMainForm::ShowRunFrame() {
     if (statusPending_) {
         statusPending_ = false;
         StatusBar1->Show(run_.StatusTexts());
+        StatusBar1->ShowRecheck(run_.RecheckText());
     }
 }
 

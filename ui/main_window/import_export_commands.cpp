@@ -42,15 +42,18 @@ void TMainForm::acExportRecipientExecute() {
     const QString fileName = ChooseExportFile(this, lastExportFileName_);
     if (fileName.isEmpty()) Abort();
     lastExportFileName_ = fileName;
-    TExportDialog dialog(ReadExportTolerance(ini_), this);
+    TExportDialog dialog(ReadExportTolerance(ini_), ReadExportVerdicts(ini_), this);
     if (dialog.exec() != QDialog::Accepted) Abort();
     const ExportTolerance tolerance = dialog.Tolerance();
+    const ExportVerdictChoice verdicts = dialog.Verdicts();
     WriteExportTolerance(ini_, tolerance);
+    WriteExportVerdicts(ini_, verdicts);
+    const std::filesystem::path target(QFile::encodeName(fileName).toStdString());
     size_t written = 0;
     {
         WaitCursor wait;
-        written = ExportRecipients(
-            list_, std::filesystem::path(QFile::encodeName(fileName).toStdString()), tolerance);
+        written = verdicts.byVerdict ? ExportRecipientsByVerdict(list_, target, verdicts.verdicts)
+                                     : ExportRecipients(list_, target, tolerance);
     }
     QMessageBox::information(this, QString::fromUtf8(kAppTitle),
                              QStringLiteral("Exported %1 of %2 recipients to %3.")

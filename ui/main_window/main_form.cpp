@@ -57,6 +57,7 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
     WireLogCommands();
     WireRecentFiles();
     WireImportExportCommands();
+    WireSummaryCommands();
 
     resize(kInitialSize);
     setMinimumSize(kMinimumSize);

@@ -19,6 +19,7 @@
 //   log_commands.cpp           "&View Log..."
 //   recent_files.cpp           the recently used files of the "&File" menu
 //   import_export_commands.cpp "&Import Recipient List...", "&Export Recipient List..."
+//   summary_commands.cpp       "&Summary...": the results counted, as charts and a table
 // Every handler runs through RunCommand (common/error_display.h): it may raise
 // a user error (shown in the error box) or call Abort() (a silent end).
 #pragma once
@@ -140,6 +141,7 @@ class TMainForm : public QMainWindow {
     void WireLogCommands();
     void WireRecentFiles();
     void WireImportExportCommands();
+    void WireSummaryCommands();
 
     // project_commands.cpp
     void acNewExecute();
@@ -201,6 +203,10 @@ class TMainForm : public QMainWindow {
     void acImportRecipientExecute();
     void acExportRecipientExecute();
 
+    // summary_commands.cpp
+    void acSummaryExecute();
+    void UpdateSummaryCommand();
+
     TINI& ini_;
     CheckOverrides overrides_;
     RecipientList list_;
@@ -251,6 +257,7 @@ class TMainForm : public QMainWindow {
     QAction* acFind = nullptr;
     QAction* acFindNext = nullptr;
     QAction* acOptions = nullptr;
+    QAction* acSummary = nullptr;
     QAction* acContent = nullptr;
     QAction* acHomePage = nullptr;
     QAction* acAbout = nullptr;

@@ -16,6 +16,12 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
         panel->setContentsMargins(2, 0, 2, 0);
         addWidget(panel);
     }
+    recheck_ = new QLabel(this);
+    recheck_->setObjectName(QStringLiteral("RecheckPanel"));
+    recheck_->setFrameShape(QFrame::Panel);
+    recheck_->setFrameShadow(QFrame::Sunken);
+    recheck_->setContentsMargins(2, 0, 2, 0);
+    addWidget(recheck_);
     Reset();
 }
 
@@ -32,6 +38,17 @@ void StatusPanels::Reset() {
     for (size_t i = 0; i < texts.size(); ++i)
         texts[i] = CheckRun::kIdleStatus[i];
     Show(texts);
+    ShowRecheck({});
+}
+
+void StatusPanels::ShowRecheck(const std::string& text) {
+    const QString shown = QString::fromStdString(text);
+    if (recheck_->text() != shown) recheck_->setText(shown);
+    recheck_->setVisible(!shown.isEmpty());
+}
+
+QString StatusPanels::RecheckText() const {
+    return recheck_->isHidden() ? QString() : recheck_->text();
 }
 
 QString StatusPanels::PanelText(int panel) const {

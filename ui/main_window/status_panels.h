@@ -1,5 +1,7 @@
 // The main window's status bar (StatusBar1): five panels of 120 pixels for
-// the elapsed time, the total, waiting, good and bad counts.
+// the elapsed time, the total, waiting, good and bad counts, and after them,
+// only while deferred addresses wait to be checked again, how many wait and
+// when the next try is.
 #pragma once
 
 #include <QStatusBar>
@@ -24,8 +26,14 @@ class StatusPanels final : public QStatusBar {
     void Reset();
     QString PanelText(int panel) const;
 
+    // Shows the deferred addresses' text; an empty text hides its panel.
+    void ShowRecheck(const std::string& text);
+    // The text shown; empty while the panel is hidden.
+    QString RecheckText() const;
+
   private:
     std::array<QLabel*, kPanelCount> panels_{};
+    QLabel* recheck_ = nullptr;
 };
 
 }  // namespace mv::ui

@@ -4,6 +4,8 @@
 #include <climits>
 
 #include "common/icons.h"
+#include "models/result_tool_tip.h"
+#include "project/list/row_verdict.h"
 
 namespace mv::ui {
 
@@ -15,6 +17,17 @@ int ToInt(size_t n) {
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A row with a result shows its verdict; one being checked, or whose result
+// text is not of the form "[code] text", its plain result icon.
+const QIcon& RowIcon(const RecipientList& list, size_t row) {
+    const int32_t icon = list.ImageIndex(row);
+    if (icon == kIconValid || icon == kIconFailed) {
+        if (const std::optional<RowVerdict> verdict = VerdictOfRow(list, row))
+            return VerdictIcon(verdict->verdict);
+    }
+    return ResultIcon(icon);
 }
 
 }  // namespace
@@ -52,7 +65,11 @@ QVariant RecipientModel::data(const QModelIndex& index, int role) const {
             return list_.StateIndex(row) == kMarkChecked ? Qt::Checked : Qt::Unchecked;
         case Qt::DecorationRole:
             if (column != 0) return {};
-            return ResultIcon(list_.ImageIndex(row));
+            return RowIcon(list_, row);
+        case Qt::ToolTipRole:
+            if (column != 1) return {};
+            if (const QString tip = ResultToolTip(list_, row); !tip.isEmpty()) return tip;
+            return {};
         default:
             return {};
     }

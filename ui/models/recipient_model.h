@@ -5,8 +5,9 @@
 // change every second, and the view needs one repaint per frame, not one per
 // change.
 //
-// Column 0 is the address with its check mark and result icon, column 1 the
-// result text, further columns the imported values. Check marks are shown,
+// Column 0 is the address with its check mark and result icon (the verdict's
+// icon once the row has a result), column 1 the result text with what it
+// means as its tool tip, further columns the imported values. Check marks are shown,
 // never toggled through the model: the main window decides when a press
 // toggles one.
 #pragma once

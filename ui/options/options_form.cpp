@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "common/error_display.h"
+#include "options/checks_page.h"
 #include "options/connection_page.h"
 #include "options/dns_page.h"
 #include "options/proxy_page.h"
@@ -23,6 +24,7 @@ const PageFactory kPages[] = {
     [](QWidget* parent) -> OptionsPage* { return new ConnectionPage(parent); },
     [](QWidget* parent) -> OptionsPage* { return new DnsPage(parent); },
     [](QWidget* parent) -> OptionsPage* { return new ProxyPage(parent); },
+    [](QWidget* parent) -> OptionsPage* { return new ChecksPage(parent); },
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The options dialog (TFormOptions, "&Options..."): a page control with the
-// pages "Connection", "DNS" and "Proxy" and the buttons OK and Cancel. It is
+// pages "Connection", "DNS", "Proxy" and "Checks" and the buttons OK and Cancel. It is
 // created for one modal showing with the main window as owner: creation loads
 // the settings, OK saves them (Button1Click), Cancel changes nothing.
 #pragma once

@@ -143,4 +143,19 @@ std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
     return {views.begin(), views.end()};
 }
 
+void AppendCsvField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    out += '"';
+}
+
 }  // namespace mv

@@ -68,4 +68,9 @@ void ForEachField(std::string_view line, char delimiter,
 void SplitWantedFields(std::string_view line, char delimiter, std::span<const size_t> wanted,
                        std::string& buffer, std::vector<std::string_view>& fields);
 
+// Appends `field` to a CSV line being written (RFC 4180): as it is, or in
+// double quotes with its quotes doubled when it holds a comma, a quote or a
+// line break.
+void AppendCsvField(std::string& out, std::string_view field);
+
 }  // namespace mv

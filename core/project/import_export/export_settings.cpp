@@ -1,5 +1,7 @@
 #include "project/import_export/export_settings.h"
 
+#include "platform/text/text_trim.h"
+
 namespace mv {
 
 ExportTolerance ReadExportTolerance(const TINI& ini) {
@@ -16,6 +18,37 @@ void WriteExportTolerance(TINI& ini, const ExportTolerance& tolerance) {
     ini.isToleranceMailboxUnavailable.SetAsBoolean(tolerance.mailboxUnavailable);
     ini.isToleranceExceededStorage.SetAsBoolean(tolerance.exceededStorage);
     ini.isToleranceTimeOut.SetAsBoolean(tolerance.timeOut);
+}
+
+std::string VerdictListText(VerdictSet verdicts) {
+    std::string text;
+    for (Verdict v :
+         {Verdict::kDeliverable, Verdict::kUndeliverable, Verdict::kRisky, Verdict::kUnknown}) {
+        if (!verdicts.Has(v)) continue;
+        if (!text.empty()) text += ',';
+        text += VerdictName(v);
+    }
+    return text;
+}
+
+VerdictSet ParseVerdictList(std::string_view text) {
+    VerdictSet verdicts;
+    while (!text.empty()) {
+        const size_t comma = text.find(',');
+        const std::string item = TrimBlanks(text.substr(0, comma));
+        if (const std::optional<Verdict> v = ParseVerdict(item)) verdicts.Add(*v);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    return verdicts;
+}
+
+ExportVerdictChoice ReadExportVerdicts(const TINI& ini) {
+    return {ini.isExportByVerdict.AsBoolean(), ParseVerdictList(ini.ilExportVerdicts.Text())};
+}
+
+void WriteExportVerdicts(TINI& ini, const ExportVerdictChoice& choice) {
+    ini.isExportByVerdict.SetAsBoolean(choice.byVerdict);
+    ini.ilExportVerdicts.SetText(VerdictListText(choice.verdicts));
 }
 
 }  // namespace mv

@@ -1,7 +1,12 @@
 // The export choices as the settings keep them: section "Export", keys
 // ToleranceZero (default True), ToleranceMailboxUnavailable,
-// ToleranceExceededStorage and ToleranceTimeOut (default False).
+// ToleranceExceededStorage and ToleranceTimeOut (default False); ByVerdict
+// (default False) and Verdicts (default "deliverable") for an export by
+// verdict.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #include "project/import_export/recipient_export.h"
 #include "settings/tini.h"
@@ -10,5 +15,19 @@ namespace mv {
 
 ExportTolerance ReadExportTolerance(const TINI& ini);
 void WriteExportTolerance(TINI& ini, const ExportTolerance& tolerance);
+
+// Rows chosen by verdict instead of by tolerance, and which verdicts.
+struct ExportVerdictChoice {
+    bool byVerdict = false;
+    VerdictSet verdicts;
+    bool operator==(const ExportVerdictChoice&) const = default;
+};
+ExportVerdictChoice ReadExportVerdicts(const TINI& ini);
+void WriteExportVerdicts(TINI& ini, const ExportVerdictChoice& choice);
+
+// "deliverable,risky": the names of the verdicts in the set, in the order
+// of the enumeration; and back, ignoring names that are no verdict.
+std::string VerdictListText(VerdictSet verdicts);
+VerdictSet ParseVerdictList(std::string_view text);
 
 }  // namespace mv

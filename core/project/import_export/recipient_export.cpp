@@ -6,6 +6,7 @@
 
 #include "engine/result_codes.h"
 #include "platform/file/atomic_file.h"
+#include "project/import_export/csv_fields.h"
 #include "project/import_export/dbf_export.h"
 #include "project/import_export/export_columns.h"
 #include "project/import_export/import_columns.h"
@@ -36,21 +37,6 @@ void WriteText(const RecipientList& list, const std::vector<size_t>& rows, ByteS
         line += '\n';
         out.Write(line);
     }
-}
-
-void AppendCsvField(std::string& out, std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (const char c : field) {
-        if (c == '"') {
-            out += '"';
-        }
-        out += c;
-    }
-    out += '"';
 }
 
 void WriteCsv(const RecipientList& list, const std::vector<size_t>& rows, ByteSink& out) {
