@@ -19,8 +19,8 @@ packages=(
 )
 # --package: what scripts/package.sh needs to build the package.
 if [ "${1:-}" = "--package" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev dpkg-dev
-            file)
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
+            qt6-charts-dev libqt6opengl6-dev dpkg-dev file)
 fi
 if [ "${1:-}" = "--runtime-only" ]; then
   packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
