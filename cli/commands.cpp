@@ -151,6 +151,13 @@ const std::vector<Command>& AllCommands() {
          "20001 to 20017, is the result code.\n\n"
          "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.\n",
          &RunSmtp},
+        {"doctor",
+         "doctor [--from ADDRESS] [--helo HOST] [--dns \"SERVER [SERVER]\"] [--dns-port P]\n"
+         "                      [--smtp-port P] [--public-address ADDR] [--blocklists "
+         "ZONE,ZONE...]\n"
+         "                      [DOMAIN...]",
+         "check whether this computer can check addresses (DNS, HELO, port 25, block lists)",
+         kDoctorHelp, &RunDoctor},
     };
     return commands;
 }

@@ -26,6 +26,10 @@ int RunImport(const std::vector<std::string>& args);
 int RunShow(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
+int RunDoctor(const std::vector<std::string>& args);
+
+// The text of "mailvetter-cli doctor --help".
+extern const char* const kDoctorHelp;
 
 // Prints "mailvetter-cli: MESSAGE" on standard error.
 void PrintError(const std::string& message);
