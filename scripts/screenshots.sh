@@ -15,6 +15,7 @@
 #   13-import-text.png   the import dialog over examples/recipients.csv
 #   14-import-dbase.png  the import dialog over a dBase table
 #   15-export.png        the export dialog
+#   19-preflight.png     the pre-flight check (Tools > Check This Computer...)
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -206,6 +207,13 @@ menu alt+f
 sleep 0.8
 "$shot" "$OUT/07-recent-files.png"
 xdotool key --clearmodifiers Escape
+sleep 0.3
+menu alt+t c  # Tools > Check This Computer...: the demo world answers at once
+id=$(wait_window 'Check This Computer$')
+sleep 1.5
+"$shot" "$OUT/19-preflight.png" "$id"
+xdotool windowfocus --sync "$id" key --clearmodifiers Escape
+sleep 0.3
 kill "$pid"; wait "$pid" || true
 SESSION
 # -noreset: the server stays as it is when the first program ends, so the
@@ -216,7 +224,7 @@ BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
 
 for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
   08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
-  14-import-dbase 15-export; do
+  14-import-dbase 15-export 19-preflight; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -54,6 +54,8 @@ void TMainForm::CreateActions() {
     MakeAction(acFindNext, "acFindNext", "Find &Next", "Find next recipient",
                QKeySequence(Qt::Key_F3), false);
     MakeAction(acOptions, "acOptions", "&Options...", "Open Options dialog box", none, true);
+    MakeAction(acPreflight, "acPreflight", "Check This &Computer...",
+               "Check whether this computer can check addresses", none, true);
     MakeAction(acContent, "acContent", "&Contents...", "Open the online help", none, true);
     // The Help menu's entry, the only view of this command, has a hint of its own.
     acContent->setStatusTip(QStringLiteral("Open the help file"));
@@ -108,7 +110,7 @@ void TMainForm::CreateMenus() {
     AddEntries(search, {acFind, acFindNext});
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
-    AddEntries(tools, {acOptions});
+    AddEntries(tools, {acOptions, acPreflight});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     AddEntries(help, {acContent, nullptr, acHomePage, nullptr, acAbout});
