@@ -144,7 +144,7 @@ DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Sta
         ++stats.dnsOther;
         builder.Rcode(kRcodeNotImplemented);
     } else if (AnswerRecords(world, *query, builder)) {
-        ++stats.dnsOther;
+        ++(query->type == dnswire::kTypeA ? stats.dnsA : stats.dnsOther);
     } else if (query->type == dnswire::kTypeMx) {
         ++stats.dnsMx;
         const DomainRule* domain = world.FindDomain(name);

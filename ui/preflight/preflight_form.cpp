@@ -62,8 +62,8 @@ TFormPreflight::TFormPreflight(PreflightSettings settings, MessageLoop& loop, QW
         {QStringLiteral("Check"), QStringLiteral("Result"), QStringLiteral("Advice")});
     lvChecks->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lvChecks->horizontalHeader()->setStretchLastSection(true);
-    lvChecks->setColumnWidth(kCheck, 170);
-    lvChecks->setColumnWidth(kResult, 100);
+    lvChecks->setColumnWidth(kCheck, 200);
+    lvChecks->setColumnWidth(kResult, 90);
     connect(lvChecks->horizontalHeader(), &QHeaderView::sectionResized, lvChecks,
             &QTableView::resizeRowsToContents);
     lbStatus = new QLabel(this);
@@ -129,7 +129,7 @@ void TFormPreflight::ShowItems() {
         lvChecks->setItem(row, kResult, result);
         lvChecks->setItem(row, kAdvice, new QTableWidgetItem(advice));
         for (int column : {kCheck, kResult})
-            lvChecks->item(row, column)->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
+            lvChecks->item(row, column)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
     lvChecks->resizeRowsToContents();
 }

@@ -1,6 +1,7 @@
 #include "project/preflight/address_steps.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "project/preflight/block_list_answer.h"

@@ -76,6 +76,7 @@ std::vector<std::string> AnswerAddresses(const _TDnsQuery& answer) {
 
 std::vector<std::string> AnswerNames(const _TDnsQuery& answer) {
     std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(answer.NameCount()));
     for (int i = 0; i < answer.NameCount(); ++i)
         names.push_back(answer.PTRName(i));
     return names;

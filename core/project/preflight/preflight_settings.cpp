@@ -1,6 +1,7 @@
 #include "project/preflight/preflight_settings.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "engine/smtp_relay_server.h"
 #include "net/socket/local_host_name.h"

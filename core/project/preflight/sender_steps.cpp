@@ -1,6 +1,7 @@
 #include "project/preflight/sender_steps.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "engine/mail_hosts.h"
