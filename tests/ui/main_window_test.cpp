@@ -154,6 +154,8 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acFind", "&Find...", "Find recipient", none, false},
         {"acFindNext", "Find &Next", "Find next recipient", QKeySequence("F3"), false},
         {"acOptions", "&Options...", "Open Options dialog box", none, true},
+        {"acPreflight", "Check This &Computer...",
+         "Check whether this computer can check addresses", none, true},
         {"acContent", "&Contents...", "Open the online help", none, true},
         {"acHomePage", "&Corvane Software Home Page...", "", none, true},
         {"acAbout", "&About Mailvetter....", "About Mailvetter", none, true},
@@ -186,7 +188,7 @@ void MainWindowTest::menusAndToolBarAsSpecified() {
              QStringList({"&New...", "&Properties...", "&Delete...", "D&elete All Checked...", "-",
                           "&Check All", "&Uncheck All", "&Invert Selection", "-", "&View Log..."}));
     QCOMPARE(menu("Search1"), QStringList({"&Find...", "Find &Next"}));
-    QCOMPARE(menu("Tools1"), QStringList({"&Options..."}));
+    QCOMPARE(menu("Tools1"), QStringList({"&Options...", "Check This &Computer..."}));
     QCOMPARE(menu("Help1"), QStringList({"&Contents...", "-", "&Corvane Software Home Page...", "-",
                                          "&About Mailvetter...."}));
     QCOMPARE(menu("PopupMenu1"), QStringList({"&New...", "&Properties...", "&Delete...", "-",
