@@ -127,6 +127,8 @@ TEST_F(Preflight, EachCheckPassesAndFails) {
          PreflightStatus::kFailed, "no sender address"},
         {"no answer", [](PreflightSettings& s) { s.from = "a@quiet.test"; }, "From address",
          PreflightStatus::kWarning, "did not answer"},
+        {"no answer", [](PreflightSettings& s) { s.from = "a@quiet.test"; }, "DNS servers",
+         PreflightStatus::kOk, "answers"},
         {"HELO unknown", [](PreflightSettings& s) { s.helo = "gone.me.test"; }, "HELO name",
          PreflightStatus::kFailed, "does not resolve"},
         {"HELO bare", [](PreflightSettings& s) { s.helo = "localhost"; }, "HELO name",

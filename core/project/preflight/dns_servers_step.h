@@ -21,7 +21,7 @@ class DnsServersStep : public PreflightStep {
     DnsServersStep(MessageLoop& loop, const PreflightSettings& settings);
     ~DnsServersStep() override;
 
-    // Asks every server about the mail hosts of `name`.
+    // Asks every server about the mail hosts of `name` ("" for the root).
     void Start(const std::string& name);
 
   private:

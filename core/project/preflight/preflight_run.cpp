@@ -8,7 +8,6 @@
 #include "project/preflight/outgoing_address.h"
 #include "project/preflight/port25_step.h"
 #include "project/preflight/sender_steps.h"
-#include "project/run/address_text.h"
 
 namespace mv {
 
@@ -41,8 +40,8 @@ void PreflightRun::Start() {
     started_ = true;
     startTick_ = GetTickCount();
     deadline_ = loop_.StartTimer(settings_.wholeLimitMs, [this] { Expire(); });
-    // Any name will do for the servers; the sender's domain is asked anyway.
-    dnsServers_->Start(settings_.from.empty() ? "" : DomainOf(settings_.from));
+    // The root: a server that works answers it at once, from its cache.
+    dnsServers_->Start("");
     fromDomain_->Start();
     heloName_->Start();
     if (!settings_.publicAddress.empty()) AddressKnown(settings_.publicAddress);
