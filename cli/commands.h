@@ -16,6 +16,7 @@ int RunImport(const ParsedArgs& args);
 int RunShow(const ParsedArgs& args);
 int RunSettings(const ParsedArgs& args);
 int RunExport(const ParsedArgs& args);
+int RunDoctor(const ParsedArgs& args);
 
 // "SECTION/KEY" of every setting that the settings command reads and writes.
 std::vector<std::string> SettingNames();

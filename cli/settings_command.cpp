@@ -40,7 +40,8 @@ std::vector<Entry> AllKeys(TINI& ini) {
                          &ini.ilProxyUser,
                          &ini.ilProxyPassword,
                          &ini.ilAcceptAllProbe,
-                         &ini.ilRecheckDeferred}) {
+                         &ini.ilRecheckDeferred,
+                         &ini.ilBlockLists}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;

@@ -21,6 +21,7 @@
 #   18-summary.png       the summary window after the run: the verdicts
 #   19-summary-reasons.png, 20-summary-domains.png, 21-summary-table.png
 #                        its other pages
+#   22-preflight.png     the pre-flight check (Tools > Check This Computer...)
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -230,6 +231,12 @@ for page in r:19-summary-reasons d:20-summary-domains a:21-summary-table; do  # 
 done
 xdotool windowfocus --sync "$id" key --clearmodifiers Escape
 sleep 0.3
+menu alt+t c  # Tools > Check This Computer...: the demo world answers at once
+id=$(wait_window 'Check This Computer$')
+sleep 1.5
+"$shot" "$OUT/22-preflight.png" "$id"
+xdotool windowfocus --sync "$id" key --clearmodifiers Escape
+sleep 0.3
 kill "$pid"; wait "$pid" || true
 SESSION
 # -noreset: the server stays as it is when the first program ends, so the
@@ -241,7 +248,7 @@ BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
 for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
   08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
   14-import-dbase 15-export 16-verdict-tooltip 17-options-checks 18-summary 19-summary-reasons \
-  20-summary-domains 21-summary-table; do
+  20-summary-domains 21-summary-table 22-preflight; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -31,7 +31,8 @@ TINI::TINI(std::filesystem::path configHome)
       ilProxyUser("User", "", &isProxy),
       ilProxyPassword("Password", "", &isProxy),
       ilAcceptAllProbe("AcceptAllProbe", "1", &isChecks),
-      ilRecheckDeferred("RecheckDeferred", "0", &isChecks) {
+      ilRecheckDeferred("RecheckDeferred", "0", &isChecks),
+      ilBlockLists("BlockLists", "zen.spamhaus.org,bl.spamcop.net", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

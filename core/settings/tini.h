@@ -63,6 +63,8 @@ class TINI {
     TINILinha ilAcceptAllProbe;   // "1", AsInteger: 1 = ask each domain about a made-up address
     TINILinha ilRecheckDeferred;  // "0", AsInteger: seconds before a deferred address is
                                   // checked again; 0 = never
+    TINILinha ilBlockLists;       // "zen.spamhaus.org,bl.spamcop.net": the DNS block-list zones
+                                  // of the pre-flight check, separated by commas
 };
 
 }  // namespace mv

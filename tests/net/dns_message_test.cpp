@@ -163,6 +163,23 @@ TEST(DnsResponseDecoding, AddressRecordsAndMxShareTheAnswerOrder) {
     EXPECT_EQ(r.answers[2].tag, 1);
 }
 
+TEST(DnsResponseDecoding, PtrNamesGetTheirOwnTableAndAnyTypeCanBeAsked) {
+    const auto r =
+        MustDecode(ExampleReply()
+                       .Record(Name::Pointer(12), 12, 1, 60, {4, 'm', 'a', 'i', 'l', 0xC0, 12})
+                       .A("host.example.com", "192.0.2.1")
+                       .Build());
+    ASSERT_EQ(r.names, std::vector<std::string>{"mail.example.com"});
+    EXPECT_EQ(r.answers[0].tag, 0);
+    EXPECT_EQ(r.answers[1].tag, 0);
+
+    DnsRequestBuffer buffer{};
+    int32_t length = 0;
+    ASSERT_EQ(EncodeQuery(9, "7.2.0.192.in-addr.arpa", kDnsTypePtr, buffer, length),
+              DnsEncodeStatus::kOk);
+    EXPECT_EQ(buffer[static_cast<size_t>(length) - 3], kDnsTypePtr);
+}
+
 TEST(DnsResponseDecoding, OnlyTheFirstFiftyAnswersAreDecoded) {
     auto b = ExampleReply();
     for (int i = 0; i < 50; ++i) {
@@ -274,6 +291,8 @@ std::vector<MalformedCase> MalformedCases() {
         {"MX rdata of two bytes", ExampleReply().Record("h", 15, 1, 0, {0, 1}).Build()},
         {"MX exchange beyond its rdata",
          ExampleReply().Record("h", 15, 1, 0, {0, 1, 2, 'm', 'x', 0}, 5).Build()},
+        {"PTR name beyond its rdata",
+         ExampleReply().Record("h", 12, 1, 0, {2, 'm', 'x', 0}, 3).Build()},
     };
 }
 

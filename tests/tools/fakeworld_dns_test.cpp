@@ -30,6 +30,9 @@ domain aonly.test     a 127.9.9.9
 domain dangling.test  mx 10 gone.example.test 20 nowhere.test
 domain *.bench        mx 10 shared.test
 domain *.deep.bench   mx 10 mx1.example.test
+record 7.100.51.198.in-addr.arpa ptr mail.example.test
+record 2.0.0.127.bl.test a 127.0.0.2
+record 2.0.0.127.bl.test a 127.0.0.10
 )";
 
 class FakeWorldDns : public ::testing::Test {
@@ -137,6 +140,24 @@ TEST_F(FakeWorldDns, RecordsButNoMx) {
     ASSERT_EQ(aonly->answers.size(), 1u);
     EXPECT_EQ(aonly->answers[0].type, kA);
     EXPECT_EQ(aonly->answers[0].text, "127.9.9.9");
+}
+
+TEST_F(FakeWorldDns, RecordsOfTheirOwnAnswerTheirTypeOnly) {
+    auto ptr = Ask("7.100.51.198.IN-ADDR.arpa", 12);
+    ASSERT_TRUE(ptr);
+    ASSERT_EQ(ptr->answers.size(), 1u);
+    EXPECT_EQ(ptr->answers[0].type, 12);
+    EXPECT_EQ(ptr->answers[0].text, "mail.example.test");
+
+    auto listed = Ask("2.0.0.127.bl.test", kA);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->answers.size(), 2u);
+    EXPECT_EQ(listed->answers[0].text, "127.0.0.2");
+    EXPECT_EQ(listed->answers[1].text, "127.0.0.10");
+
+    auto otherType = Ask("2.0.0.127.bl.test", kMx);
+    ASSERT_TRUE(otherType);
+    EXPECT_EQ(otherType->rcode(), 3) << "no domain rule: NXDOMAIN as before";
 }
 
 TEST_F(FakeWorldDns, MxHostsThatDoNotResolve) {

@@ -102,7 +102,7 @@ std::optional<DnsReply> Decode(const std::vector<uint8_t>& m) {
             if (!ReadName(m, data, record.text)) {
                 return std::nullopt;
             }
-        } else if (record.type == 5) {
+        } else if (record.type == 5 || record.type == 12) {
             if (!ReadName(m, data, record.text)) {
                 return std::nullopt;
             }

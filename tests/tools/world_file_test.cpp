@@ -41,7 +41,11 @@ struct BadLine {
 
 TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
     const BadLine cases[] = {
-        {"hots mx.test", "unknown rule 'hots' (expected 'host' or 'domain')"},
+        {"hots mx.test", "unknown rule 'hots' (expected 'host', 'domain' or 'record')"},
+        {"record a.test a", "'record' needs a name, a type (a or ptr) and its value"},
+        {"record a.test a 1.2.3", "'record ... a' needs an IPv4 address"},
+        {"record a.test txt hello", "unknown record type 'txt' (expected a or ptr)"},
+        {"record *.test a 1.2.3.4", "bad record name '*.test'"},
         {"host", "'host' needs a name"},
         {"host bad..name", "bad host name 'bad..name'"},
         {"host a*.test", "bad host name 'a*.test'"},

@@ -155,6 +155,8 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acFindNext", "Find &Next", "Find next recipient", QKeySequence("F3"), false},
         {"acOptions", "&Options...", "Open Options dialog box", none, true},
         {"acSummary", "&Summary...", "Show what the results add up to", none, false},
+        {"acPreflight", "Check This &Computer...",
+         "Check whether this computer can check addresses", none, true},
         {"acContent", "&Contents...", "Open the online help", none, true},
         {"acHomePage", "&Corvane Software Home Page...", "", none, true},
         {"acAbout", "&About Mailvetter....", "About Mailvetter", none, true},
@@ -187,7 +189,8 @@ void MainWindowTest::menusAndToolBarAsSpecified() {
              QStringList({"&New...", "&Properties...", "&Delete...", "D&elete All Checked...", "-",
                           "&Check All", "&Uncheck All", "&Invert Selection", "-", "&View Log..."}));
     QCOMPARE(menu("Search1"), QStringList({"&Find...", "Find &Next"}));
-    QCOMPARE(menu("Tools1"), QStringList({"&Options...", "&Summary..."}));
+    QCOMPARE(menu("Tools1"),
+             QStringList({"&Options...", "&Summary...", "Check This &Computer..."}));
     QCOMPARE(menu("Help1"), QStringList({"&Contents...", "-", "&Corvane Software Home Page...", "-",
                                          "&About Mailvetter...."}));
     QCOMPARE(menu("PopupMenu1"), QStringList({"&New...", "&Properties...", "&Delete...", "-",

@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "dnswire/dnswire.h"
 
@@ -47,6 +49,35 @@ void AddMxRecords(ResponseBuilder& builder, const DomainRule& domain) {
         }
         builder.Mx(owner, mx.preference, mx.host, kTtl);
     }
+}
+
+// The name as PTR RDATA: plain labels ended by a zero byte.
+std::vector<uint8_t> EncodedName(const std::string& name) {
+    std::vector<uint8_t> bytes;
+    size_t start = 0;
+    while (start < name.size()) {
+        size_t dot = name.find('.', start);
+        if (dot == std::string::npos) {
+            dot = name.size();
+        }
+        bytes.push_back(static_cast<uint8_t>(dot - start));
+        bytes.insert(bytes.end(), name.begin() + static_cast<std::ptrdiff_t>(start),
+                     name.begin() + static_cast<std::ptrdiff_t>(dot));
+        start = dot + 1;
+    }
+    bytes.push_back(0);
+    return bytes;
+}
+
+// The world's own records of the name and type, if it has any.
+bool AnswerRecords(const World& world, const dnswire::Query& query, ResponseBuilder& builder) {
+    const std::vector<const RecordRule*> records = world.RecordsOf(query.name, query.type);
+    for (const RecordRule* r : records) {
+        builder.Record(
+            dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
+            r->type == dnswire::kTypeA ? AddressBytes(r->address) : EncodedName(r->target));
+    }
+    return !records.empty();
 }
 
 void AnswerMx(const World& world, const DomainRule* domain, std::string_view name,
@@ -112,6 +143,8 @@ DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Sta
     if (opcode != 0) {
         ++stats.dnsOther;
         builder.Rcode(kRcodeNotImplemented);
+    } else if (AnswerRecords(world, *query, builder)) {
+        ++(query->type == dnswire::kTypeA ? stats.dnsA : stats.dnsOther);
     } else if (query->type == dnswire::kTypeMx) {
         ++stats.dnsMx;
         const DomainRule* domain = world.FindDomain(name);

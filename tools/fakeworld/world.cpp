@@ -42,6 +42,10 @@ void World::Index() {
     for (size_t i = 0; i < domains.size(); ++i) {
         FileRule(domains[i].name, i, domainByName_, domainBySuffix_, defaultDomain_);
     }
+    recordsByName_.clear();
+    for (size_t i = 0; i < records.size(); ++i) {
+        recordsByName_[records[i].name].push_back(i);
+    }
 }
 
 void World::AssignAddresses(uint32_t net) {
@@ -80,6 +84,18 @@ const DomainRule* World::FindDomain(std::string_view name) const {
 uint32_t World::AddressOf(std::string_view name) const {
     const HostRule* host = FindHost(name);
     return host != nullptr ? host->address : 0;
+}
+
+std::vector<const RecordRule*> World::RecordsOf(std::string_view name, uint16_t type) const {
+    std::vector<const RecordRule*> found;
+    if (auto it = recordsByName_.find(name); it != recordsByName_.end()) {
+        for (size_t i : it->second) {
+            if (records[i].type == type) {
+                found.push_back(&records[i]);
+            }
+        }
+    }
+    return found;
 }
 
 }  // namespace mv::fakeworld

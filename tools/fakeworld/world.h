@@ -71,6 +71,16 @@ struct DomainRule {
     uint32_t address = 0;     // ARecord: the address given (0: the host's own, else 127.0.0.1)
 };
 
+// One record of its own for an exact name ("record NAME a ADDRESS" or
+// "record NAME ptr TARGET"): reverse names and block-list entries.
+struct RecordRule {
+    std::string name;
+    int line = 0;
+    uint16_t type = 1;     // 1 (A) or 12 (PTR)
+    uint32_t address = 0;  // A: host byte order
+    std::string target;    // PTR: the name it points to
+};
+
 class World {
   public:
     // At most this many hosts get an address: 127.a.b.1 to 127.a.b.254.
@@ -78,6 +88,7 @@ class World {
 
     std::vector<HostRule> hosts;  // in the order of the world file
     std::vector<DomainRule> domains;
+    std::vector<RecordRule> records;  // answered before any host or domain rule
 
     // Builds the lookup tables; call after filling `hosts` and `domains`.
     void Index();
@@ -91,6 +102,8 @@ class World {
     const DomainRule* FindDomain(std::string_view name) const;
     // The address an A query for `name` gets; 0 means NXDOMAIN.
     uint32_t AddressOf(std::string_view name) const;
+    // The records of exactly this name and type, in the order of the file.
+    std::vector<const RecordRule*> RecordsOf(std::string_view name, uint16_t type) const;
 
   private:
     template <typename Rule>
@@ -98,6 +111,7 @@ class World {
                             const NameMap<size_t>& suffixes, int fallback, std::string_view name);
 
     NameMap<size_t> hostByName_, hostBySuffix_, domainByName_, domainBySuffix_;
+    NameMap<std::vector<size_t>> recordsByName_;
     int defaultHost_ = -1;
     int defaultDomain_ = -1;
 };

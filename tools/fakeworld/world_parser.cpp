@@ -88,6 +88,7 @@ class Parser {
     bool Users(HostRule& host, std::string_view value);
     void Domain(const std::vector<std::string_view>& words);
     bool MxList(DomainRule& domain, const std::vector<std::string_view>& words);
+    void Record(const std::vector<std::string_view>& words);
 
     std::string_view fileName_;
     int number_ = 0;
@@ -111,8 +112,11 @@ void Parser::Line(std::string_view line, int number) {
         Host(words);
     } else if (words[0] == "domain") {
         Domain(words);
+    } else if (words[0] == "record") {
+        Record(words);
     } else {
-        Fail("unknown rule '" + std::string(words[0]) + "' (expected 'host' or 'domain')");
+        Fail("unknown rule '" + std::string(words[0]) +
+             "' (expected 'host', 'domain' or 'record')");
     }
 }
 
@@ -356,6 +360,37 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
         return false;
     }
     return true;
+}
+
+// "record NAME a ADDRESS" or "record NAME ptr TARGET".
+void Parser::Record(const std::vector<std::string_view>& words) {
+    if (words.size() != 4) {
+        return Fail("'record' needs a name, a type (a or ptr) and its value");
+    }
+    auto name = Name(words[1], "record", false);
+    if (!name) {
+        return;
+    }
+    RecordRule record;
+    record.name = *name;
+    record.line = number_;
+    if (words[2] == "a") {
+        in_addr addr{};
+        if (inet_pton(AF_INET, std::string(words[3]).c_str(), &addr) != 1) {
+            return Fail("'record ... a' needs an IPv4 address");
+        }
+        record.address = ntohl(addr.s_addr);
+    } else if (words[2] == "ptr") {
+        auto target = Name(words[3], "target", false);
+        if (!target) {
+            return;
+        }
+        record.type = 12;
+        record.target = *target;
+    } else {
+        return Fail("unknown record type '" + std::string(words[2]) + "' (expected a or ptr)");
+    }
+    result_.world.records.push_back(std::move(record));
 }
 
 ParseResult Parser::Finish() {

@@ -52,6 +52,7 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
     WireSelectionCommands();
     WireHelpCommands();
     WireOptionsAboutCommands();
+    WirePreflightCommands();
     WireRecipientCommands();
     WireFindCommands();
     WireLogCommands();

@@ -14,6 +14,7 @@
 //   file_drops.cpp             project files dropped onto the window
 //   help_commands.cpp          "&Contents...", the home page
 //   options_about_commands.cpp "&Options...", "&About Mailvetter...."
+//   preflight_commands.cpp     "Check This &Computer..."
 //   recipient_commands.cpp     adding, editing, deleting and marking recipients
 //   find_commands.cpp          "&Find...", "Find &Next"
 //   log_commands.cpp           "&View Log..."
@@ -136,6 +137,7 @@ class TMainForm : public QMainWindow {
     void WireSelectionCommands();
     void WireHelpCommands();
     void WireOptionsAboutCommands();
+    void WirePreflightCommands();
     void WireRecipientCommands();
     void WireFindCommands();
     void WireLogCommands();
@@ -176,6 +178,9 @@ class TMainForm : public QMainWindow {
     // options_about_commands.cpp (the options dialog and the About box)
     void acOptionsExecute();
     void acAboutExecute();
+
+    // preflight_commands.cpp (the pre-flight check)
+    void acPreflightExecute();
 
     // recipient_commands.cpp (editing and marking recipients)
     void acRecipientAddExecute();
@@ -258,6 +263,7 @@ class TMainForm : public QMainWindow {
     QAction* acFindNext = nullptr;
     QAction* acOptions = nullptr;
     QAction* acSummary = nullptr;
+    QAction* acPreflight = nullptr;
     QAction* acContent = nullptr;
     QAction* acHomePage = nullptr;
     QAction* acAbout = nullptr;

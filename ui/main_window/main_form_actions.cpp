@@ -56,6 +56,8 @@ void TMainForm::CreateActions() {
     MakeAction(acOptions, "acOptions", "&Options...", "Open Options dialog box", none, true);
     MakeAction(acSummary, "acSummary", "&Summary...", "Show what the results add up to", none,
                false);
+    MakeAction(acPreflight, "acPreflight", "Check This &Computer...",
+               "Check whether this computer can check addresses", none, true);
     MakeAction(acContent, "acContent", "&Contents...", "Open the online help", none, true);
     // The Help menu's entry, the only view of this command, has a hint of its own.
     acContent->setStatusTip(QStringLiteral("Open the help file"));
@@ -110,7 +112,7 @@ void TMainForm::CreateMenus() {
     AddEntries(search, {acFind, acFindNext});
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
-    AddEntries(tools, {acOptions, acSummary});
+    AddEntries(tools, {acOptions, acSummary, acPreflight});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     AddEntries(help, {acContent, nullptr, acHomePage, nullptr, acAbout});

@@ -133,7 +133,7 @@ bool DecodeQuestions(const Message& m, size_t& pos, DnsResponse& r) {
     return true;
 }
 
-// Reads the RDATA of an answer of type A or MX into its table and sets the tag.
+// Reads the RDATA of an answer of type A, MX or PTR into its table and sets the tag.
 // At most 50 answers are stored, so the tables always have room.
 bool DecodeRdata(const Message& m, size_t start, size_t length, DnsResponse& r, DnsAnswer& a) {
     if (a.type == kDnsTypeA) {
@@ -154,6 +154,14 @@ bool DecodeRdata(const Message& m, size_t start, size_t length, DnsResponse& r, 
         }
         a.tag = static_cast<int32_t>(r.mx.size());
         r.mx.push_back(std::move(mx));
+    } else if (a.type == kDnsTypePtr) {
+        std::string name;
+        size_t pos = start;
+        if (!DecodeName(m, pos, name) || pos > start + length) {
+            return false;
+        }
+        a.tag = static_cast<int32_t>(r.names.size());
+        r.names.push_back(std::move(name));
     }
     return true;
 }
@@ -180,6 +188,11 @@ bool DecodeAnswer(const Message& m, size_t& pos, DnsResponse& r) {
 
 DnsEncodeStatus EncodeMxQuery(uint16_t id, std::string_view domain, DnsRequestBuffer& buffer,
                               int32_t& length) {
+    return EncodeQuery(id, domain, kDnsTypeMx, buffer, length);
+}
+
+DnsEncodeStatus EncodeQuery(uint16_t id, std::string_view domain, uint16_t type,
+                            DnsRequestBuffer& buffer, int32_t& length) {
     size_t nameSize = 1;  // the final zero byte
     const bool labelsFit = ForEachLabel(domain, [&nameSize](std::string_view label) {
         nameSize += 1 + label.size();
@@ -205,7 +218,7 @@ DnsEncodeStatus EncodeMxQuery(uint16_t id, std::string_view domain, DnsRequestBu
         return true;
     });
     *p++ = 0;
-    p = Put16(p, kDnsTypeMx);
+    p = Put16(p, type);
     Put16(p, kDnsClassIn);
     length = static_cast<int32_t>(total);
     return DnsEncodeStatus::kOk;

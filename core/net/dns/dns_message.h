@@ -1,6 +1,6 @@
-// The DNS messages of the MX query client: the standard MX query it sends and
-// the decoded form of the response it receives (header, first question and
-// the first answer records).
+// The DNS messages of the query client: the standard query it sends (MX, and
+// A or PTR for the pre-flight check) and the decoded form of the response it
+// receives (header, first question and the first answer records).
 //
 // The response decoder never reads past the bytes received and never loops:
 //  * a compression pointer must point into the message body (offset 12 or
@@ -11,7 +11,7 @@
 //  * a decoded name may hold at most kDnsMaxNameText characters;
 //  * a record's fixed fields and RDATA must lie inside the datagram; an A
 //    record's RDATA is exactly 4 bytes; an MX record's is at least 3 and its
-//    exchange name ends inside it;
+//    exchange name ends inside it; a PTR record's name ends inside its RDATA;
 //  * header counts larger than the data make the datagram malformed.
 // A malformed datagram yields no result at all, so nothing half-decoded can
 // reach the caller.
@@ -35,6 +35,7 @@ inline constexpr size_t kDnsMaxNameText = 255;
 inline constexpr int kDnsMaxPointerHops = 32;
 
 inline constexpr uint16_t kDnsTypeA = 1;
+inline constexpr uint16_t kDnsTypePtr = 12;
 inline constexpr uint16_t kDnsTypeMx = 15;
 inline constexpr uint16_t kDnsClassIn = 1;
 
@@ -52,6 +53,9 @@ enum class DnsEncodeStatus {
 // zero-length label. On refusal neither `buffer` nor `length` is touched.
 DnsEncodeStatus EncodeMxQuery(uint16_t id, std::string_view domain, DnsRequestBuffer& buffer,
                               int32_t& length);
+// The same for a question of any type (class IN).
+DnsEncodeStatus EncodeQuery(uint16_t id, std::string_view domain, uint16_t type,
+                            DnsRequestBuffer& buffer, int32_t& length);
 
 // The message for a refused domain, for the exception the caller raises.
 std::string DnsEncodeErrorText(DnsEncodeStatus status, std::string_view domain);
@@ -61,7 +65,8 @@ struct DnsAnswer {
     uint16_t type = 0;
     uint16_t rclass = 0;
     uint32_t ttl = 0;
-    int32_t tag = -1;  // index in `mx` (type 15) or `addresses` (type 1), else -1
+    int32_t tag = -1;  // index in `mx` (type 15), `addresses` (type 1) or `names` (type 12),
+                       // else -1
 
     bool operator==(const DnsAnswer&) const = default;
 };
@@ -90,6 +95,7 @@ struct DnsResponse {
     std::vector<DnsAnswer> answers;  // the first min(ANCOUNT, 50) records
     std::vector<DnsMxRecord> mx;
     std::vector<std::array<uint8_t, 4>> addresses;  // network byte order
+    std::vector<std::string> names;                 // the names of PTR records
 
     bool operator==(const DnsResponse&) const = default;
 };

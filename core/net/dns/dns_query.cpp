@@ -25,8 +25,12 @@ _TDnsQuery::_TDnsQuery(MessageLoop& loop) : socket_(std::make_unique<_TAsyncSock
 _TDnsQuery::~_TDnsQuery() = default;
 
 uint16_t _TDnsQuery::QueryMX(const std::string& domain) {
+    return Query(domain, kDnsTypeMx);
+}
+
+uint16_t _TDnsQuery::Query(const std::string& domain, uint16_t type) {
     queryId_ = RandomQueryId();
-    const DnsEncodeStatus status = EncodeMxQuery(queryId_, domain, request_, requestLength_);
+    const DnsEncodeStatus status = EncodeQuery(queryId_, domain, type, request_, requestLength_);
     if (status != DnsEncodeStatus::kOk)
         throw EDnsQueryException(DnsEncodeErrorText(status, domain));
     responseLength_ = -1;
@@ -117,6 +121,11 @@ uint16_t _TDnsQuery::MXPreference(int index) const {
 std::string _TDnsQuery::MXExchange(int index) const {
     const DnsMxRecord* m = At(r_.mx, index);
     return m ? m->exchange : std::string();
+}
+
+std::string _TDnsQuery::PTRName(int index) const {
+    const std::string* n = At(r_.names, index);
+    return n ? *n : std::string();
 }
 
 uint32_t _TDnsQuery::Address(int index) const {

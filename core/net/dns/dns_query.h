@@ -48,6 +48,8 @@ class _TDnsQuery {
     // for a refused domain and the socket's exceptions when the query cannot
     // be sent.
     uint16_t QueryMX(const std::string& domain);
+    // The same for a question of another type (kDnsTypeA, kDnsTypePtr ...).
+    uint16_t Query(const std::string& domain, uint16_t type);
 
     TDnsRequestDoneEvent OnRequestDone;
 
@@ -79,6 +81,9 @@ class _TDnsQuery {
     int AddressCount() const { return static_cast<int>(r_.addresses.size()); }
     // The IPv4 address of A entry `index` in network byte order (0 outside).
     uint32_t Address(int index) const;
+    int NameCount() const { return static_cast<int>(r_.names.size()); }
+    // The name of PTR entry `index` (empty outside).
+    std::string PTRName(int index) const;
 
     _TAsyncSocket& Socket() { return *socket_; }
 
