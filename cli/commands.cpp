@@ -26,6 +26,20 @@ const std::vector<Command>& AllCommands() {
          "                        check an address whose result is deferred (greylisting,\n"
          "                        \"try again later\") again after SECONDS, at most twice,\n"
          "                        in the same run (Checks/RecheckDeferred; 0: never)\n"
+         "  --per-server N        connections open at once to one mail server address\n"
+         "                        (Checks/PerServer, default 5; 0: no limit). A check\n"
+         "                        whose server is at its limit waits for a free place.\n"
+         "                        A server that refuses a connection at its greeting or\n"
+         "                        to HELO with 421 or \"too many connections\" gets half\n"
+         "                        its limit for the rest of the run, and the address is\n"
+         "                        tried again after a pause, up to 3 times (with both\n"
+         "                        limits 0, a 421 ends the address at once)\n"
+         "  --per-server-rate N   new connections a minute to one mail server address,\n"
+         "                        evenly spaced (Checks/PerServerRate; 0: no limit)\n"
+         "  --source-address ADDR the local IPv4 address the SMTP connections leave\n"
+         "                        from (Checks/SourceAddress; default: the system's\n"
+         "                        choice); one that is not this computer's is refused\n"
+         "  --keep-going          go on after a warning about this computer (below)\n"
          "  --socks HOST:PORT     connect to the mail servers through this SOCKS proxy\n"
          "                        (Proxy/Enabled, Proxy/Server, Proxy/Port); the DNS\n"
          "                        queries do not go through it\n"
@@ -64,8 +78,15 @@ const std::vector<Command>& AllCommands() {
          "result. The first Ctrl-C stops the run like Stop (rows in flight end as -8,\n"
          "waiting ones keep their last result) and still writes the results; a second\n"
          "one ends at once.\n\n"
-         "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it\n"
-         "could not start or the input could not be read, 2 for a usage error.\n",
+         "The run watches its first results for signs that this computer cannot check:\n"
+         "the first 20 connections, to at least 5 mail servers, all refused or timed\n"
+         "out (outgoing port 25 is probably blocked), or more than half of the first 50\n"
+         "refusals rejecting this computer (it is on a block list). Either is told on\n"
+         "standard error, once, and stops the run like Ctrl-C unless --keep-going is\n"
+         "given.\n\n"
+         "Exit status: 0 when the run completed, 130 when it was stopped, 3 when a\n"
+         "warning stopped it, 1 when it could not start or the input could not be\n"
+         "read, 2 for a usage error.\n",
          &RunCheck},
         {"import",
          "import INPUT --to PROJECT [--replace] [--email-column NAME] [--header | --data]",

@@ -38,7 +38,10 @@ std::vector<Entry> AllKeys(TINI& ini) {
                          &ini.ilProxyUser,
                          &ini.ilProxyPassword,
                          &ini.ilAcceptAllProbe,
-                         &ini.ilRecheckDeferred}) {
+                         &ini.ilRecheckDeferred,
+                         &ini.ilPerServer,
+                         &ini.ilPerServerRate,
+                         &ini.ilSourceAddress}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;

@@ -58,7 +58,11 @@ void TSmtpThread::Report(int code, const DecidingReply* reply) {
     finding_.verdict = meaning.verdict;
     finding_.reason = meaning.reason;
     finding_.reply.assign(evidence.reply);
-    owner_.RaiseEMailProcessed(recipientIndex_, code, log_, finding_);
+    owner_.RaiseEMailProcessed(recipientIndex_, code, log_, finding_, CurrentHost());
+}
+
+std::string TSmtpThread::CurrentHost() const {
+    return hostIndex_ < hostList_.size() ? hostList_[hostIndex_] : std::string();
 }
 
 }  // namespace mv

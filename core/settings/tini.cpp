@@ -29,7 +29,10 @@ TINI::TINI(std::filesystem::path configHome)
       ilProxyUser("User", "", &isProxy),
       ilProxyPassword("Password", "", &isProxy),
       ilAcceptAllProbe("AcceptAllProbe", "1", &isChecks),
-      ilRecheckDeferred("RecheckDeferred", "0", &isChecks) {
+      ilRecheckDeferred("RecheckDeferred", "0", &isChecks),
+      ilPerServer("PerServer", "5", &isChecks),
+      ilPerServerRate("PerServerRate", "0", &isChecks),
+      ilSourceAddress("SourceAddress", "", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

@@ -41,7 +41,10 @@ class CheckCommand : public ::testing::Test {
                                          "--dns",       world->dnsServer(),
                                          "--dns-port",  std::to_string(world->dnsPort()),
                                          "--smtp-port", std::to_string(world->smtpPort()),
-                                         "--timeout",   "1"};
+                                         "--timeout",   "1",
+                                         // Figures and transcripts as before the
+                                         // politeness per mail server.
+                                         "--per-server", "0"};
         argv.insert(argv.end(), extra.begin(), extra.end());
         return argv;
     }

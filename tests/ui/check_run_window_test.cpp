@@ -94,6 +94,7 @@ void CheckRunWindowTest::init() {
     window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
     window_->ini().ilConnections.SetAsInteger(2);
     window_->ini().ilTimeOut.SetAsInteger(1);
+    window_->ini().ilPerServer.SetAsInteger(0);
     driver_ = std::make_unique<ModalDriver>();
     form().OpenStartArgument({});
     form().show();

@@ -46,6 +46,7 @@ struct HostRule {
     uint32_t delayMs = 0;       // wait before each reply
     uint32_t trickleMs = 0;     // send replies one byte per interval
     uint32_t dripMs = 0;        // a greeting that never ends: one continuation line per interval
+    uint32_t maxConnections = 0;  // above this many open at once: 421 and close; 0 = no limit
     bool hasUsers = false;      // only listed users are accepted
     NameSet users;              // full addresses ("alice@example.test")
     NameSet localParts;         // local parts that match at any domain ("alice")
