@@ -46,8 +46,8 @@ std::string World(int delayMs) {
     std::string world = "host mx.busy.test" + delay + "domain busy.test mx mx.busy.test\n";
     for (int i = 0; i < kOtherDomains; ++i) {
         const std::string n = std::to_string(i);
-        world += "host mx.d" + n + ".test" + delay;
-        world += "domain d" + n + ".test mx mx.d" + n + ".test\n";
+        world.append("host mx.d").append(n).append(".test").append(delay);
+        world.append("domain d").append(n).append(".test mx mx.d").append(n).append(".test\n");
     }
     return world;
 }
@@ -128,7 +128,8 @@ int Main(const Options& o) {
     const Run limited = Check(busy, o.connections, o.perServer, o);
     const double ideal = o.addresses * conversation / o.perServer;
     Report("one domain through the limit", limited);
-    std::printf("  ideal %.1f s: the run took %.3f x the ideal\n\n", ideal, limited.seconds / ideal);
+    std::printf("  ideal %.1f s: the run took %.3f x the ideal\n\n", ideal,
+                limited.seconds / ideal);
 
     const int half = o.addresses / 2;
     TRecipientList others;
@@ -142,8 +143,9 @@ int Main(const Options& o) {
     Report("the other domains alone", alone);
     const Run both = Check(mixed, o.connections, o.perServer, o);
     Report("mixed list", both);
-    std::printf("  the other domains were done after %.1f s instead of %.1f s: %.2f x their time alone\n",
-                both.lastOtherSeconds, alone.seconds, both.lastOtherSeconds / alone.seconds);
+    std::printf(
+        "  the other domains were done after %.1f s instead of %.1f s: %.2f x their time alone\n",
+        both.lastOtherSeconds, alone.seconds, both.lastOtherSeconds / alone.seconds);
     std::printf("  the busy half alone would take about %.1f s (ideal)\n",
                 half * conversation / o.perServer);
     return 0;
@@ -156,10 +158,14 @@ int main(int argc, char** argv) {
     mv::Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         const int value = std::atoi(argv[i + 1]);
-        if (!std::strcmp(argv[i], "--addresses")) o.addresses = value;
-        else if (!std::strcmp(argv[i], "--per-server")) o.perServer = value;
-        else if (!std::strcmp(argv[i], "--delay")) o.delayMs = value;
-        else if (!std::strcmp(argv[i], "--connections")) o.connections = value;
+        if (!std::strcmp(argv[i], "--addresses"))
+            o.addresses = value;
+        else if (!std::strcmp(argv[i], "--per-server"))
+            o.perServer = value;
+        else if (!std::strcmp(argv[i], "--delay"))
+            o.delayMs = value;
+        else if (!std::strcmp(argv[i], "--connections"))
+            o.connections = value;
         else {
             std::fprintf(stderr,
                          "usage: mv_bench_politeness [--addresses N] [--per-server L] "

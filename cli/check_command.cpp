@@ -110,8 +110,7 @@ void PrintRefusal(const std::string& message) {
         PrintError(
             "on the command line: --from ADDRESS for this run, or\n"
             "  mailvetter-cli settings Connection/From ADDRESS to store it");
-    if (message == CheckRun::kSourceAddressInvalid ||
-        message.rfind("The source address ", 0) == 0)
+    if (message == CheckRun::kSourceAddressInvalid || message.rfind("The source address ", 0) == 0)
         PrintError(
             "on the command line: --source-address ADDRESS for this run, or\n"
             "  mailvetter-cli settings Checks/SourceAddress ADDRESS to store it\n"

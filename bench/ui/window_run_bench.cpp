@@ -219,8 +219,7 @@ std::string MeasureCli(const mv::test::FakeWorld& world, const Options& o) {
         execl(o.cli.c_str(), o.cli.c_str(), "check", "--from", "bench@checker.test", "--dns",
               world.dnsServer().c_str(), "--dns-port", dnsPort.c_str(), "--smtp-port",
               smtpPort.c_str(), "--connections", connections.c_str(), "--timeout", timeOut.c_str(),
-              "--per-server", "0",
-              list.c_str(), static_cast<char*>(nullptr));
+              "--per-server", "0", list.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;

@@ -41,8 +41,7 @@ std::optional<RunWarning> RunWarnings::Result(int code, Reason reason, const std
     ++refusals_;
     if (reason == Reason::kPolicyBlock) {
         ++blocks_;
-        if (!host.empty() && seenBlockingHosts_.insert(host).second)
-            blockingHosts_.push_back(host);
+        if (!host.empty() && seenBlockingHosts_.insert(host).second) blockingHosts_.push_back(host);
     }
     // Told as soon as the majority is certain, not only at the 50th refusal:
     // a short run of blocked addresses is told too.

@@ -155,15 +155,15 @@ class TSmtpThread {
     bool parked_ = false;  // stopped at a hold, between two addresses
 
     // Politeness per mail server.
-    uint64_t lookup_ = 0;        // the host lookup in progress
-    uint64_t placeTicket_ = 0;   // waiting for a place
-    std::string placeServer_;    // the address whose place is held; empty: none
+    uint64_t lookup_ = 0;       // the host lookup in progress
+    uint64_t placeTicket_ = 0;  // waiting for a place
+    std::string placeServer_;   // the address whose place is held; empty: none
     uint32_t placeGeneration_ = 0;
     MessageLoop::TimerId retryTimer_ = 0;
-    int retries_ = 0;    // tries again of the current address
-    int retryCode_ = 0;  // the refusal the next try follows; 0: none
+    int retries_ = 0;           // tries again of the current address
+    int retryCode_ = 0;         // the refusal the next try follows; 0: none
     bool attemptOpen_ = false;  // connecting: no sign of the server yet
-    WeakToken token_;  // drops posted steps once the session is freed
+    WeakToken token_;           // drops posted steps once the session is freed
 };
 
 }  // namespace mv

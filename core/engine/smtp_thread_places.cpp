@@ -54,7 +54,7 @@ void TSmtpThread::ServerFound(int error, const std::vector<std::string>& address
         AddLog("Opening Connection");
         return OnSmtpDone(smtpOpen, static_cast<uint16_t>(error));
     }
-    const std::string server = addresses.front();
+    const std::string& server = addresses.front();
     placeTicket_ = owner_.Places().Request(server, [this, server, alive = token_.Weak()] {
         if (alive.expired()) return;
         placeTicket_ = 0;

@@ -60,12 +60,12 @@ class TINI {
     TINILinha ilAcceptAllProbe;   // "1", AsInteger: 1 = ask each domain about a made-up address
     TINILinha ilRecheckDeferred;  // "0", AsInteger: seconds before a deferred address is
                                   // checked again; 0 = never
-    TINILinha ilPerServer;      // "5", AsInteger: connections open at once to one mail
-                                // server address; 0 = no limit
-    TINILinha ilPerServerRate;  // "0", AsInteger: new connections a minute to one mail
-                                // server address; 0 = no limit
-    TINILinha ilSourceAddress;  // "": the local IPv4 address SMTP connections leave
-                                // from; empty = the system's choice
+    TINILinha ilPerServer;        // "5", AsInteger: connections open at once to one mail
+                                  // server address; 0 = no limit
+    TINILinha ilPerServerRate;    // "0", AsInteger: new connections a minute to one mail
+                                  // server address; 0 = no limit
+    TINILinha ilSourceAddress;    // "": the local IPv4 address SMTP connections leave
+                                  // from; empty = the system's choice
 };
 
 }  // namespace mv

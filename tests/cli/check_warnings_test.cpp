@@ -13,12 +13,14 @@
 namespace mv {
 namespace {
 
-std::string World() {
+// Six domains LETTER0.test to LETTER5.test, each with its own mail host
+// mx.LETTERn.test that behaves as told.
+std::string SixDomains(const std::string& letter, const std::string& behaviour) {
     std::string world;
     for (int h = 0; h < 6; ++h) {
-        const std::string n = std::to_string(h);
-        world += "host mx.r" + n + ".test refuse\ndomain r" + n + ".test mx mx.r" + n + ".test\n";
-        world += "host mx.l" + n + ".test blocklist\ndomain l" + n + ".test mx mx.l" + n + ".test\n";
+        const std::string domain = letter + std::to_string(h) + ".test";
+        world.append("host mx.").append(domain).append(" ").append(behaviour).append("\n");
+        world.append("domain ").append(domain).append(" mx mx.").append(domain).append("\n");
     }
     return world;
 }
@@ -36,7 +38,7 @@ size_t Lines(const std::string& text) {
 }
 
 TEST(CheckWarnings, AComputerThatCannotCheckStopsTheRunUnlessToldToKeepGoing) {
-    test::FakeWorld world(World());
+    test::FakeWorld world(SixDomains("r", "refuse") + SixDomains("l", "blocklist"));
     test::TempDir config;
     const struct {
         char kind;
@@ -49,10 +51,19 @@ TEST(CheckWarnings, AComputerThatCannotCheckStopsTheRunUnlessToldToKeepGoing) {
         {'r', true, "warning: outgoing port 25 is probably blocked", 0},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args = {test::CliPath(), "check", "--dns", world.dnsServer(),
-                                         "--dns-port", std::to_string(world.dnsPort()),
-                                         "--smtp-port", std::to_string(world.smtpPort()),
-                                         "--from", "me@checker.test", "--connections", "4", "-"};
+        std::vector<std::string> args = {test::CliPath(),
+                                         "check",
+                                         "--dns",
+                                         world.dnsServer(),
+                                         "--dns-port",
+                                         std::to_string(world.dnsPort()),
+                                         "--smtp-port",
+                                         std::to_string(world.smtpPort()),
+                                         "--from",
+                                         "me@checker.test",
+                                         "--connections",
+                                         "4",
+                                         "-"};
         if (c.keepGoing) args.push_back("--keep-going");
         const test::ProcessResult r = test::RunProgram(
             args, List(c.kind), {"XDG_CONFIG_HOME=" + config.path().string()}, 30000);

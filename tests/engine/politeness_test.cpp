@@ -64,9 +64,8 @@ class Politeness : public ::testing::Test {
         EXPECT_EQ(outcomes.size(), addresses.size());
     }
     static size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
-        return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const std::string& l) {
-            return l.rfind(prefix, 0) == 0;
-        }));
+        return static_cast<size_t>(std::count_if(
+            log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
     }
 
     std::unique_ptr<test::FakeWorld> world;
@@ -77,8 +76,21 @@ class Politeness : public ::testing::Test {
     int finished = 0;
 };
 
+// Six domains LETTER0.test to LETTER5.test, each with its own mail host
+// mx.LETTERn.test that behaves as told.
+std::string SixDomains(const std::string& letter, const std::string& behaviour) {
+    std::string world;
+    for (int h = 0; h < 6; ++h) {
+        const std::string domain = letter + std::to_string(h) + ".test";
+        world.append("host mx.").append(domain).append(" ").append(behaviour).append("\n");
+        world.append("domain ").append(domain).append(" mx mx.").append(domain).append("\n");
+    }
+    return world;
+}
+
 std::vector<std::string> Addresses(const std::string& domain, int n) {
     std::vector<std::string> list;
+    list.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         list.push_back("u" + std::to_string(i) + "@" + domain);
     return list;
@@ -188,13 +200,8 @@ TEST_F(Politeness, ConnectionsLeaveFromTheSourceAddress) {
 // A warning holds the run: the addresses begun go on to their results, no
 // new one is begun until GoOn, and then every address is checked.
 TEST_F(Politeness, AWarningHoldsTheRunUntilItGoesOn) {
-    std::string refused, listed;
-    for (int h = 0; h < 6; ++h) {
-        const std::string n = std::to_string(h);
-        refused += "host mx.r" + n + ".test refuse\ndomain r" + n + ".test mx mx.r" + n + ".test\n";
-        listed +=
-            "host mx.l" + n + ".test blocklist\ndomain l" + n + ".test mx mx.l" + n + ".test\n";
-    }
+    const std::string refused = SixDomains("r", "refuse");
+    const std::string listed = SixDomains("l", "blocklist");
     const struct {
         std::string world;
         const char* domain;  // the addresses' domain: the letter and host number
@@ -214,6 +221,7 @@ TEST_F(Politeness, AWarningHoldsTheRunUntilItGoesOn) {
             begunAtWarning = begun;
         };
         std::vector<std::string> list;
+        list.reserve(40);
         for (int i = 0; i < 40; ++i)  // the healthy case begins with a good server
             list.push_back("u" + std::to_string(i) + "@" +
                            (c.warning ? std::string(c.domain) + std::to_string(i % 6) + ".test"
@@ -222,8 +230,8 @@ TEST_F(Politeness, AWarningHoldsTheRunUntilItGoesOn) {
         if (c.warning) {
             ASSERT_TRUE(test::RunUntil(loop, [&] { return !warnings.empty(); })) << c.domain;
             EXPECT_TRUE(d.Held());
-            ASSERT_TRUE(test::RunUntil(
-                loop, [&] { return static_cast<int>(outcomes.size()) == begun; }));
+            ASSERT_TRUE(
+                test::RunUntil(loop, [&] { return static_cast<int>(outcomes.size()) == begun; }));
             ASSERT_TRUE(test::Settle(loop));
             EXPECT_EQ(begun, begunAtWarning) << c.domain;
             EXPECT_EQ(finished, 0);

@@ -135,8 +135,8 @@ TEST_F(CheckRunTest, TheChecksSettingsReachTheDispatcher) {
         TINI stored(dir.path());
         stored.ilAcceptAllProbe.SetText("0");
         stored.ilRecheckDeferred.SetText("999999");  // above a day counts as a day
-        stored.ilPerServer.SetText("5000");              // as much as Connections at most
-        stored.ilPerServerRate.SetText("-4");            // below 0 is no limit
+        stored.ilPerServer.SetText("5000");          // as much as Connections at most
+        stored.ilPerServerRate.SetText("-4");        // below 0 is no limit
         stored.ilSourceAddress.SetText(" 127.0.0.1 ");
     }
     TINI ini(dir.path());
@@ -160,7 +160,8 @@ TEST_F(CheckRunTest, ASourceAddressMustBeThisComputers) {
         std::string refusal;
     } cases[] = {
         {"192.0.2.7", CheckRun::SourceAddressNotLocal("192.0.2.7")},  // a documentation network
-        {"224.0.0.1", CheckRun::SourceAddressNotLocal("224.0.0.1")},  // multicast binds, never connects
+        {"224.0.0.1",
+         CheckRun::SourceAddressNotLocal("224.0.0.1")},  // multicast binds, never connects
         {"10.1", CheckRun::kSourceAddressInvalid},
         {"mail.example.test", CheckRun::kSourceAddressInvalid},
         {"127.0.0.2", "No DNS SERVER Available"},  // accepted: the run gets as far as the DNS

@@ -295,9 +295,11 @@ void CheckRunWindowTest::aWarningHoldsTheRunUntilAnswered_data() {
     QTest::addColumn<QString>("warning");
     QTest::addColumn<bool>("goOn");
     QTest::newRow("port 25 blocked, go on")
-        << "r" << "Warning: outgoing port 25 is probably blocked: " << true;
+        << "r"
+        << "Warning: outgoing port 25 is probably blocked: " << true;
     QTest::newRow("block list, stop")
-        << "l" << "Warning: receivers refuse this computer (block list): " << false;
+        << "l"
+        << "Warning: receivers refuse this computer (block list): " << false;
 }
 
 void CheckRunWindowTest::aWarningHoldsTheRunUntilAnswered() {

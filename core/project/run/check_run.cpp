@@ -45,7 +45,8 @@ void CheckSourceAddress(const CheckSettings& settings) {
         case LocalAddressFault::kNotAnAddress:
             throw ECheckRunError(CheckRun::kSourceAddressInvalid);
         case LocalAddressFault::kNotLocal:
-            throw ECheckRunError(CheckRun::SourceAddressNotLocal(TrimBlanks(settings.sourceAddress)));
+            throw ECheckRunError(
+                CheckRun::SourceAddressNotLocal(TrimBlanks(settings.sourceAddress)));
         case LocalAddressFault::kNone:
             return;
     }
@@ -54,7 +55,8 @@ void CheckSourceAddress(const CheckSettings& settings) {
 }  // namespace
 
 std::string CheckRun::SourceAddressNotLocal(const std::string& address) {
-    return "The source address " + address + " is not an address of this computer (Tools | Options)";
+    return "The source address " + address +
+           " is not an address of this computer (Tools | Options)";
 }
 
 CheckSettings CheckSettings::FromIni(TINI& ini) {
