@@ -190,32 +190,21 @@ void TSmtpThread::ConnectHost() {
     lastReply_ = firstReply_ = {};
     probing_ = false;
     attemptOpen_ = false;
+    const bool polite = owner_.Places().Active();
     try {
         if (DropConnection(false)) return;
         replies_.BeginHost();
-        const std::string& host = hostList_[hostIndex_];
         if (retryCode_ != 0) AddLog("Trying again after " + std::to_string(retryCode_));
         retryCode_ = 0;
-        AddLog("Trying SMTP host " + Quoted(host));
-        if (owner_.Places().Active()) return FindServer(host);
-        AddLog("Opening Connection");
+        AddLog("Trying SMTP host " + Quoted(hostList_[hostIndex_]));
+        if (!polite) AddLog("Opening Connection");
     } catch (const Exception&) {
         Report(ResultOpenFailed);
         return ProcessNext();
     }
+    // Outside the handler above: these go on to the host's outcome.
+    if (polite) return FindServer(hostList_[hostIndex_]);
     OpenHost(hostList_[hostIndex_]);
-}
-
-void TSmtpThread::OpenHost(const std::string& target) {
-    try {
-        smtp_->SetHost(target);
-        attemptOpen_ = true;
-        smtp_->Open();
-    } catch (const Exception&) {
-        attemptOpen_ = false;
-        Report(ResultOpenFailed);
-        ProcessNext();
-    }
 }
 
 void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {

@@ -1,17 +1,19 @@
-// Politeness per mail server in a session: the host's address is looked up
-// here, a place at that address is asked for, and only then does the SMTP
-// client connect (to the address found, so that the place and the connection
-// are the same server's). A server that refuses the connection as one too
-// many is tried again after a pause. The rest of the session is in
-// smtp_thread.cpp.
+// Opening the connection to a host, and the politeness per mail server of a
+// session: the host's address is looked up here, a place at that address is
+// asked for, and only then does the SMTP client connect (to the address
+// found, so that the place and the connection are the same server's). A
+// server that refuses the connection as one too many is tried again after a
+// pause. The rest of the session is in smtp_thread.cpp.
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <cctype>
 
+#include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "engine/smtp_thread.h"
 #include "net/smtp/smtp_cli.h"
+#include "platform/error/exception.h"
 #include "platform/error/winsock_errors.h"
 #include "platform/resolver/host_resolver.h"
 #include "platform/time/tick_count.h"
@@ -33,6 +35,18 @@ bool IsConnectFailure(int error) {
 }
 
 }  // namespace
+
+void TSmtpThread::OpenHost(const std::string& target) {
+    try {
+        smtp_->SetHost(target);
+        attemptOpen_ = true;
+        smtp_->Open();
+    } catch (const Exception&) {
+        attemptOpen_ = false;
+        Report(ResultOpenFailed);
+        ProcessNext();
+    }
+}
 
 void TSmtpThread::FindServer(const std::string& host) {
     in_addr parsed{};
@@ -105,7 +119,8 @@ void TSmtpThread::TryAgainLater(int error) {
     if (DropConnection(false)) return;
     ++retries_;
     retryCode_ = error;
-    retryTimer_ = owner_.Loop().StartTimer(owner_.RetryPauseMs(), [this, alive = token_.Weak()] {
+    const uint32_t pause = std::max<uint32_t>(owner_.RetryPauseMs(), 1);
+    retryTimer_ = owner_.Loop().StartTimer(pause, [this, alive = token_.Weak()] {
         if (alive.expired()) return;
         owner_.Loop().StopTimer(retryTimer_);
         retryTimer_ = 0;
