@@ -59,9 +59,8 @@ RunWarning RunWarnings::PortBlocked() const {
     w.servers = attemptServers_;
     w.message = std::string(kPortBlocked) + ": the first " + std::to_string(kAttempts) +
                 " connections, to " + std::to_string(attemptServers_.size()) +
-                " different mail servers, all timed out or were refused, while the name "
-                "server answers. The network of this computer does not let it reach mail "
-                "servers, so every address would fail: check from another network, or "
+                " mail servers, all timed out or were refused while the name server answered, "
+                "so the results of this run would be wrong. Check from another network, or "
                 "through a SOCKS proxy.";
     return w;
 }
@@ -74,8 +73,8 @@ RunWarning RunWarnings::BlockList() const {
                 std::to_string(refusals_) + " refusals reject this computer, not the address";
     if (!blockingHosts_.empty()) w.message += " (" + Names(blockingHosts_) + ")";
     w.message +=
-        ". Their answers say nothing about the addresses: check from another address, "
-        "or have this one removed from the block lists.";
+        ", so the results of this run would be wrong. Check from another address, or have "
+        "this one taken off the block lists.";
     return w;
 }
 
