@@ -203,7 +203,7 @@ std::pair<double, double> RunCli(const std::string& cli, const test::FakeWorld& 
         execl(cli.c_str(), cli.c_str(), "check", "--from", "bench@checker.test", "--dns",
               world.dnsServer().c_str(), "--dns-port", dnsPort.c_str(), "--smtp-port",
               smtpPort.c_str(), "--connections", "200", "--timeout", "30", "--no-accept-all-probe",
-              "-", static_cast<char*>(nullptr));
+              "--per-server", "0", "-", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);

@@ -55,6 +55,11 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
     if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
     if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
         s.recheckDeferred = static_cast<int>(*v);
+    if (auto v = args.Number("per-server", 0, CheckSettings::kMaxStoredValue))
+        s.perServer = static_cast<int>(*v);
+    if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
+        s.perServerRate = static_cast<int>(*v);
+    if (auto v = args.Value("source-address")) s.sourceAddress = *v;
     if (auto proxy = ParseSocksOptions(args)) {
         s.proxyEnabled = true;
         s.proxy = *proxy;
@@ -81,6 +86,24 @@ void PrintRefusal(const std::string& message) {
         PrintError(
             "on the command line: --from ADDRESS for this run, or\n"
             "  mailvetter-cli settings Connection/From ADDRESS to store it");
+    if (message == CheckRun::kSourceAddressInvalid || message.rfind("The source address ", 0) == 0)
+        PrintError(
+            "on the command line: --source-address ADDRESS for this run, or\n"
+            "  mailvetter-cli settings Checks/SourceAddress ADDRESS to store it\n"
+            "  (an empty value leaves the choice to the system)");
+}
+
+// A warning stops the run (exit status 3) unless --keep-going was given.
+void HandleWarning(const RunWarning& warning, bool keepGoing, CheckRun& run, bool& stopped) {
+    PrintError("warning: " + warning.message);
+    if (keepGoing) {
+        PrintError("going on (--keep-going)");
+        run.GoOn();
+        return;
+    }
+    PrintError("the run stops; --keep-going checks on regardless");
+    stopped = true;
+    run.Stop();
 }
 
 // "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0": the final
@@ -100,7 +123,8 @@ struct CheckJob {
     std::FILE* out = stdout;
 };
 
-int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted) {
+int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted,
+           bool warned) {
     if (args.Has("save")) {
         try {
             SaveProjectFile(list, job.input);
@@ -109,7 +133,8 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
             return kExitFailure;
         }
     }
-    return interrupted ? 130 : kExitOk;
+    if (interrupted) return 130;
+    return warned ? kExitWarning : kExitOk;
 }
 
 }  // namespace
@@ -177,6 +202,10 @@ int RunCheck(const ParsedArgs& parsed) {
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
     };
+    bool warned = false;
+    run.OnWarning = [&](const RunWarning& w) {
+        HandleWarning(w, parsed.Has("keep-going"), run, warned);
+    };
     InterruptWatch interrupts(
         loop, [&] { run.Stop(); }, [&] { writer.Flush(); });
 
@@ -192,7 +221,7 @@ int RunCheck(const ParsedArgs& parsed) {
     writer.Flush();
     status.Finish();
     PrintVerdictCounts(run.Tally());
-    return Finish(parsed, job, list, interrupts.Interrupted());
+    return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 
 }  // namespace mv::cli

@@ -13,6 +13,8 @@ namespace mv::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// check: a warning about the checking computer stopped the run.
+inline constexpr int kExitWarning = 3;
 
 // A mistake in the command line; the program prints it with the usage hint
 // and exits with status 2.

@@ -73,6 +73,29 @@ Command Check() {
                               "again later\") again after SECONDS, at most twice, in the same run "
                               "(Checks/RecheckDeferred; 0: never)"},
                  }},
+                {"Politeness and this computer",
+                 {
+                     {.name = "per-server",
+                      .value = "N",
+                      .help = "connections open at once to one mail server address "
+                              "(Checks/PerServer, default 5; 0: no limit). A check whose server "
+                              "is at its limit waits for a free place. A server that refuses a "
+                              "connection at its greeting or to HELO with 421 or \"too many "
+                              "connections\" gets half its limit for the rest of the run, and "
+                              "the address is tried again after a pause, up to 3 times (with "
+                              "both limits 0, a 421 ends the address at once)"},
+                     {.name = "per-server-rate",
+                      .value = "N",
+                      .help = "new connections a minute to one mail server address, evenly "
+                              "spaced (Checks/PerServerRate; 0: no limit)"},
+                     {.name = "source-address",
+                      .value = "ADDR",
+                      .help = "the local IPv4 address the SMTP connections leave from "
+                              "(Checks/SourceAddress; default: the system's choice); one that is "
+                              "not this computer's is refused"},
+                     {.name = "keep-going",
+                      .help = "go on after a warning about this computer (see below)"},
+                 }},
                 SocksGroup("Through a SOCKS proxy (instead of the stored Proxy settings)"),
                 {"Output",
                  {
@@ -112,8 +135,14 @@ Command Check() {
             "ends the run. A deferred address is written once, with its last result. The first "
             "Ctrl-C stops the run like Stop (rows in flight end as -8, waiting ones keep their "
             "last result) and still writes the results; a second one ends at once.\n\n"
-            "Exit status: 0 when the run completed, 130 when it was stopped, 1 when it could not "
-            "start or the input could not be read, 2 for a usage error.",
+            "The run watches its first results for signs that this computer cannot check: the "
+            "first 20 connections, to at least 5 mail servers, all refused or timed out "
+            "(outgoing port 25 is probably blocked), or more than half of the first 50 refusals "
+            "rejecting this computer (it is on a block list). Either is told on standard error, "
+            "once, and stops the run like Ctrl-C unless --keep-going is given.\n\n"
+            "Exit status: 0 when the run completed, 130 when it was stopped, 3 when a warning "
+            "stopped it, 1 when it could not start or the input could not be read, 2 for a "
+            "usage error.",
         .operands = Files("mlt txt csv tsv dbf"),
         .run = &RunCheck,
     };

@@ -41,7 +41,11 @@ std::vector<Entry> AllKeys(TINI& ini) {
                          &ini.ilProxyPassword,
                          &ini.ilAcceptAllProbe,
                          &ini.ilRecheckDeferred,
-                         &ini.ilBlockLists}) {
+                         &ini.ilBlockLists,
+
+                         &ini.ilPerServer,
+                         &ini.ilPerServerRate,
+                         &ini.ilSourceAddress}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;

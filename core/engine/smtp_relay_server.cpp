@@ -24,7 +24,7 @@ std::string LowerAscii(std::string text) {
 }  // namespace
 
 TSmtpRelayServer::TSmtpRelayServer(MessageLoop& loop)
-    : loop_(loop), systemNameServers_([] { return SystemNameServers(); }) {
+    : loop_(loop), systemNameServers_([] { return SystemNameServers(); }), places_(loop) {
     std::random_device seed;
     random_.seed((static_cast<uint64_t>(seed()) << 32) ^ seed());
 }
@@ -101,6 +101,31 @@ void TSmtpRelayServer::SetRecheckDeferredMs(uint32_t ms) {
     recheckDeferredMs_ = std::min(ms, kMaxRecheckDelayMs);
 }
 
+void TSmtpRelayServer::SetPerServer(int value) {
+    CheckIdle();
+    perServer_ = std::max(value, 0);
+}
+
+void TSmtpRelayServer::SetPerServerRate(int value) {
+    CheckIdle();
+    perServerRate_ = std::max(value, 0);
+}
+
+void TSmtpRelayServer::SetRetryPauseMs(uint32_t ms) {
+    CheckIdle();
+    retryPauseMs_ = std::min(ms, kMaxRecheckDelayMs);
+}
+
+void TSmtpRelayServer::SetSourceAddress(const std::string& value) {
+    CheckIdle();
+    sourceAddress_ = TrimBlanks(value);
+}
+
+void TSmtpRelayServer::SetWarnings(bool on) {
+    CheckIdle();
+    warnings_ = on;
+}
+
 // --- DNS servers -----------------------------------------------------------------
 
 std::vector<std::string> TSmtpRelayServer::SplitServers(const std::string& text) {
@@ -134,11 +159,14 @@ void TSmtpRelayServer::Verify() {
     if (from_.empty()) throw TSmtpRelayServerException("FROM property is empty");
     busy_ = true;
     aborted_ = false;
+    held_ = false;
     watchdog_ = loop_.StartTimer(static_cast<uint32_t>(timeOut_) * 1000u, [this] { OnWatchdog(); });
     liveSessions_ = 0;
     acceptAll_.clear();
     rechecks_.clear();
     rechecksTaken_.clear();
+    places_.Reset(perServer_, perServerRate_);
+    runWarnings_.Reset();
     try {
         BuildDnsServerList();
         sessions_.clear();
@@ -184,7 +212,10 @@ void TSmtpRelayServer::RaiseGetData(int index) {
 }
 
 void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log,
-                                           const ResultFinding& finding) {
+                                           const ResultFinding& finding, const std::string& host) {
+    if (warnings_ && !aborted_) {
+        if (auto warning = runWarnings_.Result(err, finding.reason, host)) Warn(*warning);
+    }
     TResultInfo info;
     info.finding = finding;
     info.final = !ScheduleRecheck(index, err, log, info);
@@ -224,7 +255,8 @@ void TSmtpRelayServer::OnWatchdog() {
         // By slot number: sessions may end (and empty their slots) meanwhile.
         for (size_t slot = 0; slot < sessions_.size(); ++slot) {
             TSmtpThread* s = sessions_[slot].get();
-            if (s == nullptr) continue;
+            // A session waiting for a place at its mail server is not idle.
+            if (s == nullptr || s->Waiting()) continue;
             const double idle = TickDiff(GetTickCount(), s->LastActivity()) / 1000.0;
             if (idle > timeOut_) s->TimeOut();
         }
@@ -307,7 +339,7 @@ void TSmtpRelayServer::ArmRecheckTimer() {
 void TSmtpRelayServer::OnRecheckTimer() {
     loop_.StopTimer(recheckTimer_);
     recheckTimer_ = 0;
-    while (!aborted_ && RecheckDue() && liveSessions_ < connections_)
+    while (!aborted_ && !held_ && RecheckDue() && liveSessions_ < connections_)
         StartSession();
     if (!RecheckDue()) ArmRecheckTimer();
 }

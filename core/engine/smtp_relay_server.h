@@ -21,6 +21,17 @@
 // session once its delay is over, at most twice. The dispatcher stays busy
 // while addresses wait; Abort ends the waiting, and each waiting address is
 // reported once more, final, with the result it had.
+//
+// Politeness per mail server (PerServer, PerServerRate; both off by default):
+// a session whose server has as many connections open as allowed waits for a
+// free place before it connects, without holding up the others; a server
+// that refuses a connection as one too many is tried again after a pause.
+// The order in which addresses are taken stays the same.
+//
+// With Warnings on, the run is held (no session takes a new address) when
+// the first results show that the checking computer cannot check (port 25
+// blocked, the computer on a block list); OnWarning tells the owner, who
+// answers with GoOn or Abort.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +45,8 @@
 #include <vector>
 
 #include "engine/result_finding.h"
+#include "engine/run_warnings.h"
+#include "engine/server_places.h"
 #include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "platform/loop/message_loop.h"
@@ -72,6 +85,7 @@ class TSmtpRelayServer {
         std::function<void(TSmtpRelayServer* Sender, int recipientIndex, int Err,
                            const std::vector<std::string>& log, const TResultInfo& info)>;
     using TFinishedEvent = std::function<void(TSmtpRelayServer* Sender, bool Aborted)>;
+    using TWarningEvent = std::function<void(TSmtpRelayServer* Sender, const RunWarning& warning)>;
 
     // The last-resort DNS server of the program (a public resolver).
     static constexpr const char* kDefaultInternalDns = "9.9.9.9";
@@ -124,9 +138,31 @@ class TSmtpRelayServer {
     void SetRecheckDeferredMs(uint32_t ms);
     // How often a deferred address is checked again at most.
     static constexpr int kMaxRechecks = 2;
+    // Connections open at once to one mail server address (0, the default:
+    // no limit), and new connections a minute to one (0: no limit).
+    int PerServer() const { return perServer_; }
+    void SetPerServer(int value);  // below 0 is stored as 0
+    int PerServerRate() const { return perServerRate_; }
+    void SetPerServerRate(int value);
+    // With either limit set, a server that refuses a connection at its
+    // greeting or to HELO with 421 or "too many connections" is tried again
+    // after this pause, at most kMaxRetriesAfter421 times per address.
+    uint32_t RetryPauseMs() const { return retryPauseMs_; }
+    void SetRetryPauseMs(uint32_t ms);
+    static constexpr int kMaxRetriesAfter421 = 3;
+    // The local address every SMTP connection leaves from (empty, the
+    // default: the system's choice). Whether it is this computer's is for
+    // the owner to check before a run.
+    const std::string& SourceAddress() const { return sourceAddress_; }
+    void SetSourceAddress(const std::string& value);  // trimmed of blanks
+    // Whether the run watches for the signs of RunWarnings (default off).
+    bool Warnings() const { return warnings_; }
+    void SetWarnings(bool on);
 
     bool Busy() const { return busy_; }
     bool Aborted() const { return aborted_; }
+    // Held after a warning: no session takes a new address until GoOn.
+    bool Held() const { return held_; }
     const std::vector<std::string>& DnsServerList() const { return dnsServerList_; }
     MessageLoop& Loop() const { return loop_; }
     // Sessions created and not yet ended.
@@ -145,10 +181,14 @@ class TSmtpRelayServer {
     // own wait for its SMTP client does so when the wait is over); every
     // address waiting for its recheck is reported, final, with its last result.
     void Abort();
+    // Ends a hold: the sessions take addresses again.
+    void GoOn();
 
     TGetDataEvent OnGetData;
     TEMailProcessedEvent OnEMailProcessed;
     TFinishedEvent OnFinished;
+    // Raised (from the loop) when the run has been held by a warning.
+    TWarningEvent OnWarning;
 
     // Test seam: called inside every session's wait for its SMTP client, so
     // that a test can deliver a time-out or an abort while a session waits
@@ -173,7 +213,11 @@ class TSmtpRelayServer {
     bool TakeNextAddress(int& index, std::string& address);
     void RaiseGetData(int index);
     void RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log,
-                             const ResultFinding& finding);
+                             const ResultFinding& finding, const std::string& host);
+    ServerPlaces& Places() { return places_; }
+    // A connection attempt to `server` ended: connected, or refused or timed out.
+    void NoteConnectAttempt(const std::string& server, bool connected);
+    void Warn(const RunWarning& warning);
     void SessionEnded(size_t slot);
     // The run's answer of a domain to the accept-all probe, if known; the
     // first answer learnt is kept.
@@ -213,8 +257,14 @@ class TSmtpRelayServer {
     std::function<std::string()> systemNameServers_;
     bool acceptAllProbe_ = false;
     uint32_t recheckDeferredMs_ = 0;
+    int perServer_ = 0;
+    int perServerRate_ = 0;
+    uint32_t retryPauseMs_ = 5000;
+    std::string sourceAddress_;
+    bool warnings_ = false;
 
     bool busy_ = false;
+    bool held_ = false;
     bool aborted_ = false;
     std::vector<std::string> dnsServerList_;
     std::vector<std::unique_ptr<TSmtpThread>> sessions_;
@@ -228,6 +278,10 @@ class TSmtpRelayServer {
     std::deque<WaitingRecheck> rechecks_;         // in order of their due times
     std::unordered_map<int, int> rechecksTaken_;  // by recipient index
     MessageLoop::TimerId recheckTimer_ = 0;
+
+    ServerPlaces places_;
+    RunWarnings runWarnings_;
+    WeakToken token_;  // drops posted warnings once the dispatcher is gone
 };
 
 }  // namespace mv

@@ -43,6 +43,7 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
     smtp_->SetPort(owner_.SmtpPort());
     smtp_->SetProxy(owner_.Proxy());
     smtp_->Socket().SetConnectTimeOutMs(owner_.ConnectTimeOutMs());
+    if (!owner_.SourceAddress().empty()) smtp_->Socket().SetLocalAddr(owner_.SourceAddress());
     smtp_->OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest r, uint16_t e) {
         OnSmtpDone(r, e);
     };
@@ -55,6 +56,7 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
         // Only a line that completes a reply is a sign of life: a server that
         // sends continuation lines for ever must still time out.
         if (!ParseSmtpStatus(line).continuation) lastActivity_ = GetTickCount();
+        if (attemptOpen_) AttemptEnded(true);
         replies_.LineReceived(line);
         if (logging_) AddLog(line);
         logging_ = true;
@@ -80,12 +82,20 @@ void TSmtpThread::Start() {
 
 void TSmtpThread::ProcessNext() {
     if (ended_) return;
+    // The last address's connection is closed before its place is given back.
+    if (!placeServer_.empty() && DropConnection(false)) return;
     log_.clear();
     resolving_ = false;
     rcptReply_.reset();
     probing_ = acceptsAll_ = false;
     hostSource_ = MailHostSource::kUnknown;
+    hostList_.clear();
+    retries_ = retryCode_ = 0;
     if (RunAborted()) return End();
+    if (owner_.Held()) {
+        parked_ = true;  // Resume goes on from here
+        return;
+    }
     int index = 0;
     if (!owner_.TakeNextAddress(index, address_)) return End();
     recipientIndex_ = index;
@@ -179,23 +189,28 @@ void TSmtpThread::ConnectHost() {
     rcptReply_.reset();
     lastReply_ = firstReply_ = {};
     probing_ = false;
+    attemptOpen_ = false;
+    const bool polite = owner_.Places().Active();
     try {
         if (DropConnection(false)) return;
         replies_.BeginHost();
-        const std::string& host = hostList_[hostIndex_];
-        smtp_->SetHost(host);
-        AddLog("Trying SMTP host " + Quoted(host));
-        AddLog("Opening Connection");
-        smtp_->Open();
+        if (retryCode_ != 0) AddLog("Trying again after " + std::to_string(retryCode_));
+        retryCode_ = 0;
+        AddLog("Trying SMTP host " + Quoted(hostList_[hostIndex_]));
+        if (!polite) AddLog("Opening Connection");
     } catch (const Exception&) {
         Report(ResultOpenFailed);
-        ProcessNext();
+        return ProcessNext();
     }
+    // Outside the handler above: these go on to the host's outcome.
+    if (polite) return FindServer(hostList_[hostIndex_]);
+    OpenHost(hostList_[hostIndex_]);
 }
 
 void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (ended_ || inWait_ || !hasAddress_) return;
     lastActivity_ = GetTickCount();
+    if (attemptOpen_) AttemptEnded(false, error);
     if (probing_) return ProbeDone(error);
     lastError_ = error;
     if (error != 0) {
@@ -208,6 +223,7 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
         rcptAnswer_ = replies_.Current();
     }
     if (error == 0) return OnSmtpSuccess(request);
+    if (TooManyConnections(error)) return TryAgainLater(error);
     if (rcptReply_ && request != smtpRcptTo) return DecideByRcptReply();
     if (firstError_ == 0) {
         firstError_ = error;
@@ -325,6 +341,7 @@ bool TSmtpThread::DropConnection(bool forAbort) {
     if (owner_.OnDropWaitForTesting) owner_.OnDropWaitForTesting();
     owner_.Loop().WaitUntil([this] { return !smtp_->Connected() && smtp_->State() == ssReady; });
     inWait_ = false;
+    ReleasePlace();  // the connection is closed now
     if (forAbort) {
         pendingAbort_ = pendingTimeOut_ = false;
         return false;
@@ -351,6 +368,9 @@ void TSmtpThread::TimeOut() {
         pendingTimeOut_ = true;  // carried out when the wait is over
         return;
     }
+    if (attemptOpen_)
+        AttemptEnded(smtp_->Connected(), smtp_->State() == ssConnecting ? wsa::kTimedOut : 0);
+    StopWaiting();
     resolving_ = false;
     dns_->Socket().Abort();  // a late answer must not reach the next address
     try {
@@ -376,6 +396,8 @@ void TSmtpThread::UserAbort() {
         return;
     }
     if (!hasAddress_) return End();  // between two addresses: the next step is dropped
+    attemptOpen_ = false;
+    StopWaiting();
     resolving_ = false;
     try {
         dns_->Socket().Abort();
@@ -384,6 +406,12 @@ void TSmtpThread::UserAbort() {
         // Ending the connections failed: the abort is the result either way.
     }
     FinishAbort();
+}
+
+void TSmtpThread::Resume() {
+    if (ended_ || !parked_) return;
+    parked_ = false;
+    ProcessNext();
 }
 
 void TSmtpThread::FinishAbort() {
@@ -402,12 +430,14 @@ void TSmtpThread::End() {
     smtp_->OnRequestDone = nullptr;
     smtp_->OnCommand = nullptr;
     smtp_->OnResponse = nullptr;
+    StopWaiting();
     try {
         smtp_->Abort();
         dns_->Socket().Abort();
     } catch (const Exception&) {
         // The session ends regardless; its sockets close when it is freed.
     }
+    ReleasePlace();
     owner_.SessionEnded(slot_);  // retires this object; nothing may follow
 }
 

@@ -22,6 +22,13 @@
 // reaches it during that wait is held back and carried out when the wait
 // ends; events of its own that arrive during the wait are stale and ignored;
 // and it is never ended while the wait runs.
+//
+// With the dispatcher's politeness per mail server, a session looks up the
+// address of each host itself and asks for a place there before it connects
+// (smtp_thread_places.cpp); it holds the place until its connection is
+// closed. Waiting for a place, or pausing before it tries a server again that
+// said it had too many connections, is not idleness. A session that finds the
+// run held between two addresses stops there until the run goes on.
 #pragma once
 
 #include <cstdint>
@@ -53,8 +60,13 @@ class TSmtpThread {
     void Start();
     void TimeOut();
     void UserAbort();
+    // The run goes on after a hold: a session stopped there takes its next address.
+    void Resume();
 
     uint32_t LastActivity() const { return lastActivity_; }
+    // Waiting for a place at the mail server, or pausing before trying it
+    // again: the watchdog leaves the session alone.
+    bool Waiting() const { return placeTicket_ != 0 || retryTimer_ != 0; }
     const std::vector<std::string>& Log() const { return log_; }
     bool Ended() const { return ended_; }
 
@@ -79,9 +91,26 @@ class TSmtpThread {
     bool DropConnection(bool forAbort);
     void FinishTimeOut();
     void FinishAbort();
+    // --- Politeness per mail server (smtp_thread_places.cpp) ---
+    // Starts the connection to `target` (a host name or address).
+    void OpenHost(const std::string& target);
+    void FindServer(const std::string& host);
+    void ServerFound(int error, const std::vector<std::string>& addresses);
+    void PlaceGranted(const std::string& server);
+    void ReleasePlace();
+    // Cancels the host lookup, the wait for a place and the pause.
+    void StopWaiting();
+    // The failed request was the server's "too many connections" at the
+    // greeting or to HELO, and the address may try again.
+    bool TooManyConnections(int error) const;
+    void TryAgainLater(int error);
+    // The connection attempt has ended: connected, or failed with `error`.
+    void AttemptEnded(bool connected, int error = 0);
     // Reports `code`; `reply` is the reply that decided it (none for the
     // checker's own outcomes).
     void Report(int code, const DecidingReply* reply = nullptr);
+    // The host being talked to, or empty.
+    std::string CurrentHost() const;
     void End();
     void AddLog(std::string line);
     bool RunAborted() const;
@@ -123,7 +152,18 @@ class TSmtpThread {
     bool pendingTimeOut_ = false;
     bool pendingAbort_ = false;
     bool ended_ = false;
-    WeakToken token_;  // drops posted steps once the session is freed
+    bool parked_ = false;  // stopped at a hold, between two addresses
+
+    // Politeness per mail server.
+    uint64_t lookup_ = 0;       // the host lookup in progress
+    uint64_t placeTicket_ = 0;  // waiting for a place
+    std::string placeServer_;   // the address whose place is held; empty: none
+    uint32_t placeGeneration_ = 0;
+    MessageLoop::TimerId retryTimer_ = 0;
+    int retries_ = 0;           // tries again of the current address
+    int retryCode_ = 0;         // the refusal the next try follows; 0: none
+    bool attemptOpen_ = false;  // connecting: no sign of the server yet
+    WeakToken token_;           // drops posted steps once the session is freed
 };
 
 }  // namespace mv

@@ -2,6 +2,8 @@
 // its reports (the rest of the session is in smtp_thread.cpp).
 #include "engine/smtp_thread.h"
 
+#include <algorithm>
+
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "net/smtp/smtp_cli.h"
@@ -58,7 +60,14 @@ void TSmtpThread::Report(int code, const DecidingReply* reply) {
     finding_.verdict = meaning.verdict;
     finding_.reason = meaning.reason;
     finding_.reply.assign(evidence.reply);
-    owner_.RaiseEMailProcessed(recipientIndex_, code, log_, finding_);
+    owner_.RaiseEMailProcessed(recipientIndex_, code, log_, finding_, CurrentHost());
+}
+
+// After the last host has failed, the host index is past the end: that last
+// host decided the result.
+std::string TSmtpThread::CurrentHost() const {
+    if (hostList_.empty()) return std::string();
+    return hostList_[std::min(hostIndex_, hostList_.size() - 1)];
 }
 
 }  // namespace mv

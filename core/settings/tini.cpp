@@ -32,7 +32,10 @@ TINI::TINI(std::filesystem::path configHome)
       ilProxyPassword("Password", "", &isProxy),
       ilAcceptAllProbe("AcceptAllProbe", "1", &isChecks),
       ilRecheckDeferred("RecheckDeferred", "0", &isChecks),
-      ilBlockLists("BlockLists", "zen.spamhaus.org,bl.spamcop.net", &isChecks) {
+      ilBlockLists("BlockLists", "zen.spamhaus.org,bl.spamcop.net", &isChecks),
+      ilPerServer("PerServer", "5", &isChecks),
+      ilPerServerRate("PerServerRate", "0", &isChecks),
+      ilSourceAddress("SourceAddress", "", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

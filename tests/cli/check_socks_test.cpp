@@ -38,13 +38,18 @@ std::string CheckThroughDante() {
         return "danted did not start:\n" + relaying.Log() + refusing.Log();
     test::TempDir config;
     const auto check = [&](uint16_t proxyPort) {
-        return test::RunProgram(
-            {test::CliPath(), "check", "--dns", world.dnsServer(), "--dns-port",
-             std::to_string(world.dnsPort()), "--smtp-port", std::to_string(world.smtpPort()),
-             "--timeout", "5", "--from", "me@checker.test", "--socks",
-             "127.0.0.1:" + std::to_string(proxyPort), "--format", "jsonl", "--transcripts", "-"},
-            "alice@good.test\ncarol@good.test\nbob@other.test\n",
-            {"XDG_CONFIG_HOME=" + config.path().string()}, 30000);
+        return test::RunProgram({test::CliPath(), "check",
+                                 "--dns",         world.dnsServer(),
+                                 "--dns-port",    std::to_string(world.dnsPort()),
+                                 "--smtp-port",   std::to_string(world.smtpPort()),
+                                 "--timeout",     "5",
+                                 "--per-server",  "0",
+                                 "--from",        "me@checker.test",
+                                 "--socks",       "127.0.0.1:" + std::to_string(proxyPort),
+                                 "--format",      "jsonl",
+                                 "--transcripts", "-"},
+                                "alice@good.test\ncarol@good.test\nbob@other.test\n",
+                                {"XDG_CONFIG_HOME=" + config.path().string()}, 30000);
     };
     std::string failure = Expect(check(kRelayingPort), {
                                                            R"("row":0,)",

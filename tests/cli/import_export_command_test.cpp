@@ -47,7 +47,9 @@ class ListCommands : public ::testing::Test {
                                       "--smtp-port",
                                       std::to_string(world->smtpPort()),
                                       "--timeout",
-                                      "1"};
+                                      "1",
+                                      "--per-server",
+                                      "0"};
         a.insert(a.end(), extra.begin(), extra.end());
         return a;
     }

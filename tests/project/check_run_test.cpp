@@ -71,6 +71,7 @@ class CheckRunTest : public ::testing::Test {
         settings.from = "Checker <checker@probe.test>";
         settings.connections = 2;
         settings.timeOut = 1;
+        settings.perServer = 0;  // the conversations as before the politeness per server
         run.OnRunningChanged = [this](bool r) { runningChanges.push_back(r); };
         run.OnModified = [this] { ++modified; };
         run.OnStatusChanged = [this] { maxWaiting = std::max(maxWaiting, run.Waiting()); };
@@ -134,6 +135,9 @@ TEST_F(CheckRunTest, TheChecksSettingsReachTheDispatcher) {
         TINI stored(dir.path());
         stored.ilAcceptAllProbe.SetText("0");
         stored.ilRecheckDeferred.SetText("999999");  // above a day counts as a day
+        stored.ilPerServer.SetText("5000");          // as much as Connections at most
+        stored.ilPerServerRate.SetText("-4");        // below 0 is no limit
+        stored.ilSourceAddress.SetText(" 127.0.0.1 ");
     }
     TINI ini(dir.path());
     CheckSettings fromIni = CheckSettings::FromIni(ini);
@@ -144,6 +148,29 @@ TEST_F(CheckRunTest, TheChecksSettingsReachTheDispatcher) {
     ExpectRefused("No DNS SERVER Available");
     EXPECT_FALSE(dispatcher.AcceptAllProbe());
     EXPECT_EQ(dispatcher.RecheckDeferredMs(), 86400000u);
+    EXPECT_EQ(dispatcher.PerServer(), 999);
+    EXPECT_EQ(dispatcher.PerServerRate(), 0);
+    EXPECT_EQ(dispatcher.SourceAddress(), "127.0.0.1");
+}
+
+TEST_F(CheckRunTest, ASourceAddressMustBeThisComputers) {
+    list.AppendRow(Row("someone@example.test"));
+    const struct {
+        const char* address;
+        std::string refusal;
+    } cases[] = {
+        {"192.0.2.7", CheckRun::SourceAddressNotLocal("192.0.2.7")},  // a documentation network
+        {"224.0.0.1",
+         CheckRun::SourceAddressNotLocal("224.0.0.1")},  // multicast binds, never connects
+        {"10.1", CheckRun::kSourceAddressInvalid},
+        {"mail.example.test", CheckRun::kSourceAddressInvalid},
+        {"127.0.0.2", "No DNS SERVER Available"},  // accepted: the run gets as far as the DNS
+        {"", "No DNS SERVER Available"},
+    };
+    for (const auto& c : cases) {
+        settings.sourceAddress = c.address;
+        ExpectRefused(c.refusal);
+    }
 }
 
 TEST_F(CheckRunTest, AProxyThatIsOnMustBeUsable) {

@@ -31,6 +31,9 @@ TEST(TINI, FirstStartReadsTheDefaultsAndWritesNothing) {
     EXPECT_EQ(ini.ilAcceptAllProbe.AsInteger(), 1);
     EXPECT_EQ(ini.ilRecheckDeferred.AsInteger(), 0);
     EXPECT_EQ(ini.ilBlockLists.Text(), "zen.spamhaus.org,bl.spamcop.net");
+    EXPECT_EQ(ini.ilPerServer.AsInteger(), 5);
+    EXPECT_EQ(ini.ilPerServerRate.AsInteger(), 0);
+    EXPECT_EQ(ini.ilSourceAddress.Text(), "");
     // The store's place exists from the start; no value is written yet.
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Corvane"));
     EXPECT_FALSE(std::filesystem::exists(StoreFile(dir)));

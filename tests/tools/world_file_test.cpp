@@ -26,7 +26,7 @@ TEST(WorldFile, CommentsBlankLinesAndWindowsLineEndsAreFine) {
         "domain * empty\n"
         "host * greylist delay=0 trickle=1 greeting=421 helo=250 mail=451 rcpt=252 reject=553\n"
         "host x.test users=a,b@c.test multiline silent close-after-rcpt silent-after-rcpt drip=5\n"
-        "host w.test greylist=2000 blocklist\n"
+        "host w.test greylist=2000 blocklist max-connections=3\n"
         "domain nomail.test nullmx\n"
         "host y.test refuse\n"
         "host z.test unresolvable");
@@ -60,6 +60,8 @@ TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
         {"host mx.test greylist=0",
          "'greylist' needs a time in milliseconds (1 to 600000), not '0'"},
         {"host mx.test silent=yes", "host option 'silent' takes no value"},
+        {"host mx.test max-connections=0",
+         "'max-connections' needs a number from 1 to 100000, not '0'"},
         {"host mx.test users=a,,b",
          "'users' needs a comma-separated list of addresses or local parts"},
         {"host mx.test refuse delay=5", "'refuse' cannot be combined with other host options"},

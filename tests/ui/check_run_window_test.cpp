@@ -6,11 +6,13 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
 
 #include "fake_world.h"
 #include "main_window/recipient_list_view.h"
+#include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
 #include "modal_driver.h"
 #include "platform/resolver/host_resolver.h"
@@ -26,7 +28,16 @@ const char* const kWorld =
     "host gone.dead.test refuse\n"
     "domain ok.test mx 10 mx.ok.test\n"
     "domain slow.test mx 10 quiet.slow.test\n"
-    "domain dead.test mx 10 gone.dead.test\n";
+    "domain dead.test mx 10 gone.dead.test\n"
+    // Six servers that refuse every connection, six that refuse this computer.
+    "host mx.r0.test refuse\nhost mx.r1.test refuse\nhost mx.r2.test refuse\n"
+    "host mx.r3.test refuse\nhost mx.r4.test refuse\nhost mx.r5.test refuse\n"
+    "host mx.l0.test blocklist\nhost mx.l1.test blocklist\nhost mx.l2.test blocklist\n"
+    "host mx.l3.test blocklist\nhost mx.l4.test blocklist\nhost mx.l5.test blocklist\n"
+    "domain r0.test mx mx.r0.test\ndomain r1.test mx mx.r1.test\ndomain r2.test mx mx.r2.test\n"
+    "domain r3.test mx mx.r3.test\ndomain r4.test mx mx.r4.test\ndomain r5.test mx mx.r5.test\n"
+    "domain l0.test mx mx.l0.test\ndomain l1.test mx mx.l1.test\ndomain l2.test mx mx.l2.test\n"
+    "domain l3.test mx mx.l3.test\ndomain l4.test mx mx.l4.test\ndomain l5.test mx mx.l5.test\n";
 
 // The commands a run switches off.
 const char* const kIdleOnly[] = {"acStart",
@@ -72,6 +83,8 @@ class CheckRunWindowTest : public QObject {
     void runShowsEveryRowsResult();
     void stopEndsTheRowsInFlight();
     void logShowsTheTranscriptUntilReopened();
+    void aWarningHoldsTheRunUntilAnswered_data();
+    void aWarningHoldsTheRunUntilAnswered();
 };
 
 void CheckRunWindowTest::initTestCase() {
@@ -94,6 +107,7 @@ void CheckRunWindowTest::init() {
     window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
     window_->ini().ilConnections.SetAsInteger(2);
     window_->ini().ilTimeOut.SetAsInteger(1);
+    window_->ini().ilPerServer.SetAsInteger(0);
     driver_ = std::make_unique<ModalDriver>();
     form().OpenStartArgument({});
     form().show();
@@ -274,6 +288,45 @@ void CheckRunWindowTest::logShowsTheTranscriptUntilReopened() {
     act("acOpen")->trigger();
     form().ListView()->SelectRow(refused);
     QCOMPARE(viewLog(), QStringLiteral("Log of Nobody <nobody@ok.test>\n"));
+}
+
+void CheckRunWindowTest::aWarningHoldsTheRunUntilAnswered_data() {
+    QTest::addColumn<QString>("domain");  // r: connections refused; l: on a block list
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<bool>("goOn");
+    QTest::newRow("port 25 blocked, go on")
+        << "r"
+        << "Warning: outgoing port 25 is probably blocked: " << true;
+    QTest::newRow("block list, stop")
+        << "l"
+        << "Warning: receivers refuse this computer (block list): " << false;
+}
+
+void CheckRunWindowTest::aWarningHoldsTheRunUntilAnswered() {
+    QFETCH(QString, domain);
+    QFETCH(QString, warning);
+    QFETCH(bool, goOn);
+    for (int i = 0; i < 40; ++i)
+        addRow("u" + std::to_string(i) + "@" + domain.toStdString() + std::to_string(i % 6) +
+               ".test");
+    mv::ui::RunWarningBar* bar = form().WarningBar();
+    QVERIFY(!bar->isVisible());
+    act("acStart")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible(), 10000);
+    QVERIFY2(bar->Text().startsWith(warning), qPrintable(bar->Text()));
+    // Held: the checks begun end, and no new one begins.
+    QTRY_COMPARE_WITH_TIMEOUT(panel(2), QStringLiteral("Waiting: 0"), 10000);
+    QVERIFY(form().Running());
+    QVERIFY(act("acAbort")->isEnabled());
+
+    bar->findChild<QPushButton*>(goOn ? "btGoOn" : "btStop")->click();
+    QVERIFY(!bar->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+    QVERIFY(!bar->isVisible());
+    verifyCommands(false);
+    const int checked = panel(4).mid(5).toInt();  // "Bad: %d"
+    QVERIFY2(goOn ? checked == 40 : checked < 40, qPrintable(panel(4)));
+    QCOMPARE(std::string(list().SubItem(39, 0)).empty(), !goOn);  // the last row never begun
 }
 
 MV_UI_TEST_MAIN(CheckRunWindowTest)

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -55,7 +56,12 @@ uint16_t BoundPort(int fd) {
 }  // namespace
 
 SmtpServer::SmtpServer(EventLoop& loop, const World& world, Stats& stats)
-    : loop_(loop), world_(world), stats_(stats), greylisted_(world.hosts.size()) {}
+    : loop_(loop),
+      world_(world),
+      stats_(stats),
+      greylisted_(world.hosts.size()),
+      openPerHost_(world.hosts.size()),
+      lastAcceptMs_(world.hosts.size()) {}
 
 SmtpServer::~SmtpServer() {
     for (auto& c : connections_) {
@@ -142,7 +148,10 @@ void SmtpServer::OnTimer(int fd) {
 
 void SmtpServer::Accept(const Listener& listener) {
     for (int i = 0; i < kAcceptBatch; ++i) {
-        const int fd = accept4(listener.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        sockaddr_in client{};
+        socklen_t clientLength = sizeof client;
+        const int fd = accept4(listener.fd, reinterpret_cast<sockaddr*>(&client), &clientLength,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 // Out of descriptors: stop accepting for a moment instead of
@@ -164,6 +173,8 @@ void SmtpServer::Accept(const Listener& listener) {
         const HostRule& host = world_.hosts[listener.host];
         c.fd = fd;
         c.host = &host;
+        c.hostIndex = listener.host;
+        const bool admitted = Admit(listener.host, client);
         c.inLength = 0;
         c.out.clear();
         c.outPosition = 0;
@@ -174,11 +185,44 @@ void SmtpServer::Accept(const Listener& listener) {
             const int one = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         }
-        c.session.Greet(c.out);
+        if (admitted) {
+            c.session.Greet(c.out);
+        } else {
+            c.out = "421 4.7.0 " + std::string(GreetingName(host)) +
+                    " Error: too many connections from this host\r\n";
+            c.closing = true;
+        }
         c.interest = EPOLLIN;
         loop_.Add(fd, EPOLLIN, this);
         Pump(c);
     }
+}
+
+bool SmtpServer::Admit(size_t host, const sockaddr_in& client) {
+    const uint64_t now = EventLoop::NowMs();
+    if (lastAcceptMs_[host] != 0) {
+        const auto gap = static_cast<int64_t>(now - lastAcceptMs_[host]);
+        if (stats_.minGapMs < 0 || gap < stats_.minGapMs) {
+            stats_.minGapMs = gap;
+        }
+    }
+    lastAcceptMs_[host] = now;
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &client.sin_addr, text, sizeof text);
+    const std::string address = text;
+    const std::string listed = "," + stats_.clients + ",";
+    if (listed.find("," + address + ",") == std::string::npos &&
+        std::count(stats_.clients.begin(), stats_.clients.end(), ',') < 15) {
+        stats_.clients += (stats_.clients.empty() ? "" : ",") + address;
+    }
+    const uint32_t limit = world_.hosts[host].maxConnections;
+    const bool admitted = limit == 0 || openPerHost_[host] < limit;
+    ++openPerHost_[host];
+    stats_.peakOpen = std::max<uint64_t>(stats_.peakOpen, openPerHost_[host]);
+    if (!admitted) {
+        ++stats_.tooMany;
+    }
+    return admitted;
 }
 
 void SmtpServer::PauseListeners(bool pause) {
@@ -348,6 +392,10 @@ void SmtpServer::SetInterest(Connection& c, uint32_t events) {
 }
 
 void SmtpServer::Close(Connection& c) {
+    if (c.fd < 0) {
+        return;
+    }
+    --openPerHost_[c.hostIndex];
     loop_.Forget(c.fd);
     close(c.fd);
     c.fd = -1;

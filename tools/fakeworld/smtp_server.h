@@ -2,6 +2,8 @@
 // the same port, and every accepted connection served from the one loop.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +38,7 @@ class SmtpServer : public EventHandler {
     struct Connection {
         int fd = -1;
         const HostRule* host = nullptr;
+        size_t hostIndex = 0;
         SmtpSession session;
         char in[1024];
         size_t inLength = 0;
@@ -55,6 +58,9 @@ class SmtpServer : public EventHandler {
 
     void CloseListeners();
     void Accept(const Listener& listener);
+    // Counts the new connection to `host` (and its client) in the statistics;
+    // false when it is one more than the host's max-connections.
+    bool Admit(size_t host, const sockaddr_in& client);
     void PauseListeners(bool pause);
     void Read(Connection& c);
     void Pump(Connection& c);
@@ -72,6 +78,8 @@ class SmtpServer : public EventHandler {
     std::vector<int> listenerByFd_;                         // index into listeners_, or -1
     std::vector<std::unique_ptr<Connection>> connections_;  // by descriptor
     std::vector<GreylistMemory> greylisted_;                // per host
+    std::vector<uint32_t> openPerHost_;                     // connections open, per host
+    std::vector<uint64_t> lastAcceptMs_;                    // per host; 0: none yet
     bool listenersPaused_ = false;
 };
 

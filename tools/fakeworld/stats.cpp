@@ -16,6 +16,9 @@ std::string Stats::Format() const {
                        " rcpt-rejected=" + std::to_string(rcptRejected) +
                        " data=" + std::to_string(commands[static_cast<size_t>(Verb::Data)]) +
                        " overlong-lines=" + std::to_string(overlongLines) + "\n";
+    text += "smtp peak-open=" + std::to_string(peakOpen) + " too-many=" + std::to_string(tooMany) +
+            " min-gap-ms=" + std::to_string(minGapMs) +
+            " clients=" + (clients.empty() ? "none" : clients) + "\n";
     text += "smtp commands";
     for (size_t i = 0; i < commands.size(); ++i) {
         text += " ";

@@ -17,6 +17,10 @@ struct Stats {
     uint64_t rcptAccepted = 0;  // 2xx replies to RCPT TO
     uint64_t rcptRejected = 0;  // any other reply to RCPT TO
     uint64_t overlongLines = 0;
+    uint64_t peakOpen = 0;    // most connections open at once to one host
+    uint64_t tooMany = 0;     // connections refused with 421 by max-connections
+    int64_t minGapMs = -1;    // shortest time between two connections to one host; -1: none
+    std::string clients;      // the clients' addresses, separated by commas (at most 16)
     uint64_t dnsQueries = 0;  // well-formed queries received
     uint64_t dnsMx = 0;
     uint64_t dnsA = 0;

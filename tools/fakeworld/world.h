@@ -41,15 +41,16 @@ struct HostRule {
     uint16_t greetingCode = 220;
     uint16_t heloCode = 250;
     uint16_t mailCode = 250;
-    uint16_t rcptCode = 250;    // reply to an accepted recipient
-    uint16_t rejectCode = 550;  // reply to a recipient not in `users`
-    uint32_t delayMs = 0;       // wait before each reply
-    uint32_t trickleMs = 0;     // send replies one byte per interval
-    uint32_t dripMs = 0;        // a greeting that never ends: one continuation line per interval
-    bool hasUsers = false;      // only listed users are accepted
-    NameSet users;              // full addresses ("alice@example.test")
-    NameSet localParts;         // local parts that match at any domain ("alice")
-    uint32_t address = 0;       // IPv4 in host byte order; 0 when it has none
+    uint16_t rcptCode = 250;      // reply to an accepted recipient
+    uint16_t rejectCode = 550;    // reply to a recipient not in `users`
+    uint32_t delayMs = 0;         // wait before each reply
+    uint32_t trickleMs = 0;       // send replies one byte per interval
+    uint32_t dripMs = 0;          // a greeting that never ends: one continuation line per interval
+    uint32_t maxConnections = 0;  // above this many open at once: 421 and close; 0 = no limit
+    bool hasUsers = false;        // only listed users are accepted
+    NameSet users;                // full addresses ("alice@example.test")
+    NameSet localParts;           // local parts that match at any domain ("alice")
+    uint32_t address = 0;         // IPv4 in host byte order; 0 when it has none
 
     bool Listens() const { return address != 0 && !refuse; }
 };

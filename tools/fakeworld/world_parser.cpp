@@ -235,6 +235,16 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
     if (key == "users") {
         return Users(host, value);
     }
+    if (key == "max-connections") {
+        auto limit = ParseNumber(value, 100000);
+        if (!limit || *limit == 0) {
+            Fail("'max-connections' needs a number from 1 to 100000, not '" + std::string(value) +
+                 "'");
+            return false;
+        }
+        host.maxConnections = *limit;
+        return true;
+    }
     Fail("unknown host option '" + std::string(word) + "'");
     return false;
 }

@@ -7,6 +7,7 @@
 
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
+#include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
 #include "platform/resolver/host_resolver.h"
@@ -53,6 +54,18 @@ void TMainForm::WireCheckRunCommands() {
         revealPending_ = row;
         ScheduleFrame();
     };
+    // A warning holds the run until the user answers in the bar.
+    run_.OnWarning = [this](const RunWarning& warning) {
+        RunWarningBar1->ShowWarning(QString::fromStdString(warning.message));
+    };
+    connect(RunWarningBar1, &RunWarningBar::stopClicked, this, [this] {
+        RunWarningBar1->hide();
+        run_.Stop();
+    });
+    connect(RunWarningBar1, &RunWarningBar::goOnClicked, this, [this] {
+        RunWarningBar1->hide();
+        run_.GoOn();
+    });
 }
 
 void TMainForm::acStartExecute() {
@@ -69,6 +82,7 @@ void TMainForm::acAbortExecute() {
 
 void TMainForm::RunningChanged(bool running) {
     setAcceptDrops(!running);
+    RunWarningBar1->hide();  // a warning belongs to its run
     if (running != busyCursor_) {
         busyCursor_ = running;
         if (running)

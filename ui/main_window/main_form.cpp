@@ -5,10 +5,12 @@
 #include <QDesktopServices>
 #include <QScreen>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "common/error_display.h"
 #include "common/icons.h"
 #include "main_window/recipient_list_view.h"
+#include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
 #include "recent_files/most_recent_used_list.h"
@@ -36,9 +38,17 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     model_ = new RecipientModel(list_, this);
-    ListView1 = new RecipientListView(*model_, this);
+    // The list, with the bar of a run's warning above it.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    RunWarningBar1 = new RunWarningBar(central);
+    ListView1 = new RecipientListView(*model_, central);
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    setCentralWidget(ListView1);
+    column->addWidget(RunWarningBar1);
+    column->addWidget(ListView1);
+    setCentralWidget(central);
     StatusBar1 = new StatusPanels(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     setStatusBar(StatusBar1);

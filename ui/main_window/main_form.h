@@ -52,6 +52,7 @@ namespace mv::ui {
 
 class RecipientListView;
 class RecipientModel;
+class RunWarningBar;
 class StatusPanels;
 class TFindDialog;
 class TMostRecentUsedList;
@@ -76,6 +77,7 @@ class TMainForm : public QMainWindow {
     // A check run is under way (the dispatcher is busy).
     bool Running() const { return run_.Running(); }
     RecipientListView* ListView() const { return ListView1; }
+    RunWarningBar* WarningBar() const { return RunWarningBar1; }
     StatusPanels* StatusBar() const { return StatusBar1; }
 
     // ---- Helpers shared by the commands ----
@@ -233,6 +235,7 @@ class TMainForm : public QMainWindow {
 
     RecipientModel* model_ = nullptr;
     RecipientListView* ListView1 = nullptr;
+    RunWarningBar* RunWarningBar1 = nullptr;  // above the list, shown while a warning holds a run
     StatusPanels* StatusBar1 = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* recipientMenu_ = nullptr;

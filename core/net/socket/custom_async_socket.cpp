@@ -88,6 +88,19 @@ void _TCustomAsyncSocket::SetLocalPort(const std::string& value) {
     localPortResolved_ = false;
 }
 
+void _TCustomAsyncSocket::SetLocalAddr(const std::string& value) {
+    if (state_ != wsClosed) {
+        RaiseError("Cannot change LocalAddr if not closed");
+        return;
+    }
+    const std::string text = TrimBlanks(value);
+    in_addr parsed{};
+    if (!text.empty() && inet_aton(text.c_str(), &parsed) == 0)
+        throw ESocketException("SetLocalAddr: '" + text + "' Invalid IP address.");
+    localAddrText_ = text;
+    localAddr_ = text.empty() ? 0 : parsed.s_addr;
+}
+
 TSocketSendFlags _TCustomAsyncSocket::SendFlags() {
     if (sendFlags_ == 0) return wsSendNormal;
     if (sendFlags_ == 1) return wsSendUrgent;

@@ -82,6 +82,10 @@ class _TCustomAsyncSocket {
     virtual void SetProto(const std::string& value);
     const std::string& LocalPort() const { return localPortText_; }
     void SetLocalPort(const std::string& value);
+    // The local address a TCP connection leaves from, a dotted quad; empty
+    // (the default): the system's choice. Kept from one connection to the next.
+    const std::string& LocalAddr() const { return localAddrText_; }
+    void SetLocalAddr(const std::string& value);
     const std::string& DnsResult() const { return dnsResult_; }
     const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
     TSocketState state() const { return state_; }
@@ -231,6 +235,8 @@ class _TCustomAsyncSocket {
     std::string portText_;
     std::string protoText_ = "tcp";
     std::string localPortText_ = "0";
+    std::string localAddrText_;
+    in_addr_t localAddr_ = 0;  // network byte order; 0 = any
     std::string dnsResult_;
     std::vector<std::string> dnsResultList_;
     TSocket hSocket_ = INVALID_SOCKET;

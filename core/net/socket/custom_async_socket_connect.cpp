@@ -205,7 +205,7 @@ void _TCustomAsyncSocket::Connect() {
             return SocketError("setsockopt(SO_BROADCAST)");
         }
     } else {
-        if (localPortNumber_ != 0) BindLocal();
+        if (localPortNumber_ != 0 || localAddr_ != 0) BindLocal();
         if (hSocket_ != fd) return;
         ApplyLinger();
         if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0) {
@@ -249,7 +249,7 @@ void _TCustomAsyncSocket::Connect() {
 void _TCustomAsyncSocket::BindLocal() {
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_addr.s_addr = localAddr_;  // 0 is INADDR_ANY
     local.sin_port = htons(static_cast<uint16_t>(localPortNumber_));
     if (bind(HSocket(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         RaiseErrorFmt("winsock.bind failed, error #%d", "", LastWsaError());

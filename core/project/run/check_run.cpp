@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "engine/result_codes.h"
+#include "net/socket/local_address.h"
 #include "platform/text/text_trim.h"
 #include "platform/time/tick_count.h"
 #include "project/run/address_text.h"
@@ -37,7 +38,26 @@ void CheckProxy(const CheckSettings& settings) {
     }
 }
 
+// A source address must be one that connections can leave from: else every
+// connection would fail, and every address with it.
+void CheckSourceAddress(const CheckSettings& settings) {
+    switch (CheckLocalAddress(settings.sourceAddress)) {
+        case LocalAddressFault::kNotAnAddress:
+            throw ECheckRunError(CheckRun::kSourceAddressInvalid);
+        case LocalAddressFault::kNotLocal:
+            throw ECheckRunError(
+                CheckRun::SourceAddressNotLocal(TrimBlanks(settings.sourceAddress)));
+        case LocalAddressFault::kNone:
+            return;
+    }
+}
+
 }  // namespace
+
+std::string CheckRun::SourceAddressNotLocal(const std::string& address) {
+    return "The source address " + address +
+           " is not an address of this computer (Tools | Options)";
+}
 
 CheckSettings CheckSettings::FromIni(TINI& ini) {
     CheckSettings s;
@@ -57,6 +77,9 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.proxy.level = ini.ilProxyLevel.Text();
     s.proxy.user = ini.ilProxyUser.Text();
     s.proxy.password = ini.ilProxyPassword.Text();
+    s.perServer = std::clamp<int32_t>(ini.ilPerServer.AsInteger(), 0, kMaxStoredValue);
+    s.perServerRate = std::clamp<int32_t>(ini.ilPerServerRate.AsInteger(), 0, kMaxPerServerRate);
+    s.sourceAddress = TrimBlanks(ini.ilSourceAddress.Text());
     return s;
 }
 
@@ -79,12 +102,19 @@ CheckRun::CheckRun(RecipientList& list, TSmtpRelayServer& dispatcher)
         [this](TSmtpRelayServer*, int i, int err, const std::vector<std::string>& log,
                const TResultInfo& info) { OnEMailProcessed(i, err, log, info); };
     dispatcher_.OnFinished = [this](TSmtpRelayServer*, bool) { OnFinished(); };
+    dispatcher_.OnWarning = [this](TSmtpRelayServer*, const RunWarning& w) {
+        if (OnWarning)
+            OnWarning(w);
+        else
+            GoOn();
+    };
 }
 
 CheckRun::~CheckRun() {
     dispatcher_.OnGetData = nullptr;
     dispatcher_.OnEMailProcessed = nullptr;
     dispatcher_.OnFinished = nullptr;
+    dispatcher_.OnWarning = nullptr;
 }
 
 void CheckRun::Start(const CheckSettings& settings) {
@@ -97,6 +127,7 @@ void CheckRun::Start(const CheckSettings& settings) {
         throw ECheckRunError(
             "Please provide a valid e-mail address for the FROM field (Tools | Options)");
     CheckProxy(settings);
+    CheckSourceAddress(settings);
     dispatcher_.SetProxy(settings.proxyEnabled ? settings.proxy : SocksProxy{});
     TRecipientList recipients;
     for (size_t row = 0; row < list_.RowCount(); ++row) {
@@ -117,6 +148,11 @@ void CheckRun::Start(const CheckSettings& settings) {
     dispatcher_.SetAcceptAllProbe(settings.acceptAllProbe);
     const int recheck = std::clamp(settings.recheckDeferred, 0, CheckSettings::kMaxRecheckDeferred);
     dispatcher_.SetRecheckDeferredMs(static_cast<uint32_t>(recheck) * 1000u);
+    dispatcher_.SetPerServer(std::clamp(settings.perServer, 0, CheckSettings::kMaxStoredValue));
+    dispatcher_.SetPerServerRate(
+        std::clamp(settings.perServerRate, 0, CheckSettings::kMaxPerServerRate));
+    dispatcher_.SetSourceAddress(settings.sourceAddress);
+    dispatcher_.SetWarnings(OnWarning != nullptr);
     Modified();
     try {
         dispatcher_.Verify();
@@ -129,6 +165,10 @@ void CheckRun::Start(const CheckSettings& settings) {
 
 void CheckRun::Stop() {
     dispatcher_.Abort();
+}
+
+void CheckRun::GoOn() {
+    dispatcher_.GoOn();
 }
 
 std::array<std::string, 5> CheckRun::StatusTexts() const {

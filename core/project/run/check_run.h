@@ -58,11 +58,19 @@ struct CheckSettings {
     // Every SMTP connection goes through `proxy` when this is set.
     bool proxyEnabled = false;
     SocksProxy proxy;
+    // Politeness per mail server address: connections open at once
+    // (Checks/PerServer) and new connections a minute (Checks/PerServerRate);
+    // 0 = no limit. Tests and benchmarks that compare figures set 0.
+    int perServer = 5;
+    int perServerRate = 0;
+    std::string sourceAddress;  // Checks/SourceAddress: empty = the system's choice
 
     // The largest stored Connections and TimeOut that a run uses.
     static constexpr int kMaxStoredValue = 999;
     // The longest stored RecheckDeferred that a run uses: a day.
     static constexpr int kMaxRecheckDeferred = 86400;
+    // The largest stored PerServerRate that a run uses.
+    static constexpr int kMaxPerServerRate = 9999;
     // Stored Connections and TimeOut above kMaxStoredValue are taken as it.
     static CheckSettings FromIni(TINI& ini);
 };
@@ -80,6 +88,12 @@ class CheckRun {
         "The port of the SOCKS proxy must be a number from 1 to 65535 (Tools | Options)";
     static constexpr const char* kProxyLevelInvalid =
         "The level of the SOCKS proxy must be 4, 4A or 5 (Tools | Options)";
+    // A source address that connections cannot leave from.
+    static constexpr const char* kSourceAddressInvalid =
+        "The source address must be an IPv4 address of this computer, such as 192.168.1.20 "
+        "(Tools | Options)";
+    // "The source address %s is not an address of this computer (Tools | Options)".
+    static std::string SourceAddressNotLocal(const std::string& address);
 
     CheckRun(RecipientList& list, TSmtpRelayServer& dispatcher);
     ~CheckRun();
@@ -89,12 +103,16 @@ class CheckRun {
     // Starts a run over the marked rows ("&Check"). Raises ECheckRunError
     // with "Please open / fill the recipient list before", "Please provide a
     // valid e-mail address for the FROM field (Tools | Options)", one of the
-    // proxy refusals (kProxyServerMissing ...) or "Nothing to check", and passes the dispatcher's
-    // own refusals on (after switching back to idle).
+    // proxy refusals (kProxyServerMissing ...), one of the source address refusals or
+    // "Nothing to check", and passes the dispatcher's own refusals on (after
+    // switching back to idle).
     void Start(const CheckSettings& settings);
     // Stops the run ("S&top"): every row in flight ends as -8.
     void Stop();
     bool Running() const { return running_; }
+    // After OnWarning: the run is held until GoOn (or Stop).
+    bool Held() const { return dispatcher_.Held(); }
+    void GoOn();
 
     int Waiting() const { return waiting_; }
     int Good() const { return good_; }
@@ -122,6 +140,10 @@ class CheckRun {
     // OnRowReported. A deferred result that will be checked again is
     // reported, but not final.
     std::function<void(size_t row, int code)> OnRowFinal;
+    // The run has been held because its first results show that this
+    // computer cannot check (RunWarnings); the front end answers with GoOn or
+    // Stop. Set before Start: a run without a listener is never held.
+    std::function<void(const RunWarning& warning)> OnWarning;
 
   private:
     void OnGetData(int recipientIndex);

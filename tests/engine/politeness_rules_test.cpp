@@ -1,0 +1,140 @@
+// The rules behind the politeness per mail server and the run warnings,
+// without a network: when a warning is due, and how places are handed out.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/run_warnings.h"
+#include "engine/server_places.h"
+#include "platform/loop/epoll_loop.h"
+#include "test_support.h"
+
+namespace mv {
+namespace {
+
+TEST(RunWarnings, PortBlockedOnlyWhenTheFirstTwentyAllFailAtFiveServers) {
+    const struct {
+        const char* what;
+        int servers;      // the failed attempts go round this many servers
+        int attempts;     // how many are made
+        int connectedAt;  // the attempt (from 1) that connects instead; 0: none
+        int warnedAt;     // the attempt that gives the warning; 0: none
+    } cases[] = {
+        {"20 failures at 5 servers", 5, 25, 0, 20},
+        {"20 failures at 4 servers", 4, 25, 0, 0},
+        {"19 failures", 5, 19, 0, 0},
+        {"a connection among the first 20", 5, 25, 11, 0},
+        {"a connection after them", 5, 25, 21, 20},
+    };
+    for (const auto& c : cases) {
+        RunWarnings w;
+        int warnedAt = 0;
+        for (int i = 1; i <= c.attempts; ++i) {
+            const std::string server = "s" + std::to_string(i % c.servers);
+            if (auto warning = w.ConnectAttempt(server, i == c.connectedAt)) {
+                EXPECT_EQ(warnedAt, 0) << c.what << ": told twice";
+                warnedAt = i;
+                EXPECT_EQ(warning->kind, RunWarningKind::kPortBlocked);
+                EXPECT_EQ(warning->servers.size(), static_cast<size_t>(c.servers));
+                EXPECT_EQ(warning->message.rfind(RunWarnings::kPortBlocked, 0), 0u);
+            }
+        }
+        EXPECT_EQ(warnedAt, c.warnedAt) << c.what;
+    }
+}
+
+// Results: "b" a policy-block refusal, "r" another refusal (550), "+" valid,
+// "t" a time-out (no refusal).
+TEST(RunWarnings, BlockListWhenMostOfTheFirstFiftyRefusalsSaySo) {
+    const struct {
+        std::string results;
+        int warnedAt;  // result number (from 1); 0: none
+    } cases[] = {
+        {std::string(26, 'b'), 26},
+        {std::string(25, 'b') + std::string(25, 'r') + "bbbbb", 0},  // half is not more than half
+        {std::string(24, 'r') + std::string(26, 'b'), 50},
+        {std::string(25, 'r') + std::string(26, 'b'), 0},  // the 51st refusal is not judged
+        {std::string(100, '+') + std::string(100, 't') + std::string(26, 'b'), 226},
+    };
+    for (const auto& c : cases) {
+        RunWarnings w;
+        int warnedAt = 0;
+        for (size_t i = 0; i < c.results.size(); ++i) {
+            const char r = c.results[i];
+            const int code = r == '+' ? 0 : r == 't' ? -2 : r == 'b' ? 554 : 550;
+            const Reason reason = r == 'b' ? Reason::kPolicyBlock : Reason::kMailboxUnknown;
+            if (auto warning = w.Result(code, reason, "mx" + std::to_string(i % 3) + ".test")) {
+                EXPECT_EQ(warnedAt, 0) << "told twice";
+                warnedAt = static_cast<int>(i) + 1;
+                EXPECT_EQ(warning->kind, RunWarningKind::kBlockList);
+                EXPECT_EQ(warning->message.rfind(RunWarnings::kBlockList, 0), 0u);
+                EXPECT_EQ(warning->servers.size(), 3u);
+            }
+        }
+        EXPECT_EQ(warnedAt, c.warnedAt) << c.results;
+    }
+}
+
+class Places : public ::testing::Test {
+  protected:
+    // Asks for a place; the number of places granted later is counted.
+    ServerPlaces::Ticket Ask(const std::string& server) {
+        return places.Request(server, [this] { ++granted; });
+    }
+    EpollLoop loop;
+    ServerPlaces places{loop};
+    int granted = 0;
+};
+
+TEST_F(Places, WaitingSessionsGetFreedPlacesInTurn) {
+    places.Reset(2, 0);
+    EXPECT_EQ(Ask("a"), 0u);
+    EXPECT_EQ(Ask("a"), 0u);
+    EXPECT_EQ(Ask("b"), 0u);  // another server has places of its own
+    const ServerPlaces::Ticket third = Ask("a");
+    EXPECT_NE(Ask("a"), 0u);
+    EXPECT_NE(third, 0u);
+    places.Cancel(third);  // gave up: the next one is served instead
+    places.Release("a");
+    ASSERT_TRUE(test::Settle(loop));
+    EXPECT_EQ(granted, 1);
+    EXPECT_EQ(places.OpenAt("a"), 2);
+    EXPECT_EQ(places.WaitingAt("a"), 0u);
+    // A place granted whose news has not arrived goes back when cancelled.
+    const ServerPlaces::Ticket fifth = Ask("a");
+    places.Release("a");
+    places.Cancel(fifth);
+    ASSERT_TRUE(test::Settle(loop));
+    EXPECT_EQ(granted, 1);
+    EXPECT_EQ(places.OpenAt("a"), 1);
+}
+
+// A burst of refusals from connections granted under one limit halves it
+// once; a refusal under the lowered limit halves it again, never below 1.
+TEST_F(Places, TooManyHalvesOncePerLimit) {
+    const struct {
+        int perServer;
+        int opened;
+        std::vector<int> limits;  // after each refusal of a connection opened first
+    } cases[] = {
+        {5, 5, {2, 2, 1, 1}},
+        {0, 6, {3, 3, 1, 1}},  // no limit: half of what was open
+        {1, 1, {1, 1}},
+    };
+    for (const auto& c : cases) {
+        places.Reset(c.perServer, 0);
+        for (int i = 0; i < c.opened; ++i)
+            Ask("a");
+        const uint32_t first = places.Generation("a");
+        for (size_t i = 0; i < c.limits.size(); ++i) {
+            // The first two refusals come from the first burst, the others
+            // from connections granted after the first halving.
+            places.TooMany("a", i < 2 ? first : first + static_cast<uint32_t>(i - 1));
+            EXPECT_EQ(places.LimitOf("a"), c.limits[i]) << c.perServer << " " << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mv
