@@ -231,7 +231,8 @@ std::string MeasureCli(const mv::test::FakeWorld& world, const Options& o) {
     size_t valid = 0;
     size_t timeOuts = 0;
     for (std::string line; std::getline(results, line);) {
-        valid += line.ends_with(",true\r") ? 1 : 0;
+        // ...,valid,verdict,reason: the verdict columns follow "valid".
+        valid += line.find(",true,") != std::string::npos ? 1 : 0;
         timeOuts += line.find(",-2,") != std::string::npos ? 1 : 0;
     }
     return Format(

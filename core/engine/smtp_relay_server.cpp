@@ -180,15 +180,33 @@ void TSmtpRelayServer::Verify() {
 }
 
 void TSmtpRelayServer::StartSessions() {
-    const size_t n = std::min(static_cast<size_t>(connections_), recipients_.size());
-    sessions_.resize(n);
-    for (size_t slot = 0; slot < n; ++slot) {
-        sessions_[slot] = std::make_unique<TSmtpThread>(*this, slot);
-        sessions_[slot]->Start();
-    }
+    sessionsToStart_ = std::min(static_cast<size_t>(connections_), recipients_.size());
+    sessions_.reserve(sessionsToStart_);
     // A run without addresses has nothing to wait for: it ends at once
     // (instead of staying busy for ever).
-    if (n == 0) SessionEnded(SIZE_MAX);
+    if (sessionsToStart_ == 0) SessionEnded(SIZE_MAX);
+    StartSlice();
+}
+
+// Starts the next slice of the run's sessions and posts the one after it.
+// Sessions may end while a slice starts (an address without a domain, a DNS
+// query that cannot be sent); the run ends here once every session has been
+// started and none is left.
+void TSmtpRelayServer::StartSlice() {
+    for (size_t n = 0; n < kStartSlice && sessionsToStart_ > 0 && !aborted_; ++n) {
+        StartSession();
+        --sessionsToStart_;
+    }
+    // Rechecks that came due meanwhile may have filled the connections: the
+    // sessions that run take the remaining addresses themselves.
+    if (aborted_ || liveSessions_ >= connections_) sessionsToStart_ = 0;
+    if (sessionsToStart_ > 0) {
+        loop_.Post([this, alive = token_.Weak()] {
+            if (!alive.expired() && busy_) StartSlice();
+        });
+    } else if (busy_ && liveSessions_ == 0 && finishTimer_ == 0) {
+        SessionEnded(SIZE_MAX);
+    }
 }
 
 bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
@@ -228,7 +246,7 @@ void TSmtpRelayServer::SessionEnded(size_t slot) {
         loop_.DeleteLater(std::move(sessions_[slot]));
         --liveSessions_;
     }
-    if (liveSessions_ > 0) return;
+    if (liveSessions_ > 0 || sessionsToStart_ > 0) return;
     if (!rechecks_.empty()) {
         ArmRecheckTimer();  // the run goes on when the next one is due
         return;
@@ -269,6 +287,7 @@ void TSmtpRelayServer::OnWatchdog() {
 void TSmtpRelayServer::Abort() {
     if (!busy_) return;
     aborted_ = true;
+    sessionsToStart_ = 0;
     ReportWaitingAsFinal();
     try {
         for (size_t slot = 0; slot < sessions_.size(); ++slot) {

@@ -206,6 +206,7 @@ class TSmtpRelayServer {
     void CheckIdle() const;
     void BuildDnsServerList();
     void StartSessions();
+    void StartSlice();
     void OnWatchdog();
     void OnFinishTimer();
     void StopTimers();
@@ -270,6 +271,12 @@ class TSmtpRelayServer {
     std::vector<std::unique_ptr<TSmtpThread>> sessions_;
     size_t nextIndex_ = 0;
     int liveSessions_ = 0;
+    // Sessions of the run not started yet. They start kStartSlice to a turn
+    // of the loop: a thousand at once, each telling the front end of its
+    // first address, would keep a window from its input for tens of
+    // milliseconds. The run cannot end while some are still to start.
+    static constexpr size_t kStartSlice = 100;
+    size_t sessionsToStart_ = 0;
     MessageLoop::TimerId watchdog_ = 0;
     MessageLoop::TimerId finishTimer_ = 0;
 

@@ -2,6 +2,8 @@
 // any network traffic.
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "engine/smtp_relay_server.h"
 #include "platform/loop/epoll_loop.h"
 #include "test_support.h"
@@ -123,6 +125,36 @@ TEST_F(DiscoveryTest, AnEmptyRunFinishesInsteadOfStayingBusy) {
     };
     d.Verify();
     EXPECT_TRUE(test::RunUntil(loop, [&] { return finished == 1; }));
+}
+
+// Sessions start a slice per turn of the loop, in address order, and a run
+// stopped before all have started still ends.
+TEST_F(DiscoveryTest, SessionsStartInSlicesAndAStopDuringTheStartEndsTheRun) {
+    d.SetInternalDns("9.9.9.9");
+    d.SetRecipients(TRecipientList(250, TRecipientEntry{"x@", 0}));
+    d.SetConnections(250);
+    std::vector<int> taken;
+    d.OnGetData = [&](TSmtpRelayServer*, int index) { taken.push_back(index); };
+    int finished = 0;
+    d.OnFinished = [&](TSmtpRelayServer*, bool aborted) {
+        EXPECT_TRUE(aborted);
+        ++finished;
+    };
+    for (const bool stopAtOnce : {true, false}) {
+        taken.clear();
+        finished = 0;
+        d.Verify();
+        EXPECT_EQ(d.LiveSessions(), 100);
+        if (!stopAtOnce) {
+            EXPECT_TRUE(test::RunUntil(loop, [&] { return d.LiveSessions() == 250; }));
+            std::vector<int> inOrder(250);
+            std::iota(inOrder.begin(), inOrder.end(), 0);
+            EXPECT_EQ(taken, inOrder);
+        }
+        d.Abort();
+        EXPECT_TRUE(test::RunUntil(loop, [&] { return finished == 1; }));
+        EXPECT_EQ(taken.size(), stopAtOnce ? 100u : 250u);
+    }
 }
 
 }  // namespace
