@@ -17,6 +17,7 @@
 #include "modal_driver.h"
 #include "platform/resolver/host_resolver.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 
@@ -56,18 +57,11 @@ const char* const kIdleOnly[] = {"acStart",
 
 }  // namespace
 
-class CheckRunWindowTest : public QObject {
+class CheckRunWindowTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
     std::unique_ptr<mv::test::FakeWorld> world_;
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
 
-    mv::ui::TMainForm& form() { return window_->form(); }
-    mv::RecipientList& list() { return form().List(); }
-    QAction* act(const char* name) { return window_->action(name); }
     QString panel(int i) { return form().StatusBar()->PanelText(i); }
     QString path(const char* name) { return QString::fromStdString((*dir_ / name).string()); }
     QString viewLog();  // the log window's caption and text
@@ -96,19 +90,16 @@ void CheckRunWindowTest::cleanupTestCase() {
 }
 
 void CheckRunWindowTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
+    StartCase();
     mv::ui::CheckOverrides overrides;
     overrides.dns = world_->dnsServer();
     overrides.dnsPort = world_->dnsPort();
     overrides.smtpPort = world_->smtpPort();
-    window_ =
-        std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop(), overrides);
+    OpenWindow(overrides);
     window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
     window_->ini().ilConnections.SetAsInteger(2);
     window_->ini().ilTimeOut.SetAsInteger(1);
     window_->ini().ilPerServer.SetAsInteger(0);
-    driver_ = std::make_unique<ModalDriver>();
     form().OpenStartArgument({});
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
@@ -116,10 +107,7 @@ void CheckRunWindowTest::init() {
 
 void CheckRunWindowTest::cleanup() {
     QCOMPARE(driver_->Unexpected(), QStringList());
-    window_.reset();
-    driver_.reset();
-    loop_.reset();
-    dir_.reset();
+    EndCase();
     mv::network_layer::SetLookupServers("");
 }
 

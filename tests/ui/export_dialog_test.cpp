@@ -13,6 +13,7 @@
 #include "project/import_export/export_settings.h"
 #include "storage/dbf/tb_dbf.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 
@@ -93,14 +94,9 @@ QStringList ReadBack(const std::filesystem::path& path) {
 
 }  // namespace
 
-class ExportDialogTest : public QObject {
+class ExportDialogTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
-
     void start();  // the program, on the test's settings folder
     QString path(const char* name) { return QString::fromStdString((*dir_ / name).string()); }
     // Chooses `file` in the save dialog; `tolerance` acts in the export dialog.
@@ -118,24 +114,20 @@ class ExportDialogTest : public QObject {
 };
 
 void ExportDialogTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
-    driver_ = std::make_unique<ModalDriver>();
+    StartCase();
     mv::test::WriteProject(*dir_ / "checked.mlt", {std::begin(kRows), std::end(kRows)});
     start();
 }
 
 void ExportDialogTest::start() {
-    window_.reset();
-    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
+    OpenWindow();
     window_->form().OpenStartArgument({path("checked.mlt")});
 }
 
 void ExportDialogTest::cleanup() {
     QCOMPARE(driver_->Unexpected(), QStringList());
     QCOMPARE(driver_->Pending(), size_t{0});
-    driver_.reset();
-    window_.reset();
+    EndCase();
 }
 
 void ExportDialogTest::exportTo(const QString& file, const ModalDriver::Action& tolerance) {

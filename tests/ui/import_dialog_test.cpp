@@ -18,6 +18,7 @@
 #include "import/import_dialog.h"
 #include "modal_driver.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 using mv::ui::TImportDialog;
@@ -61,16 +62,9 @@ std::string Lines(int count) {
 
 }  // namespace
 
-class ImportDialogTest : public QObject {
+class ImportDialogTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
-
-    mv::ui::TMainForm& form() { return window_->form(); }
-    mv::RecipientList& list() { return form().List(); }
     QString file(const char* name, const std::string& bytes) {
         mv::test::WriteFile(*dir_ / name, bytes);
         return QString::fromStdString((*dir_ / name).string());
@@ -103,10 +97,8 @@ class ImportDialogTest : public QObject {
 
 void ImportDialogTest::init() {
     QVERIFY(std::setlocale(LC_TIME, "C") != nullptr);
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
-    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
-    driver_ = std::make_unique<ModalDriver>();
+    StartCase();
+    OpenWindow();
     form().OpenStartArgument({});
 }
 
@@ -115,8 +107,7 @@ void ImportDialogTest::cleanup() {
     QCOMPARE(driver_->Unexpected(), QStringList());
     QCOMPARE(driver_->Pending(), size_t{0});
     form().SetModified(false);
-    driver_.reset();
-    window_.reset();
+    EndCase();
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 

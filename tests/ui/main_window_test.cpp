@@ -19,19 +19,13 @@
 #include "modal_driver.h"
 #include "project/stream/project_stream.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
-
-    mv::ui::TMainForm& form() { return window_->form(); }
-    QAction* act(const char* name) { return window_->action(name); }
     QString path(const char* name) { return QString::fromStdString((*dir_ / name).string()); }
     void giveRows(int count);
     void verifyNoSurprises();
@@ -68,18 +62,13 @@ class MainWindowTest : public QObject {
 };
 
 void MainWindowTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
-    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
-    driver_ = std::make_unique<ModalDriver>();
+    StartCase();
+    OpenWindow();
     form().OpenStartArgument({});
 }
 
 void MainWindowTest::cleanup() {
-    window_.reset();
-    driver_.reset();
-    loop_.reset();
-    dir_.reset();
+    EndCase();
 }
 
 void MainWindowTest::giveRows(int count) {

@@ -15,6 +15,7 @@
 #include "modal_driver.h"
 #include "platform/settings_file/settings_file.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 
@@ -94,14 +95,9 @@ QColor Standard(QPalette::ColorRole role) {
 
 }  // namespace
 
-class OptionsDialogTest : public QObject {
+class OptionsDialogTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
-
     mv::TINI& ini() { return window_->ini(); }
     // Opens the dialog with "&Options...", lets `act` read and close it.
     void open(const ModalDriver::Action& act);
@@ -128,18 +124,13 @@ class OptionsDialogTest : public QObject {
 };
 
 void OptionsDialogTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
-    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
-    driver_ = std::make_unique<ModalDriver>();
+    StartCase();
+    OpenWindow();
 }
 
 void OptionsDialogTest::cleanup() {
     QCOMPARE(driver_->Unexpected(), QStringList());
-    window_.reset();
-    driver_.reset();
-    loop_.reset();
-    dir_.reset();
+    EndCase();
 }
 
 void OptionsDialogTest::open(const ModalDriver::Action& act) {

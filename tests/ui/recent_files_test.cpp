@@ -13,17 +13,14 @@
 #include "settings/tini.h"
 #include "subprocess.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 using mv::ui::TMostRecentUsedList;
 
-class RecentFilesTest : public QObject {
+class RecentFilesTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<ModalDriver> driver_;
-
     std::filesystem::path config() { return *dir_ / "config"; }
     QString path(const std::string& name) {
         return QString::fromStdString((*dir_ / name).string());
@@ -46,17 +43,13 @@ class RecentFilesTest : public QObject {
 };
 
 void RecentFilesTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
-    driver_ = std::make_unique<ModalDriver>();
+    StartCase();
 }
 
 void RecentFilesTest::cleanup() {
     QCOMPARE(driver_->Unexpected(), QStringList());
     QCOMPARE(driver_->Pending(), size_t{0});
-    driver_.reset();
-    loop_.reset();
-    dir_.reset();
+    EndCase();
 }
 
 QString RecentFilesTest::project(const std::string& name) {

@@ -14,6 +14,7 @@
 #include "properties/form_properties.h"
 #include "properties/vertical_grid.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::test::ModalDriver;
 using mv::ui::TFormProperties;
@@ -36,17 +37,9 @@ ModalDriver::Action FillAndAccept(const QStringList& texts) {
 
 }  // namespace
 
-class RecipientEditingTest : public QObject {
+class RecipientEditingTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
-
-    mv::ui::TMainForm& form() { return window_->form(); }
-    mv::RecipientList& list() { return form().List(); }
-    QAction* act(const char* name) { return window_->action(name); }
     void addRow(const std::string& caption, std::vector<std::string> subItems = {""},
                 int32_t mark = mv::kMarkChecked);
     std::vector<int32_t> marks();
@@ -69,19 +62,14 @@ class RecipientEditingTest : public QObject {
 };
 
 void RecipientEditingTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
-    window_ = std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop());
-    driver_ = std::make_unique<ModalDriver>();
+    StartCase();
+    OpenWindow();
     form().OpenStartArgument({});
 }
 
 void RecipientEditingTest::cleanup() {
     verifyNoSurprises();
-    window_.reset();
-    driver_.reset();
-    loop_.reset();
-    dir_.reset();
+    EndCase();
 }
 
 void RecipientEditingTest::addRow(const std::string& caption, std::vector<std::string> subItems,

@@ -18,6 +18,7 @@
 #include "models/result_tool_tip.h"
 #include "platform/resolver/host_resolver.h"
 #include "ui_test_support.h"
+#include "window_suite.h"
 
 using mv::Verdict;
 using mv::test::ModalDriver;
@@ -58,18 +59,11 @@ QString Trimmed(QString row) {
 
 }  // namespace
 
-class VerdictWindowTest : public QObject {
+class VerdictWindowTest : public mv::test::WindowSuite {
     Q_OBJECT
   private:
     std::unique_ptr<mv::test::FakeWorld> world_;
-    std::unique_ptr<mv::test::TempDir> dir_;
-    std::unique_ptr<mv::test::WindowLoop> loop_;
-    std::unique_ptr<mv::test::WindowUnderTest> window_;
-    std::unique_ptr<ModalDriver> driver_;
 
-    mv::ui::TMainForm& form() { return window_->form(); }
-    mv::RecipientList& list() { return form().List(); }
-    QAction* act(const char* name) { return window_->action(name); }
     QString path(const char* name) { return QString::fromStdString((*dir_ / name).string()); }
     QModelIndex cell(size_t row, int column) {
         return form().ListView()->model()->index(int(row), column);
@@ -96,17 +90,14 @@ void VerdictWindowTest::cleanupTestCase() {
 }
 
 void VerdictWindowTest::init() {
-    dir_ = std::make_unique<mv::test::TempDir>();
-    loop_ = std::make_unique<mv::test::WindowLoop>();
+    StartCase();
     mv::ui::CheckOverrides overrides;
     overrides.dns = world_->dnsServer();
     overrides.dnsPort = world_->dnsPort();
     overrides.smtpPort = world_->smtpPort();
-    window_ =
-        std::make_unique<mv::test::WindowUnderTest>(*dir_ / "config", loop_->loop(), overrides);
+    OpenWindow(overrides);
     window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
     window_->ini().ilTimeOut.SetAsInteger(5);
-    driver_ = std::make_unique<ModalDriver>();
     form().OpenStartArgument({});
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
@@ -114,10 +105,7 @@ void VerdictWindowTest::init() {
 
 void VerdictWindowTest::cleanup() {
     QCOMPARE(driver_->Unexpected(), QStringList());
-    window_.reset();
-    driver_.reset();
-    loop_.reset();
-    dir_.reset();
+    EndCase();
     mv::network_layer::SetLookupServers("");
 }
 

@@ -1,0 +1,23 @@
+#include "window_suite.h"
+
+namespace mv::test {
+
+void WindowSuite::StartCase() {
+    dir_ = std::make_unique<TempDir>();
+    loop_ = std::make_unique<WindowLoop>();
+    driver_ = std::make_unique<ModalDriver>();
+}
+
+void WindowSuite::OpenWindow(ui::CheckOverrides overrides) {
+    window_.reset();  // its settings are written before the next one reads them
+    window_ = std::make_unique<WindowUnderTest>(*dir_ / "config", loop_->loop(), overrides);
+}
+
+void WindowSuite::EndCase() {
+    window_.reset();
+    driver_.reset();
+    loop_.reset();
+    dir_.reset();
+}
+
+}  // namespace mv::test
