@@ -19,6 +19,7 @@
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
 #include "project/stream/project_stream.h"
+#include "sender_options.h"
 #include "settings/tini.h"
 #include "socks_options.h"
 #include "status_line.h"
@@ -40,16 +41,7 @@ ResultFormat ChooseFormat(const ParsedArgs& args) {
 
 // The stored settings with this run's overrides.
 CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
-    CheckSettings s = CheckSettings::FromIni(ini);
-    if (auto v = args.Value("from")) s.from = *v;
-    if (auto v = args.Value("helo")) {
-        s.hostFromDomain = 0;
-        s.host = *v;
-    }
-    if (auto v = args.Value("dns")) {
-        s.dnsPrimary = *v;
-        s.dnsSecondary.clear();
-    }
+    CheckSettings s = StoredSettingsWithSender(args, ini);
     if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
     if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
     if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;

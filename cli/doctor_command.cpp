@@ -13,6 +13,7 @@
 #include "project/preflight/preflight_run.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
+#include "sender_options.h"
 #include "settings/tini.h"
 
 namespace mv::cli {
@@ -20,16 +21,7 @@ namespace mv::cli {
 namespace {
 
 PreflightSettings DoctorSettings(const ParsedArgs& args, TINI& ini) {
-    CheckSettings check = CheckSettings::FromIni(ini);
-    if (auto v = args.Value("from")) check.from = *v;
-    if (auto v = args.Value("helo")) {
-        check.hostFromDomain = 0;
-        check.host = *v;
-    }
-    if (auto v = args.Value("dns")) {
-        check.dnsPrimary = *v;
-        check.dnsSecondary.clear();
-    }
+    const CheckSettings check = StoredSettingsWithSender(args, ini);
     PreflightSettings s = PreflightSettings::FromCheckSettings(
         check, args.ValueOr("blocklists", ini.ilBlockLists.Text()));
     if (auto p = args.Number("dns-port", 1, 65535)) s.dnsPort = std::to_string(*p);

@@ -91,11 +91,7 @@ void CheckRunWindowTest::cleanupTestCase() {
 
 void CheckRunWindowTest::init() {
     StartCase();
-    mv::ui::CheckOverrides overrides;
-    overrides.dns = world_->dnsServer();
-    overrides.dnsPort = world_->dnsPort();
-    overrides.smtpPort = world_->smtpPort();
-    OpenWindow(overrides);
+    OpenWindowOn(*world_);
     window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
     window_->ini().ilConnections.SetAsInteger(2);
     window_->ini().ilTimeOut.SetAsInteger(1);

@@ -91,11 +91,7 @@ void VerdictWindowTest::cleanupTestCase() {
 
 void VerdictWindowTest::init() {
     StartCase();
-    mv::ui::CheckOverrides overrides;
-    overrides.dns = world_->dnsServer();
-    overrides.dnsPort = world_->dnsPort();
-    overrides.smtpPort = world_->smtpPort();
-    OpenWindow(overrides);
+    OpenWindowOn(*world_);
     window_->ini().ilFrom.SetText("Checker <checker@probe.test>");
     window_->ini().ilTimeOut.SetAsInteger(5);
     form().OpenStartArgument({});

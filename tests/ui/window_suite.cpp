@@ -13,6 +13,14 @@ void WindowSuite::OpenWindow(ui::CheckOverrides overrides) {
     window_ = std::make_unique<WindowUnderTest>(*dir_ / "config", loop_->loop(), overrides);
 }
 
+void WindowSuite::OpenWindowOn(const FakeWorld& world) {
+    ui::CheckOverrides overrides;
+    overrides.dns = world.dnsServer();
+    overrides.dnsPort = world.dnsPort();
+    overrides.smtpPort = world.smtpPort();
+    OpenWindow(overrides);
+}
+
 void WindowSuite::EndCase() {
     window_.reset();
     driver_.reset();

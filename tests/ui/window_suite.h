@@ -8,6 +8,7 @@
 #include <QObject>
 #include <memory>
 
+#include "fake_world.h"
 #include "modal_driver.h"
 #include "ui_test_support.h"
 
@@ -25,6 +26,8 @@ class WindowSuite : public QObject {
     // The main window over the folder's settings ("config"), replacing the
     // one before it.
     void OpenWindow(ui::CheckOverrides overrides = {});
+    // The same, its checks sent to the fake mail world's DNS and SMTP ports.
+    void OpenWindowOn(const FakeWorld& world);
     void EndCase();
 
     ui::TMainForm& form() { return window_->form(); }

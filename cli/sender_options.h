@@ -1,0 +1,13 @@
+// The stored settings of a check with the sender options of the command line
+// (--from, --helo, --dns) put over them, as check and doctor take them.
+#pragma once
+
+#include "cli_args.h"
+#include "project/run/check_run.h"
+#include "settings/tini.h"
+
+namespace mv::cli {
+
+CheckSettings StoredSettingsWithSender(const ParsedArgs& args, TINI& ini);
+
+}  // namespace mv::cli
