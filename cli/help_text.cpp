@@ -357,6 +357,9 @@ Command Doctor() {
             "the HELO name.\n\n"
             "Block list ZONE: that address is not listed in the DNS block list ZONE (the "
             "answer code explained).\n\n"
+            "With a source address (Checks/SourceAddress) the connections leave from it, and "
+            "the last two are about it; one that is not this computer's fails the port "
+            "check.\n\n"
             "The last two are skipped when this computer's outgoing address is private "
             "(behind a router), unless the router's address is given with --public-address. "
             "Options override the stored settings for this check only.",

@@ -68,13 +68,13 @@ class Preflight : public ::testing::Test {
         const std::string& dns = world->dnsServer();
         return dns.substr(0, dns.rfind('.') + 1) + std::to_string(last);
     }
-    static PreflightSettings Settings() {
+    static PreflightSettings Settings(const test::FakeWorld& w = *world) {
         PreflightSettings s;
         s.from = "me@me.test";
         s.helo = "helo.me.test";
-        s.dnsServers = {world->dnsServer()};
-        s.dnsPort = std::to_string(world->dnsPort());
-        s.smtpPort = std::to_string(world->smtpPort());
+        s.dnsServers = {w.dnsServer()};
+        s.dnsPort = std::to_string(w.dnsPort());
+        s.smtpPort = std::to_string(w.smtpPort());
         s.blockLists = {"bl.test"};
         s.domains = {"good.test"};
         s.dnsTryMs = 300;
@@ -200,6 +200,41 @@ TEST_F(Preflight, Port25ConnectedRefusedAndMixedAreToldApart) {
                       "good.test connected, dead.test refused, nomail.test takes no mail");
         }
     }
+}
+
+// The probes leave from the source address, and the address checks are about
+// it unless a public address is given; one that is not this computer's fails
+// the port check with advice instead of probing.
+TEST_F(Preflight, TheSourceAddressIsUsed) {
+    test::FakeWorld own(kWorld);  // its statistics end it
+    const struct {
+        const char* source;
+        const char* publicAddress;
+        PreflightStatus port;
+        const char* portAdvice;
+        const char* ptrAdvice;
+    } cases[] = {
+        {"127.0.0.2", "", PreflightStatus::kOk, "good.test connected (from 127.0.0.2)",
+         "127.0.0.2 is a private address"},
+        {"127.0.0.2", "198.51.100.7", PreflightStatus::kOk, "connected",
+         "198.51.100.7 is helo.me.test"},
+        {"192.0.2.7", "", PreflightStatus::kFailed,
+         "the source address 192.0.2.7 is not an address of this computer",
+         "the source address 192.0.2.7 cannot be used"},
+    };
+    for (const auto& c : cases) {
+        PreflightSettings s = Settings(own);
+        s.sourceAddress = c.source;
+        s.publicAddress = c.publicAddress;
+        auto items = Run(s);
+        const PreflightItem& port = items["Outgoing port " + s.smtpPort];
+        EXPECT_EQ(port.status, c.port) << c.source << ": " << port.advice;
+        EXPECT_NE(port.advice.find(c.portAdvice), std::string::npos) << port.advice;
+        const PreflightItem& ptr = items["Reverse name (PTR)"];
+        EXPECT_NE(ptr.advice.find(c.ptrAdvice), std::string::npos) << ptr.advice;
+    }
+    own.Stop();
+    EXPECT_NE(own.statistics().find(" clients=127.0.0.2\n"), std::string::npos) << own.statistics();
 }
 
 // Runs in a private network whose firewall drops every SYN to the mail host.

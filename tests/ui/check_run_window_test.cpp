@@ -45,6 +45,7 @@ const char* const kIdleOnly[] = {"acStart",
                                  "acOpen",
                                  "acNew",
                                  "acOptions",
+                                 "acPreflight",
                                  "acRecipientAdd",
                                  "acImportRecipient",
                                  "acExportRecipient",
@@ -124,6 +125,7 @@ void CheckRunWindowTest::verifyCommands(bool running) {
         QVERIFY2(act(name)->isEnabled() == expected, name);
     }
     QCOMPARE(act("acAbort")->isEnabled(), running);
+    QCOMPARE(act("acSummary")->isEnabled(), !list().Empty());  // it only reads
     QCOMPARE(form().acceptDrops(), !running);
     const QCursor* cursor = QGuiApplication::overrideCursor();
     QCOMPARE(cursor != nullptr && cursor->shape() == Qt::BusyCursor, running);

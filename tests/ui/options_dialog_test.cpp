@@ -360,61 +360,95 @@ void OptionsDialogTest::proxyPageIsStoredAndReadBack() {
     QVERIFY(!again.passwordEnabled);
 }
 
+// The checks page's fields, each read and set as text: a check box as "1" or
+// "0", a number field as its number.
+QString FieldText(QWidget* field) {
+    if (auto* box = qobject_cast<QCheckBox*>(field)) return box->isChecked() ? "1" : "0";
+    if (auto* spin = qobject_cast<QSpinBox*>(field)) return QString::number(spin->value());
+    return qobject_cast<QLineEdit*>(field)->text();
+}
+
+void SetFieldText(QWidget* field, const QString& text) {
+    if (auto* box = qobject_cast<QCheckBox*>(field))
+        box->setChecked(text == "1");
+    else if (auto* spin = qobject_cast<QSpinBox*>(field))
+        spin->setValue(text.toInt());
+    else
+        qobject_cast<QLineEdit*>(field)->setText(text);
+}
+
+mv::TINILinha& ChecksKey(mv::TINI& ini, const QString& field) {
+    const std::pair<const char*, mv::TINILinha*> keys[] = {
+        {"cbAcceptAllProbe", &ini.ilAcceptAllProbe}, {"edRecheckDeferred", &ini.ilRecheckDeferred},
+        {"edPerServer", &ini.ilPerServer},           {"edPerServerRate", &ini.ilPerServerRate},
+        {"edSourceAddress", &ini.ilSourceAddress},   {"edBlockLists", &ini.ilBlockLists},
+    };
+    for (const auto& [name, key] : keys)
+        if (field == name) return *key;
+    qFatal("no key for %s", qPrintable(field));
+}
+
 void OptionsDialogTest::checksPageIsStoredAndReadBack_data() {
-    QTest::addColumn<QString>("storedProbe");  // empty: never stored
-    QTest::addColumn<QString>("storedRecheck");
-    QTest::addColumn<bool>("shownProbe");
-    QTest::addColumn<int>("shownRecheck");
-    QTest::addColumn<bool>("setProbe");
-    QTest::addColumn<int>("setRecheck");
-    QTest::addColumn<QString>("savedProbe");  // as the file holds it afterwards
-    QTest::addColumn<QString>("savedRecheck");
-    QTest::newRow("defaults, both changed") << ""
-                                            << "" << true << 0 << false << 30 << "0"
-                                            << "30";
-    QTest::newRow("probe on again, recheck off") << "0"
-                                                 << "60" << false << 60 << true << 0 << "1"
-                                                 << "0";
-    // Values the page shows unchanged are not rewritten, whatever their form.
-    QTest::newRow("unchanged values stay as stored")
-        << "5"
-        << "99999" << true << 86400 << true << 86400 << "5"
-        << "99999";
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("stored");  // "-": never stored
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<QString>("saved");  // as the file holds it afterwards
+    const auto row = [](const char* what, const char* field, const char* stored, const char* shown,
+                        const char* set, const char* saved) {
+        QTest::addRow("%s: %s", field, what) << field << stored << shown << set << saved;
+    };
+    row("default changed", "cbAcceptAllProbe", "-", "1", "0", "0");
+    row("on again", "cbAcceptAllProbe", "0", "0", "1", "1");
+    row("default changed", "edRecheckDeferred", "-", "0", "30", "30");
+    row("off again", "edRecheckDeferred", "60", "60", "0", "0");
+    row("default changed", "edPerServer", "-", "5", "0", "0");
+    row("below the range", "edPerServer", "-3", "0", "7", "7");
+    row("default changed", "edPerServerRate", "-", "0", "120", "120");
+    row("default changed", "edSourceAddress", "-", "", " 127.0.0.2 ", "127.0.0.2");
+    row("emptied", "edSourceAddress", "127.0.0.2", "127.0.0.2", "", "");
+    row("default changed", "edBlockLists", "-", "zen.spamhaus.org,bl.spamcop.net",
+        " bl.test ,, dnsbl.test", "bl.test,dnsbl.test");
+    row("emptied: no block list", "edBlockLists", "bl.test", "bl.test", "", "");
+    // Values the page shows with the same meaning are not rewritten, whatever
+    // their form: out of range (shown at the nearest end), blanks, spacing.
+    row("unchanged", "cbAcceptAllProbe", "5", "1", "1", "5");
+    row("unchanged", "edRecheckDeferred", "99999", "86400", "86400", "99999");
+    row("unchanged", "edPerServer", "1200", "999", "999", "1200");
+    row("unchanged", "edPerServerRate", "10000", "9999", "9999", "10000");
+    row("unchanged", "edSourceAddress", " 10.0.0.5", "10.0.0.5", "10.0.0.5 ", " 10.0.0.5");
+    row("unchanged", "edBlockLists", "a.test, b.test", "a.test, b.test", "a.test,b.test",
+        "a.test, b.test");
 }
 
 void OptionsDialogTest::checksPageIsStoredAndReadBack() {
-    QFETCH(QString, storedProbe);
-    QFETCH(QString, storedRecheck);
-    QFETCH(bool, shownProbe);
-    QFETCH(int, shownRecheck);
-    QFETCH(bool, setProbe);
-    QFETCH(int, setRecheck);
-    QFETCH(QString, savedProbe);
-    QFETCH(QString, savedRecheck);
-    if (!storedProbe.isEmpty()) ini().ilAcceptAllProbe.SetText(storedProbe.toStdString());
-    if (!storedRecheck.isEmpty()) ini().ilRecheckDeferred.SetText(storedRecheck.toStdString());
-    const auto read = [](QDialog* d) {
-        return std::make_pair(Child<QCheckBox>(d, "cbAcceptAllProbe")->isChecked(),
-                              Child<QSpinBox>(d, "edRecheckDeferred")->value());
-    };
-    std::pair<bool, int> shown;
+    QFETCH(QString, field);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, set);
+    QFETCH(QString, saved);
+    const QByteArray name = field.toLatin1();
+    if (stored != "-") ChecksKey(ini(), field).SetText(stored.toStdString());
+    const std::string before = settingsFile();
+    QString seen;
     openAndRead([&](QDialog* d) {
-        shown = read(d);
-        QCOMPARE(Child<QCheckBox>(d, "cbAcceptAllProbe")->text(),
-                 QStringLiteral("&Detect domains that accept every address"));
-        Child<QCheckBox>(d, "cbAcceptAllProbe")->setChecked(setProbe);
-        Child<QSpinBox>(d, "edRecheckDeferred")->setValue(setRecheck);
+        seen = FieldText(Child<QWidget>(d, name.constData()));
+        SetFieldText(Child<QWidget>(d, name.constData()), set);
         PressOk(d);
     });
-    QCOMPARE(shown, std::make_pair(shownProbe, shownRecheck));
+    QCOMPARE(seen, shown);
     mv::TINI reread(*dir_ / "config");
-    QCOMPARE(QString::fromStdString(reread.ilAcceptAllProbe.Text()), savedProbe);
-    QCOMPARE(QString::fromStdString(reread.ilRecheckDeferred.Text()), savedRecheck);
+    QCOMPARE(QString::fromStdString(ChecksKey(reread, field).Text()), saved);
+    if (stored == saved) QCOMPARE(settingsFile(), before);  // nothing else written either
+    QString expected;
     openAndRead([&](QDialog* d) {
-        shown = read(d);
+        QWidget* widget = Child<QWidget>(d, name.constData());
+        seen = FieldText(widget);
+        // A text field shows the stored text, a number or check box its value.
+        expected = qobject_cast<QLineEdit*>(widget) != nullptr ? saved.trimmed() : set;
         PressCancel(d);
     });
-    QCOMPARE(shown, std::make_pair(setProbe, setRecheck));
+    QCOMPARE(seen, expected);
 }
 
 MV_UI_TEST_MAIN(OptionsDialogTest)

@@ -95,9 +95,12 @@ void TMainForm::RunningChanged(bool running) {
 }
 
 void TMainForm::SetRunningCommandStates(bool running) {
-    for (QAction* a : {acStart, acOpen, acNew, acOptions, acRecipientEdit, acRecipientAdd,
-                       acImportRecipient, acExportRecipient, acCheckAll, acUnCheckAll,
-                       acInvertSelection, acRecipientDeleteSelected, acRecipientDelete})
+    // The pre-flight check's probes would compete with the run's connections
+    // for the same mail servers; "&Summary..." only reads, and stays.
+    for (QAction* a :
+         {acStart, acOpen, acNew, acOptions, acPreflight, acRecipientEdit, acRecipientAdd,
+          acImportRecipient, acExportRecipient, acCheckAll, acUnCheckAll, acInvertSelection,
+          acRecipientDeleteSelected, acRecipientDelete})
         a->setEnabled(!running);
     acAbort->setEnabled(running);
     if (!running) {

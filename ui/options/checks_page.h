@@ -1,15 +1,23 @@
 // The options page "Checks": what a check run does beyond asking about each
 // address: whether it asks each domain about a made-up address to find
-// domains that accept every address (Checks/AcceptAllProbe), and after how
-// many seconds it checks deferred addresses again (Checks/RecheckDeferred,
-// 0 = never). The page is a form, one setting per row, so that further
-// settings of the checks are one more row each.
+// domains that accept every address (Checks/AcceptAllProbe), after how many
+// seconds it checks deferred addresses again (Checks/RecheckDeferred, 0 =
+// never), how politely it treats each mail server (Checks/PerServer,
+// Checks/PerServerRate, 0 = no limit), the local address its connections
+// leave from (Checks/SourceAddress) and the DNS block lists the pre-flight
+// check asks about (Checks/BlockLists). The page is a form, one setting per
+// row, so that further settings of the checks are one more row each.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "options/options_page.h"
 
 class QCheckBox;
 class QFormLayout;
+class QLabel;
+class QLineEdit;
 class QSpinBox;
 
 namespace mv::ui {
@@ -23,12 +31,25 @@ class ChecksPage : public OptionsPage {
     void Save(TINI& ini) override;
 
   private:
+    // A number field followed by its unit or a note in one row; the label's
+    // access key goes to the field.
+    void AddNumberRow(const QString& label, QSpinBox* field, QLabel* after);
+
     QFormLayout* form_ = nullptr;
     QCheckBox* cbAcceptAllProbe = nullptr;
     QSpinBox* edRecheckDeferred = nullptr;
-    // What Load found, so that Save writes only what the user changed.
+    QSpinBox* edPerServer = nullptr;
+    QSpinBox* edPerServerRate = nullptr;
+    QLineEdit* edSourceAddress = nullptr;
+    QLineEdit* edBlockLists = nullptr;
+    // What Load found, as a run reads it, so that Save writes only what the
+    // user changed.
     bool loadedProbe_ = true;
     int loadedRecheck_ = 0;
+    int loadedPerServer_ = 0;
+    int loadedPerServerRate_ = 0;
+    std::string loadedSource_;
+    std::vector<std::string> loadedBlockLists_;
 };
 
 }  // namespace mv::ui

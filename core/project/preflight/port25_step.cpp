@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "net/socket/local_address.h"
 #include "project/preflight/preflight_settings.h"
 
 namespace mv {
 
 Port25Step::Port25Step(MessageLoop& loop, const PreflightSettings& settings)
-    : PreflightStep("Outgoing port " + settings.smtpPort), smtpPort_(settings.smtpPort) {
+    : PreflightStep("Outgoing port " + settings.smtpPort),
+      smtpPort_(settings.smtpPort),
+      sourceAddress_(settings.sourceAddress) {
     const size_t n = std::min(settings.domains.size(), PreflightSettings::kMaxDomains);
     for (size_t i = 0; i < n; ++i) {
         auto probe = std::make_unique<PortProbe>(loop, settings, settings.domains[i]);
@@ -21,7 +24,24 @@ Port25Step::Port25Step(MessageLoop& loop, const PreflightSettings& settings)
     }
 }
 
+std::string Port25Step::SourceAddressFault() const {
+    switch (CheckLocalAddress(sourceAddress_)) {
+        case LocalAddressFault::kNotAnAddress:
+            return "the source address '" + sourceAddress_ +
+                   "' is not an IPv4 address: correct it or leave it empty (Tools | Options)";
+        case LocalAddressFault::kNotLocal:
+            return "the source address " + sourceAddress_ +
+                   " is not an address of this computer, so no connection can leave from it: "
+                   "correct it or leave it empty (Tools | Options)";
+        case LocalAddressFault::kNone:
+            break;
+    }
+    return {};
+}
+
 void Port25Step::Start() {
+    if (const std::string fault = SourceAddressFault(); !fault.empty())
+        return Finish(PreflightStatus::kFailed, fault);
     if (probes_.empty())
         return Finish(PreflightStatus::kSkipped,
                       "no domain to try: give a few domains of your list");
@@ -39,6 +59,7 @@ std::string Port25Step::Details() const {
     std::string text;
     for (const auto& p : probes_)
         text += (text.empty() ? "" : ", ") + p->Domain() + " " + p->OutcomeText();
+    if (!sourceAddress_.empty()) text += " (from " + sourceAddress_ + ")";
     return text;
 }
 

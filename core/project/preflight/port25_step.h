@@ -1,7 +1,9 @@
 // "Outgoing port 25": the mail hosts of a few domains are connected to at
 // once, each within the connect limit. When none can be reached the checks
 // would all fail (most networks and cloud providers block the port); a line
-// tells whether the attempts timed out (dropped) or were refused.
+// tells whether the attempts timed out (dropped) or were refused. With a
+// source address the probes leave from it, as a run's connections do; one
+// that is not this computer's fails the check before any probe.
 #pragma once
 
 #include <functional>
@@ -29,9 +31,12 @@ class Port25Step : public PreflightStep {
     void ProbeDone();
     void Conclude();
     std::string Details() const;
+    // The advice when the source address cannot be used; empty when it can.
+    std::string SourceAddressFault() const;
 
     std::vector<std::unique_ptr<PortProbe>> probes_;
     std::string smtpPort_;
+    std::string sourceAddress_;
     bool addressTold_ = false;
 };
 

@@ -23,6 +23,7 @@ PortProbe::PortProbe(MessageLoop& loop, const PreflightSettings& settings, std::
     : loop_(loop),
       domain_(std::move(domain)),
       smtpPort_(settings.smtpPort),
+      sourceAddress_(settings.sourceAddress),
       connectLimitMs_(settings.connectLimitMs),
       dns_(loop, settings) {}
 
@@ -73,6 +74,8 @@ void PortProbe::Connect(const std::string& address) {
         Connected(error);
     };
     try {
+        // A source address that cannot be bound fails here, not in the loop.
+        if (!sourceAddress_.empty()) socket_->SetLocalAddr(sourceAddress_);
         socket_->Connect();
     } catch (const ESocketException& e) {
         error_ = e.ErrorCode() != 0 ? e.ErrorCode() : wsa::kHostUnreach;

@@ -1,9 +1,9 @@
 // One probe of outgoing port 25: the first mail host of a domain is looked up
 // through the DNS servers in use and connected to on the SMTP port, within
-// the connect limit; the connection is dropped at once (nothing is sent). A
-// connection made, refused and timed out are told apart: a network that
-// blocks port 25 mostly drops the attempts (time-out), a firewall that
-// rejects them refuses.
+// the connect limit, from the source address when one is set; the connection
+// is dropped at once (nothing is sent). A connection made, refused and timed
+// out are told apart: a network that blocks port 25 mostly drops the attempts
+// (time-out), a firewall that rejects them refuses.
 #pragma once
 
 #include <functional>
@@ -49,6 +49,7 @@ class PortProbe {
     std::string domain_;
     std::string host_;
     std::string smtpPort_;
+    std::string sourceAddress_;  // empty: the system's choice
     uint32_t connectLimitMs_;
     PreflightDns dns_;
     std::unique_ptr<_TAsyncSocket> socket_;

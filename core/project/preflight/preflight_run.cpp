@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/socket/local_address.h"
 #include "platform/time/tick_count.h"
 #include "project/preflight/address_steps.h"
 #include "project/preflight/dns_servers_step.h"
@@ -44,7 +45,10 @@ void PreflightRun::Start() {
     dnsServers_->Start("");
     fromDomain_->Start();
     heloName_->Start();
-    if (!settings_.publicAddress.empty()) AddressKnown(settings_.publicAddress);
+    if (!settings_.publicAddress.empty())
+        AddressKnown(settings_.publicAddress);
+    else if (!settings_.sourceAddress.empty())
+        AddressFromSource();
     port25_->Start();
 }
 
@@ -87,27 +91,39 @@ void PreflightRun::StepDone() {
 
 void PreflightRun::AddressFromRoute(const std::string& towards) {
     if (addressDecided_) return;
-    const std::string local = IsDottedQuad(towards) ? LocalAddressTowards(towards) : "";
+    OutgoingAddress(IsDottedQuad(towards) ? LocalAddressTowards(towards) : "");
+}
+
+// The connections leave from the source address, so the receivers judge it
+// (or the router in front of it), whatever the route lookup would say.
+void PreflightRun::AddressFromSource() {
+    if (CheckLocalAddress(settings_.sourceAddress) == LocalAddressFault::kNone)
+        return OutgoingAddress(settings_.sourceAddress);
+    addressDecided_ = true;
+    SkipAddressChecks("the source address " + settings_.sourceAddress + " cannot be used (see " +
+                      port25_->Item().name + ")");
+}
+
+void PreflightRun::OutgoingAddress(const std::string& local) {
     if (local.empty()) {
         addressDecided_ = true;
-        const std::string why = "this computer's outgoing address could not be found";
-        reverseName_->Finish(PreflightStatus::kSkipped, why);
-        for (auto& b : blockLists_)
-            b->Finish(PreflightStatus::kSkipped, why);
-        return;
+        return SkipAddressChecks("this computer's outgoing address could not be found");
     }
     if (IsPrivateAddress(local)) {
         addressDecided_ = true;
         address_ = local;
-        const std::string note = local +
-                                 " is a private address (behind a router): the receivers see the "
-                                 "router's public address; give that address to check it";
-        reverseName_->Finish(PreflightStatus::kSkipped, note);
-        for (auto& b : blockLists_)
-            b->Finish(PreflightStatus::kSkipped, note);
-        return;
+        return SkipAddressChecks(
+            local +
+            " is a private address (behind a router): the receivers see the router's public "
+            "address; give that address to check it");
     }
     AddressKnown(local);
+}
+
+void PreflightRun::SkipAddressChecks(const std::string& why) {
+    reverseName_->Finish(PreflightStatus::kSkipped, why);
+    for (auto& b : blockLists_)
+        b->Finish(PreflightStatus::kSkipped, why);
 }
 
 void PreflightRun::AddressKnown(const std::string& address) {

@@ -4,9 +4,10 @@
 //   DNS servers, From address, HELO name, Outgoing port 25,
 //   Reverse name (PTR), Block list ZONE (one per zone).
 // The reverse name and the block lists are about the address the receivers
-// see: the address given as public, else the address this computer's
-// connections to the mail hosts leave from. When that is a private address
-// (behind a router) both are skipped with a note. Whatever has not ended when
+// see: the address given as public, else the source address when one is set,
+// else the address this computer's connections to the mail hosts leave from.
+// When that is a private address (behind a router) both are skipped with a
+// note. Whatever has not ended when
 // the whole time limit is over ends with a warning, so the check always ends
 // within the limit.
 #pragma once
@@ -60,6 +61,9 @@ class PreflightRun {
     void StepDone();
     void AddressKnown(const std::string& address);
     void AddressFromRoute(const std::string& towards);
+    void AddressFromSource();
+    void OutgoingAddress(const std::string& local);
+    void SkipAddressChecks(const std::string& why);
     void Expire();
 
     MessageLoop& loop_;

@@ -6,6 +6,7 @@
 #include "engine/smtp_relay_server.h"
 #include "net/socket/local_host_name.h"
 #include "platform/resolver/system_name_servers.h"
+#include "platform/text/text_trim.h"
 #include "project/list/recipient_list.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
@@ -70,6 +71,7 @@ PreflightSettings PreflightSettings::FromCheckSettings(const CheckSettings& sett
     s.dnsServers = SplitPreflightList(settings.dnsPrimary + " " + settings.dnsSecondary);
     if (s.dnsServers.empty()) s.dnsServers = SplitPreflightList(SystemNameServers());
     if (s.dnsServers.empty()) s.dnsServers = {TSmtpRelayServer::kDefaultInternalDns};
+    s.sourceAddress = TrimBlanks(settings.sourceAddress);
     s.blockLists = SplitPreflightList(blockLists);
     return s;
 }

@@ -21,6 +21,9 @@ struct PreflightSettings {
     std::string smtpPort = "25";
     // The address the receivers see; empty: this computer's outgoing address.
     std::string publicAddress;
+    // The local address the port-25 probes leave from, as a check run's
+    // connections do (Checks/SourceAddress); empty: the system's choice.
+    std::string sourceAddress;
     std::vector<std::string> blockLists;  // DNS block-list zones
     std::vector<std::string> domains;     // their mail hosts are tried on port 25
 
@@ -34,8 +37,8 @@ struct PreflightSettings {
 
     // The settings a check run would use: the sender and HELO name as the run
     // sends them, the DNS servers as the dispatcher settles them (the stored
-    // ones, else the system's, else the built-in one) and the zones of
-    // `blockLists` ("zone,zone ...").
+    // ones, else the system's, else the built-in one), the source address
+    // and the zones of `blockLists` ("zone,zone ...").
     static PreflightSettings FromCheckSettings(const CheckSettings& settings,
                                                const std::string& blockLists);
 };
