@@ -8,7 +8,7 @@ void WindowSuite::StartCase() {
     driver_ = std::make_unique<ModalDriver>();
 }
 
-void WindowSuite::OpenWindow(ui::CheckOverrides overrides) {
+void WindowSuite::OpenWindow(const ui::CheckOverrides& overrides) {
     window_.reset();  // its settings are written before the next one reads them
     window_ = std::make_unique<WindowUnderTest>(*dir_ / "config", loop_->loop(), overrides);
 }

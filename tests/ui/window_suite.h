@@ -25,7 +25,7 @@ class WindowSuite : public QObject {
     void StartCase();
     // The main window over the folder's settings ("config"), replacing the
     // one before it.
-    void OpenWindow(ui::CheckOverrides overrides = {});
+    void OpenWindow(const ui::CheckOverrides& overrides = {});
     // The same, its checks sent to the fake mail world's DNS and SMTP ports.
     void OpenWindowOn(const FakeWorld& world);
     void EndCase();
