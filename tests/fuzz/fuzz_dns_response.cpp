@@ -19,14 +19,19 @@ void Check(bool condition) {
 
 void CheckLimits(const mv::DnsResponse& r) {
     Check(r.answers.size() <= mv::kDnsTableSize && r.answers.size() <= r.answerCount);
-    Check(r.mx.size() <= r.answers.size() && r.addresses.size() <= r.answers.size());
+    Check(r.mx.size() <= r.answers.size() && r.addresses.size() <= r.answers.size() &&
+          r.names.size() <= r.answers.size());
     Check(r.questionName.size() <= mv::kDnsMaxNameText);
+    for (const auto& name : r.names)
+        Check(name.size() <= mv::kDnsMaxNameText);
     for (const auto& a : r.answers) {
         Check(a.name.size() <= mv::kDnsMaxNameText);
         if (a.type == mv::kDnsTypeMx) {
             Check(a.tag >= 0 && static_cast<size_t>(a.tag) < r.mx.size());
         } else if (a.type == mv::kDnsTypeA) {
             Check(a.tag >= 0 && static_cast<size_t>(a.tag) < r.addresses.size());
+        } else if (a.type == mv::kDnsTypePtr) {
+            Check(a.tag >= 0 && static_cast<size_t>(a.tag) < r.names.size());
         } else {
             Check(a.tag == -1);
         }
