@@ -38,7 +38,12 @@ constexpr ReasonRow kReasonRows[] = {
     {Reason::kRefusedSender, "refused-sender", Verdict::kUnknown},
     {Reason::kProtocol, "protocol", Verdict::kUnknown},
     {Reason::kAborted, "aborted", Verdict::kUnknown},
+    {Reason::kNoIpv4Host, "no-ipv4-host", Verdict::kUnknown},
+    {Reason::kBadSyntax, "bad-syntax", Verdict::kUndeliverable},
+    {Reason::kNeedsSmtputf8, "needs-smtputf8", Verdict::kUnknown},
+    {Reason::kProviderAcceptsAll, "provider-accepts-all", Verdict::kRisky},
 };
+static_assert(std::size(kReasonRows) == kReasonCount);
 
 constexpr bool RowsFollowTheEnumeration() {
     for (size_t i = 0; i < std::size(kReasonRows); ++i)
@@ -248,6 +253,16 @@ Verdict VerdictOfCode(int code) {
     for (const CodeVerdict& row : kVerdictOfCode)
         if (code >= row.codes.low && code <= row.codes.high) return row.verdict;
     return Verdict::kUnknown;
+}
+
+std::string_view EnhancedStatusOf(std::string_view reply) {
+    for (std::string_view rest = reply; !rest.empty();) {
+        const size_t end = rest.find('\n');
+        const ReplyLine line = SplitReplyLine(rest.substr(0, end));
+        if (!line.enhanced.empty()) return line.enhanced;
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    return TrailingEnhancedCode(reply);
 }
 
 ResultMeaning DescribeResult(const ResultEvidence& evidence) {

@@ -9,6 +9,7 @@
 // only the code), VerdictOfCode gives the verdict from the code alone.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -31,7 +32,15 @@ enum class Reason {
     kRefusedSender,    // HELO or MAIL FROM refused: the checker's own identity
     kProtocol,         // the conversation broke off or made no sense
     kAborted,          // the user stopped the check
+    // The mail host has no IPv4 address, only an IPv6 one this computer cannot reach.
+    kNoIpv4Host,
+    kBadSyntax,     // the address breaks the rules of address syntax
+    kNeedsSmtputf8, // the local part needs SMTPUTF8, which the host does not offer
+    // accepted by a provider that accepts every recipient and bounces later
+    kProviderAcceptsAll,
 };
+// How many reasons there are (the size of tables indexed by Reason).
+inline constexpr size_t kReasonCount = static_cast<size_t>(Reason::kProviderAcceptsAll) + 1;
 
 // The texts users and files see: "deliverable", "accept-all", ...
 std::string_view VerdictName(Verdict verdict);
@@ -82,5 +91,8 @@ Verdict VerdictOfReason(Reason reason);
 Verdict VerdictOfCode(int code);
 // DecideReason and VerdictOfReason together.
 ResultMeaning DescribeResult(const ResultEvidence& evidence);
+// The enhanced status code of a reply ("5.1.1"): the first one that begins a
+// line's text, else one written as "#5.1.1" in the text; empty when none.
+std::string_view EnhancedStatusOf(std::string_view reply);
 
 }  // namespace mv

@@ -102,7 +102,11 @@ TEST_F(ExportTest, EachToleranceChoice) {
 // Rows read from disk have no finding: their verdict comes from the code
 // alone. A row checked in this session has its finding.
 TEST_F(ExportTest, ChoosingByVerdictUsesTheFindingOrElseTheCodeAlone) {
-    list_.SetFinding(0, ResultFinding{Verdict::kRisky, Reason::kAcceptAll, "250 2.0.0 OK"});
+    ResultFinding acceptAll;
+    acceptAll.verdict = Verdict::kRisky;
+    acceptAll.reason = Reason::kAcceptAll;
+    acceptAll.reply = "250 2.0.0 OK";
+    list_.SetFinding(0, acceptAll);
     const auto captions = [&](std::initializer_list<Verdict> verdicts) {
         VerdictSet set;
         for (Verdict v : verdicts)

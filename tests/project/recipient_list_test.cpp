@@ -81,7 +81,10 @@ TEST(RecipientList, RowsKeepTheirTextsMarksAndTranscripts) {
     row.stateIndex = kMarkUnchecked;
     row.overlayIndex = 3;
     row.transcript = {"220 hello", "HELO me"};
-    row.finding = ResultFinding{Verdict::kDeliverable, Reason::kAccepted, "250 OK"};
+    row.finding.emplace();
+    row.finding->verdict = Verdict::kDeliverable;
+    row.finding->reason = Reason::kAccepted;
+    row.finding->reply = "250 OK";
     list.AppendRow(row);
     EXPECT_EQ(list.Row(0), row);
     EXPECT_EQ(list.SubItemCount(0), 3u);

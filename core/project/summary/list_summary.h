@@ -22,7 +22,6 @@ namespace mv {
 // The verdicts in the order the program shows them: the best first.
 inline constexpr std::array<Verdict, 4> kVerdictsShown = {
     Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown};
-inline constexpr size_t kReasonCount = static_cast<size_t>(Reason::kAborted) + 1;
 
 struct VerdictCounts {
     std::array<int, 4> verdicts{};  // by Verdict
