@@ -34,8 +34,8 @@ enum class Reason {
     kAborted,          // the user stopped the check
     // The mail host has no IPv4 address, only an IPv6 one this computer cannot reach.
     kNoIpv4Host,
-    kBadSyntax,     // the address breaks the rules of address syntax
-    kNeedsSmtputf8, // the local part needs SMTPUTF8, which the host does not offer
+    kBadSyntax,      // the address breaks the rules of address syntax
+    kNeedsSmtputf8,  // the local part needs SMTPUTF8, which the host does not offer
     // accepted by a provider that accepts every recipient and bounces later
     kProviderAcceptsAll,
 };

@@ -58,10 +58,10 @@ TEST(FindingLine, RefusesMalformedLines) {
     const std::string cases[] = {
         "",
         "mailvetter-findings 1",
-        good.substr(0, good.rfind('\t')),                  // eight fields
-        "-1" + good.substr(2),                             // negative row
-        "x1" + good.substr(2),                             // row not a number
-        "99999999999999999999999" + good.substr(2),        // row too large
+        good.substr(0, good.rfind('\t')),            // eight fields
+        "-1" + good.substr(2),                       // negative row
+        "x1" + good.substr(2),                       // row not a number
+        "99999999999999999999999" + good.substr(2),  // row too large
         "41\tnobody@shop.test\t0x\tundeliverable\tmailbox-unknown\t\t\t\t",
         "41\tnobody@shop.test\t0\tmaybe\tmailbox-unknown\t\t\t\t",
         "41\tnobody@shop.test\t0\tundeliverable\twho-knows\t\t\t\t",

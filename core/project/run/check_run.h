@@ -38,7 +38,7 @@ class ECheckRunError : public Exception {
 
 // How many final results of a run had each verdict and each reason.
 struct VerdictTally {
-    std::array<int, 4> verdicts{};  // by Verdict
+    std::array<int, 4> verdicts{};            // by Verdict
     std::array<int, kReasonCount> reasons{};  // by Reason
     int Of(Verdict v) const { return verdicts[static_cast<size_t>(v)]; }
     int Of(Reason r) const { return reasons[static_cast<size_t>(r)]; }
