@@ -218,7 +218,7 @@ bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
         ArmRecheckTimer();
         return true;
     }
-    if (nextIndex_ >= recipients_.size()) return false;
+    if (nextIndex_ >= recipients_.size()) return TakeFedAddress(index, address);
     index = static_cast<int>(nextIndex_);
     address = recipients_[nextIndex_].Text;
     ++nextIndex_;
@@ -246,12 +246,13 @@ void TSmtpRelayServer::SessionEnded(size_t slot) {
         loop_.DeleteLater(std::move(sessions_[slot]));
         --liveSessions_;
     }
-    if (liveSessions_ > 0 || sessionsToStart_ > 0) return;
+    if (liveSessions_ > 0 || sessionsToStart_ > 0 || FeedKeepsRunOpen()) return;
     if (!rechecks_.empty()) {
         ArmRecheckTimer();  // the run goes on when the next one is due
         return;
     }
     busy_ = false;
+    feedOpen_ = false;
     if (finishTimer_ == 0) finishTimer_ = loop_.StartTimer(100, [this] { OnFinishTimer(); });
 }
 

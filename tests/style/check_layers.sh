@@ -1,6 +1,7 @@
 #!/bin/sh
 # House rule: each layer of the core includes only itself and the layers it
-# is built on (platform -> net, storage, settings -> engine -> project), by the
+# is built on (platform -> net, storage, settings -> engine -> project ->
+# cluster), by the
 # path from the layer's root, never by "../". Prints every include that breaks
 # the rule and fails if there is one. Run from the source tree's root.
 set -eu
@@ -12,10 +13,11 @@ allowed() {
     net | storage | settings) echo "$1 platform" ;;
     engine) echo "engine net storage settings platform" ;;
     project) echo "project engine net storage settings platform" ;;
+    cluster) echo "cluster project engine net storage settings platform" ;;
     esac
 }
 
-layers="platform net storage settings engine project"
+layers="platform net storage settings engine project cluster"
 found=0
 for layer in $layers; do
     bad=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "core/$layer" |
