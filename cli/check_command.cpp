@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "check_output.h"
 #include "cli_args.h"
 #include "commands.h"
 #include "engine/result_codes.h"
@@ -27,37 +28,6 @@
 namespace mv::cli {
 
 namespace {
-
-ResultFormat ChooseFormat(const ParsedArgs& args) {
-    const std::string format = args.ValueOr("format", "");
-    if (format == "csv") return ResultFormat::kCsv;
-    if (format == "jsonl") return ResultFormat::kJsonLines;
-    if (!format.empty()) throw UsageError("--format is csv or jsonl, not '" + format + "'");
-    const std::string out = args.ValueOr("output", "");
-    const auto dot = out.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : out.substr(dot);
-    return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
-}
-
-// The stored settings with this run's overrides.
-CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
-    CheckSettings s = StoredSettingsWithSender(args, ini);
-    if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
-    if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
-    if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
-    if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
-        s.recheckDeferred = static_cast<int>(*v);
-    if (auto v = args.Number("per-server", 0, CheckSettings::kMaxStoredValue))
-        s.perServer = static_cast<int>(*v);
-    if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
-        s.perServerRate = static_cast<int>(*v);
-    if (auto v = args.Value("source-address")) s.sourceAddress = *v;
-    if (auto proxy = ParseSocksOptions(args)) {
-        s.proxyEnabled = true;
-        s.proxy = *proxy;
-    }
-    return s;
-}
 
 // When the DNS servers answer on another port, the names of the mail
 // exchangers are looked up there too (a test world or a tunnel).
@@ -98,17 +68,6 @@ void HandleWarning(const RunWarning& warning, bool keepGoing, CheckRun& run, boo
     run.Stop();
 }
 
-// "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0": the final
-// results of the run per verdict.
-void PrintVerdictCounts(const VerdictTally& tally) {
-    std::string line;
-    for (Verdict v :
-         {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
-        line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
-                std::to_string(tally.Of(v));
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 struct CheckJob {
     std::string input;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
@@ -132,6 +91,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 }  // namespace
 
 int RunCheck(const ParsedArgs& parsed) {
+    if (parsed.Has("cluster")) return RunCheckOnCluster(parsed);
     if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     CheckJob job;
     job.input = parsed.Positional()[0];
@@ -143,7 +103,7 @@ int RunCheck(const ParsedArgs& parsed) {
     RaiseOpenFileLimit();
 
     TINI ini;
-    const CheckSettings settings = SettingsFor(parsed, ini);
+    const CheckSettings settings = CheckSettingsFor(parsed, ini);
     RecipientList list;
     try {
         LoadInput(job.input, list);
@@ -187,9 +147,7 @@ int RunCheck(const ParsedArgs& parsed) {
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
-        const std::string_view caption = list.Caption(row);
-        writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
-                      VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
+        WriteFinalRow(writer, list, row, code);
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();

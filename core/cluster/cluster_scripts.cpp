@@ -112,6 +112,7 @@ bool ScriptRunner::Run(Script script, const std::vector<std::string>& keys,
                        RedisConnection::ReplyHandler handler) {
     const auto n = static_cast<size_t>(script);
     const std::string text = TextOf(script);
+    if (!handler) handler = [](const RedisValue&) {};
     if (digests_[n].empty()) {
         // Learn the digest for the next time; this time the text goes along.
         connection_.Command({"SCRIPT", "LOAD", text}, [this, n](const RedisValue& r) {

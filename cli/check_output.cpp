@@ -1,0 +1,37 @@
+#include "check_output.h"
+
+#include <cstdio>
+#include <string>
+
+#include "project/list/row_verdict.h"
+#include "project/run/address_text.h"
+
+namespace mv::cli {
+
+ResultFormat ChooseFormat(const ParsedArgs& args) {
+    const std::string format = args.ValueOr("format", "");
+    if (format == "csv") return ResultFormat::kCsv;
+    if (format == "jsonl") return ResultFormat::kJsonLines;
+    if (!format.empty()) throw UsageError("--format is csv or jsonl, not '" + format + "'");
+    const std::string out = args.ValueOr("output", "");
+    const auto dot = out.rfind('.');
+    const std::string ext = dot == std::string::npos ? "" : out.substr(dot);
+    return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
+}
+
+void WriteFinalRow(CheckResultWriter& writer, const RecipientList& list, size_t row, int code) {
+    const std::string_view caption = list.Caption(row);
+    writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
+                  VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
+}
+
+void PrintVerdictCounts(const VerdictTally& tally) {
+    std::string line;
+    for (Verdict v :
+         {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
+        line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
+                std::to_string(tally.Of(v));
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace mv::cli
