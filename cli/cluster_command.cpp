@@ -55,7 +55,7 @@ cluster::RunOptions RunOptionsFor(const ParsedArgs& args, TINI& ini, const std::
     o.input = input;
     o.acceptAllProbe = s.acceptAllProbe;
     o.recheckSeconds = s.recheckDeferred;
-    if (auto v = args.Number("claim-after", 10, 86400)) o.claimAfterSeconds = static_cast<int>(*v);
+    if (auto v = args.Number("claim-after", 1, 86400)) o.claimAfterSeconds = static_cast<int>(*v);
     return o;
 }
 

@@ -70,6 +70,7 @@ ClusterWorker::ClusterWorker(MessageLoop& loop, RedisUrl url, WorkerOptions opti
 
 ClusterWorker::~ClusterWorker() {
     if (refreshTimer_ != 0) loop_.StopTimer(refreshTimer_);
+    if (watchTimer_ != 0) loop_.StopTimer(watchTimer_);
     for (auto& [name, run] : runs_)
         if (run.dispatcher) {
             run.dispatcher->OnGetData = nullptr;
@@ -111,6 +112,7 @@ void ClusterWorker::ConnectCommands() {
             started_ = true;
             Say("connected to " + url_.Display() + " (Redis " + commands_.ServerVersion() + ")");
             refreshTimer_ = loop_.StartTimer(options_.refreshMs, [this] { Refresh(); });
+            watchTimer_ = loop_.StartTimer(1000, [this] { WatchRuns(); });
             ConnectReader();
         }
         Refresh();
@@ -152,6 +154,19 @@ void ClusterWorker::Refresh() {
     Heartbeat();
     if (stopping_ || held_) return;
     commands_.Command({"SMEMBERS", kRunsKey}, [this](const RedisValue& r) { ReadRuns(r); });
+}
+
+// A cancel must reach the rows in flight before they end by themselves.
+void ClusterWorker::WatchRuns() {
+    for (auto& [name, run] : runs_) {
+        if (run.cancelled) continue;
+        commands_.Command({"HGET", RunKey(name), run_field::kState},
+                          [this, name = name](const RedisValue& r) {
+                              Run* joined = FindRun(name);
+                              if (joined == nullptr || joined->cancelled) return;
+                              if (r.IsNil() || r.text == kStateCancelled) CancelRun(*joined);
+                          });
+    }
 }
 
 void ClusterWorker::ReadRuns(const RedisValue& names) {

@@ -48,7 +48,7 @@ struct WorkerOptions {
     CheckSettings settings;  // connections, time-out, sender, DNS, politeness, proxy
     std::string smtpPort;    // empty: the default
     std::string dnsPort;
-    uint32_t refreshMs = 5000;  // how often it looks for runs and reports itself
+    uint32_t refreshMs = 5000;  // how often it looks for new runs and reports itself
     uint32_t blockMs = 1000;    // how long one read waits for work
 };
 
@@ -114,6 +114,8 @@ class ClusterWorker {
     void CommandsLost(const std::string& message);
     void ReaderLost(const std::string& message);
     void Refresh();
+    // Every second: whether a joined run has been cancelled meanwhile.
+    void WatchRuns();
     void ReadRuns(const RedisValue& names);
     void JoinRun(const std::string& name, const FieldList& description);
     void CancelRun(Run& run);
@@ -160,6 +162,7 @@ class ClusterWorker {
     uint32_t commandsBackoffMs_ = 0;
     uint32_t readerBackoffMs_ = 0;
     MessageLoop::TimerId refreshTimer_ = 0;
+    MessageLoop::TimerId watchTimer_ = 0;
 
     std::map<std::string, Run> runs_;
     std::unordered_map<int, Job> jobs_;
