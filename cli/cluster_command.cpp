@@ -8,9 +8,9 @@
 
 #include "check_output.h"
 #include "cli_args.h"
+#include "cluster/cluster_keys.h"
 #include "cluster/cluster_run.h"
 #include "cluster/cluster_scripts.h"
-#include "cluster/cluster_keys.h"
 #include "cluster/cluster_status.h"
 #include "cluster_options.h"
 #include "commands.h"
@@ -30,9 +30,16 @@ const std::set<std::string> kConnectionOptions = {"redis", "redis-password-file"
 const std::set<std::string> kRunOptions = {"run", "no-accept-all-probe", "recheck-deferred",
                                            "claim-after"};
 const std::set<std::string> kOutputOptions = {"output", "format", "transcripts", "save"};
-const std::vector<std::string> kAllOptions = {
-    "redis",  "redis-password-file", "run",         "no-accept-all-probe", "recheck-deferred",
-    "claim-after", "output",         "format",      "transcripts",         "save"};
+const std::vector<std::string> kAllOptions = {"redis",
+                                              "redis-password-file",
+                                              "run",
+                                              "no-accept-all-probe",
+                                              "recheck-deferred",
+                                              "claim-after",
+                                              "output",
+                                              "format",
+                                              "transcripts",
+                                              "save"};
 
 void Refuse(const ParsedArgs& args, const std::string& command,
             std::initializer_list<const std::set<std::string>*> allowed) {
@@ -208,7 +215,8 @@ int Collect(const ParsedArgs& args) {
     EpollLoop loop;
     cluster::ClusterRun run(list, loop);
     const std::string name = args.Positional()[1];
-    return Watch(args, loop, run, list, [&] { run.Attach(url, name); }, false, save);
+    return Watch(
+        args, loop, run, list, [&] { run.Attach(url, name); }, false, save);
 }
 
 int Cancel(const ParsedArgs& args) {
@@ -269,8 +277,7 @@ int RunCheckOnCluster(const ParsedArgs& args) {
     // The checking is the workers': this machine's engine options mean nothing.
     for (const char* local : {"from", "helo", "dns", "connections", "timeout", "smtp-port",
                               "dns-port", "per-server", "per-server-rate", "source-address",
-                              "keep-going", "socks", "socks-level", "socks-user",
-                              "socks-password"})
+                              "keep-going", "socks", "socks-level", "socks-user", "socks-password"})
         if (args.Has(local))
             throw UsageError(std::string("--") + local +
                              " belongs to the workers; check --cluster does not take it");
@@ -293,8 +300,9 @@ int RunCheckOnCluster(const ParsedArgs& args) {
     run.OnSubmitted = [](const std::string& name) {
         std::fprintf(stderr, "run %s submitted\n", name.c_str());
     };
-    return Watch(args, loop, run, *list, [&] { run.Start(url, options); }, true,
-                 args.Has("save") ? input : "");
+    return Watch(
+        args, loop, run, *list, [&] { run.Start(url, options); }, true,
+        args.Has("save") ? input : "");
 }
 
 }  // namespace mv::cli

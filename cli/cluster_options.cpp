@@ -11,8 +11,7 @@ namespace {
 std::string FirstLine(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    if (!in || !std::getline(in, line))
-        throw Exception("cannot read the password file " + path);
+    if (!in || !std::getline(in, line)) throw Exception("cannot read the password file " + path);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.pop_back();
     return line;

@@ -55,8 +55,8 @@ void PrintJson(const cluster::ClusterStatus& s) {
         const auto& w = s.workers[i];
         out += (i ? "," : "") + std::string("{\"name\":") + JsonString(w.name) +
                ",\"host\":" + JsonString(w.host) + ",\"seen\":" + std::to_string(w.seen) +
-               ",\"done\":" + std::to_string(w.done) +
-               ",\"state\":" + JsonString(StateOf(w, now) == "lost" ? std::string("lost") : w.state) +
+               ",\"done\":" + std::to_string(w.done) + ",\"state\":" +
+               JsonString(StateOf(w, now) == "lost" ? std::string("lost") : w.state) +
                ",\"held\":" + JsonString(w.held) + "}";
     }
     out += "],\"runs\":[";
@@ -83,7 +83,8 @@ void PrintJson(const cluster::ClusterStatus& s) {
 int RunClusterStatus(const ParsedArgs& args) {
     for (const char* other : {"run", "no-accept-all-probe", "recheck-deferred", "claim-after",
                               "output", "transcripts", "save"})
-        if (args.Has(other)) throw UsageError(std::string("cluster status does not take --") + other);
+        if (args.Has(other))
+            throw UsageError(std::string("cluster status does not take --") + other);
     if (args.Positional().size() > 2) throw UsageError("cluster status takes at most one RUN");
     const std::string format = args.ValueOr("format", "table");
     if (format != "table" && format != "json")

@@ -562,9 +562,9 @@ Command Worker() {
 }  // namespace
 
 const std::vector<Command>& AllCommands() {
-    static const std::vector<Command> commands = {
-        Check(), Import(), Export(), Show(), Settings(), Mx(), Smtp(), Doctor(), Cluster(),
-        Worker()};
+    static const std::vector<Command> commands = {Check(),    Import(), Export(), Show(),
+                                                  Settings(), Mx(),     Smtp(),   Doctor(),
+                                                  Cluster(),  Worker()};
     return commands;
 }
 

@@ -68,8 +68,8 @@ std::optional<WorkItem> ReadWorkItem(const StreamEntry& entry, size_t rows, std:
 
 std::vector<std::string> WorkFields(size_t row, const std::string& address,
                                     const std::string& email, int tryNumber) {
-    return {field::kRow,   std::to_string(row), field::kAddress, address,
-            field::kEmail, email,               field::kTry,     std::to_string(tryNumber)};
+    return {field::kRow, std::to_string(row), field::kAddress,          address, field::kEmail,
+            email,       field::kTry,         std::to_string(tryNumber)};
 }
 
 std::string DelayedMember(const WorkItem& item) {

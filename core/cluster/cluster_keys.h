@@ -60,16 +60,16 @@ inline std::string ByWorkerKey(std::string_view run) {
 
 // Fields of the run's hash.
 namespace run_field {
-inline constexpr const char* kRows = "rows";          // entries submitted (rows to check)
-inline constexpr const char* kTotal = "total";        // rows of the input, marked or not
-inline constexpr const char* kInput = "input";        // the input's name, as given
-inline constexpr const char* kProbe = "probe";        // 1: the accept-all probe
-inline constexpr const char* kRecheck = "recheck";    // seconds before a recheck; 0: none
+inline constexpr const char* kRows = "rows";               // entries submitted (rows to check)
+inline constexpr const char* kTotal = "total";             // rows of the input, marked or not
+inline constexpr const char* kInput = "input";             // the input's name, as given
+inline constexpr const char* kProbe = "probe";             // 1: the accept-all probe
+inline constexpr const char* kRecheck = "recheck";         // seconds before a recheck; 0: none
 inline constexpr const char* kClaimAfter = "claim-after";  // seconds
-inline constexpr const char* kCreated = "created";    // Unix seconds
-inline constexpr const char* kState = "state";        // see below
-inline constexpr const char* kDone = "done";          // rows with their final result
-inline constexpr const char* kDuplicates = "duplicates";  // final results after the first
+inline constexpr const char* kCreated = "created";         // Unix seconds
+inline constexpr const char* kState = "state";             // see below
+inline constexpr const char* kDone = "done";               // rows with their final result
+inline constexpr const char* kDuplicates = "duplicates";   // final results after the first
 }  // namespace run_field
 
 // Values of the run's state.
@@ -85,11 +85,11 @@ inline constexpr const char* kEmail = "email";      // the row's caption
 inline constexpr const char* kTry = "try";          // 0, then 1.. for rechecks
 inline constexpr const char* kType = "type";        // of an event
 inline constexpr const char* kWorker = "worker";
-inline constexpr const char* kFinding = "finding";  // a findings line
+inline constexpr const char* kFinding = "finding";        // a findings line
 inline constexpr const char* kTranscript = "transcript";  // lines joined by "\n"
 inline constexpr const char* kFinal = "final";            // "1" or "0"
-inline constexpr const char* kDue = "due";      // a recheck's due time, Unix ms
-inline constexpr const char* kEntry = "entry";  // the work entry an error is about
+inline constexpr const char* kDue = "due";                // a recheck's due time, Unix ms
+inline constexpr const char* kEntry = "entry";            // the work entry an error is about
 inline constexpr const char* kMessage = "message";
 }  // namespace field
 

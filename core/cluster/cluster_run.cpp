@@ -43,10 +43,9 @@ void ClusterRun::Start(const RedisUrl& url, const RunOptions& options) {
     if (OnRunningChanged) OnRunningChanged(true);
     Connect([this, options] {
         submitter_ = std::make_unique<RunSubmitter>(*commands_);
-        submitter_->Submit(list_, options, [this](const std::string& error,
-                                                  const std::string& name) {
-            Submitted(error, name);
-        });
+        submitter_->Submit(
+            list_, options,
+            [this](const std::string& error, const std::string& name) { Submitted(error, name); });
     });
 }
 
@@ -160,12 +159,14 @@ void ClusterRun::ReadEvents() {
 
 // Both connections come back after a pause; reading goes on where it was.
 void ClusterRun::Lost(const std::string& message) {
-    if (!running_) return;
+    if (!running_ || reconnecting_) return;
+    reconnecting_ = true;
     if (OnMessage) OnMessage("lost " + message + "; connecting again");
     const auto id = std::make_shared<MessageLoop::TimerId>(0);
     *id = loop_.StartTimer(kReconnectMs, [this, id, alive = token_.Weak()] {
         loop_.StopTimer(*id);
         if (alive.expired() || !running_) return;
+        reconnecting_ = false;
         if (!commands_->Connected())
             commands_->Connect(url_, [this](const std::string& e) {
                 if (!e.empty()) Lost(e);

@@ -120,7 +120,8 @@ class ClusterRun {
     bool stopRequested_ = false;
     bool cancelled_ = false;
     bool complete_ = false;
-    bool madeRows_ = false;  // the list's rows were made for the run
+    bool reconnecting_ = false;
+    bool madeRows_ = false;       // the list's rows were made for the run
     std::optional<size_t> rows_;  // rows of the run, once submitted whole
     size_t total_ = 0;
     int64_t created_ = 0;  // Unix seconds

@@ -20,7 +20,12 @@ void ClusterRun::Apply(const ClusterEvent& event) {
             if (RowFits(event)) ApplyBegun(event.row);
             break;
         case ClusterEvent::Type::kResult:
-            if (RowFits(event)) ApplyResult(event);
+            if (RowFits(event)) {
+                ApplyResult(event);
+            } else if (event.final && event.row < states_.size() &&
+                       states_[event.row] != RowState::kFinal) {
+                EndRow(event.row, event.record.code, false);  // done, though not written
+            }
             break;
         case ClusterEvent::Type::kError:
             ApplyError(event);

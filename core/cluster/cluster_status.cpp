@@ -31,9 +31,8 @@ struct Gathering {
     void Finished() {
         if (--outstanding > 0) return;
         for (RunStatus& r : status.runs)
-            r.waiting = r.state == kStateCancelled
-                            ? 0
-                            : std::max(0LL, r.total - r.done - r.inFlight);
+            r.waiting =
+                r.state == kStateCancelled ? 0 : std::max(0LL, r.total - r.done - r.inFlight);
         std::sort(status.workers.begin(), status.workers.end(),
                   [](const auto& a, const auto& b) { return a.name < b.name; });
         std::sort(status.runs.begin(), status.runs.end(),
@@ -60,11 +59,10 @@ void ReadWorker(RedisConnection& c, const std::shared_ptr<Gathering>& g, const s
     Ask(c, g, {"HGETALL", WorkerKey(name)}, [g, name](const RedisValue& r) {
         const auto f = ReadFieldList(r);
         if (!f || f->empty()) return;
-        g->status.workers.push_back({name, TextOf(*f, worker_field::kHost),
-                                     NumberOf(*f, worker_field::kSeen),
-                                     NumberOf(*f, worker_field::kDone),
-                                     TextOf(*f, worker_field::kState),
-                                     TextOf(*f, worker_field::kHeld)});
+        g->status.workers.push_back(
+            {name, TextOf(*f, worker_field::kHost), NumberOf(*f, worker_field::kSeen),
+             NumberOf(*f, worker_field::kDone), TextOf(*f, worker_field::kState),
+             TextOf(*f, worker_field::kHeld)});
     });
 }
 
@@ -88,9 +86,8 @@ void ReadRun(RedisConnection& c, const std::shared_ptr<Gathering>& g, const std:
     Ask(c, g, {"XPENDING", WorkKey(name), kGroup}, [g, i](const RedisValue& r) {
         g->status.runs[i].inFlight = r.At(0).AsInteger().value_or(0);
     });
-    Ask(c, g, {"ZCARD", DelayedKey(name)}, [g, i](const RedisValue& r) {
-        g->status.runs[i].rechecks = r.AsInteger().value_or(0);
-    });
+    Ask(c, g, {"ZCARD", DelayedKey(name)},
+        [g, i](const RedisValue& r) { g->status.runs[i].rechecks = r.AsInteger().value_or(0); });
     Ask(c, g, {"HGETALL", ByWorkerKey(name)}, [g, i](const RedisValue& r) {
         if (const auto f = ReadFieldList(r))
             for (const auto& [worker, count] : *f)
@@ -111,8 +108,10 @@ void ReadClusterStatus(RedisConnection& connection, const std::string& run,
             if (n.IsText()) ReadWorker(*c, g, n.text);
     });
     if (!run.empty()) {
-        if (!ValidRunName(run)) g->error = "the run " + run + " does not exist";
-        else ReadRun(connection, g, run, true);
+        if (!ValidRunName(run))
+            g->error = "the run " + run + " does not exist";
+        else
+            ReadRun(connection, g, run, true);
     } else {
         Ask(connection, g, {"SMEMBERS", kRunsKey}, [c, g](const RedisValue& r) {
             for (const RedisValue& n : r.elements)

@@ -29,7 +29,7 @@ struct RunStatus {
     long long total = 0;  // rows to check
     long long done = 0;
     long long inFlight = 0;
-    long long waiting = 0;  // not yet taken, rechecks included
+    long long waiting = 0;   // not yet taken, rechecks included
     long long rechecks = 0;  // of those, rechecks not yet due
     long long duplicates = 0;
     std::vector<std::pair<std::string, long long>> byWorker;

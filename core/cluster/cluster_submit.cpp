@@ -50,14 +50,13 @@ void RunSubmitter::Describe() {
     const auto check = [this](const RedisValue& r) {
         if (r.IsError()) Fail(r.text);
     };
-    connection_.Command({"HSET", key, run_field::kTotal, std::to_string(list_->RowCount()),
-                         run_field::kInput, options_.input, run_field::kProbe,
-                         options_.acceptAllProbe ? "1" : "0", run_field::kRecheck,
-                         std::to_string(options_.recheckSeconds), run_field::kClaimAfter,
-                         std::to_string(options_.claimAfterSeconds), run_field::kCreated,
-                         std::to_string(std::time(nullptr)), run_field::kDone, "0",
-                         run_field::kDuplicates, "0"},
-                        check);
+    connection_.Command(
+        {"HSET", key, run_field::kTotal, std::to_string(list_->RowCount()), run_field::kInput,
+         options_.input, run_field::kProbe, options_.acceptAllProbe ? "1" : "0",
+         run_field::kRecheck, std::to_string(options_.recheckSeconds), run_field::kClaimAfter,
+         std::to_string(options_.claimAfterSeconds), run_field::kCreated,
+         std::to_string(std::time(nullptr)), run_field::kDone, "0", run_field::kDuplicates, "0"},
+        check);
     connection_.Command({"XGROUP", "CREATE", WorkKey(options_.name), kGroup, "0", "MKSTREAM"},
                         check);
     connection_.Command({"SADD", kRunsKey, options_.name}, check);
@@ -88,8 +87,7 @@ void RunSubmitter::SendMore() {
 
 void RunSubmitter::Finish() {
     connection_.Command({"HSET", RunKey(options_.name), run_field::kRows,
-                         std::to_string(rows_.size()), run_field::kState,
-                         std::string(kStateOpen)},
+                         std::to_string(rows_.size()), run_field::kState, std::string(kStateOpen)},
                         [this](const RedisValue& r) {
                             if (r.IsError()) return Fail(r.text);
                             if (done_) done_("", options_.name);

@@ -18,7 +18,7 @@ struct RunOptions {
     std::string name;   // empty: made from the time
     std::string input;  // the input's name, for the status
     bool acceptAllProbe = true;
-    int recheckSeconds = 0;  // 0: deferred results are final
+    int recheckSeconds = 0;     // 0: deferred results are final
     int claimAfterSeconds = 0;  // 0: the default
 };
 

@@ -117,6 +117,7 @@ void ClusterWorker::ConnectCommands() {
         }
         Refresh();
         Flush();
+        ReadMore();
     });
 }
 
@@ -269,8 +270,7 @@ void ClusterWorker::Heartbeat() {
                                                : kWorkerIdle;
     commands_.Command({"HSET", WorkerKey(options_.name), worker_field::kHost, options_.host,
                        worker_field::kSeen, std::to_string(std::time(nullptr)),
-                       worker_field::kState, std::string(state), worker_field::kHeld,
-                       heldReason_},
+                       worker_field::kState, std::string(state), worker_field::kHeld, heldReason_},
                       nullptr);
     commands_.Command({"SADD", kWorkersKey, options_.name}, nullptr);
 }

@@ -43,8 +43,8 @@
 namespace mv::cluster {
 
 struct WorkerOptions {
-    std::string name;  // unique among the workers
-    std::string host;  // this machine's name, for the status
+    std::string name;        // unique among the workers
+    std::string host;        // this machine's name, for the status
     CheckSettings settings;  // connections, time-out, sender, DNS, politeness, proxy
     std::string smtpPort;    // empty: the default
     std::string dnsPort;

@@ -18,41 +18,11 @@ uint64_t NowMs() {
                                      .count());
 }
 
-// Replies nest only a few levels; anything deeper is not ours.
-constexpr int kMaxDepth = 8;
-
-RedisValue Convert(const redisReply* r, int depth = 0) {
-    RedisValue v;
-    if (r == nullptr || depth > kMaxDepth) return RedisValue::Error("malformed reply");
-    switch (r->type) {
-        case REDIS_REPLY_STRING:
-        case REDIS_REPLY_STATUS:
-        case REDIS_REPLY_ERROR:
-            v.type = r->type == REDIS_REPLY_STRING   ? RedisValue::Type::kString
-                     : r->type == REDIS_REPLY_STATUS ? RedisValue::Type::kStatus
-                                                     : RedisValue::Type::kError;
-            if (r->str != nullptr) v.text.assign(r->str, r->len);
-            break;
-        case REDIS_REPLY_INTEGER:
-            v.type = RedisValue::Type::kInteger;
-            v.integer = r->integer;
-            break;
-        case REDIS_REPLY_ARRAY:
-            v.type = RedisValue::Type::kArray;
-            v.elements.reserve(r->elements);
-            for (size_t i = 0; i < r->elements; ++i)
-                v.elements.push_back(Convert(r->element[i], depth + 1));
-            break;
-        default:
-            break;  // nil
-    }
-    return v;
-}
-
 bool IsAddress(const std::string& host) {
     in_addr v4{};
     in6_addr v6{};
-    return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+    return inet_pton(AF_INET, host.c_str(), &v4) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), &v6) == 1;
 }
 
 // "redis_version:7.0.15" in the reply of INFO server.
@@ -160,23 +130,26 @@ void RedisConnection::LogIn() {
         std::vector<std::string> auth = {"AUTH"};
         if (!url_.user.empty()) auth.push_back(url_.user);
         auth.push_back(url_.password);
-        Send(auth, [step](const RedisValue& r) { step(r, "the login was refused"); }, 0);
+        Send(
+            auth, [step](const RedisValue& r) { step(r, "the login was refused"); }, 0);
     }
     if (url_.db != 0)
-        Send({"SELECT", std::to_string(url_.db)},
-             [step](const RedisValue& r) { step(r, "cannot select the database"); }, 0);
-    Send({"INFO", "server"},
-         [this, step](const RedisValue& r) {
-             if (!connectDone_ || !step(r, "the server refused INFO")) return;
-             version_ = VersionOf(r.text);
-             if (!VersionAtLeast(version_, 6, 2))
-                 return HandshakeDone("the server is Redis " +
-                                      (version_.empty() ? std::string("of an unknown version")
-                                                        : version_) +
-                                      "; the cluster needs 6.2 or later");
-             HandshakeDone("");
-         },
-         0);
+        Send(
+            {"SELECT", std::to_string(url_.db)},
+            [step](const RedisValue& r) { step(r, "cannot select the database"); }, 0);
+    Send(
+        {"INFO", "server"},
+        [this, step](const RedisValue& r) {
+            if (!connectDone_ || !step(r, "the server refused INFO")) return;
+            version_ = VersionOf(r.text);
+            if (!VersionAtLeast(version_, 6, 2))
+                return HandshakeDone(
+                    "the server is Redis " +
+                    (version_.empty() ? std::string("of an unknown version") : version_) +
+                    "; the cluster needs 6.2 or later");
+            HandshakeDone("");
+        },
+        0);
 }
 
 void RedisConnection::HandshakeDone(const std::string& error) {
@@ -228,7 +201,7 @@ void RedisConnection::OnReply(redisAsyncContext* ac, void* reply, void* /*privda
     if (self == nullptr || reply == nullptr || self->pending_.empty()) return;
     Pending p = std::move(self->pending_.front());
     self->pending_.pop_front();
-    if (p.handler) p.handler(Convert(static_cast<redisReply*>(reply)));
+    if (p.handler) p.handler(FromHiredisReply(static_cast<const redisReply*>(reply)));
 }
 
 void RedisConnection::OnDisconnected(const redisAsyncContext* ac, int /*status*/) {

@@ -33,8 +33,8 @@ bool PercentDecode(std::string_view text, std::string& out) {
 
 bool ReadInt(std::string_view text, int min, int max, int& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() &&
-           value >= min && value <= max;
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value >= min &&
+           value <= max;
 }
 
 // "user:password@" before the host.

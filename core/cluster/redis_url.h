@@ -10,7 +10,7 @@
 namespace mv::cluster {
 
 struct RedisUrl {
-    std::string host;      // a name or an address; empty for a Unix socket
+    std::string host;  // a name or an address; empty for a Unix socket
     int port = 6379;
     std::string socketPath;  // for "unix://"
     int db = 0;

@@ -1,8 +1,49 @@
 #include "cluster/redis_value.h"
 
+#include <hiredis/hiredis.h>
+
 #include <charconv>
 
 namespace mv::cluster {
+
+namespace {
+
+// Replies nest only a few levels; anything deeper is not ours.
+constexpr int kMaxDepth = 8;
+
+RedisValue Convert(const redisReply* r, int depth) {
+    RedisValue v;
+    if (r == nullptr || depth > kMaxDepth) return RedisValue::Error("malformed reply");
+    switch (r->type) {
+        case REDIS_REPLY_STRING:
+        case REDIS_REPLY_STATUS:
+        case REDIS_REPLY_ERROR:
+            v.type = r->type == REDIS_REPLY_STRING   ? RedisValue::Type::kString
+                     : r->type == REDIS_REPLY_STATUS ? RedisValue::Type::kStatus
+                                                     : RedisValue::Type::kError;
+            if (r->str != nullptr) v.text.assign(r->str, r->len);
+            break;
+        case REDIS_REPLY_INTEGER:
+            v.type = RedisValue::Type::kInteger;
+            v.integer = r->integer;
+            break;
+        case REDIS_REPLY_ARRAY:
+            v.type = RedisValue::Type::kArray;
+            v.elements.reserve(r->elements);
+            for (size_t i = 0; i < r->elements; ++i)
+                v.elements.push_back(Convert(r->element[i], depth + 1));
+            break;
+        default:
+            break;  // nil
+    }
+    return v;
+}
+
+}  // namespace
+
+RedisValue FromHiredisReply(const redisReply* reply) {
+    return Convert(reply, 0);
+}
 
 const RedisValue& RedisValue::At(size_t i) const {
     static const RedisValue kNil;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+struct redisReply;
+
 namespace mv::cluster {
 
 struct RedisValue {
@@ -30,6 +32,10 @@ struct RedisValue {
     std::optional<long long> AsInteger() const;
     static RedisValue Error(std::string message);
 };
+
+// The value of a reply as hiredis parsed it (a malformed or too deeply
+// nested one reads as an error value).
+RedisValue FromHiredisReply(const redisReply* reply);
 
 // The fields of a stream entry or a hash (a flat array of names and values),
 // in order; strings only.

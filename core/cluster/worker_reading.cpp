@@ -65,9 +65,11 @@ void ClusterWorker::Maintain(Run& run, int room) {
 }
 
 void ClusterWorker::ReadNew(int room) {
-    std::vector<std::string> args = {"XREADGROUP", "GROUP", kGroup, options_.name,
-                                     "COUNT",      std::to_string(room), "BLOCK",
-                                     std::to_string(options_.blockMs), "STREAMS"};
+    std::vector<std::string> args = {"XREADGROUP", "GROUP",
+                                     kGroup,       options_.name,
+                                     "COUNT",      std::to_string(room),
+                                     "BLOCK",      std::to_string(options_.blockMs),
+                                     "STREAMS"};
     std::vector<std::string> names;
     for (auto& [name, run] : runs_)
         if (!run.cancelled && run.dispatcher) names.push_back(name);
@@ -102,7 +104,12 @@ void ClusterWorker::Take(const std::string& runName, const std::vector<StreamEnt
     for (const StreamEntry& entry : entries) {
         if (inHand_.count(runName + " " + entry.id) != 0) continue;
         if (entry.deleted) {  // removed by a cancel: nothing to check
-            Queue({Script::kReport, {}, {"XACK", WorkKey(runName), kGroup, entry.id}, true, 0, false});
+            Queue({Script::kReport,
+                   {},
+                   {"XACK", WorkKey(runName), kGroup, entry.id},
+                   true,
+                   0,
+                   false});
             continue;
         }
         std::string error;
@@ -201,9 +208,11 @@ void ClusterWorker::MaybeStopped() {
     stopped_ = true;
     Heartbeat();
     // Once the last words are written (a lost connection: at once).
-    if (!commands_.Command({"PING"}, [this](const RedisValue&) {
-            if (OnStopped) OnStopped();
-        }) && OnStopped)
+    if (!commands_.Command({"PING"},
+                           [this](const RedisValue&) {
+                               if (OnStopped) OnStopped();
+                           }) &&
+        OnStopped)
         OnStopped();
 }
 

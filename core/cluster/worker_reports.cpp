@@ -65,8 +65,8 @@ void ClusterWorker::Reported(int tag, int err, const std::vector<std::string>& l
     --checking_;
     ++done_;
     const Run* run = FindRun(job.run);
-    const bool again = run != nullptr && NeedsRecheck(run->recheckMs, run->cancelled, info,
-                                                      job.item.tryNumber);
+    const bool again =
+        run != nullptr && NeedsRecheck(run->recheckMs, run->cancelled, info, job.item.tryNumber);
     FindingRecord record;
     record.row = job.item.row;
     record.address = job.item.address;

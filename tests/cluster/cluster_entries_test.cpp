@@ -74,8 +74,10 @@ TEST(Event, AResultComesBackAsItWasWritten) {
     record.finding.verdict = Verdict::kUndeliverable;
     record.finding.reason = Reason::kMailboxUnknown;
     const std::vector<std::string> transcript = {"Connected", "", "550 no\rsuch"};
-    const FieldList fields = {{"type", "result"},   {"row", "7"},
-                              {"worker", "w1"},     {"final", "0"},
+    const FieldList fields = {{"type", "result"},
+                              {"row", "7"},
+                              {"worker", "w1"},
+                              {"final", "0"},
                               {"due", "1700000000123"},
                               {"finding", FormatFindingLine(record)},
                               {"transcript", JoinTranscript(transcript)}};

@@ -22,15 +22,17 @@ TEST_F(ClusterWorld, BadInputGetsAClearMessageAndStatus) {
     const std::vector<Case> cases = {
         {{"cluster", "status", "--redis", "unix:///nowhere/redis.sock"}, 1, "unix:///nowhere"},
         {{"cluster", "status", "--redis", sock, "--redis-password-file", (dir / "bad-pw").string()},
-         1, "the login was refused"},
+         1,
+         "the login was refused"},
         {{"cluster", "collect", "nosuch", "--redis", sock, "--redis-password-file",
           (dir / "pw").string()},
-         1, "the run nosuch does not exist"},
+         1,
+         "the run nosuch does not exist"},
         {{"cluster", "cancel", "nosuch", "--redis", sock, "--redis-password-file",
           (dir / "pw").string()},
-         1, "the run nosuch does not exist"},
-        {{"cluster", "status", "--redis", "redis://:s3cret@127.0.0.1:1"}, 1,
-         "redis://127.0.0.1:1"},
+         1,
+         "the run nosuch does not exist"},
+        {{"cluster", "status", "--redis", "redis://:s3cret@127.0.0.1:1"}, 1, "redis://127.0.0.1:1"},
         {{"cluster", "status", "--redis", "http://x"}, 2, "redis:// or unix://"},
         {{"cluster", "submit", list, "--redis", sock, "--output", "x"}, 2, "--output"},
         {{"worker", "--redis", sock, "--save"}, 2, "--save"},
@@ -51,9 +53,9 @@ TEST_F(ClusterWorld, BadInputGetsAClearMessageAndStatus) {
 TEST_F(ClusterWorld, CtrlCCancelsARunOnTheClusterAndStillWritesItsResults) {
     const std::string list = MakeList(200, {"crawl.test"});
     RedisServer redis({.appendOnly = false, .password = ""});
-    Subprocess check({CliPath(), "check", "--cluster", redis.Url(), "--run", "c", "--format",
-                      "jsonl", list},
-                     "", Env());
+    Subprocess check(
+        {CliPath(), "check", "--cluster", redis.Url(), "--run", "c", "--format", "jsonl", list}, "",
+        Env());
     ASSERT_TRUE(check.WaitForOutput("submitted", 30000));
     auto worker = StartWorker(redis, "w1", {"--connections", "10"});
     // Each check takes seconds: when the first results come, the next rows
@@ -65,7 +67,7 @@ TEST_F(ClusterWorld, CtrlCCancelsARunOnTheClusterAndStillWritesItsResults) {
     const auto rows = Results(r.out);
     const auto outcomes = Outcomes(rows);
     EXPECT_GT(outcomes.count("-8 unknown aborted"), 0u) << r.out;  // the rows in flight
-    EXPECT_LT(rows.size(), 200u);                               // the rest never began
+    EXPECT_LT(rows.size(), 200u);                                  // the rest never began
     EXPECT_NE(redis.Cli({"HGET", "mailvetter:run:c", "state"}).find("cancelled"),
               std::string::npos);
     EXPECT_EQ(StopWorker(*worker).exitCode, 0);

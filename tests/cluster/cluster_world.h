@@ -53,10 +53,10 @@ class ClusterWorld : public ::testing::Test {
     // A command of this machine's engine, pointed at the world.
     std::vector<std::string> Engine(std::vector<std::string> args) const {
         args.insert(args.begin(), CliPath());
-        for (std::string a : std::vector<std::string>{"--dns", world->dnsServer(), "--dns-port",
-                              std::to_string(world->dnsPort()), "--smtp-port",
-                              std::to_string(world->smtpPort()), "--from", "me@checker.test",
-                              "--timeout", "5", "--per-server", "0"})
+        for (std::string a : std::vector<std::string>{
+                 "--dns", world->dnsServer(), "--dns-port", std::to_string(world->dnsPort()),
+                 "--smtp-port", std::to_string(world->smtpPort()), "--from", "me@checker.test",
+                 "--timeout", "5", "--per-server", "0"})
             args.push_back(std::move(a));
         return args;
     }
@@ -73,8 +73,8 @@ class ClusterWorld : public ::testing::Test {
     }
     void Submit(const RedisServer& redis, const std::string& list,
                 std::vector<std::string> extra) const {
-        std::vector<std::string> argv = {CliPath(), "cluster", "submit", list, "--redis",
-                                         redis.Url()};
+        std::vector<std::string> argv = {CliPath(), "cluster", "submit",
+                                         list,      "--redis", redis.Url()};
         argv.insert(argv.end(), extra.begin(), extra.end());
         const auto r = Run(argv);
         ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -97,9 +97,8 @@ class ClusterWorld : public ::testing::Test {
         for (auto it = std::sregex_iterator(jsonLines.begin(), jsonLines.end(), line);
              it != std::sregex_iterator(); ++it) {
             const auto& m = *it;
-            const bool added = rows.emplace(std::stoul(m[1]), m.str(2) + " " + m.str(3) + " " +
-                                                                  m.str(4))
-                                   .second;
+            const bool added =
+                rows.emplace(std::stoul(m[1]), m.str(2) + " " + m.str(3) + " " + m.str(4)).second;
             if (!added) ADD_FAILURE() << "row " << m[1] << " came twice";
         }
         return rows;

@@ -10,8 +10,8 @@ namespace {
 
 TEST_F(ClusterWorld, ThreeWorkersGiveEachRowOneResultAsALocalCheckDoes) {
     constexpr int kRows = 3000;
-    const std::string list = MakeList(kRows, {"ok.test", "no.test", "dead.test", "gone.test",
-                                              "full.test"});
+    const std::string list =
+        MakeList(kRows, {"ok.test", "no.test", "dead.test", "gone.test", "full.test"});
     auto local = Run(Engine({"check", "--connections", "200", "--format", "jsonl", list}));
     ASSERT_EQ(local.exitCode, 0) << local.err;
 
@@ -24,8 +24,8 @@ TEST_F(ClusterWorld, ThreeWorkersGiveEachRowOneResultAsALocalCheckDoes) {
     std::vector<std::unique_ptr<Subprocess>> workers;
     for (const char* name : {"w1", "w2", "w3"})
         workers.push_back(StartWorker(redis, name, {"--connections", "60"}));
-    auto collected = Run({CliPath(), "cluster", "collect", "big", "--redis", redis.Url(),
-                          "--format", "jsonl"});
+    auto collected =
+        Run({CliPath(), "cluster", "collect", "big", "--redis", redis.Url(), "--format", "jsonl"});
     ASSERT_EQ(collected.exitCode, 0) << collected.err;
     EXPECT_NE(collected.err.find("lies outside the run"), std::string::npos) << collected.err;
 
@@ -34,10 +34,10 @@ TEST_F(ClusterWorld, ThreeWorkersGiveEachRowOneResultAsALocalCheckDoes) {
     EXPECT_EQ(Outcomes(rows), Outcomes(Results(local.out)));
 
     // Later, and two at once: the same results.
-    Subprocess first({CliPath(), "cluster", "collect", "big", "--redis", redis.Url(), "--format",
-                      "jsonl"});
-    Subprocess second({CliPath(), "cluster", "collect", "big", "--redis", redis.Url(),
-                       "--format", "jsonl"});
+    Subprocess first(
+        {CliPath(), "cluster", "collect", "big", "--redis", redis.Url(), "--format", "jsonl"});
+    Subprocess second(
+        {CliPath(), "cluster", "collect", "big", "--redis", redis.Url(), "--format", "jsonl"});
     const auto a = first.Wait(60000);
     const auto b = second.Wait(60000);
     EXPECT_EQ(Results(a.out), rows);
@@ -56,8 +56,8 @@ TEST_F(ClusterWorld, ARunOutlivesAKilledWorkerAndARestartedServer) {
         std::vector<std::unique_ptr<Subprocess>> workers;
         for (const char* name : {"w1", "w2", "w3"})
             workers.push_back(StartWorker(redis, name, {"--connections", "20"}));
-        Subprocess collect({CliPath(), "cluster", "collect", "r", "--redis", redis.Url(),
-                            "--format", "jsonl"});
+        Subprocess collect(
+            {CliPath(), "cluster", "collect", "r", "--redis", redis.Url(), "--format", "jsonl"});
         ASSERT_TRUE(collect.WaitForOutput("@slow.test", 30000, false));
         if (restart) {
             redis.Restart();
@@ -88,8 +88,9 @@ TEST_F(ClusterWorld, DeferredRowsEndWithTheirRecheckAndNoRecheckIsTakenOver) {
     RedisServer redis({});
     // Rechecks wait longer than claim-after: a waiting recheck that still
     // held its entry would be taken over.
-    Submit(redis, list, {"--run", "g", "--recheck-deferred", "3", "--claim-after", "1",
-                         "--no-accept-all-probe"});
+    Submit(
+        redis, list,
+        {"--run", "g", "--recheck-deferred", "3", "--claim-after", "1", "--no-accept-all-probe"});
     auto w1 = StartWorker(redis, "w1", {});
     auto w2 = StartWorker(redis, "w2", {});
     auto collected =

@@ -30,10 +30,20 @@ std::string RedisServer::Url() const {
 }
 
 void RedisServer::Start() {
-    std::vector<std::string> argv = {"/usr/bin/redis-server", "--port", "0", "--unixsocket",
-                                     socket_, "--unixsocketperm", "700", "--dir",
-                                     dir_->path().string(), "--save", "", "--appendonly",
-                                     options_.appendOnly ? "yes" : "no", "--appendfsync",
+    std::vector<std::string> argv = {"/usr/bin/redis-server",
+                                     "--port",
+                                     "0",
+                                     "--unixsocket",
+                                     socket_,
+                                     "--unixsocketperm",
+                                     "700",
+                                     "--dir",
+                                     dir_->path().string(),
+                                     "--save",
+                                     "",
+                                     "--appendonly",
+                                     options_.appendOnly ? "yes" : "no",
+                                     "--appendfsync",
                                      "always"};
     if (!options_.password.empty()) {
         argv.push_back("--requirepass");
@@ -58,7 +68,8 @@ void RedisServer::Restart() {
 
 std::string RedisServer::Cli(const std::vector<std::string>& args) const {
     std::vector<std::string> argv = {"/usr/bin/redis-cli", "-s", socket_};
-    if (!options_.password.empty()) argv.insert(argv.end(), {"--no-auth-warning", "-a", options_.password});
+    if (!options_.password.empty())
+        argv.insert(argv.end(), {"--no-auth-warning", "-a", options_.password});
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv).out;
 }
