@@ -105,8 +105,10 @@ int RunCheck(const ParsedArgs& parsed) {
     TINI ini;
     const CheckSettings settings = CheckSettingsFor(parsed, ini);
     RecipientList list;
+    const AddressKnowledge* lists = nullptr;
     try {
         LoadInput(job.input, list);
+        lists = &AddressKnowledge::Installed();
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;
@@ -144,10 +146,11 @@ int RunCheck(const ParsedArgs& parsed) {
         if (!begun) writer.Header();
         begun = true;
     };
+    FinalRows finalRows(writer, list, *lists);
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
-        WriteFinalRow(writer, list, row, code);
+        finalRows.Write(row, code);
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -170,7 +173,7 @@ int RunCheck(const ParsedArgs& parsed) {
     if (run.Running()) loop.Run();
     writer.Flush();
     status.Finish();
-    PrintVerdictCounts(run.Tally());
+    PrintRunSummary(run.Tally(), finalRows.Flags());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 

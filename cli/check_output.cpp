@@ -19,19 +19,28 @@ ResultFormat ChooseFormat(const ParsedArgs& args) {
     return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
 }
 
-void WriteFinalRow(CheckResultWriter& writer, const RecipientList& list, size_t row, int code) {
-    const std::string_view caption = list.Caption(row);
-    writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
-                  VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
+FinalRows::FinalRows(CheckResultWriter& writer, const RecipientList& list,
+                     const AddressKnowledge& lists)
+    : writer_(writer), list_(list), lists_(lists) {}
+
+void FinalRows::Write(size_t row, int code) {
+    const std::string_view caption = list_.Caption(row);
+    const std::string address = ExtractAddress(caption);
+    const AddressColumns columns = AddressColumnsOf(lists_, address, list_.FindingOf(row));
+    flags_.Count(columns);
+    writer_.Result(row, caption, address, code, list_.SubItem(row, 0),
+                   VerdictOfRow(list_, row).value_or(RowVerdict{}), columns,
+                   list_.TranscriptOf(row));
 }
 
-void PrintVerdictCounts(const VerdictTally& tally) {
+void PrintRunSummary(const VerdictTally& tally, const FlagTally& flags) {
     std::string line;
     for (Verdict v :
          {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
         line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
                 std::to_string(tally.Of(v));
     std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", flags.Line().c_str());
 }
 
 }  // namespace mv::cli

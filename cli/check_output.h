@@ -1,10 +1,12 @@
 // What `check` writes, shared with the commands that collect a cluster run,
 // so that both write exactly the same: the format chosen by --format and
-// --output, one final row, and the count per verdict at the end.
+// --output, each final row with what its address tells, and the summary
+// lines at the end.
 #pragma once
 
 #include <cstddef>
 
+#include "address/address_knowledge.h"
 #include "cli_args.h"
 #include "output_formats.h"
 #include "project/list/recipient_list.h"
@@ -14,11 +16,24 @@ namespace mv::cli {
 
 ResultFormat ChooseFormat(const ParsedArgs& args);
 
-// The final result of `row` as the list holds it.
-void WriteFinalRow(CheckResultWriter& writer, const RecipientList& list, size_t row, int code);
+// Writes the final result of a row as the list holds it, and counts the
+// flags of the rows written.
+class FinalRows {
+  public:
+    FinalRows(CheckResultWriter& writer, const RecipientList& list,
+              const AddressKnowledge& lists);
+    void Write(size_t row, int code);
+    const FlagTally& Flags() const { return flags_; }
 
-// "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0" on standard
-// error: the final results of the run per verdict.
-void PrintVerdictCounts(const VerdictTally& tally);
+  private:
+    CheckResultWriter& writer_;
+    const RecipientList& list_;
+    const AddressKnowledge& lists_;
+    FlagTally flags_;
+};
+
+// On standard error: "deliverable: 2   risky: 0   undeliverable: 1
+// unknown: 0" (the final results per verdict), then the flags' line.
+void PrintRunSummary(const VerdictTally& tally, const FlagTally& flags);
 
 }  // namespace mv::cli

@@ -128,6 +128,13 @@ int Submit(const ParsedArgs& args) {
 int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, RecipientList& list,
           const std::function<void()>& start, bool stopCancels, const std::string& saveTo) {
     const ResultFormat format = ChooseFormat(args);
+    const AddressKnowledge* lists = nullptr;
+    try {
+        lists = &AddressKnowledge::Installed();
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return kExitFailure;
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
     std::FILE* out = stdout;
     if (auto path = args.Value("output")) {
@@ -154,10 +161,11 @@ int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, Rec
         begun = true;
     };
     bool failed = false;
+    FinalRows finalRows(writer, list, *lists);
     run.OnStatusChanged = [&] { status.Changed(); };
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
-        WriteFinalRow(writer, list, row, code);
+        finalRows.Write(row, code);
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -180,7 +188,7 @@ int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, Rec
     writer.Flush();
     status.Finish();
     if (failed) return kExitFailure;
-    PrintVerdictCounts(run.Tally());
+    PrintRunSummary(run.Tally(), finalRows.Flags());
     if (run.Duplicates() > 0)
         std::fprintf(stderr, "duplicates: %d (the first result of each row was kept)\n",
                      run.Duplicates());
