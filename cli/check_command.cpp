@@ -129,15 +129,7 @@ int RunCheck(const ParsedArgs& parsed) {
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
     CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
-    StatusLine status(
-        loop,
-        [&] {
-            const auto panels = run.StatusTexts();
-            std::vector<std::string> texts(panels.begin(), panels.end());
-            texts.push_back(run.RecheckText());
-            return texts;
-        },
-        [&] { writer.Flush(); });
+    StatusLine status(loop, StatusTextsOf(run), [&] { writer.Flush(); });
     run.OnStatusChanged = [&] { status.Changed(); };
     // The header goes out once the run has begun (or with its first result,
     // which can come while it starts): a refused run writes nothing.

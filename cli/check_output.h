@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "address/address_knowledge.h"
 #include "cli_args.h"
@@ -20,8 +23,7 @@ ResultFormat ChooseFormat(const ParsedArgs& args);
 // flags of the rows written.
 class FinalRows {
   public:
-    FinalRows(CheckResultWriter& writer, const RecipientList& list,
-              const AddressKnowledge& lists);
+    FinalRows(CheckResultWriter& writer, const RecipientList& list, const AddressKnowledge& lists);
     void Write(size_t row, int code);
     const FlagTally& Flags() const { return flags_; }
 
@@ -31,6 +33,18 @@ class FinalRows {
     const AddressKnowledge& lists_;
     FlagTally flags_;
 };
+
+// The counter line's texts of a run (CheckRun, or a run on the cluster):
+// the five panels and what waits for a recheck.
+template <class Run>
+std::function<std::vector<std::string>()> StatusTextsOf(const Run& run) {
+    return [&run] {
+        const auto panels = run.StatusTexts();
+        std::vector<std::string> texts(panels.begin(), panels.end());
+        texts.push_back(run.RecheckText());
+        return texts;
+    };
+}
 
 // On standard error: "deliverable: 2   risky: 0   undeliverable: 1
 // unknown: 0" (the final results per verdict), then the flags' line.

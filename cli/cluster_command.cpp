@@ -66,9 +66,15 @@ cluster::RunOptions RunOptionsFor(const ParsedArgs& args, TINI& ini, const std::
     return o;
 }
 
+// Null, with the message printed, when INPUT cannot be read.
 std::unique_ptr<RecipientList> LoadList(const std::string& input) {
     auto list = std::make_unique<RecipientList>();
-    LoadInput(input, *list);
+    try {
+        LoadInput(input, *list);
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return nullptr;
+    }
     return list;
 }
 
@@ -92,13 +98,8 @@ int Submit(const ParsedArgs& args) {
     const cluster::RedisUrl url = ClusterRedisUrl(args, "redis", ini);
     const std::string input = args.Positional()[1];
     const cluster::RunOptions options = RunOptionsFor(args, ini, input);
-    std::unique_ptr<RecipientList> list;
-    try {
-        list = LoadList(input);
-    } catch (const Exception& e) {
-        PrintError(e.what());
-        return kExitFailure;
-    }
+    const std::unique_ptr<RecipientList> list = LoadList(input);
+    if (!list) return kExitFailure;
     EpollLoop loop;
     cluster::RedisConnection connection(loop);
     if (!ConnectNow(loop, connection, url)) return kExitFailure;
@@ -146,15 +147,7 @@ int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, Rec
         out = file.get();
     }
     CheckResultWriter writer(out, format, args.Has("transcripts"));
-    StatusLine status(
-        loop,
-        [&] {
-            const auto panels = run.StatusTexts();
-            std::vector<std::string> texts(panels.begin(), panels.end());
-            texts.push_back(run.RecheckText());
-            return texts;
-        },
-        [&] { writer.Flush(); });
+    StatusLine status(loop, StatusTextsOf(run), [&] { writer.Flush(); });
     bool begun = false;
     const auto begin = [&] {
         if (!begun) writer.Header();
@@ -296,13 +289,8 @@ int RunCheckOnCluster(const ParsedArgs& args) {
     TINI ini;
     const cluster::RedisUrl url = ClusterRedisUrl(args, "cluster", ini);
     const cluster::RunOptions options = RunOptionsFor(args, ini, input);
-    std::unique_ptr<RecipientList> list;
-    try {
-        list = LoadList(input);
-    } catch (const Exception& e) {
-        PrintError(e.what());
-        return kExitFailure;
-    }
+    const std::unique_ptr<RecipientList> list = LoadList(input);
+    if (!list) return kExitFailure;
     EpollLoop loop;
     cluster::ClusterRun run(*list, loop);
     run.OnSubmitted = [](const std::string& name) {

@@ -12,12 +12,6 @@ namespace mv::cluster {
 
 namespace {
 
-uint64_t NowMs() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-}
-
 bool IsAddress(const std::string& host) {
     in_addr v4{};
     in6_addr v6{};
@@ -40,6 +34,12 @@ RedisConnection* Self(const redisAsyncContext* ac) {
 
 }  // namespace
 
+uint64_t MonotonicMs() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
 bool VersionAtLeast(const std::string& version, int major, int minor) {
     int ma = 0;
     int mi = 0;
@@ -58,7 +58,7 @@ void RedisConnection::Connect(const RedisUrl& url, ConnectHandler done, uint32_t
     Close();
     url_ = url;
     connectDone_ = std::move(done);
-    connectDeadline_ = NowMs() + limitMs;
+    connectDeadline_ = MonotonicMs() + limitMs;
     if (timer_ == 0) timer_ = loop_.StartTimer(250, [this] { OnTick(); });
     if (url.IsUnix() || IsAddress(url.host)) {
         loop_.Post([this, alive = token_.Weak()] {
@@ -190,7 +190,7 @@ bool RedisConnection::Send(const std::vector<std::string>& args, ReplyHandler ha
                               lengths.data()) != REDIS_OK)
         return false;
     // The handshake's commands run under the connect's own limit.
-    const uint64_t deadline = limitMs == 0 ? connectDeadline_ : NowMs() + limitMs;
+    const uint64_t deadline = limitMs == 0 ? connectDeadline_ : MonotonicMs() + limitMs;
     pending_.push_back({std::move(handler), deadline});
     return true;
 }
@@ -244,7 +244,7 @@ void RedisConnection::Drop() {
 }
 
 void RedisConnection::OnTick() {
-    const uint64_t now = NowMs();
+    const uint64_t now = MonotonicMs();
     if (connectDone_ && now > connectDeadline_) return Fail("no connection in time");
     if (ready_ && !pending_.empty() && now > pending_.front().deadline) Drop();
 }

@@ -108,6 +108,9 @@ class RedisConnection {
     WeakToken token_;
 };
 
+// Milliseconds of the monotonic clock (time limits, pauses).
+uint64_t MonotonicMs();
+
 // "7.0.15" is at least 6.2.
 bool VersionAtLeast(const std::string& version, int major, int minor);
 

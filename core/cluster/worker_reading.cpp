@@ -1,20 +1,12 @@
 // How a worker takes work: its own pending entries after (re)connecting,
 // due rechecks and idle entries of others, then new entries; and how it
 // hands back what it has not begun (the rest is in cluster_worker.cpp).
-#include <chrono>
-
 #include "cluster/cluster_keys.h"
 #include "cluster/cluster_worker.h"
 
 namespace mv::cluster {
 
 namespace {
-
-uint64_t NowMs() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-}
 
 // How often the rechecks and the idle entries of a run are looked after.
 constexpr uint64_t kMaintenanceMs = 1000;
@@ -48,7 +40,7 @@ void ClusterWorker::ReadOwnPending(Run& run) {
 }
 
 void ClusterWorker::Maintain(Run& run, int room) {
-    const uint64_t now = NowMs();
+    const uint64_t now = MonotonicMs();
     if (now - run.lastMaintenance < kMaintenanceMs) return;
     run.lastMaintenance = now;
     scripts_.Run(Script::kMoveDue, {DelayedKey(run.name), WorkKey(run.name), RunKey(run.name)},
