@@ -11,6 +11,7 @@
 // socket and the fake world in its own process; each worker is limited to
 // --connections (default 200). Processor times are those of the child
 // processes (user + system); Redis's comes from /proc.
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
