@@ -77,8 +77,8 @@ std::string World() {
     std::string w;
     for (int h = 0; h < kHosts; ++h) {
         const std::string n = std::to_string(h);
-        w +=
-            "host mx" + n + ".bench users=valid\ndomain d" + n + ".bench mx 10 mx" + n + ".bench\n";
+        w.append("host mx").append(n).append(".bench users=valid\ndomain d").append(n);
+        w.append(".bench mx 10 mx").append(n).append(".bench\n");
     }
     return w;
 }
@@ -122,6 +122,7 @@ void RunWorkers(const Options& o, const test::FakeWorld& world, const std::strin
     const double redis0 = ProcessCpu(pid);
     const double t0 = Now();
     std::vector<std::unique_ptr<test::Subprocess>> workers;
+    workers.reserve(static_cast<size_t>(count));
     for (int w = 0; w < count; ++w)
         workers.push_back(std::make_unique<test::Subprocess>(
             Engine(o, world, {"worker", "--redis", redis.Url(), "--name", "w" + std::to_string(w)}),

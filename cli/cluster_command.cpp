@@ -47,7 +47,7 @@ void Refuse(const ParsedArgs& args, const std::string& command,
         bool ok = false;
         for (const auto* set : allowed)
             ok = ok || set->count(name) != 0;
-        if (!ok && args.Has(name)) throw UsageError(command + " does not take --" + name);
+        if (!ok && args.Has(name)) throw UsageError(command + " does not take --" += name);
     }
 }
 

@@ -29,7 +29,7 @@ void PointHostLookups(const CheckSettings& s, const std::string& port) {
     for (const std::string& server :
          TSmtpRelayServer::SplitServers(TrimBlanks(s.dnsPrimary + " " + s.dnsSecondary))) {
         if (!servers.empty()) servers += ',';
-        servers += server + ":" + port;
+        servers.append(server).append(":").append(port);
     }
     if (!servers.empty()) network_layer::SetLookupServers(servers);
 }

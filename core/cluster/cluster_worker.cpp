@@ -20,7 +20,8 @@ uint32_t NextBackoff(uint32_t ms) {
 }
 
 // Runs `fn` once after `ms`, unless `alive` has gone.
-void After(MessageLoop& loop, uint32_t ms, std::weak_ptr<char> alive, std::function<void()> fn) {
+void After(MessageLoop& loop, uint32_t ms, const std::weak_ptr<char>& alive,
+           const std::function<void()>& fn) {
     auto id = std::make_shared<MessageLoop::TimerId>(0);
     *id = loop.StartTimer(ms, [&loop, id, alive, fn] {
         loop.StopTimer(*id);
