@@ -19,16 +19,6 @@ uint32_t NextBackoff(uint32_t ms) {
     return ms == 0 ? kFirstBackoffMs : std::min(ms * 2, kLastBackoffMs);
 }
 
-// Runs `fn` once after `ms`, unless `alive` has gone.
-void After(MessageLoop& loop, uint32_t ms, const std::weak_ptr<char>& alive,
-           const std::function<void()>& fn) {
-    auto id = std::make_shared<MessageLoop::TimerId>(0);
-    *id = loop.StartTimer(ms, [&loop, id, alive, fn] {
-        loop.StopTimer(*id);
-        if (!alive.expired()) fn();
-    });
-}
-
 long long NumberOr(const FieldList& fields, const char* name, long long fallback) {
     const std::string* text = FindField(fields, name);
     RedisValue v;
@@ -86,6 +76,14 @@ void ClusterWorker::Start(std::function<void(const std::string& error)> failed) 
     ConnectCommands();
 }
 
+void ClusterWorker::Later(uint32_t ms, std::function<void()> fn) {
+    auto id = std::make_shared<MessageLoop::TimerId>(0);
+    *id = loop_.StartTimer(ms, [this, id, alive = token_.Weak(), fn = std::move(fn)] {
+        loop_.StopTimer(*id);
+        if (!alive.expired()) fn();
+    });
+}
+
 void ClusterWorker::Say(const std::string& message) const {
     if (OnMessage) OnMessage(message);
 }
@@ -140,14 +138,14 @@ void ClusterWorker::CommandsLost(const std::string& message) {
             w.sent = false;
             if (w.script == Script::kReport && !w.plain) w.args[9] = "1";
         }
-    After(loop_, commandsBackoffMs_, token_.Weak(), [this] { ConnectCommands(); });
+    Later(commandsBackoffMs_, [this] { ConnectCommands(); });
 }
 
 void ClusterWorker::ReaderLost(const std::string& message) {
     reading_ = false;
     readerBackoffMs_ = NextBackoff(readerBackoffMs_);
     if (readerBackoffMs_ == kFirstBackoffMs && commands_.Connected()) Say("lost " + message);
-    After(loop_, readerBackoffMs_, token_.Weak(), [this] { ConnectReader(); });
+    Later(readerBackoffMs_, [this] { ConnectReader(); });
 }
 
 // --- Runs ----------------------------------------------------------------------

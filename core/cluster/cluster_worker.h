@@ -122,6 +122,8 @@ class ClusterWorker {
     void LeaveRun(const std::string& name);
     void Heartbeat();
     void Say(const std::string& message) const;
+    // Runs `fn` once after `ms`, unless the worker has gone.
+    void Later(uint32_t ms, std::function<void()> fn);
     Run* FindRun(const std::string& name);
 
     // worker_reading.cpp: taking work.

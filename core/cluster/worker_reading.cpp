@@ -75,10 +75,10 @@ void ClusterWorker::ReadNew(int room) {
             reading_ = false;
             auto streams = ReadStreams(r);
             if (!streams) {
-                // A stream gone (a run deleted by hand) or a malformed reply:
-                // not again at once.
+                // A key of the wrong type (written by hand) or a malformed
+                // reply: again after a pause, not at once.
                 Say("cannot read work: " + (r.IsError() ? r.text : "a malformed reply"));
-                loop_.Post([this] { Refresh(); });
+                Later(1000, [this] { ReadMore(); });
                 return;
             }
             for (auto& [key, entries] : *streams)

@@ -245,8 +245,10 @@ class TSmtpRelayServer {
     void NoteConnectAttempt(const std::string& server, bool connected);
     void Warn(const RunWarning& warning);
     void SessionEnded(size_t slot);
-    // The next fed address, if any (smtp_relay_server_feed.cpp).
+    // The next fed address, if any, and sessions for the fed addresses
+    // (smtp_relay_server_feed.cpp).
     bool TakeFedAddress(int& index, std::string& address);
+    void StartFedSessions();
     bool FeedKeepsRunOpen() const { return feedOpen_ && !aborted_; }
     // The run's answer of a domain to the accept-all probe, if known; the
     // first answer learnt is kept.

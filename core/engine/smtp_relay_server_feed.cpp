@@ -24,10 +24,15 @@ void TSmtpRelayServer::VerifyFeed() {
 void TSmtpRelayServer::AddRecipients(const TRecipientList& entries) {
     if (!busy_ || !feedOpen_ || aborted_) throw TSmtpRelayServerException("No open feed");
     fed_.insert(fed_.end(), entries.begin(), entries.end());
-    // Every live session is busy with an address (one that finds none ends),
-    // so each free connection gets a session of its own; each takes one
-    // address as it starts.
-    while (!held_ && !aborted_ && !fed_.empty() && liveSessions_ < connections_)
+    StartFedSessions();
+}
+
+// Every live session is busy with an address (one that finds none ends), so
+// each free connection gets a session of its own; each takes one address as
+// it starts.
+void TSmtpRelayServer::StartFedSessions() {
+    while (feedOpen_ && busy_ && !held_ && !aborted_ && !fed_.empty() &&
+           liveSessions_ < connections_)
         StartSession();
 }
 

@@ -37,6 +37,7 @@ void TSmtpRelayServer::GoOn() {
             if (s != nullptr) s->Resume();
         }
         ArmRecheckTimer();  // due rechecks that the hold kept back
+        StartFedSessions();
     });
 }
 
