@@ -53,18 +53,28 @@ TEST_F(ClusterWorld, ARunOutlivesAKilledWorkerAndARestartedServer) {
         SCOPED_TRACE(restart ? "Redis restarted" : "a worker killed");
         RedisServer redis({.appendOnly = restart, .password = ""});
         Submit(redis, list, {"--run", "r", "--claim-after", "2"});
+        // Killed: the first worker alone until its first result, so that it
+        // surely holds rows in flight when it dies.
         std::vector<std::unique_ptr<Subprocess>> workers;
-        for (const char* name : {"w1", "w2", "w3"})
+        const auto start = [&](const char* name) {
             workers.push_back(StartWorker(redis, name, {"--connections", "20"}));
+        };
+        start("w1");
+        if (restart) {
+            start("w2");
+            start("w3");
+        }
         Subprocess collect(
             {CliPath(), "cluster", "collect", "r", "--redis", redis.Url(), "--format", "jsonl"});
         ASSERT_TRUE(collect.WaitForOutput("@slow.test", 30000, false));
         if (restart) {
             redis.Restart();
         } else {
-            workers[0]->Signal(SIGKILL);  // with its rows in flight
+            workers[0]->Signal(SIGKILL);
             workers[0]->Wait();
-            workers.erase(workers.begin());
+            workers.clear();
+            start("w2");
+            start("w3");
         }
         const auto collected = collect.Wait(120000);
         ASSERT_EQ(collected.exitCode, 0) << collected.err;
@@ -90,7 +100,7 @@ TEST_F(ClusterWorld, DeferredRowsEndWithTheirRecheckAndNoRecheckIsTakenOver) {
     // held its entry would be taken over.
     Submit(
         redis, list,
-        {"--run", "g", "--recheck-deferred", "3", "--claim-after", "1", "--no-accept-all-probe"});
+        {"--run", "g", "--recheck-deferred", "4", "--claim-after", "2", "--no-accept-all-probe"});
     auto w1 = StartWorker(redis, "w1", {});
     auto w2 = StartWorker(redis, "w2", {});
     auto collected =
