@@ -7,9 +7,10 @@
 
 #include "cli_args.h"
 #include "commands.h"
+#include "list_input.h"
+#include "platform/error/exception.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
-#include "project/stream/project_stream.h"
 #include "settings/tini.h"
 
 namespace mv::cli {
@@ -74,7 +75,7 @@ int RunExport(const ParsedArgs& parsed) {
     }
     RecipientList list;
     try {
-        LoadProjectFile(list, parsed.Positional()[0]);
+        OpenProjectTelling(list, parsed.Positional()[0]);
         const size_t rows = verdicts ? ExportRecipientsByVerdict(list, target, *verdicts)
                                      : ExportRecipients(list, target, tolerance);
         std::fprintf(stderr, "%zu rows written to %s\n", rows, target.c_str());

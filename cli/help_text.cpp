@@ -110,7 +110,9 @@ Command Check() {
                               "by the extension of FILE (.jsonl, .json), else csv",
                       .complete = Words("csv jsonl")},
                      {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
-                     {.name = "save", .help = "write the results back into the INPUT project"},
+                     {.name = "save",
+                      .help = "write the results back into the INPUT project, and each row's "
+                              "verdict and reason into its findings file (INPUT.findings)"},
                  }},
             },
         .notes =
@@ -156,9 +158,9 @@ Command Import() {
         .summary = "import a text, CSV or dBase list into a project",
         .description =
             "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when it "
-            "does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or UTF-16 "
-            "with a byte-order mark; their fields are separated by commas, or by tabs when the "
-            "first line holds tabs and no comma.",
+            "does not exist, and saves PROJECT with its findings file. Text files may be UTF-8, "
+            "Windows-1252 or UTF-16 with a byte-order mark; their fields are separated by "
+            "commas, or by tabs when the first line holds tabs and no comma.",
         .options = {{"",
                      {
                          {.name = "to",
@@ -214,8 +216,9 @@ Command Export() {
                           .value = "LIST",
                           .help = "instead of a tolerance: the rows whose verdict is one of LIST "
                                   "(deliverable, risky, undeliverable, unknown, separated by "
-                                  "commas). A project keeps only the result code, so the verdict "
-                                  "comes from the code alone.",
+                                  "commas). The verdicts come from the project's findings file "
+                                  "(PROJECT.findings); a row it does not hold gets the verdict of "
+                                  "its result code.",
                           .complete = WordList("deliverable risky undeliverable unknown")},
                      }}},
         .notes =
