@@ -74,7 +74,10 @@ void FindingsParser::Feed(std::string_view bytes) {
 }
 
 FindingsTally FindingsParser::Finish() {
-    if (!pending_.empty() && !first_ && tally_.headerOk) ++tally_.badLines;  // a torn tail
+    if (!pending_.empty() && !first_ && tally_.headerOk) {  // a torn tail
+        ++tally_.lines;
+        ++tally_.badLines;
+    }
     pending_.clear();
     return tally_;
 }

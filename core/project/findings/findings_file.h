@@ -36,6 +36,7 @@ struct FindingsTally {
     bool headerOk = false;  // the first line is kFindingsHeader
     size_t lines = 0;       // findings lines read after the header
     size_t badLines = 0;    // lines skipped as damaged
+    bool operator==(const FindingsTally&) const = default;
 };
 
 // Splits findings text, given in pieces of any size, into its lines and hands
