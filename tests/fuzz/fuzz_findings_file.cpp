@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* caption : {"a@x.test", "Name <b@x.test>"})
         list.AppendRow(caption, result, mv::kIconValid, mv::kMarkUnchecked);
     const mv::FindingsTally once = mv::ReadFindings(list, bytes);
-    mv::FindingsParser parser([](const mv::FindingRecord&) {});
+    mv::FindingsParser parser([](mv::FindingRecord&) {});
     const size_t cut = size == 0 ? 0 : data[0] % size;
     parser.Feed(bytes.substr(0, cut));
     parser.Feed(bytes.substr(cut));

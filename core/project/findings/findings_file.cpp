@@ -21,13 +21,13 @@ constexpr std::string_view kCodeOnly = "the verdicts come from the result codes 
 
 // The hand-over of a matching line's finding to its row.
 FindingsParser::Take IntoRows(RecipientList& list) {
-    return [&list](const FindingRecord& record) {
+    return [&list](FindingRecord& record) {
         if (record.row >= list.RowCount()) return;
         const std::optional<ResultColumn> result = ParseResultColumn(list.SubItem(record.row, 0));
         if (!result || result->code != record.code ||
             ExtractAddress(list.Caption(record.row)) != record.address)
             return;
-        list.SetFinding(record.row, record.finding);
+        list.SetFinding(record.row, std::move(record.finding));
     };
 }
 
@@ -91,7 +91,7 @@ void FindingsParser::Line(std::string_view line) {
     }
     if (!tally_.headerOk) return;
     ++tally_.lines;
-    const std::optional<FindingRecord> record = ParseFindingLine(line);
+    std::optional<FindingRecord> record = ParseFindingLine(line);
     // The writer goes down the rows in order: a row out of order is damage.
     if (!record || (lastRow_ && record->row <= *lastRow_)) {
         ++tally_.badLines;

@@ -44,7 +44,8 @@ struct FindingsTally {
 // held up to kMaxLineBytes and refused beyond it.
 class FindingsParser {
   public:
-    using Take = std::function<void(const FindingRecord&)>;
+    // Gets each line's record, which it may move from.
+    using Take = std::function<void(FindingRecord&)>;
     explicit FindingsParser(Take take) : take_(std::move(take)) {}
 
     void Feed(std::string_view bytes);
