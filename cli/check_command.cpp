@@ -146,8 +146,10 @@ int RunCheck(const ParsedArgs& parsed) {
     TINI ini;
     const CheckSettings settings = SettingsFor(parsed, ini);
     RecipientList list;
+    const AddressKnowledge* lists = nullptr;
     try {
         LoadInput(job.input, list);
+        lists = &AddressKnowledge::Installed();
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;
@@ -185,12 +187,17 @@ int RunCheck(const ParsedArgs& parsed) {
         if (!begun) writer.Header();
         begun = true;
     };
+    FlagTally flags;
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
         const std::string_view caption = list.Caption(row);
-        writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
-                      VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
+        const std::string address = ExtractAddress(caption);
+        const AddressColumns columns = AddressColumnsOf(*lists, address, list.FindingOf(row));
+        flags.Count(columns);
+        writer.Result(row, caption, address, code, list.SubItem(row, 0),
+                      VerdictOfRow(list, row).value_or(RowVerdict{}), columns,
+                      list.TranscriptOf(row));
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -214,6 +221,7 @@ int RunCheck(const ParsedArgs& parsed) {
     writer.Flush();
     status.Finish();
     PrintVerdictCounts(run.Tally());
+    std::fprintf(stderr, "%s\n", flags.Line().c_str());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 

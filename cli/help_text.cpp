@@ -105,9 +105,10 @@ Command Check() {
                       .complete = Files()},
                      {.name = "format",
                       .value = "csv|jsonl",
-                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason) or "
-                              "JSON Lines (the same keys and reply, the deciding reply); default: "
-                              "by the extension of FILE (.jsonl, .json), else csv",
+                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason,"
+                              "flags,suggestion,provider) or JSON Lines (the same keys and reply, "
+                              "the deciding reply); default: by the extension of FILE (.jsonl, "
+                              ".json), else csv",
                       .complete = Words("csv jsonl")},
                      {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
                      {.name = "save",
@@ -132,6 +133,13 @@ Command Check() {
             "the domain accepts every address and its accepted addresses are risky "
             "(accept-all). A domain with a null MX (RFC 7505) ends as 11001 without any "
             "connection.\n\n"
+            "Each result also tells what the address says by itself: flags (role: info@, "
+            "sales@ ...; disposable: a throw-away mail service; free: a free-mail provider; "
+            "separated by \";\" in CSV), a suggestion for a mistyped domain (anna@gmial.com: "
+            "anna@gmail.com; none when the domain has MX records) and the provider of the "
+            "mail servers (Google, Microsoft 365, Yahoo, ...). The lists behind them are read "
+            "from share/mailvetter beside the program; one that cannot be read ends the "
+            "command with exit status 1. A line with the count per flag follows the verdicts.\n\n"
             "The five counters are shown on standard error while the run lasts, with the "
             "deferred addresses that wait for their recheck; a line with the count per verdict "
             "ends the run. A deferred address is written once, with its last result. The first "
@@ -192,7 +200,8 @@ Command Export() {
         .name = "export",
         .synopsis =
             "export PROJECT --to FILE [--tolerance zero | --tolerance "
-            "mailbox,storage,timeout | --verdict deliverable,risky,...]",
+            "mailbox,storage,timeout | --verdict deliverable,risky,...] "
+            "[--leave-out role,disposable,free]",
         .summary = "write the addresses that passed a check to a text, CSV or dBase file",
         .description =
             "Writes the rows of PROJECT whose result passes the tolerance to FILE: "
@@ -220,6 +229,11 @@ Command Export() {
                                   "(PROJECT.findings); a row it does not hold gets the verdict of "
                                   "its result code.",
                           .complete = WordList("deliverable risky undeliverable unknown")},
+                         {.name = "leave-out",
+                          .value = "LIST",
+                          .help = "of those rows, leave out the ones whose address is flagged "
+                                  "role, disposable or free (separated by commas)",
+                          .complete = WordList("role disposable free")},
                      }}},
         .notes =
             "The tolerance is stored (section Export) and used when neither --tolerance nor "
