@@ -63,7 +63,6 @@ void PreflightDialogTest::listsEveryCheckAndChecksAgainWithThePublicAddress() {
         auto* dialog = qobject_cast<mv::ui::TFormPreflight*>(d);
         QVERIFY(dialog != nullptr);
         QCOMPARE(dialog->windowTitle(), QString("Check This Computer"));
-        // The end is shown (and "Check Again" enabled) a turn of the loop after the run ends.
         QTRY_VERIFY_WITH_TIMEOUT(dialog->findChild<QPushButton*>("btAgain")->isEnabled(), 15000);
         first = Rows(dialog);
         dialog->findChild<QLineEdit*>("edPublicAddress")->setText("198.51.100.7");
