@@ -218,7 +218,8 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     lastActivity_ = GetTickCount();
     if (attemptOpen_) AttemptEnded(false, error);
     if (probing_) return ProbeDone(error);
-    if (error == wsa::kNoData && !ipv6Asked_ && !RunAborted())
+    // Through a proxy, a lookup that fails is the proxy's own.
+    if (error == wsa::kNoData && !ipv6Asked_ && !RunAborted() && !owner_.Proxy().Enabled())
         return AskForIpv6Address(request, error);
     lastError_ = error;
     if (error != 0) {

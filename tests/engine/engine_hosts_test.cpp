@@ -1,0 +1,164 @@
+// Verdicts decided from every mail host tried, and the accept-all probe
+// learnt per domain and mail host, end to end against the fake mail world
+// on every loop backend.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/result_codes.h"
+#include "fake_world.h"
+#include "loop_backends.h"
+#include "test_support.h"
+#include "world_run.h"
+
+namespace mv {
+namespace {
+
+// shop.test: the first host knows anna and refuses others with 550 5.1.1,
+// the backup accepts every address.
+const char* const kShop = R"(
+host mx1.shop.test users=anna
+host mx2.shop.test accept
+domain shop.test mx 10 mx1.shop.test 20 mx2.shop.test
+)";
+
+const char* const kBackups = R"(
+host grey.test greylist=600000
+host gone.test unresolvable
+host dead.test refuse
+host mute.test silent
+host v6.test no-ipv4
+record v6.test aaaa 2001:db8::25
+host nov6.test no-ipv4
+domain greygone.test mx 10 grey.test 20 gone.test
+domain greydead.test mx 10 grey.test 20 dead.test
+domain greymute.test mx 10 grey.test 20 mute.test
+domain deadgone.test mx 10 dead.test 20 gone.test
+domain v6.test mx v6.test
+domain nov6.test mx nov6.test
+)";
+
+class EngineHosts : public ::testing::TestWithParam<test::LoopBackend> {
+  protected:
+    // A world of its own: its statistics count this test's commands only.
+    void Serve(const std::string& text, int timeOut = 1) {
+        world = std::make_unique<test::FakeWorld>(text);
+        run.Point(*world, timeOut);
+        run.d.SetAcceptAllProbe(true);
+    }
+    long long Rcpts() { return world->Statistic("RCPT"); }
+
+    std::unique_ptr<MessageLoop> owned_ = GetParam().make();
+    MessageLoop& loop = *owned_;
+    test::WorldRun run{loop};
+    std::unique_ptr<test::FakeWorld> world;
+};
+
+// A deferral stays the answer while it is checked again: every first report
+// of a deferred address is not final, the others are.
+TEST_P(EngineHosts, EachHostsAnswerCountsAsASendingServerWouldTakeIt) {
+    struct Case {
+        std::string address;
+        int code;
+        Verdict verdict;
+        Reason reason;
+        std::string lastLine;
+    };
+    const std::vector<Case> cases = {
+        {"nobody@shop.test", 0, Verdict::kUndeliverable, Reason::kMailboxUnknown,
+         "Refused by mx1.shop.test (550 5.1.1); a later host's acceptance does not count"},
+        {"anna@shop.test", 0, Verdict::kDeliverable, Reason::kAccepted, "221 2.0.0 Bye"},
+        {"x@greygone.test", 11001, Verdict::kUnknown, Reason::kDeferred,
+         "Deferred by grey.test (450 4.2.0); a later host's failure does not count"},
+        {"x@greydead.test", 10061, Verdict::kUnknown, Reason::kDeferred, "Opening Connection"},
+        {"x@greymute.test", ResultTimeOut, Verdict::kUnknown, Reason::kDeferred,
+         "Connection time-out"},
+        {"x@deadgone.test", 11001, Verdict::kUnknown, Reason::kUnreachable,
+         "No answer from dead.test (unreachable); a later host's failure does not count"},
+        {"x@v6.test", 11004, Verdict::kUnknown, Reason::kNoIpv4Host,
+         "v6.test has an IPv6 address only, no IPv4 one"},
+        {"x@nov6.test", 11004, Verdict::kUndeliverable, Reason::kNoMailHost, "Opening Connection"},
+    };
+    Serve(std::string(kShop) + kBackups);
+    run.d.SetRecheckDeferredMs(60000);
+    std::vector<std::string> addresses;
+    addresses.reserve(cases.size());
+    for (const Case& c : cases)  // the greylisting host remembers addresses
+        addresses.push_back(c.address.rfind("x@", 0) == 0 ? GetParam().name + c.address
+                                                          : c.address);
+    run.Begin(addresses, 8);
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return run.reports.size() == cases.size(); }));
+    run.d.Abort();  // ends the wait of the deferred addresses
+    ASSERT_TRUE(test::RunUntil(loop, [&] { return run.finished > 0; }));
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].address);
+        const test::RunReport& first = run.reports.at(static_cast<int>(i)).front();
+        EXPECT_EQ(first.code, cases[i].code);
+        EXPECT_EQ(first.info.finding.verdict, cases[i].verdict);
+        EXPECT_EQ(ReasonName(first.info.finding.reason), ReasonName(cases[i].reason));
+        EXPECT_EQ(first.log.back(), cases[i].lastLine);
+        EXPECT_EQ(first.info.final, cases[i].reason != Reason::kDeferred);
+    }
+    const ResultFinding& nobody = run.Final(0).info.finding;
+    EXPECT_EQ(nobody.host, "mx1.shop.test");
+    EXPECT_EQ(nobody.enhanced, "5.1.1");
+    EXPECT_EQ(nobody.hostsTried, (std::vector<std::string>{"mx1.shop.test", "mx2.shop.test"}));
+}
+
+// What one host answers about a made-up address is that host's: the backup
+// accepting everything makes nobody's acceptance no less a refusal, and
+// anna's no accept-all, in either order. One probe per domain and host.
+TEST_P(EngineHosts, TheAcceptAllAnswerBelongsToTheHostThatGaveIt) {
+    for (const bool annaFirst : {true, false}) {
+        Serve(kShop);
+        const int anna = annaFirst ? 0 : 1;
+        ASSERT_TRUE(run.Check(annaFirst
+                                  ? std::vector<std::string>{"anna@shop.test", "nobody@shop.test"}
+                                  : std::vector<std::string>{"nobody@shop.test", "anna@shop.test"},
+                              1));
+        EXPECT_EQ(run.Final(anna).info.finding.reason, Reason::kAccepted) << annaFirst;
+        EXPECT_EQ(run.Final(1 - anna).info.finding.reason, Reason::kMailboxUnknown) << annaFirst;
+        EXPECT_EQ(Rcpts(), 5) << annaFirst;  // two addresses at mx1, one at mx2, two probes
+    }
+}
+
+// Fifty sessions start together at one accept-all host: one probes, the
+// others' reports wait for its answer and come out accept-all.
+TEST_P(EngineHosts, OneProbePerHostWhenTheFirstConnectionsStartTogether) {
+    Serve("host mx.all.test accept\ndomain all.test mx mx.all.test\n");
+    std::vector<std::string> addresses;
+    addresses.reserve(50);
+    for (int i = 0; i < 50; ++i)
+        addresses.push_back("u" + std::to_string(i) + "@all.test");
+    ASSERT_TRUE(run.Check(addresses, 50));
+    for (const auto& [i, report] : run.last)
+        EXPECT_EQ(report.info.finding.reason, Reason::kAcceptAll) << i;
+    EXPECT_EQ(Rcpts(), 51);
+}
+
+// A tarpit never answers the probe: the reports held for it stay out until
+// the prober's time-out releases them as plain acceptances, or until a stop
+// reports them with their own results (the prober's own address ends as -8).
+TEST_P(EngineHosts, ReportsHeldForAProbeThatNeverAnswers) {
+    for (const bool stop : {false, true}) {
+        Serve("host mx.tar.test tarpit\ndomain tar.test mx mx.tar.test\n", stop ? 30 : 1);
+        run.Begin({"a@tar.test", "b@tar.test", "c@tar.test", "d@tar.test"}, 4);
+        ASSERT_TRUE(test::RunUntil(loop, [&] { return run.d.HeldForProbe() == 3; })) << stop;
+        EXPECT_EQ(run.reports.size(), 0u);
+        if (stop) run.d.Abort();
+        ASSERT_TRUE(test::RunUntil(loop, [&] { return run.finished > 0; })) << stop;
+        int accepted = 0;
+        for (const auto& [i, report] : run.last)
+            accepted += report.code == 0 && report.info.finding.reason == Reason::kAccepted;
+        EXPECT_EQ(accepted, stop ? 3 : 4) << stop;
+        EXPECT_EQ(run.last.size(), 4u);
+        EXPECT_EQ(Rcpts(), 5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, EngineHosts, ::testing::ValuesIn(test::LoopBackends()),
+                         [](const auto& info) { return test::BackendName(info.param); });
+
+}  // namespace
+}  // namespace mv
