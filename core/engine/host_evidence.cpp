@@ -1,5 +1,7 @@
 #include "engine/host_evidence.h"
 
+#include <optional>
+
 #include "engine/result_codes.h"
 
 namespace mv {
@@ -34,35 +36,43 @@ Reason ReasonOf(const HostOutcome& outcome, MailHostSource hosts, bool acceptsAl
     return DecideReason(EvidenceOf(outcome, hosts, acceptsAll));
 }
 
-bool IsDefinite(const HostOutcome& outcome, Reason reason) {
-    if (outcome.code == ResultValid) return true;
-    if (outcome.code < 500 || outcome.code > 599 || outcome.stage != SmtpStage::kRcptTo)
-        return false;
+bool IsMailboxAnswer(Reason reason) {
     return reason == Reason::kMailboxUnknown || reason == Reason::kMailboxDisabled ||
            reason == Reason::kMailboxFull || reason == Reason::kNoMailDomain;
 }
 
-Weight WeightOf(const HostOutcome& outcome, Reason reason) {
-    if (IsDefinite(outcome, reason)) return Weight::kDefinite;
-    if (outcome.code > 0 && outcome.code < 1000) return Weight::kReplied;
+// Reads the reply only where its reason can make the outcome definite (a
+// refusal of RCPT TO) and keeps that reason in `reason`.
+Weight WeightOf(const HostOutcome& outcome, MailHostSource hosts, std::optional<Reason>& reason) {
+    if (outcome.code == ResultValid) return Weight::kDefinite;
+    const bool replied = outcome.code > 0 && outcome.code < 1000;
+    if (replied && outcome.code >= 500 && outcome.stage == SmtpStage::kRcptTo) {
+        reason = ReasonOf(outcome, hosts, false);
+        if (IsMailboxAnswer(*reason)) return Weight::kDefinite;
+    }
+    if (replied) return Weight::kReplied;
     if (outcome.ipv6Only) return Weight::kIpv6Only;
     if (IsLookupFailure(outcome.code)) return Weight::kLookupFailed;
     return Weight::kFailed;
 }
 
+struct Decider {
+    size_t index = 0;
+    std::optional<Reason> reason;  // when it has been read already
+};
+
 // The first definite outcome, else the last one of the highest weight.
-size_t DecidingOutcome(const AddressEvidence& evidence) {
-    size_t best = 0;
+Decider DecidingOutcome(const AddressEvidence& evidence) {
+    Decider best;
     Weight bestWeight = Weight::kLookupFailed;
     for (size_t i = 0; i < evidence.tried.size(); ++i) {
-        const HostOutcome& outcome = evidence.tried[i];
-        const Weight weight =
-            WeightOf(outcome, ReasonOf(outcome, evidence.hosts, evidence.acceptsAll));
-        if (weight == Weight::kDefinite) return i;
+        std::optional<Reason> reason;
+        const Weight weight = WeightOf(evidence.tried[i], evidence.hosts, reason);
         if (weight >= bestWeight) {
-            best = i;
+            best = {i, reason};
             bestWeight = weight;
         }
+        if (weight == Weight::kDefinite) break;
     }
     return best;
 }
@@ -88,11 +98,13 @@ void DecideFinding(const AddressEvidence& evidence, ResultFinding& finding) {
         finding.reply.assign(evidence.reply);
         finding.host.clear();
     } else {
-        const HostOutcome& decider = evidence.tried[DecidingOutcome(evidence)];
-        finding.reason = ReasonOf(decider, evidence.hosts, evidence.acceptsAll);
+        const Decider decider = DecidingOutcome(evidence);
+        const HostOutcome& outcome = evidence.tried[decider.index];
+        finding.reason = decider.reason ? *decider.reason
+                                        : ReasonOf(outcome, evidence.hosts, evidence.acceptsAll);
         finding.verdict = VerdictOfReason(finding.reason);
-        finding.reply = decider.reply;
-        finding.host = decider.host;
+        finding.reply = outcome.reply;
+        finding.host = outcome.host;
     }
     finding.enhanced.assign(EnhancedStatusOf(finding.reply));
 }
