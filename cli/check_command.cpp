@@ -16,6 +16,7 @@
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/resolver/host_resolver.h"
+#include "project/findings/project_files.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
@@ -78,7 +79,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
            bool warned) {
     if (args.Has("save")) {
         try {
-            SaveProjectFile(list, job.input);
+            SaveProject(list, job.input);
         } catch (const Exception& e) {
             PrintError(e.what());
             return kExitFailure;

@@ -8,10 +8,11 @@
 #include "address/address_knowledge.h"
 #include "cli_args.h"
 #include "commands.h"
+#include "list_input.h"
+#include "platform/error/exception.h"
 #include "project/import_export/export_leave_out.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
-#include "project/stream/project_stream.h"
 #include "settings/tini.h"
 
 namespace mv::cli {
@@ -87,7 +88,7 @@ int RunExport(const ParsedArgs& parsed) {
     }
     RecipientList list;
     try {
-        LoadProjectFile(list, parsed.Positional()[0]);
+        OpenProjectTelling(list, parsed.Positional()[0]);
         // The address lists are read only when rows are to be left out.
         const AddressKnowledge* lists = leaveOut.Empty() ? nullptr : &AddressKnowledge::Installed();
         const size_t rows = ExportRows(list, target, [&] {

@@ -20,6 +20,7 @@ constexpr uint8_t kRcodeNotImplemented = 4;
 constexpr uint8_t kRcodeRefused = 5;
 constexpr uint16_t kQuestionName = 12;  // answers point back at the question's name
 constexpr uint32_t kTtl = 300;
+constexpr uint16_t kTypeAaaa = 28;
 
 // Bytes of the first question (name, type, class) of a query that ParseQuery
 // accepted, so the question is echoed exactly as it came.
@@ -73,9 +74,11 @@ std::vector<uint8_t> EncodedName(const std::string& name) {
 bool AnswerRecords(const World& world, const dnswire::Query& query, ResponseBuilder& builder) {
     const std::vector<const RecordRule*> records = world.RecordsOf(query.name, query.type);
     for (const RecordRule* r : records) {
-        builder.Record(
-            dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
-            r->type == dnswire::kTypeA ? AddressBytes(r->address) : EncodedName(r->target));
+        builder.Record(dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
+                       r->type == dnswire::kTypeA ? AddressBytes(r->address)
+                       : r->type == kTypeAaaa
+                           ? std::vector<uint8_t>(r->address6.begin(), r->address6.end())
+                           : EncodedName(r->target));
     }
     return !records.empty();
 }
@@ -156,7 +159,10 @@ DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Sta
     } else if (query->type == dnswire::kTypeA) {
         ++stats.dnsA;
         const uint32_t address = world.AddressOf(name);
-        if (address == 0) {
+        const HostRule* host = address == 0 ? world.FindHost(name) : nullptr;
+        if (host != nullptr && host->noIpv4) {
+            // The name exists without an IPv4 address: an empty answer.
+        } else if (address == 0) {
             builder.Rcode(dnswire::kRcodeNameError);
         } else {
             builder.Record(dnswire::Name::Pointer(kQuestionName), dnswire::kTypeA,
