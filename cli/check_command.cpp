@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "check_output.h"
 #include "cli_args.h"
 #include "commands.h"
 #include "engine/result_codes.h"
@@ -28,37 +29,6 @@
 namespace mv::cli {
 
 namespace {
-
-ResultFormat ChooseFormat(const ParsedArgs& args) {
-    const std::string format = args.ValueOr("format", "");
-    if (format == "csv") return ResultFormat::kCsv;
-    if (format == "jsonl") return ResultFormat::kJsonLines;
-    if (!format.empty()) throw UsageError("--format is csv or jsonl, not '" + format + "'");
-    const std::string out = args.ValueOr("output", "");
-    const auto dot = out.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : out.substr(dot);
-    return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
-}
-
-// The stored settings with this run's overrides.
-CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
-    CheckSettings s = StoredSettingsWithSender(args, ini);
-    if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
-    if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
-    if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
-    if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
-        s.recheckDeferred = static_cast<int>(*v);
-    if (auto v = args.Number("per-server", 0, CheckSettings::kMaxStoredValue))
-        s.perServer = static_cast<int>(*v);
-    if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
-        s.perServerRate = static_cast<int>(*v);
-    if (auto v = args.Value("source-address")) s.sourceAddress = *v;
-    if (auto proxy = ParseSocksOptions(args)) {
-        s.proxyEnabled = true;
-        s.proxy = *proxy;
-    }
-    return s;
-}
 
 // When the DNS servers answer on another port, the names of the mail
 // exchangers are looked up there too (a test world or a tunnel).
@@ -99,17 +69,6 @@ void HandleWarning(const RunWarning& warning, bool keepGoing, CheckRun& run, boo
     run.Stop();
 }
 
-// "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0": the final
-// results of the run per verdict.
-void PrintVerdictCounts(const VerdictTally& tally) {
-    std::string line;
-    for (Verdict v :
-         {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
-        line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
-                std::to_string(tally.Of(v));
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 struct CheckJob {
     std::string input;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
@@ -133,6 +92,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 }  // namespace
 
 int RunCheck(const ParsedArgs& parsed) {
+    if (parsed.Has("cluster")) return RunCheckOnCluster(parsed);
     if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     CheckJob job;
     job.input = parsed.Positional()[0];
@@ -144,7 +104,7 @@ int RunCheck(const ParsedArgs& parsed) {
     RaiseOpenFileLimit();
 
     TINI ini;
-    const CheckSettings settings = SettingsFor(parsed, ini);
+    const CheckSettings settings = CheckSettingsFor(parsed, ini);
     RecipientList list;
     const AddressKnowledge* lists = nullptr;
     try {
@@ -170,15 +130,7 @@ int RunCheck(const ParsedArgs& parsed) {
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
     CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
-    StatusLine status(
-        loop,
-        [&] {
-            const auto panels = run.StatusTexts();
-            std::vector<std::string> texts(panels.begin(), panels.end());
-            texts.push_back(run.RecheckText());
-            return texts;
-        },
-        [&] { writer.Flush(); });
+    StatusLine status(loop, StatusTextsOf(run), [&] { writer.Flush(); });
     run.OnStatusChanged = [&] { status.Changed(); };
     // The header goes out once the run has begun (or with its first result,
     // which can come while it starts): a refused run writes nothing.
@@ -187,17 +139,11 @@ int RunCheck(const ParsedArgs& parsed) {
         if (!begun) writer.Header();
         begun = true;
     };
-    FlagTally flags;
+    FinalRows finalRows(writer, list, *lists);
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
-        const std::string_view caption = list.Caption(row);
-        const std::string address = ExtractAddress(caption);
-        const AddressColumns columns = AddressColumnsOf(*lists, address, list.FindingOf(row));
-        flags.Count(columns);
-        writer.Result(row, caption, address, code, list.SubItem(row, 0),
-                      VerdictOfRow(list, row).value_or(RowVerdict{}), columns,
-                      list.TranscriptOf(row));
+        finalRows.Write(row, code);
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -220,8 +166,7 @@ int RunCheck(const ParsedArgs& parsed) {
     if (run.Running()) loop.Run();
     writer.Flush();
     status.Finish();
-    PrintVerdictCounts(run.Tally());
-    std::fprintf(stderr, "%s\n", flags.Line().c_str());
+    PrintRunSummary(run.Tally(), finalRows.Flags());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 

@@ -1,10 +1,10 @@
 #include "help_text.h"
 
+#include "help_text_parts.h"
+
 #include "commands.h"
 
 namespace mv::cli {
-
-namespace {
 
 OptionGroup SocksGroup(const char* heading) {
     return {heading,
@@ -26,6 +26,8 @@ OptionGroup SocksGroup(const char* heading) {
                  .help = "level 5: the password of the user code"},
             }};
 }
+
+namespace {
 
 Command Check() {
     return {
@@ -97,6 +99,8 @@ Command Check() {
                       .help = "go on after a warning about this computer (see below)"},
                  }},
                 SocksGroup("Through a SOCKS proxy (instead of the stored Proxy settings)"),
+                ClusterGroup("On the cluster (see cluster; the workers' own options apply)",
+                             "cluster"),
                 {"Output",
                  {
                      {.name = "output",
@@ -154,6 +158,9 @@ Command Check() {
             "(outgoing port 25 is probably blocked), or more than half of the first 50 refusals "
             "rejecting this computer (it is on a block list). Either is told on standard error, "
             "once, and stops the run like Ctrl-C unless --keep-going is given.\n\n"
+            "With --cluster, the marked rows are submitted as a run and checked by the workers "
+            "(see cluster and worker); the results, counters and exit statuses are the same, and "
+            "Ctrl-C cancels the run. The options of this computer's engine are refused then.\n\n"
             "Exit status: 0 when the run completed, 130 when it was stopped, 3 when a warning "
             "stopped it, 1 when it could not start or the input could not be read, 2 for a "
             "usage error.",
@@ -433,7 +440,8 @@ Command Doctor() {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {Check(),    Import(), Export(), Show(),
-                                                  Settings(), Mx(),     Smtp(),   Doctor()};
+                                                  Settings(), Mx(),     Smtp(),   Doctor(),
+                                                  Cluster(),  Worker()};
     return commands;
 }
 

@@ -212,7 +212,7 @@ bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
         ArmRecheckTimer();
         return true;
     }
-    if (nextIndex_ >= recipients_.size()) return false;
+    if (nextIndex_ >= recipients_.size()) return TakeFedAddress(index, address);
     index = static_cast<int>(nextIndex_);
     address = recipients_[nextIndex_].Text;
     ++nextIndex_;
@@ -253,11 +253,13 @@ void TSmtpRelayServer::SessionEnded(size_t slot) {
     }
     if (liveSessions_ > 0 || sessionsToStart_ > 0) return;
     if (probes_.Holding() > 0) return PostRelease();  // the run ends once they are out
+    if (FeedKeepsRunOpen()) return;
     if (!rechecks_.empty()) {
         ArmRecheckTimer();  // the run goes on when the next one is due
         return;
     }
     busy_ = false;
+    feedOpen_ = false;
     if (finishTimer_ == 0) finishTimer_ = loop_.StartTimer(100, [this] { OnFinishTimer(); });
 }
 

@@ -193,6 +193,31 @@ class TSmtpRelayServer {
     // Ends a hold: the sessions take addresses again.
     void GoOn();
 
+    // --- A run fed while it lasts (smtp_relay_server_feed.cpp) ----------------
+    // For an owner that receives its addresses while the run goes on (a
+    // worker of the cluster). VerifyFeed starts a run over no address, with
+    // the same checks and refusals as Verify, and opens the feed: the run
+    // stays busy while the feed is open, even with no address to check.
+    // AddRecipients hands addresses to the running feed; sessions start for
+    // them at once, up to Connections, unless the run is held or aborted.
+    // A fed address is reported (OnGetData, OnEMailProcessed) with its Tag in
+    // place of a position in Recipients, which stays empty, so tags must be
+    // unique among the addresses in flight. CloseFeed lets the run end once
+    // the addresses fed have been checked; Abort ends it as usual, and the
+    // fed addresses no session had taken are dropped unreported.
+    // Rechecks of deferred addresses are the owner's business in such a run:
+    // VerifyFeed refuses a RecheckDeferredMs other than 0.
+    void VerifyFeed();
+    // Raises TSmtpRelayServerException "No open feed" outside a fed run.
+    void AddRecipients(const TRecipientList& entries);
+    void CloseFeed();
+    bool FeedOpen() const { return feedOpen_; }
+    // Addresses fed and not yet taken by a session.
+    size_t FedWaiting() const { return fed_.size(); }
+    // Takes the addresses fed and not yet taken out of the run (a held owner
+    // hands them to someone else); they are never reported.
+    TRecipientList TakeBackFed();
+
     TGetDataEvent OnGetData;
     TEMailProcessedEvent OnEMailProcessed;
     TFinishedEvent OnFinished;
@@ -234,6 +259,11 @@ class TSmtpRelayServer {
     void NoteConnectAttempt(const std::string& server, bool connected);
     void Warn(const RunWarning& warning);
     void SessionEnded(size_t slot);
+    // The next fed address, if any, and sessions for the fed addresses
+    // (smtp_relay_server_feed.cpp).
+    bool TakeFedAddress(int& index, std::string& address);
+    void StartFedSessions();
+    bool FeedKeepsRunOpen() const { return feedOpen_ && !aborted_; }
     // The accept-all probes of the run (smtp_relay_server_hold.cpp).
     AcceptAllProbes& Probes() { return probes_; }
     void ProbeEnded(const std::string& domain, const std::string& host,
@@ -305,6 +335,9 @@ class TSmtpRelayServer {
     std::deque<WaitingRecheck> rechecks_;         // in order of their due times
     std::unordered_map<int, int> rechecksTaken_;  // by recipient index
     MessageLoop::TimerId recheckTimer_ = 0;
+
+    bool feedOpen_ = false;
+    std::deque<TRecipientEntry> fed_;  // fed and not yet taken
 
     ServerPlaces places_;
     RunWarnings runWarnings_;
