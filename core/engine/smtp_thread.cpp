@@ -154,9 +154,10 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
         return StartSmtp();
     }
-    std::string line;
-    hostSource_ = ReadMailHosts(*dns_, domain_, hostList_, line);
-    AddLog(std::move(line));
+    std::vector<std::string> lines;
+    hostSource_ = ReadMailHosts(*dns_, domain_, hostList_, lines);
+    for (std::string& line : lines)
+        AddLog(std::move(line));
     // A null MX: no host to try, the domain accepts no mail.
     if (hostSource_ == MailHostSource::kNullMx && !RunAborted()) {
         Report(wsa::kHostNotFound);

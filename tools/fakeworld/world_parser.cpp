@@ -343,7 +343,7 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
 }
 
 // "mx [PREF] HOST [[PREF] HOST]...": each host optionally preceded by its
-// preference, 10 when left out.
+// preference, 10 when left out; "." for the root.
 bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& words) {
     std::optional<uint16_t> preference;
     for (size_t i = 3; i < words.size(); ++i) {
@@ -358,7 +358,8 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
             preference = static_cast<uint16_t>(*value);
             continue;
         }
-        auto host = Name(words[i], "MX host", false);
+        // "." is the root: a record that names no host at all.
+        auto host = words[i] == "." ? std::string() : Name(words[i], "MX host", false);
         if (!host) {
             return false;
         }
