@@ -286,7 +286,8 @@ Command Mx() {
                      }}},
         .notes =
             "Exit status: 0 when an answer came (even one without MX records), 1 when the "
-            "query failed or no answer came in time, 2 for a usage error.",
+            "query failed, the server answered SERVFAIL or REFUSED, or no answer came in time, "
+            "2 for a usage error.",
         .operands = {},
         .run = &RunMx,
     };
