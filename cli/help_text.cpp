@@ -101,7 +101,9 @@ Command Check() {
                  {
                      {.name = "output",
                       .value = "FILE",
-                      .help = "write the results to FILE instead of standard output",
+                      .help = "write the results to FILE instead of standard output (\"-\": "
+                              "standard output); FILE is created or emptied only once the run "
+                              "has begun, so a refused run leaves it as it was",
                       .complete = Files()},
                      {.name = "format",
                       .value = "csv|jsonl",
