@@ -117,7 +117,7 @@ Command Check() {
             },
         .notes =
             "A proxy that cannot be reached or refuses ends every address with its socket error "
-            "or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n\n"
+            "or SOCKS error code (20001 to 20018), the proxy's text in the transcript.\n\n"
             "The time-out counts from a check's last activity, not from its start, and the "
             "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and twice "
             "SECONDS after it last heard anything (about 6.1 s with --timeout 3). So --timeout "
@@ -328,7 +328,7 @@ Command Smtp() {
         .notes =
             "HOST is looked up here and the proxy is given its address. A refusal by the "
             "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
-            "to 20017, is the result code.\n\n"
+            "to 20018, is the result code.\n\n"
             "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
         .operands = Hosts(),
         .run = &RunSmtp,

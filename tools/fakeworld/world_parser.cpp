@@ -94,6 +94,7 @@ class Parser {
     int number_ = 0;
     ParseResult result_;
     NameMap<int> hostLines_, domainLines_;
+    int ipv6Line_ = 0;  // the line of the host that listens on ::1
 };
 
 void Parser::Line(std::string_view line, int number) {
@@ -167,6 +168,13 @@ void Parser::Host(const std::vector<std::string_view>& words) {
         return Fail("host '" + host.name + "' was already declared on line " +
                     std::to_string(it->second));
     }
+    if (host.ipv6 && ipv6Line_ != 0) {
+        return Fail("only one host can be 'ipv6' (they would share ::1); the first is on line " +
+                    std::to_string(ipv6Line_));
+    }
+    if (host.ipv6) {
+        ipv6Line_ = number_;
+    }
     result_.world.hosts.push_back(std::move(host));
 }
 
@@ -182,7 +190,8 @@ constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"greylist", &HostRule::greylist},
                                    {"blocklist", &HostRule::blocklist},
                                    {"close-after-rcpt", &HostRule::closeAfterRcpt},
-                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt}};
+                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt},
+                                   {"ipv6", &HostRule::ipv6}};
 
 struct HostCode {
     const char* key;
@@ -407,7 +416,7 @@ void Parser::Record(const std::vector<std::string_view>& words) {
 ParseResult Parser::Finish() {
     size_t addressed = 0;
     for (const HostRule& host : result_.world.hosts) {
-        addressed += host.unresolvable ? 0 : 1;
+        addressed += host.unresolvable || host.ipv6 ? 0 : 1;
     }
     if (addressed > World::kMaxAddressedHosts) {
         number_ = result_.world.hosts.back().line;

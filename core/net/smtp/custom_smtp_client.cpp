@@ -110,7 +110,8 @@ void _TCustomSmtpClient::OnLookupDone(uint16_t error) {
         return;
     }
     try {
-        socket_->SetAddr(socket_->DnsResult());
+        // IPv4 unless IPv6 is preferred or the host has no IPv4 address.
+        socket_->SetAddr(socket_->DnsAddresses().Preferred(preferIPv6_));
         socket_->SetProto("tcp");
         socket_->SetPort(port_);
         socket_->OnSessionConnected = [this](_TCustomAsyncSocket*, uint16_t e) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 
 #include "net/socket/socket_error_text.h"
 #include "platform/error/winsock_errors.h"
@@ -15,6 +16,18 @@
 #include "platform/text/text_trim.h"
 
 namespace mv {
+
+namespace {
+
+std::vector<std::string> SplitBlanks(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(std::move(word));
+    return words;
+}
+
+}  // namespace
 
 _TCustomAsyncSocket::_TCustomAsyncSocket(MessageLoop& loop)
     : loop_(loop), notifier_(loop, [this](int fd, unsigned event, int error) {
@@ -94,11 +107,20 @@ void _TCustomAsyncSocket::SetLocalAddr(const std::string& value) {
         return;
     }
     const std::string text = TrimBlanks(value);
-    in_addr parsed{};
-    if (!text.empty() && inet_aton(text.c_str(), &parsed) == 0)
-        throw ESocketException("SetLocalAddr: '" + text + "' Invalid IP address.");
+    std::optional<SockAddr> v4;
+    std::optional<SockAddr> v6;
+    for (const std::string& word : SplitBlanks(text)) {
+        const std::optional<SockAddr> address = SockAddr::FromNumeric(word);
+        if (!address) throw ESocketException("SetLocalAddr: '" + word + "' Invalid IP address.");
+        std::optional<SockAddr>& family = address->IsIPv6() ? v6 : v4;
+        if (family)
+            throw ESocketException("SetLocalAddr: '" + text +
+                                   "' names two addresses of one family.");
+        family = address;
+    }
     localAddrText_ = text;
-    localAddr_ = text.empty() ? 0 : parsed.s_addr;
+    localAddr4_ = v4;
+    localAddr6_ = v6;
 }
 
 TSocketSendFlags _TCustomAsyncSocket::SendFlags() {
@@ -124,8 +146,7 @@ void _TCustomAsyncSocket::SetSendFlags(TSocketSendFlags value) {
 // --- Settings and state -----------------------------------------------------
 
 void _TCustomAsyncSocket::ResetSettings() {
-    sin_ = sockaddr_in{};
-    sin_.sin_family = AF_INET;
+    sin_ = SockAddr();
     addrAssigned_ = addrResolved_ = false;
     portAssigned_ = portResolved_ = false;
     protoText_ = "tcp";
@@ -298,7 +319,8 @@ void _TCustomAsyncSocket::HandleMessage(TSocketMessage& msg) {
             HandleLookupDone(msg);
             break;
         case TSocketMessage::kRescan:
-            break;  // only the line layer posts these
+        case TSocketMessage::kSocksLookupDone:
+            break;  // only the line layer and the proxy layer post these
     }
 }
 
@@ -401,25 +423,48 @@ void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
     }
     dnsResult_.clear();
     dnsResultList_.clear();
-    in_addr parsed{};
-    if (!reverse && inet_aton(name.c_str(), &parsed) != 0) {
-        dnsResult_ = inet_ntoa(parsed);
-        FireDnsLookupDone(0);
-        return;
+    dnsAddresses_ = {};
+    // A numeric address is its own answer, at once: a dotted quad in any form
+    // inet_aton reads, or an IPv6 address.
+    if (!reverse) {
+        in_addr parsed{};
+        std::string v6 = CanonicalIPv6(name);
+        if (inet_aton(name.c_str(), &parsed) != 0) {
+            dnsAddresses_.ipv4.emplace_back(inet_ntoa(parsed));
+        } else if (!v6.empty()) {
+            dnsAddresses_.ipv6.push_back(std::move(v6));
+        }
+        if (!dnsAddresses_.Empty()) {
+            dnsResult_ = dnsAddresses_.Preferred(false);
+            FireDnsLookupDone(0);
+            return;
+        }
     }
-    auto done = [this, reverse, alive = token_.Weak()](int err,
-                                                       const std::vector<std::string>& results) {
+    auto deliver = [this, alive = token_.Weak()](TSocketMessage& msg) {
         if (alive.expired()) return;
-        TSocketMessage msg;
-        msg.kind = reverse ? TSocketMessage::kReverseLookupDone : TSocketMessage::kLookupDone;
         msg.lookup = pendingLookup_;
-        msg.error = err;
-        msg.results = results;
         Dispatch(msg);
     };
     HostResolver& resolver = network_layer::Resolver();
-    pendingLookup_ =
-        reverse ? resolver.LookupReverse(name, done) : resolver.LookupForward(name, done);
+    if (reverse) {
+        pendingLookup_ = resolver.LookupReverse(
+            name, [deliver](int err, const std::vector<std::string>& results) {
+                TSocketMessage msg;
+                msg.kind = TSocketMessage::kReverseLookupDone;
+                msg.error = err;
+                msg.results = results;
+                deliver(msg);
+            });
+    } else {
+        pendingLookup_ =
+            resolver.LookupHost(name, [deliver](int err, const HostAddresses& addresses) {
+                TSocketMessage msg;
+                msg.kind = TSocketMessage::kLookupDone;
+                msg.error = err;
+                msg.addresses = addresses;
+                deliver(msg);
+            });
+    }
     if (pendingLookup_ == 0) {
         RaiseErrorFmt("%s: can't start DNS lookup, error #%d", name, wsa::kInvalidArgument);
     }
@@ -428,9 +473,13 @@ void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
 void _TCustomAsyncSocket::HandleLookupDone(TSocketMessage& msg) {
     if (msg.lookup == 0 || msg.lookup != pendingLookup_) return;
     pendingLookup_ = 0;
-    if (msg.error == 0) {
+    if (msg.error == 0 && msg.kind == TSocketMessage::kReverseLookupDone) {
         dnsResultList_ = msg.results;
         dnsResult_ = msg.results.empty() ? std::string() : msg.results.front();
+    } else if (msg.error == 0) {
+        dnsAddresses_ = msg.addresses;
+        dnsResultList_ = msg.addresses.Ordered(false);
+        dnsResult_ = msg.addresses.Preferred(false);
     }
     FireDnsLookupDone(static_cast<uint16_t>(msg.error));
 }

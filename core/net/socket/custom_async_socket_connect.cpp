@@ -4,9 +4,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -113,7 +115,7 @@ void _TCustomAsyncSocket::ResolveProto() {
 void _TCustomAsyncSocket::ResolvePort() {
     if (portResolved_) return;
     portNumber_ = ServicePort(port(), proto(), "SocketResolvePort");
-    sin_.sin_port = htons(static_cast<uint16_t>(portNumber_));
+    sin_.SetPort(static_cast<uint16_t>(portNumber_));
     portResolved_ = true;
 }
 
@@ -125,30 +127,51 @@ void _TCustomAsyncSocket::ResolveLocalPort() {
 
 void _TCustomAsyncSocket::ResolveHost() {
     if (addrResolved_) return;
-    sin_.sin_addr = HostAddress(Addr());
+    sin_.SetHost(HostAddress(Addr()));
     addrResolved_ = true;
 }
 
-in_addr _TCustomAsyncSocket::HostAddress(const std::string& text) {
+namespace {
+
+// The first address of the family that the system's blocking lookup gives.
+std::optional<SockAddr> BlockingLookup(const std::string& name, int family) {
+    addrinfo hints{};
+    hints.ai_family = family;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
+        return std::nullopt;
+    sockaddr_storage found{};
+    std::memcpy(&found, result->ai_addr, std::min<size_t>(result->ai_addrlen, sizeof found));
+    freeaddrinfo(result);
+    return SockAddr::FromSystem(found);
+}
+
+}  // namespace
+
+SockAddr _TCustomAsyncSocket::HostAddress(const std::string& text) {
     if (text.empty() || text.size() > 256)
         throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
-    in_addr parsed{};
+    // An IPv6 address always holds a colon, which no host name does.
+    if (text.find(':') != std::string::npos) {
+        const std::optional<SockAddr> v6 = SockAddr::FromNumeric(text);
+        if (!v6 || !v6->IsIPv6())
+            throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
+        return *v6;
+    }
     if (StartsWithDigit(text)) {
+        in_addr parsed{};
         if (text == "255.255.255.255") {
             parsed.s_addr = INADDR_BROADCAST;
         } else if (inet_aton(text.c_str(), &parsed) == 0 || parsed.s_addr == INADDR_NONE) {
             throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
         }
-    } else {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        addrinfo* result = nullptr;
-        if (getaddrinfo(text.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
-            throw ESocketException("SocketResolveHost: Cannot convert host address '" + text + "'");
-        parsed = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
-        freeaddrinfo(result);
+        return SockAddr::FromIPv4(parsed);
     }
-    return parsed;
+    std::optional<SockAddr> found = BlockingLookup(text, AF_INET);
+    if (!found) found = BlockingLookup(text, AF_INET6);
+    if (!found)
+        throw ESocketException("SocketResolveHost: Cannot convert host address '" + text + "'");
+    return *found;
 }
 
 int _TCustomAsyncSocket::ServicePortNumber(const std::string& text, const std::string& proto) {
@@ -167,7 +190,7 @@ void _TCustomAsyncSocket::ResolveAll() {
 int _TCustomAsyncSocket::OpenHandle(const char* function) {
     DiscardSendQueue();
     const int type = socketType_ == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    const int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
+    const int fd = socket(sin_.Family(), type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
     if (fd < 0) {
         SetPlatformError(LastWsaError());
         SocketError(function);
@@ -199,13 +222,13 @@ void _TCustomAsyncSocket::Connect() {
     if (socketType_ == 2) {
         BindLocal();
         if (hSocket_ != fd) return;
-        if (sin_.sin_addr.s_addr == INADDR_BROADCAST &&
+        if (!sin_.IsIPv6() && sin_.V4().sin_addr.s_addr == INADDR_BROADCAST &&
             setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
             SetPlatformError(LastWsaError());
             return SocketError("setsockopt(SO_BROADCAST)");
         }
     } else {
-        if (localPortNumber_ != 0 || localAddr_ != 0) BindLocal();
+        if (localPortNumber_ != 0 || (sin_.IsIPv6() ? localAddr6_ : localAddr4_)) BindLocal();
         if (hSocket_ != fd) return;
         ApplyLinger();
         if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0) {
@@ -225,8 +248,7 @@ void _TCustomAsyncSocket::Connect() {
         FireSessionConnected(0);
         return;
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) == 0 ||
-        errno == EINPROGRESS) {
+    if (::connect(fd, sin_.Get(), sin_.Size()) == 0 || errno == EINPROGRESS) {
         Notifier().ConnectStarted();
         ChangeState(wsConnecting);
         return;
@@ -247,20 +269,24 @@ void _TCustomAsyncSocket::Connect() {
 }
 
 void _TCustomAsyncSocket::BindLocal() {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = localAddr_;  // 0 is INADDR_ANY
-    local.sin_port = htons(static_cast<uint16_t>(localPortNumber_));
-    if (bind(HSocket(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    // The connection's family decides which source address applies; without
+    // one, any address of that family.
+    const std::optional<SockAddr>& source = sin_.IsIPv6() ? localAddr6_ : localAddr4_;
+    SockAddr local = source          ? *source
+                     : sin_.IsIPv6() ? SockAddr::FromIPv6(in6addr_any)
+                                     : SockAddr::FromIPv4(in_addr{INADDR_ANY});
+    local.SetPort(static_cast<uint16_t>(localPortNumber_));
+    if (bind(HSocket(), local.Get(), local.Size()) != 0) {
         RaiseErrorFmt("winsock.bind failed, error #%d", "", LastWsaError());
         return;
     }
-    socklen_t len = sizeof local;
-    if (getsockname(HSocket(), reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    sockaddr_storage bound{};
+    socklen_t len = sizeof bound;
+    if (getsockname(HSocket(), reinterpret_cast<sockaddr*>(&bound), &len) != 0) {
         RaiseErrorFmt("winsock.getsockname failed, error #%d", "", LastWsaError());
         return;
     }
-    localPortNumber_ = ntohs(local.sin_port);
+    localPortNumber_ = SockAddr::FromSystem(bound).Port();
     localPortText_ = std::to_string(localPortNumber_);
 }
 
@@ -305,7 +331,7 @@ void _TCustomAsyncSocket::Listen() {
     hSocket_ = fd;
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) != 0) {
+    if (bind(fd, sin_.Get(), sin_.Size()) != 0) {
         SetPlatformError(LastWsaError());
         close(fd);
         hSocket_ = INVALID_SOCKET;
@@ -337,7 +363,7 @@ TSocket _TCustomAsyncSocket::Accept() {
         SocketError("not a listening socket");
         return INVALID_SOCKET;
     }
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     const int fd =
         accept4(HSocket(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -388,17 +414,17 @@ void _TCustomAsyncSocket::Resume() {
 
 std::string _TCustomAsyncSocket::GetPeerAddr() {
     if (state() != wsConnected) return "error";
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     if (getpeername(HSocket(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
         SetPlatformError(LastWsaError());
         SocketError("GetPeerName");
         return "error";
     }
-    return inet_ntoa(peer.sin_addr);
+    return SockAddr::FromSystem(peer).HostText();
 }
 
-int _TCustomAsyncSocket::GetPeerName(sockaddr_in& name, int& nameLen) {
+int _TCustomAsyncSocket::GetPeerName(sockaddr_storage& name, int& nameLen) {
     if (state() != wsConnected) return -1;
     auto len = static_cast<socklen_t>(nameLen);
     const int rc = getpeername(HSocket(), reinterpret_cast<sockaddr*>(&name), &len);
@@ -407,7 +433,7 @@ int _TCustomAsyncSocket::GetPeerName(sockaddr_in& name, int& nameLen) {
     return rc;
 }
 
-int _TCustomAsyncSocket::GetSockName(sockaddr_in& name, int& nameLen) {
+int _TCustomAsyncSocket::GetSockName(sockaddr_storage& name, int& nameLen) {
     auto len = static_cast<socklen_t>(nameLen);
     const int rc = getsockname(HSocket(), reinterpret_cast<sockaddr*>(&name), &len);
     nameLen = static_cast<int>(len);
@@ -417,10 +443,10 @@ int _TCustomAsyncSocket::GetSockName(sockaddr_in& name, int& nameLen) {
 
 std::string _TCustomAsyncSocket::GetXPort() {
     if (state() != wsBound && state() != wsConnected && state() != wsListening) return "error";
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t len = sizeof local;
     if (getsockname(HSocket(), reinterpret_cast<sockaddr*>(&local), &len) != 0) return "error";
-    return std::to_string(ntohs(local.sin_port));
+    return std::to_string(SockAddr::FromSystem(local).Port());
 }
 
 }  // namespace mv
