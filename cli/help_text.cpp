@@ -90,9 +90,10 @@ Command Check() {
                               "spaced (Checks/PerServerRate; 0: no limit)"},
                      {.name = "source-address",
                       .value = "ADDR",
-                      .help = "the local IPv4 address the SMTP connections leave from "
-                              "(Checks/SourceAddress; default: the system's choice); one that is "
-                              "not this computer's is refused"},
+                      .help = "the local address the SMTP connections leave from "
+                              "(Checks/SourceAddress; default: the system's choice): an IPv4 "
+                              "address, an IPv6 address, or one of each separated by a blank; "
+                              "one that is not this computer's is refused"},
                      {.name = "keep-going",
                       .help = "go on after a warning about this computer (see below)"},
                  }},
@@ -321,12 +322,15 @@ Command Smtp() {
                      {.name = "port", .value = "PORT", .help = "the server's port (default 25)"},
                      {.name = "timeout",
                       .value = "SECONDS",
-                      .help = "give up after this long without a reply (default 30)"},
+                      .help = "give up after this long without a complete reply (default 30); "
+                              "continuation lines alone do not count"},
                  }},
                 SocksGroup("Through a SOCKS proxy"),
             },
         .notes =
-            "HOST is looked up here and the proxy is given its address. A refusal by the "
+            "HOST is looked up here (IPv4 and IPv6 addresses; IPv6 is used when it has no IPv4 "
+            "address) and the proxy is given its address: an IPv6 address needs --socks-level "
+            "5. A refusal by the "
             "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
             "to 20018, is the result code.\n\n"
             "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",

@@ -100,7 +100,10 @@ uint64_t HostResolver::Forward(const std::string& name, bool withIPv6, Done done
     const HostAddresses* known = hosts_.Addresses(name);
     // The hosts file answers a name it gives an address of the family asked.
     if (known != nullptr && (withIPv6 || !known->ipv4.empty())) {
-        Complete(id, 0, {*known, {}});
+        HostAddresses found = *known;
+        // Loopback names have both loopback addresses, whatever the file says.
+        if (withIPv6 && found.ipv6.empty() && IsLocalhostName(name)) found.ipv6.emplace_back("::1");
+        Complete(id, 0, {std::move(found), {}});
     } else if (IsLocalhostName(name)) {
         // Loopback names never leave the machine, hosts file or not.
         HostAddresses loopback{{"127.0.0.1"}, {}};
