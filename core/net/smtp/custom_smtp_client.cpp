@@ -92,6 +92,7 @@ void _TCustomSmtpClient::Connect() {
     SetState(ssLookingUp);
     socket_->OnDataSent = nullptr;
     socket_->OnDnsLookupDone = [this](_TCustomAsyncSocket*, uint16_t e) { OnLookupDone(e); };
+    socket_->SetPreferIPv6(preferIPv6_);
     try {
         socket_->DnsLookup(host_);
     } catch (...) {

@@ -440,39 +440,55 @@ void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
             return;
         }
     }
-    auto deliver = [this, alive = token_.Weak()](TSocketMessage& msg) {
+    if (!reverse) return StartForwardLookup(name, preferIPv6_);
+    pendingLookup_ = network_layer::Resolver().LookupReverse(
+        name, [this, alive = token_.Weak()](int err, const std::vector<std::string>& results) {
+            if (alive.expired()) return;
+            TSocketMessage msg;
+            msg.kind = TSocketMessage::kReverseLookupDone;
+            msg.lookup = pendingLookup_;
+            msg.error = err;
+            msg.results = results;
+            Dispatch(msg);
+        });
+    if (pendingLookup_ == 0) {
+        RaiseErrorFmt("%s: can't start DNS lookup, error #%d", name, wsa::kInvalidArgument);
+    }
+}
+
+// Both families at once when IPv6 is preferred. Otherwise the IPv4 addresses
+// alone, as a checker of IPv4 hosts always asked, and the IPv6 addresses only
+// of a name that has no IPv4 address.
+void _TCustomAsyncSocket::StartForwardLookup(const std::string& name, bool withIPv6) {
+    lookupName_ = name;
+    lookupWithIPv6_ = withIPv6;
+    auto deliver = [this, alive = token_.Weak()](int err, const HostAddresses& addresses) {
         if (alive.expired()) return;
+        TSocketMessage msg;
+        msg.kind = TSocketMessage::kLookupDone;
         msg.lookup = pendingLookup_;
+        msg.error = err;
+        msg.addresses = addresses;
         Dispatch(msg);
     };
     HostResolver& resolver = network_layer::Resolver();
-    if (reverse) {
-        pendingLookup_ = resolver.LookupReverse(
-            name, [deliver](int err, const std::vector<std::string>& results) {
-                TSocketMessage msg;
-                msg.kind = TSocketMessage::kReverseLookupDone;
-                msg.error = err;
-                msg.results = results;
-                deliver(msg);
-            });
+    if (withIPv6) {
+        pendingLookup_ = resolver.LookupHost(name, deliver);
     } else {
         pendingLookup_ =
-            resolver.LookupHost(name, [deliver](int err, const HostAddresses& addresses) {
-                TSocketMessage msg;
-                msg.kind = TSocketMessage::kLookupDone;
-                msg.error = err;
-                msg.addresses = addresses;
-                deliver(msg);
+            resolver.LookupForward(name, [deliver](int err, const std::vector<std::string>& ipv4) {
+                deliver(err, HostAddresses{ipv4, {}});
             });
-    }
-    if (pendingLookup_ == 0) {
-        RaiseErrorFmt("%s: can't start DNS lookup, error #%d", name, wsa::kInvalidArgument);
     }
 }
 
 void _TCustomAsyncSocket::HandleLookupDone(TSocketMessage& msg) {
     if (msg.lookup == 0 || msg.lookup != pendingLookup_) return;
     pendingLookup_ = 0;
+    if (msg.kind == TSocketMessage::kLookupDone && msg.error == wsa::kNoData && !lookupWithIPv6_) {
+        // The name exists without an IPv4 address: it may have IPv6 ones.
+        return StartForwardLookup(lookupName_, true);
+    }
     if (msg.error == 0 && msg.kind == TSocketMessage::kReverseLookupDone) {
         dnsResultList_ = msg.results;
         dnsResult_ = msg.results.empty() ? std::string() : msg.results.front();

@@ -99,6 +99,10 @@ class _TCustomAsyncSocket {
     const std::string& DnsResult() const { return dnsResult_; }
     const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
     const HostAddresses& DnsAddresses() const { return dnsAddresses_; }
+    // How DnsLookup asks: off (the default), for the IPv4 addresses, and for
+    // the IPv6 ones only when a name has none; on, for both at once.
+    bool PreferIPv6() const { return preferIPv6_; }
+    void SetPreferIPv6(bool value) { preferIPv6_ = value; }
     TSocketState state() const { return state_; }
     int ReadCount() const { return readCount_; }
     int Rcvdcount() { return GetRcvdCount(); }
@@ -249,6 +253,7 @@ class _TCustomAsyncSocket {
     void HandleSocketEvent(TSocketMessage& msg);
     void HandleLookupDone(TSocketMessage& msg);
     void StartLookup(const std::string& name, bool reverse);
+    void StartForwardLookup(const std::string& name, bool withIPv6);
     int QueueBytes(const void* data, int len);
     SocketKind Kind() const;
 
@@ -264,6 +269,9 @@ class _TCustomAsyncSocket {
     std::string dnsResult_;
     std::vector<std::string> dnsResultList_;
     HostAddresses dnsAddresses_;
+    bool preferIPv6_ = false;
+    std::string lookupName_;  // the forward lookup under way
+    bool lookupWithIPv6_ = false;
     TSocket hSocket_ = INVALID_SOCKET;
     TSocket acceptedHandle_ = INVALID_SOCKET;
     TSocketState state_ = wsClosed;
