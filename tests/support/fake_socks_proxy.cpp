@@ -324,21 +324,14 @@ bool FakeSocksProxy::Level5(int fd, int index, int& target) {
         return false;
     }
     std::string host;
-    if (head[3] == 1) {
-        unsigned char a[4];
-        if (!ReadExact(fd, index, a, 4)) {
-            return false;
-        }
-        char text[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, a, text, sizeof text);
-        host = text;
-    } else if (head[3] == 4) {
+    if (head[3] == 1 || head[3] == 4) {  // an IPv4 or an IPv6 address
+        const bool v6 = head[3] == 4;
         unsigned char a[16];
-        if (!ReadExact(fd, index, a, 16)) {
+        if (!ReadExact(fd, index, a, v6 ? 16 : 4)) {
             return false;
         }
         char text[INET6_ADDRSTRLEN];
-        inet_ntop(AF_INET6, a, text, sizeof text);
+        inet_ntop(v6 ? AF_INET6 : AF_INET, a, text, sizeof text);
         host = text;
     } else if (head[3] == 3) {
         unsigned char len = 0;

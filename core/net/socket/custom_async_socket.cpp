@@ -1,10 +1,10 @@
-// Construction, properties, events, notification handling and name lookup of
-// the asynchronous socket. Connecting and listening are in
-// custom_async_socket_connect.cpp, sending, receiving and closing in
-// custom_async_socket_transfer.cpp.
+// Construction, properties, events and notification handling of the
+// asynchronous socket. Resolving is in custom_async_socket_resolve.cpp,
+// connecting and listening in custom_async_socket_connect.cpp, sending,
+// receiving and closing in custom_async_socket_transfer.cpp, name lookup in
+// custom_async_socket_lookup.cpp.
 #include "net/socket/custom_async_socket.h"
 
-#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -394,117 +394,6 @@ void _TCustomAsyncSocket::ReadLoop(int error) {
     } catch (const Exception&) {
         // An exception inside the loop ends the loop.
     }
-}
-
-// --- Name lookup ------------------------------------------------------------
-
-void _TCustomAsyncSocket::DnsLookup(const std::string& hostName) {
-    if (hostName.empty()) {
-        RaiseError("DNS lookup: invalid host name.");
-        FireDnsLookupDone(wsa::kInvalidArgument);
-        return;
-    }
-    StartLookup(hostName, false);
-}
-
-void _TCustomAsyncSocket::ReverseDnsLookup(const std::string& hostAddr) {
-    if (hostAddr.empty()) {
-        RaiseError("DNS lookup: invalid host name.");
-        FireDnsLookupDone(wsa::kInvalidArgument);
-        return;
-    }
-    StartLookup(hostAddr, true);
-}
-
-void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
-    if (pendingLookup_ != 0) {
-        network_layer::Resolver().Cancel(pendingLookup_);
-        pendingLookup_ = 0;
-    }
-    dnsResult_.clear();
-    dnsResultList_.clear();
-    dnsAddresses_ = {};
-    // A numeric address is its own answer, at once: a dotted quad in any form
-    // inet_aton reads, or an IPv6 address.
-    if (!reverse) {
-        in_addr parsed{};
-        std::string v6 = CanonicalIPv6(name);
-        if (inet_aton(name.c_str(), &parsed) != 0) {
-            dnsAddresses_.ipv4.emplace_back(inet_ntoa(parsed));
-        } else if (!v6.empty()) {
-            dnsAddresses_.ipv6.push_back(std::move(v6));
-        }
-        if (!dnsAddresses_.Empty()) {
-            dnsResult_ = dnsAddresses_.Preferred(false);
-            FireDnsLookupDone(0);
-            return;
-        }
-    }
-    if (!reverse) return StartForwardLookup(name, preferIPv6_);
-    pendingLookup_ = network_layer::Resolver().LookupReverse(
-        name, [this, alive = token_.Weak()](int err, const std::vector<std::string>& results) {
-            if (alive.expired()) return;
-            TSocketMessage msg;
-            msg.kind = TSocketMessage::kReverseLookupDone;
-            msg.lookup = pendingLookup_;
-            msg.error = err;
-            msg.results = results;
-            Dispatch(msg);
-        });
-    if (pendingLookup_ == 0) {
-        RaiseErrorFmt("%s: can't start DNS lookup, error #%d", name, wsa::kInvalidArgument);
-    }
-}
-
-// Both families at once when IPv6 is preferred. Otherwise the IPv4 addresses
-// alone, as a checker of IPv4 hosts always asked, and the IPv6 addresses only
-// of a name that has no IPv4 address.
-void _TCustomAsyncSocket::StartForwardLookup(const std::string& name, bool withIPv6) {
-    lookupName_ = name;
-    lookupWithIPv6_ = withIPv6;
-    auto deliver = [this, alive = token_.Weak()](int err, const HostAddresses& addresses) {
-        if (alive.expired()) return;
-        TSocketMessage msg;
-        msg.kind = TSocketMessage::kLookupDone;
-        msg.lookup = pendingLookup_;
-        msg.error = err;
-        msg.addresses = addresses;
-        Dispatch(msg);
-    };
-    HostResolver& resolver = network_layer::Resolver();
-    if (withIPv6) {
-        pendingLookup_ = resolver.LookupHost(name, deliver);
-    } else {
-        pendingLookup_ =
-            resolver.LookupForward(name, [deliver](int err, const std::vector<std::string>& ipv4) {
-                deliver(err, HostAddresses{ipv4, {}});
-            });
-    }
-}
-
-void _TCustomAsyncSocket::HandleLookupDone(TSocketMessage& msg) {
-    if (msg.lookup == 0 || msg.lookup != pendingLookup_) return;
-    pendingLookup_ = 0;
-    if (msg.kind == TSocketMessage::kLookupDone && msg.error == wsa::kNoData && !lookupWithIPv6_) {
-        // The name exists without an IPv4 address: it may have IPv6 ones.
-        return StartForwardLookup(lookupName_, true);
-    }
-    if (msg.error == 0 && msg.kind == TSocketMessage::kReverseLookupDone) {
-        dnsResultList_ = msg.results;
-        dnsResult_ = msg.results.empty() ? std::string() : msg.results.front();
-    } else if (msg.error == 0) {
-        dnsAddresses_ = msg.addresses;
-        dnsResultList_ = msg.addresses.Ordered(false);
-        dnsResult_ = msg.addresses.Preferred(false);
-    }
-    FireDnsLookupDone(static_cast<uint16_t>(msg.error));
-}
-
-void _TCustomAsyncSocket::CancelDnsLookup() {
-    if (pendingLookup_ == 0) return;
-    network_layer::Resolver().Cancel(pendingLookup_);
-    pendingLookup_ = 0;
-    if (!destroying_) FireDnsLookupDone(wsa::kInterrupted);
 }
 
 }  // namespace mv

@@ -219,6 +219,10 @@ class _TCustomAsyncSocket {
     uint64_t ConnectionId() const { return notifier_.Watch(); }
     // Delivers a message with the background-error handling of notifications.
     void Dispatch(TSocketMessage& msg);
+    // The same for the end of a lookup (`lookup`: its handle).
+    void DispatchLookup(TSocketMessage::Kind kind, uint64_t lookup, int error,
+                        const HostAddresses& addresses,
+                        const std::vector<std::string>& results = {});
     // Posts a message to this socket, dropped if the socket is gone by then.
     void PostMessage(TSocketMessage msg);
 

@@ -46,13 +46,8 @@ void _TCustomSocksSocket::StartLookup(Lookup what, const std::string& name) {
     }
     lookup_ = network_layer::Resolver().LookupHost(
         name, [this, alive = token_.Weak()](int error, const HostAddresses& addresses) {
-            if (alive.expired()) return;
-            TSocketMessage msg;
-            msg.kind = TSocketMessage::kSocksLookupDone;
-            msg.lookup = lookup_;
-            msg.error = error;
-            msg.addresses = addresses;
-            Dispatch(msg);
+            if (!alive.expired())
+                DispatchLookup(TSocketMessage::kSocksLookupDone, lookup_, error, addresses);
         });
 }
 
