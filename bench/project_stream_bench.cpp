@@ -1,5 +1,6 @@
 // Writing and reading a project of a million recipients with two extra
-// columns: seconds for each, and the memory the rows take.
+// columns, each with the finding of its check: seconds for the project file
+// and for its findings file, and the memory the rows take.
 //
 //   mv_bench_project_stream [rows] [folder]
 //
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <string>
 
+#include "project/findings/findings_file.h"
 #include "project/list/recipient_list.h"
 #include "project/stream/project_stream.h"
 
@@ -61,6 +63,13 @@ void Build(mv::RecipientList& list, size_t rows) {
         const std::string_view subItems[] = {
             valid ? "[0] Valid E-mail Address!" : "[550] Mailbox unavailable", name, city};
         list.AppendRow(caption, subItems, valid ? 0 : 1, valid ? 0 : 1);
+        mv::ResultFinding finding;
+        finding.verdict = valid ? mv::Verdict::kDeliverable : mv::Verdict::kUndeliverable;
+        finding.reason = valid ? mv::Reason::kAccepted : mv::Reason::kMailboxUnknown;
+        finding.reply = valid ? "250 2.1.5 Ok" : "550 5.1.1 <user> Recipient address rejected";
+        finding.host = "mx1.example.com";
+        finding.hostsTried = {finding.host};
+        list.SetFinding(i, std::move(finding));
     }
     list.EndUpdate();
 }
@@ -73,7 +82,11 @@ int Read(const std::filesystem::path& file) {
     const double seconds = Seconds(start);
     std::printf("read   %zu rows: %.3f s; rows in memory %.1f MB (RSS %.1f MB, peak %.1f MB)\n",
                 list.RowCount(), seconds, ResidentMb() - before, ResidentMb(), PeakMb());
-    return 0;
+    const auto findings = Clock::now();
+    const std::string notice = mv::LoadFindingsFile(list, file);
+    std::printf("read   findings: %.3f s %s (RSS %.1f MB, peak %.1f MB)\n", Seconds(findings),
+                notice.c_str(), ResidentMb(), PeakMb());
+    return notice.empty() ? 0 : 1;
 }
 
 void Write(const std::filesystem::path& file, size_t rows) {
@@ -88,6 +101,12 @@ void Write(const std::filesystem::path& file, size_t rows) {
     mv::SaveProjectFile(list, file);
     std::printf("write  %zu rows: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", rows, Seconds(start),
                 static_cast<double>(std::filesystem::file_size(file)) / 1048576.0, PeakMb());
+    start = Clock::now();
+    mv::SaveFindingsFile(list, file);
+    std::printf(
+        "write  findings: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", Seconds(start),
+        static_cast<double>(std::filesystem::file_size(mv::FindingsPathOf(file))) / 1048576.0,
+        PeakMb());
     std::fflush(stdout);
 }
 
@@ -117,5 +136,6 @@ int main(int argc, char** argv) {
     int status = 0;
     waitpid(pid, &status, 0);
     std::filesystem::remove(file);
+    std::filesystem::remove(mv::FindingsPathOf(file));
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

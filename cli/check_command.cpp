@@ -17,6 +17,7 @@
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/resolver/host_resolver.h"
+#include "project/findings/project_files.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
@@ -122,7 +123,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
            bool warned) {
     if (args.Has("save")) {
         try {
-            SaveProjectFile(list, job.input);
+            SaveProject(list, job.input);
         } catch (const Exception& e) {
             PrintError(e.what());
             return kExitFailure;
@@ -149,8 +150,10 @@ int RunCheck(const ParsedArgs& parsed) {
     TINI ini;
     const CheckSettings settings = SettingsFor(parsed, ini);
     RecipientList list;
+    const AddressKnowledge* lists = nullptr;
     try {
         LoadInput(job.input, list);
+        lists = &AddressKnowledge::Installed();
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;
@@ -196,13 +199,18 @@ int RunCheck(const ParsedArgs& parsed) {
         job.outputFailed = true;
         loop.Post([&run] { run.Stop(); });  // not from inside the result being reported
     };
+    FlagTally flags;
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
-        if (!job.writer) return;
         const std::string_view caption = list.Caption(row);
-        job.writer->Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
-                           VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
+        const std::string address = ExtractAddress(caption);
+        const AddressColumns columns = AddressColumnsOf(*lists, address, list.FindingOf(row));
+        flags.Count(columns);
+        if (!job.writer) return;
+        job.writer->Result(row, caption, address, code, list.SubItem(row, 0),
+                           VerdictOfRow(list, row).value_or(RowVerdict{}), columns,
+                           list.TranscriptOf(row));
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -226,6 +234,7 @@ int RunCheck(const ParsedArgs& parsed) {
     flush();
     status.Finish();
     PrintVerdictCounts(run.Tally());
+    std::fprintf(stderr, "%s\n", flags.Line().c_str());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 

@@ -108,12 +108,15 @@ Command Check() {
                       .complete = Files()},
                      {.name = "format",
                       .value = "csv|jsonl",
-                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason) or "
-                              "JSON Lines (the same keys and reply, the deciding reply); default: "
-                              "by the extension of FILE (.jsonl, .json), else csv",
+                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason,"
+                              "flags,suggestion,provider) or JSON Lines (the same keys and reply, "
+                              "the deciding reply); default: by the extension of FILE (.jsonl, "
+                              ".json), else csv",
                       .complete = Words("csv jsonl")},
                      {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
-                     {.name = "save", .help = "write the results back into the INPUT project"},
+                     {.name = "save",
+                      .help = "write the results back into the INPUT project, and each row's "
+                              "verdict and reason into its findings file (INPUT.findings)"},
                  }},
             },
         .notes =
@@ -127,12 +130,23 @@ Command Check() {
             "Each result has a verdict (deliverable, risky, undeliverable, unknown) and one "
             "reason (accepted, accept-all, mailbox-unknown, mailbox-full, mailbox-disabled, "
             "policy-block, deferred, no-mail-domain, no-mail-host, unreachable, timeout, "
-            "refused-sender, protocol, aborted), read from the code and the reply that decided "
-            "it. After an accepted address the server is asked, on the same connection, about a "
-            "made-up address of the domain (once per domain and run); if it accepts that too, "
-            "the domain accepts every address and its accepted addresses are risky "
+            "refused-sender, protocol, aborted, no-ipv4-host), read from the code and the reply "
+            "that decided it, weighing what every mail host answered: a first host's \"no such "
+            "user\" stands when a backup host accepts (the code stays 0, the transcript says "
+            "why), a temporary refusal stays the answer when the later hosts cannot be reached, "
+            "and no-mail-host means that no mail host resolves. After an accepted address the "
+            "server is asked, on the same connection, about a made-up address of the domain "
+            "(once per domain and mail host in a run); if it accepts that too, that host accepts "
+            "every address of the domain and the addresses it accepted are risky "
             "(accept-all). A domain with a null MX (RFC 7505) ends as 11001 without any "
             "connection.\n\n"
+            "Each result also tells what the address says by itself: flags (role: info@, "
+            "sales@ ...; disposable: a throw-away mail service; free: a free-mail provider; "
+            "separated by \";\" in CSV), a suggestion for a mistyped domain (anna@gmial.com: "
+            "anna@gmail.com; none when the domain has MX records) and the provider of the "
+            "mail servers (Google, Microsoft 365, Yahoo, ...). The lists behind them are read "
+            "from share/mailvetter beside the program; one that cannot be read ends the "
+            "command with exit status 1. A line with the count per flag follows the verdicts.\n\n"
             "The five counters are shown on standard error while the run lasts, with the "
             "deferred addresses that wait for their recheck; a line with the count per verdict "
             "ends the run. A deferred address is written once, with its last result. The first "
@@ -159,9 +173,9 @@ Command Import() {
         .summary = "import a text, CSV or dBase list into a project",
         .description =
             "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when it "
-            "does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or UTF-16 "
-            "with a byte-order mark; their fields are separated by commas, or by tabs when the "
-            "first line holds tabs and no comma.",
+            "does not exist, and saves PROJECT with its findings file. Text files may be UTF-8, "
+            "Windows-1252 or UTF-16 with a byte-order mark; their fields are separated by "
+            "commas, or by tabs when the first line holds tabs and no comma.",
         .options = {{"",
                      {
                          {.name = "to",
@@ -193,7 +207,8 @@ Command Export() {
         .name = "export",
         .synopsis =
             "export PROJECT --to FILE [--tolerance zero | --tolerance "
-            "mailbox,storage,timeout | --verdict deliverable,risky,...]",
+            "mailbox,storage,timeout | --verdict deliverable,risky,...] "
+            "[--leave-out role,disposable,free]",
         .summary = "write the addresses that passed a check to a text, CSV or dBase file",
         .description =
             "Writes the rows of PROJECT whose result passes the tolerance to FILE: "
@@ -217,9 +232,15 @@ Command Export() {
                           .value = "LIST",
                           .help = "instead of a tolerance: the rows whose verdict is one of LIST "
                                   "(deliverable, risky, undeliverable, unknown, separated by "
-                                  "commas). A project keeps only the result code, so the verdict "
-                                  "comes from the code alone.",
+                                  "commas). The verdicts come from the project's findings file "
+                                  "(PROJECT.findings); a row it does not hold gets the verdict of "
+                                  "its result code.",
                           .complete = WordList("deliverable risky undeliverable unknown")},
+                         {.name = "leave-out",
+                          .value = "LIST",
+                          .help = "of those rows, leave out the ones whose address is flagged "
+                                  "role, disposable or free (separated by commas)",
+                          .complete = WordList("role disposable free")},
                      }}},
         .notes =
             "The tolerance is stored (section Export) and used when neither --tolerance nor "
@@ -344,7 +365,8 @@ Command Doctor() {
         .name = "doctor",
         .synopsis =
             "doctor [--from ADDRESS] [--helo HOST] [--dns \"SERVER [SERVER]\"] [--dns-port P] "
-            "[--smtp-port P] [--public-address ADDR] [--blocklists ZONE,ZONE...] [DOMAIN...]",
+            "[--smtp-port P] [--source-address ADDR] [--public-address ADDR] "
+            "[--blocklists ZONE,ZONE...] [DOMAIN...]",
         .summary =
             "check whether this computer can check addresses (DNS, HELO, port 25, block "
             "lists)",
@@ -352,21 +374,26 @@ Command Doctor() {
             "Checks whether this computer can check addresses at all, and prints one line per "
             "check: its result (OK, warning, failed or skipped), its name and one line of "
             "advice. The whole check takes at most 15 seconds.\n\n"
-            "DNS servers: every DNS server in use answers.\n\n"
+            "DNS servers: every DNS server in use answers (an answer REFUSED or SERVFAIL counts "
+            "as a failure).\n\n"
             "From address: the sender's domain exists, has mail hosts and is not a null MX "
             "(receivers refuse senders they cannot answer).\n\n"
-            "HELO name: the HELO name is a full domain name that resolves.\n\n"
+            "HELO name: the HELO name is a full domain name that resolves, and not the domain "
+            "of a large mail provider (gmail.com and the like: receivers take it for a "
+            "forgery).\n\n"
             "Outgoing port 25: the mail hosts of the DOMAINs (at most 5; none given: the "
-            "sender's domain) can be connected to; the line tells connections that time out "
-            "(a blocked port) from refused ones. Each connection gets 5 seconds; nothing is "
+            "sender's domain) can be connected to and greet; the line tells connections that "
+            "time out (a blocked port) from refused ones and shows each greeting. Each "
+            "connection gets 5 seconds, of which at most 3 for the greeting; a connection "
+            "without a greeting is a warning (the provider may intercept port 25). Nothing is "
             "sent.\n\n"
             "Reverse name (PTR): the address the receivers see has a reverse name, and it is "
             "the HELO name.\n\n"
             "Block list ZONE: that address is not listed in the DNS block list ZONE (the "
             "answer code explained).\n\n"
-            "With a source address (Checks/SourceAddress) the connections leave from it, and "
-            "the last two are about it; one that is not this computer's fails the port "
-            "check.\n\n"
+            "With a source address (--source-address or Checks/SourceAddress) the connections "
+            "leave from it, and the last two are about it; one that is not this computer's "
+            "fails the port check.\n\n"
             "The last two are skipped when this computer's outgoing address is private "
             "(behind a router), unless the router's address is given with --public-address. "
             "Options override the stored settings for this check only.",
@@ -388,6 +415,10 @@ Command Doctor() {
                          {.name = "smtp-port",
                           .value = "PORT",
                           .help = "the port of the mail servers (default 25)"},
+                         {.name = "source-address",
+                          .value = "ADDR",
+                          .help = "the local IPv4 address the connections leave from "
+                                  "(Checks/SourceAddress; default: the system's choice)"},
                          {.name = "public-address",
                           .value = "ADDR",
                           .help = "the IPv4 address the receivers see (for a computer behind "

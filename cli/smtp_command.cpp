@@ -145,6 +145,7 @@ int RunSmtp(const ParsedArgs& parsed) {
     client.SetSignOn(parsed.ValueOr("helo", ""));
     client.SetFromName(*parsed.Value("from"));
     client.SetRcptName({*parsed.Value("rcpt")});
+    client.SetFamilies(HostFamilies::kIPv6WhenNoIPv4);
     ApplyProxy(parsed, client.Socket());
     SmtpProbe probe(loop, client, static_cast<uint32_t>(timeout * 1000));
     int result;

@@ -15,6 +15,7 @@
 #include "loop_backends.h"
 #include "platform/resolver/host_resolver.h"
 #include "test_support.h"
+#include "world_run.h"
 
 namespace mv {
 namespace {
@@ -37,11 +38,7 @@ domain nomail.test     nullmx
 )";
 constexpr uint32_t kRecheckMs = 250;
 
-struct Report {
-    int code = 0;
-    std::vector<std::string> log;
-    TResultInfo info;
-};
+using Report = test::RunReport;
 
 class EngineVerdict : public ::testing::TestWithParam<test::LoopBackend> {
   protected:
@@ -51,40 +48,16 @@ class EngineVerdict : public ::testing::TestWithParam<test::LoopBackend> {
         world = nullptr;
     }
     void SetUp() override { Point(*world); }
-    void TearDown() override { network_layer::SetLookupServers(""); }
 
     void Point(const test::FakeWorld& w) {
-        network_layer::SetLookupServers(w.dnsServer() + ":" + std::to_string(w.dnsPort()));
-        d.SetDns(w.dnsServer());
-        d.SetDnsPort(std::to_string(w.dnsPort()));
-        d.SetSmtpPort(std::to_string(w.smtpPort()));
-        d.SetFrom("checker@probe.test");
-        d.SetSignon("probe.test");
-        d.SetTimeOut(2);
+        run.Point(w, 2);
         d.SetAcceptAllProbe(true);
-        d.OnGetData = [this](TSmtpRelayServer*, int i) { ++begun[i]; };
-        d.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
-                                    const std::vector<std::string>& log, const TResultInfo& info) {
-            reports[i].push_back({err, log, info});
-            if (OnReport) OnReport(i);
-        };
-        d.OnFinished = [this](TSmtpRelayServer*, bool aborted) {
-            finished = true;
-            abortedRun = aborted;
-        };
     }
     void Start(const std::vector<std::string>& addresses, int connections = 1) {
-        TRecipientList list;
-        for (size_t i = 0; i < addresses.size(); ++i)
-            list.push_back({addresses[i], static_cast<int>(i)});
-        d.SetRecipients(list);
-        d.SetConnections(connections);
-        d.Verify();
+        run.Begin(addresses, connections);
     }
     void Check(const std::vector<std::string>& addresses, int connections = 1) {
-        Start(addresses, connections);
-        ASSERT_TRUE(test::RunUntil(
-            loop, [&] { return finished; }, std::chrono::seconds(20)));
+        ASSERT_TRUE(run.Check(addresses, connections));
     }
     // The last (final) report of an address.
     const Report& Final(int i) { return reports.at(i).back(); }
@@ -96,12 +69,13 @@ class EngineVerdict : public ::testing::TestWithParam<test::LoopBackend> {
     static test::FakeWorld* world;
     std::unique_ptr<MessageLoop> owned_ = GetParam().make();
     MessageLoop& loop = *owned_;
-    TSmtpRelayServer d{loop};
-    std::map<int, std::vector<Report>> reports;
-    std::map<int, int> begun;
-    std::function<void(int)> OnReport;
-    bool finished = false;
-    bool abortedRun = false;
+    test::WorldRun run{loop};
+    TSmtpRelayServer& d = run.d;
+    std::map<int, std::vector<Report>>& reports = run.reports;
+    std::map<int, int>& begun = run.begun;
+    std::function<void(int)>& OnReport = run.onReport;
+    const int& finished = run.finished;
+    const bool& abortedRun = run.aborted;
 };
 
 test::FakeWorld* EngineVerdict::world = nullptr;

@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fake_world.h"
 #include "kernel_probes.h"
@@ -35,6 +37,7 @@ class Ipv6Hosts : public ::testing::Test {
         client.SetSignOn("probe.test");
         client.SetFromName("me@probe.test");
         client.SetRcptName({"alice@example.test"});
+        client.SetFamilies(HostFamilies::kIPv6WhenNoIPv4);
     }
     void TearDown() override { network_layer::SetLookupServers(""); }
 
@@ -81,11 +84,18 @@ TEST_F(Ipv6Hosts, AHostWithOnlyAnIPv6AddressIsReachedFromTheSourceAddressOfItsFa
 }
 
 // "localhost" has both families; only the ipv6 host listens on its port.
-TEST_F(Ipv6Hosts, ANameOfBothFamiliesIsReachedOverIPv4UnlessIPv6IsPreferred) {
-    client.SetPreferIPv6(true);
-    EXPECT_EQ(Probe("localhost").code, 0);
-    client.SetPreferIPv6(false);
-    EXPECT_EQ(Probe("localhost").code, 10061);
+// IPv4 alone, the default, finds no address of the ipv6 host.
+TEST_F(Ipv6Hosts, TheFamiliesSayWhichAddressOfANameIsTaken) {
+    const std::pair<HostFamilies, std::vector<int>> cases[] = {
+        {HostFamilies::kIPv6First, {0, 0}},
+        {HostFamilies::kIPv6WhenNoIPv4, {10061, 0}},
+        {HostFamilies::kIPv4Only, {10061, 11004}},
+    };
+    for (const auto& [families, codes] : cases) {
+        client.SetFamilies(families);
+        EXPECT_EQ(Probe("localhost").code, codes[0]) << static_cast<int>(families);
+        EXPECT_EQ(Probe("v6.test").code, codes[1]) << static_cast<int>(families);
+    }
 }
 
 TEST(SourceAddresses, AtMostOneOfEachFamilyAndEachOfThisComputer) {

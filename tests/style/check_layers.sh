@@ -9,13 +9,13 @@ set -eu
 allowed() {
     case $1 in
     platform) echo platform ;;
-    net | storage | settings) echo "$1 platform" ;;
-    engine) echo "engine net storage settings platform" ;;
-    project) echo "project engine net storage settings platform" ;;
+    net | storage | settings | address) echo "$1 platform" ;;
+    engine) echo "engine net storage settings address platform" ;;
+    project) echo "project engine net storage settings address platform" ;;
     esac
 }
 
-layers="platform net storage settings engine project"
+layers="platform net storage settings address engine project"
 found=0
 for layer in $layers; do
     bad=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "core/$layer" |

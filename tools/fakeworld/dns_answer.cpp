@@ -74,9 +74,11 @@ std::vector<uint8_t> EncodedName(const std::string& name) {
 bool AnswerRecords(const World& world, const dnswire::Query& query, ResponseBuilder& builder) {
     const std::vector<const RecordRule*> records = world.RecordsOf(query.name, query.type);
     for (const RecordRule* r : records) {
-        builder.Record(
-            dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
-            r->type == dnswire::kTypeA ? AddressBytes(r->address) : EncodedName(r->target));
+        builder.Record(dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
+                       r->type == dnswire::kTypeA ? AddressBytes(r->address)
+                       : r->type == kTypeAaaa
+                           ? std::vector<uint8_t>(r->address6.begin(), r->address6.end())
+                           : EncodedName(r->target));
     }
     return !records.empty();
 }
@@ -122,13 +124,13 @@ void AnswerMx(const World& world, const DomainRule* domain, std::string_view nam
 }
 
 // An A or AAAA query: a host's IPv4 address, or ::1 for the ipv6 host. A
-// host without an address of the family asked gets no record; a name that
-// is no host's gets NXDOMAIN, whatever the type.
+// host without an address of the family asked (no-ipv4 too) gets no record;
+// a name that is no host's gets NXDOMAIN, whatever the type.
 void AnswerAddress(const World& world, uint16_t type, std::string_view name, Stats& stats,
                    ResponseBuilder& builder) {
     ++(type == dnswire::kTypeA ? stats.dnsA : stats.dnsOther);
     const HostRule* host = world.FindHost(name);
-    if (host == nullptr || (host->address == 0 && !host->ipv6)) {
+    if (host == nullptr || (host->address == 0 && !host->ipv6 && !host->noIpv4)) {
         builder.Rcode(dnswire::kRcodeNameError);
         return;
     }

@@ -159,8 +159,8 @@ void Parser::Host(const std::vector<std::string_view>& words) {
     if (!ok) {
         return;
     }
-    if ((host.refuse || host.unresolvable) && words.size() > 3) {
-        return Fail(std::string("'") + (host.refuse ? "refuse" : "unresolvable") +
+    if ((host.refuse || host.HasNoAddress()) && words.size() > 3) {
+        return Fail(std::string("'") + (host.refuse ? "refuse" : std::string(words[2])) +
                     "' cannot be combined with other host options");
     }
     auto [it, added] = hostLines_.emplace(host.name, number_);
@@ -185,6 +185,8 @@ struct HostFlag {
 constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"refuse", &HostRule::refuse},
                                    {"unresolvable", &HostRule::unresolvable},
+                                   {"no-ipv4", &HostRule::noIpv4},
+                                   {"tarpit", &HostRule::tarpit},
                                    {"silent", &HostRule::silent},
                                    {"multiline", &HostRule::multilineGreeting},
                                    {"greylist", &HostRule::greylist},
@@ -382,10 +384,10 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
     return true;
 }
 
-// "record NAME a ADDRESS" or "record NAME ptr TARGET".
+// "record NAME a ADDRESS", "record NAME aaaa ADDRESS" or "record NAME ptr TARGET".
 void Parser::Record(const std::vector<std::string_view>& words) {
     if (words.size() != 4) {
-        return Fail("'record' needs a name, a type (a or ptr) and its value");
+        return Fail("'record' needs a name, a type (a, aaaa or ptr) and its value");
     }
     auto name = Name(words[1], "record", false);
     if (!name) {
@@ -400,6 +402,11 @@ void Parser::Record(const std::vector<std::string_view>& words) {
             return Fail("'record ... a' needs an IPv4 address");
         }
         record.address = ntohl(addr.s_addr);
+    } else if (words[2] == "aaaa") {
+        if (inet_pton(AF_INET6, std::string(words[3]).c_str(), record.address6.data()) != 1) {
+            return Fail("'record ... aaaa' needs an IPv6 address");
+        }
+        record.type = 28;
     } else if (words[2] == "ptr") {
         auto target = Name(words[3], "target", false);
         if (!target) {
@@ -408,7 +415,8 @@ void Parser::Record(const std::vector<std::string_view>& words) {
         record.type = 12;
         record.target = *target;
     } else {
-        return Fail("unknown record type '" + std::string(words[2]) + "' (expected a or ptr)");
+        return Fail("unknown record type '" + std::string(words[2]) +
+                    "' (expected a, aaaa or ptr)");
     }
     result_.world.records.push_back(std::move(record));
 }
@@ -416,7 +424,7 @@ void Parser::Record(const std::vector<std::string_view>& words) {
 ParseResult Parser::Finish() {
     size_t addressed = 0;
     for (const HostRule& host : result_.world.hosts) {
-        addressed += host.unresolvable || host.ipv6 ? 0 : 1;
+        addressed += host.HasNoAddress() || host.ipv6 ? 0 : 1;
     }
     if (addressed > World::kMaxAddressedHosts) {
         number_ = result_.world.hosts.back().line;

@@ -14,7 +14,7 @@
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
-#include "project/stream/project_stream.h"
+#include "project/findings/project_files.h"
 
 namespace mv::ui {
 
@@ -102,10 +102,11 @@ QString TMainForm::ChooseProjectToSave() {
 
 void TMainForm::OpenProject(const QString& fileName) {
     std::exception_ptr failure;
+    std::string notice;  // about the findings file beside the project
     {
         WaitCursor wait;
         try {
-            LoadProjectFile(list_, ToPath(fileName));  // brackets its changes itself
+            notice = mv::OpenProject(list_, ToPath(fileName));  // brackets its changes itself
         } catch (...) {
             failure = std::current_exception();
         }
@@ -115,6 +116,7 @@ void TMainForm::OpenProject(const QString& fileName) {
     UpdateCaption();
     modified_ = false;
     ResetStatusBar();
+    if (!notice.empty()) StatusBar1->showMessage(QString::fromStdString(notice));
     AddRecentFile(fileName);
     UpdateSelectionCommands();
     if (failure) std::rethrow_exception(failure);
@@ -124,7 +126,7 @@ void TMainForm::SaveProject(const QString& fileName) {
     const QRect area = ListView1->geometry();
     const ListBounds bounds{area.x(), area.y(), area.width(), area.height()};
     try {
-        SaveProjectFile(list_, ToPath(fileName), bounds);
+        mv::SaveProject(list_, ToPath(fileName), bounds);  // the project, then its findings
     } catch (const EFCreateError&) {
         throw;  // nothing was created
     } catch (...) {

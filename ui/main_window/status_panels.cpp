@@ -26,6 +26,7 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
 }
 
 void StatusPanels::Show(const std::array<std::string, kPanelCount>& texts) {
+    clearMessage();  // a notice covers the panels until they have news
     for (int i = 0; i < kPanelCount; ++i) {
         const QString text = QString::fromStdString(texts[static_cast<size_t>(i)]);
         QLabel* panel = panels_[static_cast<size_t>(i)];

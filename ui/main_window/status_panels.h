@@ -20,7 +20,7 @@ class StatusPanels final : public QStatusBar {
 
     explicit StatusPanels(QWidget* parent = nullptr);
 
-    // Shows the five texts in order.
+    // Shows the five texts in order, taking away a notice (showMessage).
     void Show(const std::array<std::string, kPanelCount>& texts);
     // "Elapsed:", "Total:", "Waiting:", "Good:", "Bad:" (ResetStatusBar).
     void Reset();

@@ -92,7 +92,7 @@ void _TCustomSmtpClient::Connect() {
     SetState(ssLookingUp);
     socket_->OnDataSent = nullptr;
     socket_->OnDnsLookupDone = [this](_TCustomAsyncSocket*, uint16_t e) { OnLookupDone(e); };
-    socket_->SetPreferIPv6(preferIPv6_);
+    socket_->SetFamilies(families_);
     try {
         socket_->DnsLookup(host_);
     } catch (...) {
@@ -111,8 +111,7 @@ void _TCustomSmtpClient::OnLookupDone(uint16_t error) {
         return;
     }
     try {
-        // IPv4 unless IPv6 is preferred or the host has no IPv4 address.
-        socket_->SetAddr(socket_->DnsAddresses().Preferred(preferIPv6_));
+        socket_->SetAddr(socket_->DnsAddresses().Preferred(families_ == HostFamilies::kIPv6First));
         socket_->SetProto("tcp");
         socket_->SetPort(port_);
         socket_->OnSessionConnected = [this](_TCustomAsyncSocket*, uint16_t e) {

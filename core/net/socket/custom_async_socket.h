@@ -99,10 +99,11 @@ class _TCustomAsyncSocket {
     const std::string& DnsResult() const { return dnsResult_; }
     const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
     const HostAddresses& DnsAddresses() const { return dnsAddresses_; }
-    // How DnsLookup asks: off (the default), for the IPv4 addresses, and for
-    // the IPv6 ones only when a name has none; on, for both at once.
-    bool PreferIPv6() const { return preferIPv6_; }
-    void SetPreferIPv6(bool value) { preferIPv6_ = value; }
+    // Which addresses DnsLookup asks for: the IPv4 ones alone (the default);
+    // the IPv6 ones too when a name has no IPv4 address; both at once when
+    // IPv6 comes first. A numeric name is its own answer whatever the family.
+    HostFamilies Families() const { return families_; }
+    void SetFamilies(HostFamilies value) { families_ = value; }
     TSocketState state() const { return state_; }
     int ReadCount() const { return readCount_; }
     int Rcvdcount() { return GetRcvdCount(); }
@@ -273,7 +274,7 @@ class _TCustomAsyncSocket {
     std::string dnsResult_;
     std::vector<std::string> dnsResultList_;
     HostAddresses dnsAddresses_;
-    bool preferIPv6_ = false;
+    HostFamilies families_ = HostFamilies::kIPv4Only;
     std::string lookupName_;  // the forward lookup under way
     bool lookupWithIPv6_ = false;
     TSocket hSocket_ = INVALID_SOCKET;

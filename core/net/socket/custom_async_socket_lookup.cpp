@@ -63,7 +63,7 @@ void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
             return;
         }
     }
-    if (!reverse) return StartForwardLookup(name, preferIPv6_);
+    if (!reverse) return StartForwardLookup(name, families_ == HostFamilies::kIPv6First);
     pendingLookup_ = network_layer::Resolver().LookupReverse(
         name, [this, alive = token_.Weak()](int err, const std::vector<std::string>& results) {
             if (!alive.expired())
@@ -75,9 +75,9 @@ void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
     }
 }
 
-// Both families at once when IPv6 is preferred. Otherwise the IPv4 addresses
-// alone, as a checker of IPv4 hosts always asked, and the IPv6 addresses only
-// of a name that has no IPv4 address.
+// Both families at once when IPv6 comes first. Otherwise the IPv4 addresses
+// alone, as a checker of IPv4 hosts always asked, and, when the families
+// allow it, the IPv6 addresses of a name that has no IPv4 address.
 void _TCustomAsyncSocket::StartForwardLookup(const std::string& name, bool withIPv6) {
     lookupName_ = name;
     lookupWithIPv6_ = withIPv6;
@@ -99,7 +99,8 @@ void _TCustomAsyncSocket::StartForwardLookup(const std::string& name, bool withI
 void _TCustomAsyncSocket::HandleLookupDone(TSocketMessage& msg) {
     if (msg.lookup == 0 || msg.lookup != pendingLookup_) return;
     pendingLookup_ = 0;
-    if (msg.kind == TSocketMessage::kLookupDone && msg.error == wsa::kNoData && !lookupWithIPv6_) {
+    if (msg.kind == TSocketMessage::kLookupDone && msg.error == wsa::kNoData && !lookupWithIPv6_ &&
+        families_ == HostFamilies::kIPv6WhenNoIPv4) {
         // The name exists without an IPv4 address: it may have IPv6 ones.
         return StartForwardLookup(lookupName_, true);
     }

@@ -7,6 +7,13 @@
 
 namespace mv {
 
+// Which addresses of a host name a connection may take.
+enum class HostFamilies {
+    kIPv4Only,        // the default: a name without an IPv4 address is not found (11004)
+    kIPv6WhenNoIPv4,  // IPv4; IPv6 for a name that has no IPv4 address
+    kIPv6First,       // IPv6; IPv4 for a name that has no IPv6 address
+};
+
 struct HostAddresses {
     std::vector<std::string> ipv4;  // dotted quads, in answer order
     std::vector<std::string> ipv6;  // RFC 5952 text ("2001:db8::1"), in answer order
