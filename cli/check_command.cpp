@@ -3,6 +3,7 @@
 // does, and writes each result as it arrives.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "interrupts.h"
 #include "list_input.h"
 #include "output_formats.h"
+#include "output_target.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/resolver/host_resolver.h"
@@ -71,8 +73,9 @@ void HandleWarning(const RunWarning& warning, bool keepGoing, CheckRun& run, boo
 
 struct CheckJob {
     std::string input;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
-    std::FILE* out = stdout;
+    std::unique_ptr<OutputTarget> output;
+    std::optional<CheckResultWriter> writer;  // once the output is open
+    bool outputFailed = false;
 };
 
 int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted,
@@ -85,6 +88,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
             return kExitFailure;
         }
     }
+    if (job.outputFailed) return kExitFailure;
     if (interrupted) return 130;
     return warned ? kExitWarning : kExitOk;
 }
@@ -114,13 +118,10 @@ int RunCheck(const ParsedArgs& parsed) {
         PrintError(e.what());
         return kExitFailure;
     }
-    if (auto path = parsed.Value("output")) {
-        job.output.reset(std::fopen(path->c_str(), "w"));
-        if (!job.output) {
-            PrintError("Cannot create file " + *path);
-            return kExitFailure;
-        }
-        job.out = job.output.get();
+    job.output = std::make_unique<OutputTarget>(parsed.ValueOr("output", ""));
+    if (!job.output->Writable()) {
+        PrintError("Cannot create file " + job.output->Path());
+        return kExitFailure;
     }
 
     EpollLoop loop;
@@ -129,17 +130,29 @@ int RunCheck(const ParsedArgs& parsed) {
     if (smtpPort) dispatcher.SetSmtpPort(std::to_string(*smtpPort));
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
-    CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
-    StatusLine status(loop, StatusTextsOf(run), [&] { writer.Flush(); });
+    const auto flush = [&] {
+        if (job.writer) job.writer->Flush();
+    };
+    StatusLine status(loop, StatusTextsOf(run), flush);
     run.OnStatusChanged = [&] { status.Changed(); };
-    // The header goes out once the run has begun (or with its first result,
-    // which can come while it starts): a refused run writes nothing.
+    // The output is opened and the header written once the run has begun (or
+    // with its first result, which can come while it starts): a refused run
+    // leaves the file as it was.
+    FinalRows finalRows(nullptr, list, *lists);
     bool begun = false;
     const auto begin = [&] {
-        if (!begun) writer.Header();
+        if (begun) return;
         begun = true;
+        if (std::FILE* out = job.output->Open()) {
+            job.writer.emplace(out, format, parsed.Has("transcripts"));
+            job.writer->Header();
+            finalRows.SetWriter(&*job.writer);
+            return;
+        }
+        PrintError("Cannot create file " + job.output->Path());
+        job.outputFailed = true;
+        loop.Post([&run] { run.Stop(); });  // not from inside the result being reported
     };
-    FinalRows finalRows(writer, list, *lists);
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
@@ -153,7 +166,7 @@ int RunCheck(const ParsedArgs& parsed) {
         HandleWarning(w, parsed.Has("keep-going"), run, warned);
     };
     InterruptWatch interrupts(
-        loop, [&] { run.Stop(); }, [&] { writer.Flush(); });
+        loop, [&] { run.Stop(); }, flush);
 
     try {
         run.Start(settings);
@@ -164,7 +177,7 @@ int RunCheck(const ParsedArgs& parsed) {
     begin();
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
-    writer.Flush();
+    flush();
     status.Finish();
     PrintRunSummary(run.Tally(), finalRows.Flags());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);

@@ -19,7 +19,7 @@ ResultFormat ChooseFormat(const ParsedArgs& args) {
     return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
 }
 
-FinalRows::FinalRows(CheckResultWriter& writer, const RecipientList& list,
+FinalRows::FinalRows(CheckResultWriter* writer, const RecipientList& list,
                      const AddressKnowledge& lists)
     : writer_(writer), list_(list), lists_(lists) {}
 
@@ -28,9 +28,10 @@ void FinalRows::Write(size_t row, int code) {
     const std::string address = ExtractAddress(caption);
     const AddressColumns columns = AddressColumnsOf(lists_, address, list_.FindingOf(row));
     flags_.Count(columns);
-    writer_.Result(row, caption, address, code, list_.SubItem(row, 0),
-                   VerdictOfRow(list_, row).value_or(RowVerdict{}), columns,
-                   list_.TranscriptOf(row));
+    if (writer_ == nullptr) return;
+    writer_->Result(row, caption, address, code, list_.SubItem(row, 0),
+                    VerdictOfRow(list_, row).value_or(RowVerdict{}), columns,
+                    list_.TranscriptOf(row));
 }
 
 void PrintRunSummary(const VerdictTally& tally, const FlagTally& flags) {

@@ -20,15 +20,17 @@ namespace mv::cli {
 ResultFormat ChooseFormat(const ParsedArgs& args);
 
 // Writes the final result of a row as the list holds it, and counts the
-// flags of the rows written.
+// flags of the rows written. Without a writer (the output could not be
+// opened) it only counts.
 class FinalRows {
   public:
-    FinalRows(CheckResultWriter& writer, const RecipientList& list, const AddressKnowledge& lists);
+    FinalRows(CheckResultWriter* writer, const RecipientList& list, const AddressKnowledge& lists);
+    void SetWriter(CheckResultWriter* writer) { writer_ = writer; }
     void Write(size_t row, int code);
     const FlagTally& Flags() const { return flags_; }
 
   private:
-    CheckResultWriter& writer_;
+    CheckResultWriter* writer_;
     const RecipientList& list_;
     const AddressKnowledge& lists_;
     FlagTally flags_;

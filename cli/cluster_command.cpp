@@ -154,7 +154,7 @@ int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, Rec
         begun = true;
     };
     bool failed = false;
-    FinalRows finalRows(writer, list, *lists);
+    FinalRows finalRows(&writer, list, *lists);
     run.OnStatusChanged = [&] { status.Changed(); };
     run.OnRowFinal = [&](size_t row, int code) {
         begin();

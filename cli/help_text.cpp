@@ -92,9 +92,10 @@ Command Check() {
                               "spaced (Checks/PerServerRate; 0: no limit)"},
                      {.name = "source-address",
                       .value = "ADDR",
-                      .help = "the local IPv4 address the SMTP connections leave from "
-                              "(Checks/SourceAddress; default: the system's choice); one that is "
-                              "not this computer's is refused"},
+                      .help = "the local address the SMTP connections leave from "
+                              "(Checks/SourceAddress; default: the system's choice): an IPv4 "
+                              "address, an IPv6 address, or one of each separated by a blank; "
+                              "one that is not this computer's is refused"},
                      {.name = "keep-going",
                       .help = "go on after a warning about this computer (see below)"},
                  }},
@@ -105,7 +106,9 @@ Command Check() {
                  {
                      {.name = "output",
                       .value = "FILE",
-                      .help = "write the results to FILE instead of standard output",
+                      .help = "write the results to FILE instead of standard output (\"-\": "
+                              "standard output); FILE is created or emptied only once the run "
+                              "has begun, so a refused run leaves it as it was",
                       .complete = Files()},
                      {.name = "format",
                       .value = "csv|jsonl",
@@ -122,7 +125,7 @@ Command Check() {
             },
         .notes =
             "A proxy that cannot be reached or refuses ends every address with its socket error "
-            "or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n\n"
+            "or SOCKS error code (20001 to 20018), the proxy's text in the transcript.\n\n"
             "The time-out counts from a check's last activity, not from its start, and the "
             "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and twice "
             "SECONDS after it last heard anything (about 6.1 s with --timeout 3). So --timeout "
@@ -314,7 +317,8 @@ Command Mx() {
                      }}},
         .notes =
             "Exit status: 0 when an answer came (even one without MX records), 1 when the "
-            "query failed or no answer came in time, 2 for a usage error.",
+            "query failed, the server answered SERVFAIL or REFUSED, or no answer came in time, "
+            "2 for a usage error.",
         .operands = {},
         .run = &RunMx,
     };
@@ -346,14 +350,17 @@ Command Smtp() {
                      {.name = "port", .value = "PORT", .help = "the server's port (default 25)"},
                      {.name = "timeout",
                       .value = "SECONDS",
-                      .help = "give up after this long without a reply (default 30)"},
+                      .help = "give up after this long without a complete reply (default 30); "
+                              "continuation lines alone do not count"},
                  }},
                 SocksGroup("Through a SOCKS proxy"),
             },
         .notes =
-            "HOST is looked up here and the proxy is given its address. A refusal by the "
+            "HOST is looked up here (IPv4 and IPv6 addresses; IPv6 is used when it has no IPv4 "
+            "address) and the proxy is given its address: an IPv6 address needs --socks-level "
+            "5. A refusal by the "
             "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
-            "to 20017, is the result code.\n\n"
+            "to 20018, is the result code.\n\n"
             "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
         .operands = Hosts(),
         .run = &RunSmtp,

@@ -161,6 +161,7 @@ void TSmtpRelayServer::Verify() {
     rechecksTaken_.clear();
     places_.Reset(perServer_, perServerRate_);
     runWarnings_.Reset();
+    proxy_.NewRun();  // the proxy's name is looked up once per run
     try {
         BuildDnsServerList();
         sessions_.clear();

@@ -159,9 +159,10 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
         return StartSmtp();
     }
-    std::string line;
-    evidence_.hosts = ReadMailHosts(*dns_, domain_, hostList_, line);
-    AddLog(std::move(line));
+    std::vector<std::string> lines;
+    evidence_.hosts = ReadMailHosts(*dns_, domain_, hostList_, lines);
+    for (std::string& line : lines)
+        AddLog(std::move(line));
     // A null MX: no host to try, the domain accepts no mail.
     if (evidence_.hosts == MailHostSource::kNullMx && !RunAborted()) {
         Report(wsa::kHostNotFound);
