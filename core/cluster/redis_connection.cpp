@@ -89,6 +89,7 @@ void RedisConnection::Open(const std::string& address) {
         ac_ = nullptr;
         return Fail(message);
     }
+    BoundReplies(ac_->c.reader, &replyBudget_);
     Attach();
 }
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "cluster/bounded_replies.h"
 #include "cluster/redis_url.h"
 #include "cluster/redis_value.h"
 #include "platform/loop/message_loop.h"
@@ -104,6 +105,7 @@ class RedisConnection {
     uint64_t lookup_ = 0;
     std::deque<Pending> pending_;
     bool ready_ = false;
+    ReplyBudget replyBudget_;
     std::string version_;
     WeakToken token_;
 };

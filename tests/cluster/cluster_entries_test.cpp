@@ -1,7 +1,9 @@
 // The cluster's readers of outside data: Redis addresses, work entries and
 // events as another machine (or a tampering hand) may have written them.
 #include <gtest/gtest.h>
+#include <hiredis/hiredis.h>
 
+#include "cluster/bounded_replies.h"
 #include "cluster/cluster_entries.h"
 #include "cluster/redis_url.h"
 
@@ -94,6 +96,43 @@ TEST(Event, AResultComesBackAsItWasWritten) {
     EXPECT_FALSE(ReadEvent({"1-2", wrongRow, false}, error));
     EXPECT_FALSE(ReadEvent({"1-3", {{"type", "result"}, {"row", "7"}}, false}, error));
     EXPECT_FALSE(ReadEvent({"1-4", {{"type", "party"}}, false}, error));
+}
+
+// A server's array headers are believed only up to a bound: nested headers
+// announcing billions of elements fail the reader instead of the process;
+// ordinary replies come out as hiredis builds them.
+TEST(BoundedReplies, HugeAnnouncedArraysFailTheReaderOrdinaryRepliesPass) {
+    struct Case {
+        std::string bytes;
+        bool ok;
+    };
+    const std::string huge = "*" + std::to_string(kMaxReplyElements + 1) + "\r\n";
+    const Case cases[] = {
+        {"*2\r\n$3\r\nabc\r\n*2\r\n:7\r\n$-1\r\n", true},
+        {"*2000000000\r\n", false},
+        {"*3\r\n*2000000\r\n*2000000\r\n*2000000\r\n", false},
+        {huge, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 24));
+        ReplyBudget budget;
+        redisReader* reader = redisReaderCreate();
+        ASSERT_NE(reader, nullptr);
+        BoundReplies(reader, &budget);
+        redisReaderFeed(reader, c.bytes.data(), c.bytes.size());
+        void* reply = nullptr;
+        EXPECT_EQ(redisReaderGetReply(reader, &reply) == REDIS_OK, c.ok);
+        if (c.ok) {
+            ASSERT_NE(reply, nullptr);
+            const auto* array = static_cast<const redisReply*>(reply);
+            ASSERT_EQ(array->elements, 2u);
+            EXPECT_EQ(std::string(array->element[0]->str, array->element[0]->len), "abc");
+            EXPECT_EQ(array->element[1]->element[0]->integer, 7);
+            EXPECT_EQ(array->element[1]->element[1]->type, REDIS_REPLY_NIL);
+            freeReplyObject(reply);
+        }
+        redisReaderFree(reader);
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Plays arbitrary bytes as a Redis server's replies through hiredis's reader
+// Plays arbitrary bytes as a Redis server's replies through hiredis's reader,
+// bounded as the connections bound it,
 // and the cluster's readers of them: the reply of XREAD or XREADGROUP, its
 // entries as work entries and events, and a hash as a field list. Whatever a
 // server (or a hand that wrote into its keys) sends, the readers give a value
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cluster/bounded_replies.h"
 #include "cluster/cluster_entries.h"
 #include "cluster/redis_url.h"
 #include "cluster/redis_value.h"
@@ -47,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     mv::cluster::ParseRedisUrl(text, error);
     redisReader* reader = redisReaderCreate();
     if (reader == nullptr) return 0;
+    mv::cluster::ReplyBudget budget;
+    mv::cluster::BoundReplies(reader, &budget);
     redisReaderFeed(reader, text.data(), text.size());
     for (int i = 0; i < 64; ++i) {
         void* reply = nullptr;
