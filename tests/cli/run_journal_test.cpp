@@ -12,15 +12,6 @@
 #include "subprocess.h"
 #include "test_support.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define MV_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define MV_ASAN 1
-#endif
-
 namespace mv {
 namespace {
 
@@ -28,7 +19,7 @@ using test::CliPath;
 using test::RunProgram;
 
 TEST(RunJournalCommand, KilledChecksAreResumedWithoutLoss) {
-#ifdef MV_ASAN
+#ifdef MV_SANITIZED
     GTEST_SKIP() << "ten killed runs take too long under AddressSanitizer";
 #endif
     test::FakeWorld world(test::kSlowWorld);
