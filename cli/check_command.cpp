@@ -109,6 +109,7 @@ int Finish(const ParsedArgs& args, CheckJob& job, RecipientList& list, bool inte
 // --resume with nothing left to check is done.
 int Refused(const ParsedArgs& args, CheckJob& job, RecipientList& list,
             const std::string& message) {
+    job.journal.EndWriting();  // before the loop it may use is gone
     const bool nothingLeft = args.Has("resume") && message == "Nothing to check";
     if (nothingLeft)
         PrintError("nothing left to check");

@@ -26,7 +26,12 @@ bool OpenProjectWithJournal(const std::string& path, RecipientList& list, Projec
                             const JournalUse& use) {
     OpenProjectTelling(list, path);
     const JournalFacts& facts = journal.Look(path);
-    if (!facts.problem.empty()) PrintError(facts.problem);
+    if (!facts.problem.empty()) {
+        // --recover cannot apply it, and a run's own journal would replace it.
+        const bool refused = use.recover || use.saving;
+        PrintError(facts.problem + (refused ? "; move it away to go on" : ""));
+        if (refused) return false;
+    }
     if (!facts.pending) return true;
     if (!use.recover) {
         if (use.saving) {

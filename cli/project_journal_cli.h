@@ -22,7 +22,8 @@ struct JournalUse {
 // Reads the project `path` with its findings file into `list`, then looks at
 // its journal and applies or tells about it as `use` says. Throws what
 // reading the project throws; false, with the message printed, when a journal
-// that was to be applied cannot be, or when saving is refused.
+// that was to be applied cannot be, or when saving is refused (a journal that
+// cannot be read refuses both, so that nothing writes over it).
 bool OpenProjectWithJournal(const std::string& path, RecipientList& list, ProjectJournal& journal,
                             const JournalUse& use);
 

@@ -51,6 +51,7 @@ TEST(RunJournalCommand, AJournalIsAppliedOnlyWhenAskedAndOnlyToItsProject) {
         {{"show", project}, header + ann, 0, "(1 result in ", "0,1,ann@a.test,\r\n"},
         {{"show", "--recover", project}, header + ann, 0, "applied", "0,0,ann@a.test,[0] Valid"},
         {{"check", "--save", project}, header + ann, 1, "saving would leave them behind", ""},
+        {{"check", "--save", project}, "mailvetter-findings 9\n" + ann, 1, "move it away", ""},
         {{"check", "--recover", "--save", project},
          header + other,
          1,
