@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_world.h"
 #include "fake_world.h"
 #include "journal_crash.h"
 #include "platform/loop/epoll_loop.h"
@@ -39,17 +40,8 @@
 namespace mv {
 namespace {
 
-constexpr int kHosts = 16;
-
-std::string BenchWorld() {
-    std::string world;
-    for (int h = 0; h < kHosts; ++h) {
-        const std::string n = std::to_string(h);
-        world.append("host mx").append(n).append(".bench users=valid\n");
-        world.append("domain *.b").append(n).append(" mx 10 mx").append(n).append(".bench\n");
-    }
-    return world;
-}
+using bench::BenchAddress;
+using bench::BenchWorld;
 
 double CpuSeconds() {
     rusage u{};
@@ -65,9 +57,7 @@ double MeasureRun(int addresses, bool journal) {
     network_layer::SetLookupServers(world.dnsServer() + ":" + std::to_string(world.dnsPort()));
     RecipientList list;
     for (int i = 0; i < addresses; ++i)
-        list.AppendRow((i % 2 == 0 ? "valid@d" : "nobody@d") + std::to_string(i) + ".b" +
-                           std::to_string(i % kHosts),
-                       {}, kIconNotChecked, kMarkChecked);
+        list.AppendRow(BenchAddress(i), {}, kIconNotChecked, kMarkChecked);
     EpollLoop loop;
     TSmtpRelayServer dispatcher(loop);
     dispatcher.SetDnsPort(std::to_string(world.dnsPort()));
@@ -152,7 +142,7 @@ double Median(std::vector<double> v) {
 
 void MeasureCost(int addresses, int rounds) {
     std::printf("%d addresses, half valid, half refused (550), 200 connections, over %d hosts\n",
-                addresses, kHosts);
+                addresses, bench::kBenchHosts);
     std::printf("%8s %18s %18s\n", "round", "no journal us/chk", "journal us/chk");
     std::vector<double> off;
     std::vector<double> on;
