@@ -133,13 +133,15 @@ Command Check() {
                               "journal INPUT.journal, flushed to the disk at least once a "
                               "second, so that a crash or a killed run loses at most its last "
                               "second; the save removes the journal. A journal of an "
-                              "interrupted check that is not applied refuses --save"},
+                              "interrupted check that is not applied, or one that cannot be "
+                              "read, refuses --save"},
                      {.name = "recover",
                       .help = "apply the journal of an interrupted check of the INPUT project "
                               "first: each row it holds takes the result it had there. "
                               "Without it such a journal (newer than the project) is told "
-                              "about in one line. One whose rows do not match the project is "
-                              "refused and kept; a damaged last line is left out"},
+                              "about in one line. One whose rows do not match the project, or "
+                              "that cannot be read, is refused and kept; a damaged last line "
+                              "is left out"},
                      {.name = "resume",
                       .help = "apply the journal as --recover does, then check only the marked "
                               "rows that have no result yet: never checked, left "
