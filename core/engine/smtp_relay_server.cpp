@@ -110,6 +110,16 @@ void TSmtpRelayServer::SetRetryPauseMs(uint32_t ms) {
     retryPauseMs_ = std::min(ms, kMaxRecheckDelayMs);
 }
 
+void TSmtpRelayServer::SetDeadBackOffMs(uint32_t ms) {
+    CheckIdle();
+    deadBackOffMs_ = std::max<uint32_t>(ms, 1);
+}
+
+void TSmtpRelayServer::SetAddressesPerConnection(int value) {
+    CheckIdle();
+    addressesPerConnection_ = std::clamp(value, 1, kMaxAddressesPerConnection);
+}
+
 void TSmtpRelayServer::SetSourceAddress(const std::string& value) {
     CheckIdle();
     sourceAddress_ = TrimBlanks(value);
@@ -165,6 +175,7 @@ void TSmtpRelayServer::Verify() {
         BuildDnsServerList();
         sessions_.clear();
         nextIndex_ = 0;
+        BuildQueues();
         StartSessions();
     } catch (...) {
         busy_ = false;
@@ -203,22 +214,6 @@ void TSmtpRelayServer::StartSlice() {
     }
 }
 
-bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
-    // A deferred address whose delay is over comes before the next new one.
-    if (RecheckDue()) {
-        index = rechecks_.front().index;
-        rechecks_.pop_front();
-        address = recipients_[static_cast<size_t>(index)].Text;
-        ArmRecheckTimer();
-        return true;
-    }
-    if (nextIndex_ >= recipients_.size()) return false;
-    index = static_cast<int>(nextIndex_);
-    address = recipients_[nextIndex_].Text;
-    ++nextIndex_;
-    return true;
-}
-
 void TSmtpRelayServer::RaiseGetData(int index) {
     if (OnGetData) OnGetData(this, index);
 }
@@ -227,7 +222,8 @@ void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector
                                            const ResultFinding& finding, const std::string& domain,
                                            const std::string& awaitedHost) {
     if (warnings_ && !aborted_) {
-        if (auto warning = runWarnings_.Result(err, finding.reason, finding.host)) Warn(*warning);
+        const std::string group = finding.host.empty() ? std::string() : groups_.Of(finding.host);
+        if (auto warning = runWarnings_.Result(err, finding.reason, group)) Warn(*warning);
     }
     if (!awaitedHost.empty() && !aborted_ && finding.reason == Reason::kAccepted) {
         AcceptAllProbes::HeldReport report{index, err, log, finding};
@@ -238,10 +234,11 @@ void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector
 }
 
 void TSmtpRelayServer::Deliver(int index, int err, const std::vector<std::string>& log,
-                               const ResultFinding& finding) {
+                               const ResultFinding& finding, bool notChecked) {
     TResultInfo info;
     info.finding = finding;
-    info.final = !ScheduleRecheck(index, err, log, info);
+    info.notChecked = notChecked;
+    info.final = notChecked || !ScheduleRecheck(index, err, log, info);
     if (OnEMailProcessed) OnEMailProcessed(this, index, err, log, info);
 }
 
@@ -357,6 +354,8 @@ void TSmtpRelayServer::OnRecheckTimer() {
     recheckTimer_ = 0;
     while (!aborted_ && !held_ && RecheckDue() && liveSessions_ < connections_)
         StartSession();
+    // In the queues, parked sessions take the due addresses as well.
+    if (queued_ && RecheckDue()) WakeParked();
     if (!RecheckDue()) ArmRecheckTimer();
 }
 

@@ -25,11 +25,20 @@
 // while addresses wait; Abort ends the waiting, and each waiting address is
 // reported once more, final, with the result it had.
 //
-// Politeness per mail server (PerServer, PerServerRate; both off by default):
-// a session whose server has as many connections open as allowed waits for a
-// free place before it connects, without holding up the others; a server
-// that refuses a connection as one too many is tried again after a pause.
-// The order in which addresses are taken stays the same.
+// Politeness per mail server group (PerServer, PerServerRate; both off for
+// the component, the program sets them): addresses are taken from one queue
+// per mail domain (address_queues.h), the smallest list position among the
+// domains whose server group has room, so that no session waits for a busy
+// server while another one has work. A session that finds nothing it may
+// take parks, holding no address and no place, and resumes from the loop
+// when a group gets room. A group that refuses a connection as one too many
+// is paused and the address goes back to its queue (at most kMaxTries tries);
+// a group that keeps failing is dead for a back-off, and its addresses that
+// are left when nothing else is end as not checked (TResultInfo::notChecked).
+// With both limits 0 the addresses are taken strictly in list order.
+//
+// MX answers are kept for the run (mx_cache.h), so that the addresses of a
+// domain ask the name server once.
 //
 // With Warnings on, the run is held (no session takes a new address) when
 // the first results show that the checking computer cannot check (port 25
@@ -48,8 +57,12 @@
 #include <vector>
 
 #include "engine/accept_all_probes.h"
+#include "engine/address_queues.h"
+#include "engine/host_evidence.h"
+#include "engine/mx_cache.h"
 #include "engine/result_finding.h"
 #include "engine/run_warnings.h"
+#include "engine/server_groups.h"
 #include "engine/server_places.h"
 #include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
@@ -80,6 +93,21 @@ struct TResultInfo {
     // False when the result is a deferral that will be checked again in this
     // run: a later report of the same address replaces it.
     bool final = true;
+    // The address was not checked: its mail server group had failed too often
+    // in a row (the transcript says "Not checked: ..."), and a later run
+    // should check it again. Its code is the group's last failure.
+    bool notChecked = false;
+};
+
+// What the dispatcher counts of its scheduling (tests and benchmarks read it).
+struct TSchedulerCounters {
+    int parks = 0;                 // a session found nothing it may take
+    int parkedWhileEligible = 0;   // ... while an address could be taken (never)
+    int putBacks = 0;              // addresses gone back to their queue
+    int fallbackWaits = 0;         // waits for a place at a fallback host
+    int fallbackWaitsOverrun = 0;  // ... that ran out and connected anyway
+    int notChecked = 0;
+    int reused = 0;  // addresses checked on a connection opened for another
 };
 
 class TSmtpRelayServer {
@@ -148,12 +176,20 @@ class TSmtpRelayServer {
     void SetPerServer(int value);  // below 0 is stored as 0
     int PerServerRate() const { return perServerRate_; }
     void SetPerServerRate(int value);
-    // With either limit set, a server that refuses a connection at its
-    // greeting or to HELO with 421 or "too many connections" is tried again
-    // after this pause, at most kMaxRetriesAfter421 times per address.
+    // With either limit set, a server group that refuses a connection at its
+    // greeting or to HELO with 421 or "too many connections", or refuses for
+    // its reputation rules, is paused this long; the address is tried again
+    // later, kMaxTries times in all.
     uint32_t RetryPauseMs() const { return retryPauseMs_; }
     void SetRetryPauseMs(uint32_t ms);
-    static constexpr int kMaxRetriesAfter421 = 3;
+    static constexpr int kMaxTries = 3;
+    // The first back-off of a dead server group (5 minutes; tests shorten it).
+    void SetDeadBackOffMs(uint32_t ms);
+    // Addresses checked one after the other on one connection (1 to 20,
+    // default 1); more than 1 needs politeness per server (the queues).
+    int AddressesPerConnection() const { return addressesPerConnection_; }
+    void SetAddressesPerConnection(int value);  // clamped to 1..20
+    static constexpr int kMaxAddressesPerConnection = 20;
     // The local address every SMTP connection leaves from (empty, the
     // default: the system's choice). Whether it is this computer's is for
     // the owner to check before a run.
@@ -178,6 +214,9 @@ class TSmtpRelayServer {
     // Accepted addresses whose reports wait for another session's accept-all
     // probe of their mail host.
     size_t HeldForProbe() const { return probes_.Holding(); }
+    // Whether the run takes its addresses from the queues per domain.
+    bool Queued() const { return queued_; }
+    const TSchedulerCounters& Counters() const { return counters_; }
 
     // --- Operations -------------------------------------------------------
     // Starts a run over Recipients; returns once all sessions have started.
@@ -219,8 +258,46 @@ class TSmtpRelayServer {
     void OnWatchdog();
     void OnFinishTimer();
     void StopTimers();
-    // Called by the sessions.
-    bool TakeNextAddress(int& index, std::string& address);
+    // --- Called by the sessions ---
+    // What a session carries over when its address goes back to its queue
+    // after a try, to go on where it stopped.
+    struct AddressTry {
+        std::vector<std::string> log;
+        AddressEvidence evidence;
+        std::vector<std::string> hosts;
+        size_t hostIndex = 0;
+        int tries = 0;
+        int retryCode = 0;  // the refusal the next try follows
+    };
+    struct TakenAddress {
+        int index = 0;
+        std::string address;
+        uint32_t domain = AddressQueues::kNone;  // kNone: taken in list order
+        bool scout = false;                      // its domain's server is learnt through it
+        std::string group;                       // the group whose place was reserved; empty: none
+        bool begun = false;                      // OnGetData was raised for it before
+        std::optional<AddressTry> resumed;
+    };
+    enum class Take { kTaken, kPark, kEnd };
+    Take TakeNextAddress(TakenAddress& out);
+    // The next queued address whose first mail host is `host`, for a
+    // connection open there; false when there is none.
+    bool TakeForHost(const std::string& host, TakenAddress& out);
+    // Puts a taken address back at the front of its domain's queue; `tried`
+    // holds what it has done so far (none: it goes back untried).
+    void PutBack(int index, uint32_t domain, std::optional<AddressTry> tried);
+    // The scout of `domain` has its mail hosts (empty: none to be polite to).
+    void ScoutAnswered(uint32_t domain, const std::vector<std::string>& hosts);
+    // A session found nothing it may take; it is resumed from the loop.
+    void Park(size_t slot);
+    void WakeParked();
+    // What a session tells of a server group (smtp_relay_server_queues.cpp).
+    void ServerSucceeded(const std::string& group);
+    void ServerFailed(const std::string& group, const GroupFailure& failure);
+    void ServerBlocks(const std::string& group, const GroupFailure& failure);
+    TSchedulerCounters& Count() { return counters_; }
+    MxCache& MxAnswers() { return mxCache_; }
+    ServerGroups& Groups() { return groups_; }
     void RaiseGetData(int index);
     // `awaitedHost`: the accepting host whose accept-all probe of `domain`,
     // out in another session, the report waits for; empty: none.
@@ -228,7 +305,7 @@ class TSmtpRelayServer {
                              const ResultFinding& finding, const std::string& domain,
                              const std::string& awaitedHost);
     void Deliver(int index, int err, const std::vector<std::string>& log,
-                 const ResultFinding& finding);
+                 const ResultFinding& finding, bool notChecked = false);
     ServerPlaces& Places() { return places_; }
     // A connection attempt to `server` ended: connected, or refused or timed out.
     void NoteConnectAttempt(const std::string& server, bool connected);
@@ -261,6 +338,11 @@ class TSmtpRelayServer {
     void OnRecheckTimer();
     void StartSession();
     void ReportWaitingAsFinal();
+    // The queues (smtp_relay_server_queues.cpp).
+    void BuildQueues();
+    void FillTaken(const AddressQueues::Taken& taken, TakenAddress& out);
+    void EndDeadLeft();
+    void OnGroupRoom(const std::string& group);
 
     MessageLoop& loop_;
     int connections_ = 1;
@@ -307,6 +389,18 @@ class TSmtpRelayServer {
     MessageLoop::TimerId recheckTimer_ = 0;
 
     ServerPlaces places_;
+    bool queued_ = false;  // the run takes its addresses from the queues
+    AddressQueues queues_{places_};
+    std::unordered_map<int, std::optional<AddressTry>> putBack_;  // by index, until taken again
+    std::deque<size_t> parked_;     // slots of parked sessions, in the order they parked
+    std::vector<bool> parkedSlot_;  // by slot: in parked_
+    bool wakePosted_ = false;
+    uint32_t deadBackOffMs_ = ServerPlaces::kFirstBackOffMs;
+    int addressesOnConnection_ = 1;  // of this run
+    MxCache mxCache_;
+    ServerGroups groups_;
+    int addressesPerConnection_ = 1;
+    TSchedulerCounters counters_;
     RunWarnings runWarnings_;
     WeakToken token_;  // drops posted warnings once the dispatcher is gone
 };

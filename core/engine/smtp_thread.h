@@ -30,11 +30,14 @@
 // ends; events of its own that arrive during the wait are stale and ignored;
 // and it is never ended while the wait runs.
 //
-// With the dispatcher's politeness per mail server, a session looks up the
-// address of each host itself and asks for a place there before it connects
-// (smtp_thread_places.cpp); it holds the place until its connection is
-// closed. Waiting for a place, or pausing before it tries a server again that
-// said it had too many connections, is not idleness. A session that finds the
+// With the dispatcher's politeness per mail server, a session holds a place
+// at the server group of the host it talks to (smtp_thread_places.cpp): the
+// place reserved when its address was taken, or one it asks for before it
+// connects, and gives it back once its connection is closed. An address whose
+// group refuses it as one too many goes back to its domain's queue, and the
+// session takes other work; one that finds nothing it may take parks (no
+// address, no place) until the dispatcher resumes it. Waiting for a place at
+// a fallback host is bounded and is not idleness. A session that finds the
 // run held between two addresses stops there until the run goes on.
 #pragma once
 
@@ -45,15 +48,16 @@
 #include <vector>
 
 #include "engine/host_evidence.h"
+#include "engine/mx_cache.h"
 #include "engine/reply_recorder.h"
 #include "engine/result_finding.h"
 #include "engine/result_verdict.h"
+#include "engine/smtp_relay_server.h"
 #include "net/smtp/custom_smtp_client.h"
 #include "platform/loop/message_loop.h"
 
 namespace mv {
 
-class TSmtpRelayServer;
 class _TDnsQuery;
 class _TSmtpCli;
 
@@ -68,20 +72,27 @@ class TSmtpThread {
     void Start();
     void TimeOut();
     void UserAbort();
-    // The run goes on after a hold: a session stopped there takes its next address.
+    // The run goes on after a hold, or work came for a parked session: a
+    // session stopped there takes its next address.
     void Resume();
+    bool Parked() const { return parked_; }
 
     uint32_t LastActivity() const { return lastActivity_; }
-    // Waiting for a place at the mail server, or pausing before trying it
-    // again: the watchdog leaves the session alone.
-    bool Waiting() const { return placeTicket_ != 0 || retryTimer_ != 0; }
+    // Waiting for a place at a fallback host: the watchdog leaves the session
+    // alone (the wait has a bound of its own).
+    bool Waiting() const { return placeTicket_ != 0; }
     const std::vector<std::string>& Log() const { return log_; }
     bool Ended() const { return ended_; }
 
   private:
     void ProcessNext();
+    void Begin(TSmtpRelayServer::TakenAddress& taken);
     void SendDnsQuery();
     void OnDnsDone(uint16_t error);
+    // The MX answer, from the name server or the run's cache.
+    void ApplyMxAnswer(const MxAnswer& answer);
+    // The scout's answer: the domain's mail hosts (none: nothing learnt).
+    void ScoutDone(const std::vector<std::string>& hosts);
     void StartSmtp();
     void ConnectHost();
     void OnSmtpDone(TSmtpRequest request, uint16_t error);
@@ -102,16 +113,21 @@ class TSmtpThread {
     // --- Politeness per mail server (smtp_thread_places.cpp) ---
     // Starts the connection to `target` (a host name or address).
     void OpenHost(const std::string& target);
-    void FindServer(const std::string& host);
-    void ServerFound(int error, const std::vector<std::string>& addresses);
-    void PlaceGranted(const std::string& server);
+    // A place at the current host's group: held, taken at once, the address
+    // put back (a scout's first host), or waited for (bounded).
+    void AcquirePlace();
+    void WaitForPlace(const std::string& group);
+    void PlaceGranted();
     void ReleasePlace();
-    // Cancels the host lookup, the wait for a place and the pause.
+    // Cancels the wait for a place.
     void StopWaiting();
-    // The failed request was the server's "too many connections" at the
-    // greeting or to HELO, and the address may try again.
-    bool TooManyConnections(int error) const;
-    void TryAgainLater(int error);
+    // The failed request was the group's "too many connections" at the
+    // greeting or to HELO, or a refusal for its reputation rules.
+    bool ServerPauses(int error) const;
+    // Pauses the group; true when the address went back to its queue.
+    bool PauseServer(int error);
+    // Tells the dispatcher what the current host's group did.
+    void NoteServerFailure(int code);
     // The connection attempt has ended: connected, or failed with `error`.
     void AttemptEnded(bool connected, int error = 0);
     // A host's lookup ended in 11004: asks the run's DNS server for its IPv6
@@ -179,16 +195,22 @@ class TSmtpThread {
     bool ended_ = false;
     bool parked_ = false;  // stopped at a hold, between two addresses
 
-    // Politeness per mail server.
-    uint64_t lookup_ = 0;       // the host lookup in progress
-    uint64_t placeTicket_ = 0;  // waiting for a place
-    std::string placeServer_;   // the address whose place is held; empty: none
+    // Politeness per mail server group.
+    uint32_t domainId_ = AddressQueues::kNone;  // in the queues; kNone: list order
+    bool scout_ = false;                        // learning the domain's server (until its answer)
+    bool tookAsScout_ = false;                  // taken as the scout: may go back untried
+    std::string hostGroup_;                     // the group of the current host
+    uint64_t placeTicket_ = 0;                  // waiting for a place
+    MessageLoop::TimerId waitTimer_ = 0;        // the bound of that wait
+    std::string placeGroup_;                    // the group whose place is held; empty: none
     uint32_t placeGeneration_ = 0;
-    MessageLoop::TimerId retryTimer_ = 0;
-    int retries_ = 0;           // tries again of the current address
+    int tries_ = 0;             // tries of the current address before this one
     int retryCode_ = 0;         // the refusal the next try follows; 0: none
     bool attemptOpen_ = false;  // connecting: no sign of the server yet
-    WeakToken token_;           // drops posted steps once the session is freed
+    // The MX answer of a cache hit, until the step that reads it.
+    MxAnswer cached_;
+    uint32_t dnsGeneration_ = 0;
+    WeakToken token_;  // drops posted steps once the session is freed
 };
 
 }  // namespace mv

@@ -78,12 +78,16 @@ void TSmtpThread::NoteHostOutcome(int code, const DecidingReply* reply) {
     outcome.stage = reply != nullptr ? reply->stage : SmtpStage::kNone;
     if (reply != nullptr) outcome.reply = reply->lines;
     outcome.ipv6Only = code == wsa::kNoData && ipv6Found_;
+    // A group that turns this computer away is paused for good.
+    if (!hostGroup_.empty() && RefusesThisComputer(code, outcome.stage, outcome.reply))
+        owner_.ServerBlocks(hostGroup_, {code, outcome.stage, outcome.reply, 0, true});
 }
 
 void TSmtpThread::Report(int code, const DecidingReply* reply) {
     if (!hasAddress_ || ended_) return;  // one report per address taken
     hasAddress_ = false;
     EndProbe(std::nullopt);  // a probe still out ends with its address
+    ScoutDone({});           // a scout that ends without an answer learnt nothing
     NoteHostOutcome(code, reply);
     evidence_.code = code;
     evidence_.stage = reply != nullptr ? reply->stage : SmtpStage::kNone;

@@ -18,7 +18,6 @@ bool TSmtpThread::DropConnection(bool forAbort) {
     if (owner_.OnDropWaitForTesting) owner_.OnDropWaitForTesting();
     owner_.Loop().WaitUntil([this] { return !smtp_->Connected() && smtp_->State() == ssReady; });
     inWait_ = false;
-    ReleasePlace();  // the connection is closed now
     if (forAbort) {
         pendingAbort_ = pendingTimeOut_ = false;
         return false;
@@ -67,6 +66,7 @@ void TSmtpThread::TimeOut() {
 void TSmtpThread::FinishTimeOut() {
     AddLog("Connection time-out");
     if (rcptReply_) return DecideByRcptReply();  // silent while it was left
+    if (hostsBegun_) NoteServerFailure(ResultTimeOut);
     Report(ResultTimeOut);
     ProcessNext();
 }
@@ -120,6 +120,7 @@ void TSmtpThread::End() {
         // The session ends regardless; its sockets close when it is freed.
     }
     EndProbe(std::nullopt);
+    ScoutDone({});
     ReleasePlace();
     owner_.SessionEnded(slot_);  // retires this object; nothing may follow
 }
