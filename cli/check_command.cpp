@@ -52,6 +52,9 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
         s.perServer = static_cast<int>(*v);
     if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
         s.perServerRate = static_cast<int>(*v);
+    if (auto v =
+            args.Number("addresses-per-connection", 1, CheckSettings::kMaxAddressesPerConnection))
+        s.addressesPerConnection = static_cast<int>(*v);
     if (auto v = args.Value("source-address")) s.sourceAddress = *v;
     if (auto proxy = ParseSocksOptions(args)) {
         s.proxyEnabled = true;

@@ -77,17 +77,32 @@ Command Check() {
                  {
                      {.name = "per-server",
                       .value = "N",
-                      .help = "connections open at once to one mail server address "
-                              "(Checks/PerServer, default 5; 0: no limit). A check whose server "
-                              "is at its limit waits for a free place. A server that refuses a "
-                              "connection at its greeting or to HELO with 421 or \"too many "
-                              "connections\" gets half its limit for the rest of the run, and "
-                              "the address is tried again after a pause, up to 3 times (with "
-                              "both limits 0, a 421 ends the address at once)"},
+                      .help = "connections open at once to one mail server group, the "
+                              "registered domain of its host names (Checks/PerServer, default 5; "
+                              "0: no limit). With a limit or a rate the addresses are taken per "
+                              "mail domain, the first address of each domain finding its server: "
+                              "a busy server's addresses wait in their queue while the other "
+                              "domains go on. A server that refuses a connection at its greeting "
+                              "or to HELO with 421 or \"too many connections\", or refuses for "
+                              "its rate or reputation rules, gets half its limit and a pause; the "
+                              "address goes back to its queue, 3 tries in all. A server that "
+                              "fails 2 x the limit times in a row (time-outs, such refusals), or "
+                              "refuses this computer for a block list, is left alone for 5 "
+                              "minutes, then longer; when only its addresses are left they end "
+                              "\"Not checked\" and stay marked. With both limits 0 the addresses "
+                              "are taken in list order and a 421 ends the address at once"},
                      {.name = "per-server-rate",
                       .value = "N",
-                      .help = "new connections a minute to one mail server address, evenly "
+                      .help = "new connections a minute to one mail server group, evenly "
                               "spaced (Checks/PerServerRate; 0: no limit)"},
+                     {.name = "addresses-per-connection",
+                      .value = "N",
+                      .help = "addresses checked one after the other on one connection, 1 to "
+                              "20 (Checks/AddressesPerConnection, default 1); more than 1 needs a "
+                              "limit or a rate. Only addresses whose first mail host is the "
+                              "connection's go on it; it ends after N addresses (an accept-all "
+                              "probe counts as one), the first 4xx to RCPT TO or the second "
+                              "5xx"},
                      {.name = "source-address",
                       .value = "ADDR",
                       .help = "the local IPv4 address the SMTP connections leave from "

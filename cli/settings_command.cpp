@@ -45,6 +45,7 @@ std::vector<Entry> AllKeys(TINI& ini) {
 
                          &ini.ilPerServer,
                          &ini.ilPerServerRate,
+                         &ini.ilAddressesPerConnection,
                          &ini.ilSourceAddress}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }

@@ -1,7 +1,9 @@
 #include "engine/smtp_relay_server.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "engine/recheck_hint.h"
 #include "engine/smtp_thread.h"
 #include "platform/resolver/host_resolver.h"
 #include "platform/resolver/system_name_servers.h"
@@ -324,9 +326,22 @@ bool TSmtpRelayServer::ScheduleRecheck(int index, int err, const std::vector<std
     int& taken = rechecksTaken_[index];
     if (taken >= kMaxRechecks) return false;
     ++taken;
-    rechecks_.push_back({index, GetTickCount() + recheckDeferredMs_, err, log, info});
+    const uint32_t due = GetTickCount() + RecheckDelayMs(info.finding.reply);
+    // In the order of their due times: a hint may ask for less than the delay.
+    auto at = rechecks_.end();
+    while (at != rechecks_.begin() && TickDiff(std::prev(at)->due, due) > 0)
+        --at;
+    rechecks_.insert(at, {index, due, err, log, info});
+    if (at == rechecks_.begin() && recheckTimer_ != 0) {
+        loop_.StopTimer(recheckTimer_);
+        recheckTimer_ = 0;
+    }
     ArmRecheckTimer();
     return true;
+}
+
+uint32_t TSmtpRelayServer::RecheckDelayMs(std::string_view reply) const {
+    return RecheckHintWithinBounds(reply).value_or(recheckDeferredMs_);
 }
 
 bool TSmtpRelayServer::RecheckDue() const {

@@ -53,6 +53,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -168,7 +169,9 @@ class TSmtpRelayServer {
     // default) checks every address once.
     uint32_t RecheckDeferredMs() const { return recheckDeferredMs_; }
     void SetRecheckDeferredMs(uint32_t ms);
-    // How often a deferred address is checked again at most.
+    // How often a deferred address is checked again at most. A server's own
+    // word in its refusal ("try again in 5 minutes") replaces the delay,
+    // within 10 seconds and 30 minutes (recheck_hint.h).
     static constexpr int kMaxRechecks = 2;
     // Connections open at once to one mail server address (0, the default:
     // no limit), and new connections a minute to one (0: no limit).
@@ -296,6 +299,7 @@ class TSmtpRelayServer {
     void ServerFailed(const std::string& group, const GroupFailure& failure);
     void ServerBlocks(const std::string& group, const GroupFailure& failure);
     TSchedulerCounters& Count() { return counters_; }
+    int AddressesOnConnection() const { return addressesOnConnection_; }
     MxCache& MxAnswers() { return mxCache_; }
     ServerGroups& Groups() { return groups_; }
     void RaiseGetData(int index);
@@ -334,6 +338,7 @@ class TSmtpRelayServer {
     bool ScheduleRecheck(int index, int err, const std::vector<std::string>& log,
                          const TResultInfo& info);
     bool RecheckDue() const;
+    uint32_t RecheckDelayMs(std::string_view reply) const;
     void ArmRecheckTimer();
     void OnRecheckTimer();
     void StartSession();

@@ -97,6 +97,8 @@ void TSmtpThread::ProcessNext() {
     hostIndex_ = 0;
     tries_ = retryCode_ = 0;
     domainId_ = AddressQueues::kNone;
+    onConnection_ = 0;
+    leaving_ = false;
     if (RunAborted()) return End();
     if (owner_.Held()) {
         parked_ = true;  // Resume goes on from here
@@ -147,10 +149,8 @@ void TSmtpThread::Begin(TSmtpRelayServer::TakenAddress& taken) {
 
 void TSmtpThread::SendDnsQuery() {
     try {
-        const std::string server = owner_.DnsServerList().front();
-        AddLog("Requesting SMTP servers for this domain (" + domain_ + ")");
-        AddLog("Trying DNS Server " + Quoted(server));
-        AddLog("Sending DNS Request");
+        const std::string& server = owner_.DnsServerList().front();
+        LogDnsRequest();
         resolving_ = true;
         const uint32_t generation = ++dnsGeneration_;
         if (const MxAnswer* known = owner_.MxAnswers().Find(domain_)) {
@@ -185,6 +185,12 @@ void TSmtpThread::SendDnsQuery() {
         // A domain the query cannot carry: the session waits for the watchdog.
         resolving_ = false;
     }
+}
+
+void TSmtpThread::LogDnsRequest() {
+    AddLog("Requesting SMTP servers for this domain (" + domain_ + ")");
+    AddLog("Trying DNS Server " + Quoted(owner_.DnsServerList().front()));
+    AddLog("Sending DNS Request");
 }
 
 void TSmtpThread::OnDnsDone(uint16_t error) {
@@ -264,12 +270,14 @@ void TSmtpThread::ConnectHost() {
     probing_ = false;
     attemptOpen_ = ipv6Asked_ = ipv6Found_ = false;
     hostGroup_.clear();
+    onConnection_ = 0;
     const bool polite = owner_.Places().Active();
     try {
         if (DropConnection(false)) return;
         replies_.BeginHost();
         if (retryCode_ != 0) AddLog("Trying again after " + std::to_string(retryCode_));
         retryCode_ = 0;
+        hostLogStart_ = log_.size();
         AddLog("Trying SMTP host " + Quoted(hostList_[hostIndex_]));
         if (!polite) AddLog("Opening Connection");
     } catch (const Exception&) {
@@ -282,10 +290,13 @@ void TSmtpThread::ConnectHost() {
 }
 
 void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
-    if (ended_ || inWait_ || !hasAddress_) return;
+    if (ended_ || inWait_) return;
+    if (leaving_) return LeftConnection();
+    if (!hasAddress_) return;
     lastActivity_ = GetTickCount();
     if (attemptOpen_) AttemptEnded(false, error);
     if (probing_) return ProbeDone(error);
+    if (error >= 10000 && LostWithConnection()) return;
     // Through a proxy, a lookup that fails is the proxy's own.
     if (error == wsa::kNoData && !ipv6Asked_ && !RunAborted() && !owner_.Proxy().Enabled())
         return AskForIpv6Address(request, error);
@@ -296,6 +307,8 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
         lastReply_.lines = error < 10000 ? replies_.Current().lines : std::string();
     }
     if (request == smtpRcptTo && error < 10000) {
+        if (TooManyRecipients(error)) return;
+        CountRcptReply(error);
         rcptReply_ = error;
         rcptAnswer_ = replies_.Current();
     }
@@ -322,6 +335,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
         case smtpConnect:  // the end of Open: connected, greeted, HELO accepted
         case smtpOpen:
             if (!hostGroup_.empty()) owner_.ServerSucceeded(hostGroup_);
+            ConnectionOpened();
             if (aborted) return EndHost();
             try {
                 smtp_->MailFrom();
@@ -342,6 +356,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
         case smtpRcptTo:
             return AfterAccepted();  // only checking: never DATA
         case smtpRset:
+            if (ContinueOnConnection()) return;
             try {
                 smtp_->Quit();
             } catch (const Exception&) {

@@ -134,6 +134,20 @@ class TSmtpThread {
     // address, then goes on with the failure.
     void AskForIpv6Address(TSmtpRequest request, uint16_t error);
     void Ipv6AddressAnswered(uint16_t error);
+    // --- Several addresses on one connection (smtp_thread_reuse.cpp) ---
+    void ConnectionOpened();
+    void CountRcptReply(int code);
+    bool MayReuse() const;
+    // After RSET: true when the session went on with another address here.
+    bool ContinueOnConnection();
+    void BeginOnConnection(TSmtpRelayServer::TakenAddress& next, const std::string& host);
+    // Puts an address refused as one recipient too many back; true when it did.
+    bool TooManyRecipients(int error);
+    bool LostWithConnection();
+    void LeaveConnection();
+    void LeftConnection();
+    // The three lines that begin an address's MX question.
+    void LogDnsRequest();
     // --- Evidence and the accept-all probe (smtp_thread_probe.cpp) ---
     // Keeps what ended the current host, once.
     void NoteHostOutcome(int code, const DecidingReply* reply);
@@ -207,6 +221,13 @@ class TSmtpThread {
     int tries_ = 0;             // tries of the current address before this one
     int retryCode_ = 0;         // the refusal the next try follows; 0: none
     bool attemptOpen_ = false;  // connecting: no sign of the server yet
+    // Several addresses on one connection.
+    int onConnection_ = 0;  // addresses (and probes) on the open connection; 0: none open
+    int rcpt4xx_ = 0;
+    int rcpt5xx_ = 0;
+    size_t hostLogStart_ = 0;                   // where the current host's lines begin in log_
+    std::vector<std::string> connectionLines_;  // "Trying SMTP host" to the HELO reply
+    bool leaving_ = false;                      // QUIT without an address
     // The MX answer of a cache hit, until the step that reads it.
     MxAnswer cached_;
     uint32_t dnsGeneration_ = 0;

@@ -38,6 +38,7 @@ void TSmtpThread::AfterAccepted() {
         probes.Begin(domain_, host);
         probeHost_ = host;
         probing_ = true;
+        ++onConnection_;  // the probe takes one of the connection's places
         smtp_->RcptTo();
     } catch (const Exception&) {
         probing_ = false;
@@ -53,6 +54,7 @@ void TSmtpThread::AfterAccepted() {
 // answer. Only an acceptance or a lasting refusal is an answer for the run.
 void TSmtpThread::ProbeDone(uint16_t error) {
     probing_ = false;
+    CountRcptReply(error);
     smtp_->SetRcptName({address_});
     const bool refused = error >= 500 && error < 600;
     acceptsAll_ = error == 0;

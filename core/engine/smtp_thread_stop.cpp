@@ -36,6 +36,7 @@ bool TSmtpThread::DropConnection(bool forAbort) {
 }
 
 void TSmtpThread::TimeOut() {
+    if (leaving_ && !inWait_ && !ended_) return LeftConnection();  // QUIT unanswered
     // Between two addresses (one reported, the step that begins the next one
     // still to come, possibly posted) there is nothing to expire: taking an
     // address here would make that step take another, and lose this one.
@@ -64,6 +65,7 @@ void TSmtpThread::TimeOut() {
 }
 
 void TSmtpThread::FinishTimeOut() {
+    if (LostWithConnection()) return;
     AddLog("Connection time-out");
     if (rcptReply_) return DecideByRcptReply();  // silent while it was left
     if (hostsBegun_) NoteServerFailure(ResultTimeOut);

@@ -35,6 +35,7 @@ TINI::TINI(std::filesystem::path configHome)
       ilBlockLists("BlockLists", "zen.spamhaus.org,bl.spamcop.net", &isChecks),
       ilPerServer("PerServer", "5", &isChecks),
       ilPerServerRate("PerServerRate", "0", &isChecks),
+      ilAddressesPerConnection("AddressesPerConnection", "1", &isChecks),
       ilSourceAddress("SourceAddress", "", &isChecks) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);

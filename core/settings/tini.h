@@ -66,11 +66,13 @@ class TINI {
     TINILinha ilBlockLists;       // "zen.spamhaus.org,bl.spamcop.net": the DNS block-list zones
                                   // of the pre-flight check, separated by commas
     TINILinha ilPerServer;        // "5", AsInteger: connections open at once to one mail
-                                  // server address; 0 = no limit
+                                  // server group; 0 = no limit
     TINILinha ilPerServerRate;    // "0", AsInteger: new connections a minute to one mail
-                                  // server address; 0 = no limit
-    TINILinha ilSourceAddress;    // "": the local IPv4 address SMTP connections leave
-                                  // from; empty = the system's choice
+                                  // server group; 0 = no limit
+    TINILinha ilAddressesPerConnection;  // "1", AsInteger: addresses checked on one
+                                         // connection, 1 to 20
+    TINILinha ilSourceAddress;           // "": the local IPv4 address SMTP connections leave
+                                         // from; empty = the system's choice
 };
 
 }  // namespace mv

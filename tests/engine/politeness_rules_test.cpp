@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/address_queues.h"
+#include "engine/recheck_hint.h"
 #include "engine/run_warnings.h"
 #include "engine/server_places.h"
 #include "platform/loop/epoll_loop.h"
@@ -142,6 +144,59 @@ TEST_F(Places, TooManyHalvesOncePerLimit) {
             EXPECT_EQ(places.LimitOf("a"), c.limits[i]) << c.perServer << " " << i;
         }
     }
+}
+
+// The queues take the smallest position among the domains that may go: a
+// domain waits while its scout is out and while its group has no room.
+TEST_F(Places, QueuesTakeTheFirstAddressThatMayGo) {
+    places.Reset(1, 0);
+    AddressQueues queues(places);
+    places.OnRoom = [&](const std::string& group) { queues.GroupRoom(group); };
+    queues.Reset(false);
+    const char* list[] = {"x@a.test", "x@b.test", "y@a.test", "x@c.test", "y@b.test"};
+    for (uint32_t i = 0; i < 5; ++i)
+        queues.Append(i, list[i]);
+    AddressQueues::Taken t;
+    std::vector<uint32_t> taken;
+    auto take = [&] {
+        const AddressQueues::Outcome o = queues.Take(t);
+        if (o == AddressQueues::Outcome::kTaken) taken.push_back(t.position);
+        return o;
+    };
+    EXPECT_EQ(take(), AddressQueues::Outcome::kTaken);  // a's scout
+    EXPECT_EQ(take(), AddressQueues::Outcome::kTaken);  // b's scout
+    const uint32_t b = t.domain;
+    EXPECT_EQ(take(), AddressQueues::Outcome::kTaken);  // c: a and b wait for their scouts
+    EXPECT_EQ(take(), AddressQueues::Outcome::kBlocked);
+    queues.Learnt(0, "", "");  // a has no server to be polite to
+    EXPECT_EQ(take(), AddressQueues::Outcome::kTaken);
+    queues.Learnt(b, "prov.test", "mx.prov.test");
+    EXPECT_TRUE(places.TryTake("prov.test"));  // the scout's own place: the group is full
+    EXPECT_EQ(take(), AddressQueues::Outcome::kBlocked);
+    places.Release("prov.test");
+    EXPECT_EQ(take(), AddressQueues::Outcome::kTaken);
+    EXPECT_EQ(t.group, "prov.test");
+    EXPECT_EQ(take(), AddressQueues::Outcome::kEmpty);
+    EXPECT_EQ(taken, (std::vector<uint32_t>{0, 1, 3, 2, 4}));
+}
+
+// A server's hint replaces the recheck delay, within 10 seconds and 30 minutes.
+TEST(RecheckHint, TheFirstDurationOfTheReplyWithinItsBounds) {
+    const struct {
+        const char* reply;
+        uint64_t ms;  // 0: no hint
+    } cases[] = {
+        {"450 4.7.1 Greylisted, try again in 2 seconds", 10000},
+        {"450 4.2.0 Greylisted for 5 minutes", 300000},
+        {"421 4.7.0 Come back in 00:04:30", 270000},
+        {"451 Please wait 90 sec", 90000},
+        {"450 4.7.1 try again in 3 hours", 1800000},
+        {"450 4.7.1 Greylisted, see http://example.test/4.7.1", 0},
+        {"450-4.2.0 first line\n450 4.2.0 retry in 12:30", 750000},
+        {"421 4.7.0 Try again later", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RecheckHintWithinBounds(c.reply).value_or(0), c.ms) << c.reply;
 }
 
 }  // namespace

@@ -79,6 +79,8 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.proxy.password = ini.ilProxyPassword.Text();
     s.perServer = std::clamp<int32_t>(ini.ilPerServer.AsInteger(), 0, kMaxStoredValue);
     s.perServerRate = std::clamp<int32_t>(ini.ilPerServerRate.AsInteger(), 0, kMaxPerServerRate);
+    s.addressesPerConnection = std::clamp<int32_t>(ini.ilAddressesPerConnection.AsInteger(), 1,
+                                                   kMaxAddressesPerConnection);
     s.sourceAddress = TrimBlanks(ini.ilSourceAddress.Text());
     return s;
 }
@@ -151,6 +153,7 @@ void CheckRun::Start(const CheckSettings& settings) {
     dispatcher_.SetPerServer(std::clamp(settings.perServer, 0, CheckSettings::kMaxStoredValue));
     dispatcher_.SetPerServerRate(
         std::clamp(settings.perServerRate, 0, CheckSettings::kMaxPerServerRate));
+    dispatcher_.SetAddressesPerConnection(settings.addressesPerConnection);
     dispatcher_.SetSourceAddress(settings.sourceAddress);
     dispatcher_.SetWarnings(OnWarning != nullptr);
     Modified();

@@ -63,6 +63,9 @@ struct CheckSettings {
     // 0 = no limit. Tests and benchmarks that compare figures set 0.
     int perServer = 5;
     int perServerRate = 0;
+    // Addresses checked one after the other on one connection
+    // (Checks/AddressesPerConnection, 1 to kMaxAddressesPerConnection).
+    int addressesPerConnection = 1;
     std::string sourceAddress;  // Checks/SourceAddress: empty = the system's choice
 
     // The largest stored Connections and TimeOut that a run uses.
@@ -71,6 +74,7 @@ struct CheckSettings {
     static constexpr int kMaxRecheckDeferred = 86400;
     // The largest stored PerServerRate that a run uses.
     static constexpr int kMaxPerServerRate = 9999;
+    static constexpr int kMaxAddressesPerConnection = TSmtpRelayServer::kMaxAddressesPerConnection;
     // Stored Connections and TimeOut above kMaxStoredValue are taken as it.
     static CheckSettings FromIni(TINI& ini);
 };
