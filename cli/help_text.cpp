@@ -71,7 +71,9 @@ Command Check() {
                       .value = "SECONDS",
                       .help = "check an address whose result is deferred (greylisting, \"try "
                               "again later\") again after SECONDS, at most twice, in the same run "
-                              "(Checks/RecheckDeferred; 0: never)"},
+                              "(Checks/RecheckDeferred; 0: never); a server that names its own "
+                              "delay (\"try again in 5 minutes\", \"come back in 00:04:30\") "
+                              "gets that one, at least 10 seconds and at most 30 minutes"},
                  }},
                 {"Politeness and this computer",
                  {
@@ -164,11 +166,16 @@ Command Check() {
             "ends the run. A deferred address is written once, with its last result. The first "
             "Ctrl-C stops the run like Stop (rows in flight end as -8, waiting ones keep their "
             "last result) and still writes the results; a second one ends at once.\n\n"
-            "The run watches its first results for signs that this computer cannot check: the "
-            "first 20 connections, to at least 5 mail servers, all refused or timed out "
-            "(outgoing port 25 is probably blocked), or more than half of the first 50 refusals "
-            "rejecting this computer (it is on a block list). Either is told on standard error, "
-            "once, and stops the run like Ctrl-C unless --keep-going is given.\n\n"
+            "The run watches its results for signs that this computer cannot check: at least "
+            "20 connections, all refused or timed out, that have reached at least 5 mail "
+            "server groups, or every group of the list when it has fewer (outgoing port 25 is "
+            "probably blocked; a connection that succeeds ends the count), or refusals of this "
+            "computer itself from at least 3 server groups, or from every group that has "
+            "answered once 2 have (it is on a block list). Either is told on standard error, "
+            "once, and stops the run like Ctrl-C unless --keep-going is given. An address of "
+            "a server group that failed too often in a row ends with the group's last failure "
+            "and the transcript line \"Not checked: mail server GROUP failed N times in a "
+            "row\"; it keeps its mark.\n\n"
             "Exit status: 0 when the run completed, 130 when it was stopped, 3 when a warning "
             "stopped it, 1 when it could not start or the input could not be read, 2 for a "
             "usage error.",

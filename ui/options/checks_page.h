@@ -3,7 +3,8 @@
 // domains that accept every address (Checks/AcceptAllProbe), after how many
 // seconds it checks deferred addresses again (Checks/RecheckDeferred, 0 =
 // never), how politely it treats each mail server (Checks/PerServer,
-// Checks/PerServerRate, 0 = no limit), the local address its connections
+// Checks/PerServerRate, 0 = no limit), how many addresses it checks on one
+// connection (Checks/AddressesPerConnection), the local address its connections
 // leave from (Checks/SourceAddress) and the DNS block lists the pre-flight
 // check asks about (Checks/BlockLists). The page is a form, one setting per
 // row, so that further settings of the checks are one more row each.
@@ -40,6 +41,7 @@ class ChecksPage : public OptionsPage {
     QSpinBox* edRecheckDeferred = nullptr;
     QSpinBox* edPerServer = nullptr;
     QSpinBox* edPerServerRate = nullptr;
+    QSpinBox* edAddressesPerConnection = nullptr;
     QLineEdit* edSourceAddress = nullptr;
     QLineEdit* edBlockLists = nullptr;
     // What Load found, as a run reads it, so that Save writes only what the
@@ -48,6 +50,7 @@ class ChecksPage : public OptionsPage {
     int loadedRecheck_ = 0;
     int loadedPerServer_ = 0;
     int loadedPerServerRate_ = 0;
+    int loadedPerConnection_ = 1;
     std::string loadedSource_;
     std::vector<std::string> loadedBlockLists_;
 };

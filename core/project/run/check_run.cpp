@@ -143,6 +143,7 @@ void CheckRun::Start(const CheckSettings& settings) {
     waiting_ = good_ = bad_ = 0;
     tally_ = {};
     awaitingRecheck_.clear();
+    notChecked_.clear();
     Refresh();
     SetRunning(true);
     dispatcher_.SetConnections(settings.connections);
@@ -224,6 +225,10 @@ void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<s
         ++tally_.reasons[static_cast<size_t>(info.finding.reason)];
     }
     if (found) {
+        if (info.notChecked)
+            notChecked_.insert(row);
+        else
+            notChecked_.erase(row);
         list_.SetTranscript(row, log);
         list_.SetFinding(row, info.finding);
         list_.SetImageIndex(row, err != 0 ? kIconFailed : kIconValid);

@@ -133,6 +133,12 @@ class CheckRun {
     // "Deferred: %d, next try at %s" with the local time of the next try in
     // the locale's long time format; empty when no address waits.
     std::string RecheckText() const;
+    // Rows of the current or last run whose address was not checked: its mail
+    // server group had failed too often in a row (TResultInfo::notChecked).
+    // Their result is that group's last failure, their check mark stays set,
+    // and a later run is to check them again.
+    bool NotChecked(size_t row) const { return notChecked_.count(row) != 0; }
+    size_t NotCheckedCount() const { return notChecked_.size(); }
 
     // --- What the front end hears about -------------------------------
     std::function<void(bool running)> OnRunningChanged;
@@ -170,6 +176,7 @@ class CheckRun {
     // Addresses (by recipient index) whose result was not final and whose
     // next check has not begun: still counted in Waiting.
     std::unordered_set<int> awaitingRecheck_;
+    std::unordered_set<size_t> notChecked_;  // rows
 };
 
 // "Elapsed: " followed by whole seconds shown as a time of day in the
