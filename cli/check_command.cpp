@@ -3,15 +3,18 @@
 // does, and writes each result as it arrives.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "check_output.h"
 #include "cli_args.h"
 #include "commands.h"
 #include "engine/result_codes.h"
 #include "interrupts.h"
 #include "list_input.h"
 #include "output_formats.h"
+#include "output_target.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/resolver/host_resolver.h"
@@ -28,40 +31,6 @@
 namespace mv::cli {
 
 namespace {
-
-ResultFormat ChooseFormat(const ParsedArgs& args) {
-    const std::string format = args.ValueOr("format", "");
-    if (format == "csv") return ResultFormat::kCsv;
-    if (format == "jsonl") return ResultFormat::kJsonLines;
-    if (!format.empty()) throw UsageError("--format is csv or jsonl, not '" + format + "'");
-    const std::string out = args.ValueOr("output", "");
-    const auto dot = out.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : out.substr(dot);
-    return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
-}
-
-// The stored settings with this run's overrides.
-CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
-    CheckSettings s = StoredSettingsWithSender(args, ini);
-    if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
-    if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
-    if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
-    if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
-        s.recheckDeferred = static_cast<int>(*v);
-    if (auto v = args.Number("per-server", 0, CheckSettings::kMaxStoredValue))
-        s.perServer = static_cast<int>(*v);
-    if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
-        s.perServerRate = static_cast<int>(*v);
-    if (auto v =
-            args.Number("addresses-per-connection", 1, CheckSettings::kMaxAddressesPerConnection))
-        s.addressesPerConnection = static_cast<int>(*v);
-    if (auto v = args.Value("source-address")) s.sourceAddress = *v;
-    if (auto proxy = ParseSocksOptions(args)) {
-        s.proxyEnabled = true;
-        s.proxy = *proxy;
-    }
-    return s;
-}
 
 // When the DNS servers answer on another port, the names of the mail
 // exchangers are looked up there too (a test world or a tunnel).
@@ -102,21 +71,11 @@ void HandleWarning(const RunWarning& warning, bool keepGoing, CheckRun& run, boo
     run.Stop();
 }
 
-// "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0": the final
-// results of the run per verdict.
-void PrintVerdictCounts(const VerdictTally& tally) {
-    std::string line;
-    for (Verdict v :
-         {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
-        line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
-                std::to_string(tally.Of(v));
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 struct CheckJob {
     std::string input;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
-    std::FILE* out = stdout;
+    std::unique_ptr<OutputTarget> output;
+    std::optional<CheckResultWriter> writer;  // once the output is open
+    bool outputFailed = false;
 };
 
 int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted,
@@ -129,6 +88,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
             return kExitFailure;
         }
     }
+    if (job.outputFailed) return kExitFailure;
     if (interrupted) return 130;
     return warned ? kExitWarning : kExitOk;
 }
@@ -136,6 +96,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 }  // namespace
 
 int RunCheck(const ParsedArgs& parsed) {
+    if (parsed.Has("cluster")) return RunCheckOnCluster(parsed);
     if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     CheckJob job;
     job.input = parsed.Positional()[0];
@@ -147,7 +108,7 @@ int RunCheck(const ParsedArgs& parsed) {
     RaiseOpenFileLimit();
 
     TINI ini;
-    const CheckSettings settings = SettingsFor(parsed, ini);
+    const CheckSettings settings = CheckSettingsFor(parsed, ini);
     RecipientList list;
     const AddressKnowledge* lists = nullptr;
     try {
@@ -157,13 +118,10 @@ int RunCheck(const ParsedArgs& parsed) {
         PrintError(e.what());
         return kExitFailure;
     }
-    if (auto path = parsed.Value("output")) {
-        job.output.reset(std::fopen(path->c_str(), "w"));
-        if (!job.output) {
-            PrintError("Cannot create file " + *path);
-            return kExitFailure;
-        }
-        job.out = job.output.get();
+    job.output = std::make_unique<OutputTarget>(parsed.ValueOr("output", ""));
+    if (!job.output->Writable()) {
+        PrintError("Cannot create file " + job.output->Path());
+        return kExitFailure;
     }
 
     EpollLoop loop;
@@ -172,35 +130,33 @@ int RunCheck(const ParsedArgs& parsed) {
     if (smtpPort) dispatcher.SetSmtpPort(std::to_string(*smtpPort));
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
-    CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
-    StatusLine status(
-        loop,
-        [&] {
-            const auto panels = run.StatusTexts();
-            std::vector<std::string> texts(panels.begin(), panels.end());
-            texts.push_back(run.RecheckText());
-            return texts;
-        },
-        [&] { writer.Flush(); });
+    const auto flush = [&] {
+        if (job.writer) job.writer->Flush();
+    };
+    StatusLine status(loop, StatusTextsOf(run), flush);
     run.OnStatusChanged = [&] { status.Changed(); };
-    // The header goes out once the run has begun (or with its first result,
-    // which can come while it starts): a refused run writes nothing.
+    // The output is opened and the header written once the run has begun (or
+    // with its first result, which can come while it starts): a refused run
+    // leaves the file as it was.
+    FinalRows finalRows(nullptr, list, *lists);
     bool begun = false;
     const auto begin = [&] {
-        if (!begun) writer.Header();
+        if (begun) return;
         begun = true;
+        if (std::FILE* out = job.output->Open()) {
+            job.writer.emplace(out, format, parsed.Has("transcripts"));
+            job.writer->Header();
+            finalRows.SetWriter(&*job.writer);
+            return;
+        }
+        PrintError("Cannot create file " + job.output->Path());
+        job.outputFailed = true;
+        loop.Post([&run] { run.Stop(); });  // not from inside the result being reported
     };
-    FlagTally flags;
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
-        const std::string_view caption = list.Caption(row);
-        const std::string address = ExtractAddress(caption);
-        const AddressColumns columns = AddressColumnsOf(*lists, address, list.FindingOf(row));
-        flags.Count(columns);
-        writer.Result(row, caption, address, code, list.SubItem(row, 0),
-                      VerdictOfRow(list, row).value_or(RowVerdict{}), columns,
-                      list.TranscriptOf(row));
+        finalRows.Write(row, code);
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -210,7 +166,7 @@ int RunCheck(const ParsedArgs& parsed) {
         HandleWarning(w, parsed.Has("keep-going"), run, warned);
     };
     InterruptWatch interrupts(
-        loop, [&] { run.Stop(); }, [&] { writer.Flush(); });
+        loop, [&] { run.Stop(); }, flush);
 
     try {
         run.Start(settings);
@@ -221,10 +177,9 @@ int RunCheck(const ParsedArgs& parsed) {
     begin();
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
-    writer.Flush();
+    flush();
     status.Finish();
-    PrintVerdictCounts(run.Tally());
-    std::fprintf(stderr, "%s\n", flags.Line().c_str());
+    PrintRunSummary(run.Tally(), finalRows.Flags());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 

@@ -1,10 +1,10 @@
 #include "help_text.h"
 
+#include "help_text_parts.h"
+
 #include "commands.h"
 
 namespace mv::cli {
-
-namespace {
 
 OptionGroup SocksGroup(const char* heading) {
     return {heading,
@@ -26,6 +26,8 @@ OptionGroup SocksGroup(const char* heading) {
                  .help = "level 5: the password of the user code"},
             }};
 }
+
+namespace {
 
 Command Check() {
     return {
@@ -107,18 +109,28 @@ Command Check() {
                               "5xx"},
                      {.name = "source-address",
                       .value = "ADDR",
-                      .help = "the local IPv4 address the SMTP connections leave from "
-                              "(Checks/SourceAddress; default: the system's choice); one that is "
-                              "not this computer's is refused"},
+                      .help = "the local address the SMTP connections leave from "
+                              "(Checks/SourceAddress; default: the system's choice): an IPv4 "
+                              "address, an IPv6 address, or one of each separated by a blank; "
+                              "one that is not this computer's is refused"},
+                     {.name = "prefer-ipv6",
+                      .help = "reach a mail host that has IPv4 and IPv6 addresses over IPv6 "
+                              "(Checks/PreferIPv6=1); a host with IPv6 addresses only is reached "
+                              "over IPv6 in any case. Where this computer has no IPv6 route such "
+                              "a host ends as no-ipv4-host"},
                      {.name = "keep-going",
                       .help = "go on after a warning about this computer (see below)"},
                  }},
                 SocksGroup("Through a SOCKS proxy (instead of the stored Proxy settings)"),
+                ClusterGroup("On the cluster (see cluster; the workers' own options apply)",
+                             "cluster"),
                 {"Output",
                  {
                      {.name = "output",
                       .value = "FILE",
-                      .help = "write the results to FILE instead of standard output",
+                      .help = "write the results to FILE instead of standard output (\"-\": "
+                              "standard output); FILE is created or emptied only once the run "
+                              "has begun, so a refused run leaves it as it was",
                       .complete = Files()},
                      {.name = "format",
                       .value = "csv|jsonl",
@@ -135,7 +147,7 @@ Command Check() {
             },
         .notes =
             "A proxy that cannot be reached or refuses ends every address with its socket error "
-            "or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n\n"
+            "or SOCKS error code (20001 to 20018), the proxy's text in the transcript.\n\n"
             "The time-out counts from a check's last activity, not from its start, and the "
             "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and twice "
             "SECONDS after it last heard anything (about 6.1 s with --timeout 3). So --timeout "
@@ -176,6 +188,9 @@ Command Check() {
             "a server group that failed too often in a row ends with the group's last failure "
             "and the transcript line \"Not checked: mail server GROUP failed N times in a "
             "row\"; it keeps its mark.\n\n"
+            "With --cluster, the marked rows are submitted as a run and checked by the workers "
+            "(see cluster and worker); the results, counters and exit statuses are the same, and "
+            "Ctrl-C cancels the run. The options of this computer's engine are refused then.\n\n"
             "Exit status: 0 when the run completed, 130 when it was stopped, 3 when a warning "
             "stopped it, 1 when it could not start or the input could not be read, 2 for a "
             "usage error.",
@@ -329,7 +344,8 @@ Command Mx() {
                      }}},
         .notes =
             "Exit status: 0 when an answer came (even one without MX records), 1 when the "
-            "query failed or no answer came in time, 2 for a usage error.",
+            "query failed, the server answered SERVFAIL or REFUSED, or no answer came in time, "
+            "2 for a usage error.",
         .operands = {},
         .run = &RunMx,
     };
@@ -361,14 +377,17 @@ Command Smtp() {
                      {.name = "port", .value = "PORT", .help = "the server's port (default 25)"},
                      {.name = "timeout",
                       .value = "SECONDS",
-                      .help = "give up after this long without a reply (default 30)"},
+                      .help = "give up after this long without a complete reply (default 30); "
+                              "continuation lines alone do not count"},
                  }},
                 SocksGroup("Through a SOCKS proxy"),
             },
         .notes =
-            "HOST is looked up here and the proxy is given its address. A refusal by the "
+            "HOST is looked up here (IPv4 and IPv6 addresses; IPv6 is used when it has no IPv4 "
+            "address) and the proxy is given its address: an IPv6 address needs --socks-level "
+            "5. A refusal by the "
             "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
-            "to 20017, is the result code.\n\n"
+            "to 20018, is the result code.\n\n"
             "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
         .operands = Hosts(),
         .run = &RunSmtp,
@@ -455,7 +474,8 @@ Command Doctor() {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {Check(),    Import(), Export(), Show(),
-                                                  Settings(), Mx(),     Smtp(),   Doctor()};
+                                                  Settings(), Mx(),     Smtp(),   Doctor(),
+                                                  Cluster(),  Worker()};
     return commands;
 }
 

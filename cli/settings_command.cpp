@@ -46,7 +46,11 @@ std::vector<Entry> AllKeys(TINI& ini) {
                          &ini.ilPerServer,
                          &ini.ilPerServerRate,
                          &ini.ilAddressesPerConnection,
-                         &ini.ilSourceAddress}) {
+                         &ini.ilSourceAddress,
+                         &ini.ilPreferIPv6,
+                         &ini.ilClusterRedis,
+                         &ini.ilClusterUser,
+                         &ini.ilClusterPassword}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;

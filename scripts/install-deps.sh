@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libc-ares-dev
+  libc-ares-dev libhiredis-dev
+  # The cluster's tests and benchmarks start a Redis server of their own.
+  redis-server
   # Registered domains (the Public Suffix List, with Debian's current copy)
   # and internationalised domain names.
   libpsl-dev publicsuffix libidn2-dev
@@ -22,11 +24,11 @@ packages=(
 )
 # --package: what scripts/package.sh needs to build the package.
 if [ "${1:-}" = "--package" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev libpsl-dev libidn2-dev
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev libhiredis-dev libpsl-dev libidn2-dev
             qt6-base-dev qt6-charts-dev libqt6opengl6-dev dpkg-dev file)
 fi
 if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev libpsl-dev libidn2-dev
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev libhiredis-dev libpsl-dev libidn2-dev
             qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core netbase)
 fi
 

@@ -240,6 +240,17 @@ void AddressQueues::GroupRevived(const std::string& group) {
     Rekey(it->second);
 }
 
+std::vector<AddressQueues::Position> AddressQueues::TakeAll() {
+    std::vector<Position> taken;
+    for (uint32_t id = 0; id < domains_.size(); ++id) {
+        Domain& d = domains_[id];
+        Unplace(id);
+        while (d.queued > 0)
+            taken.push_back(PopFront(d));
+    }
+    return taken;
+}
+
 std::vector<std::pair<AddressQueues::Position, std::string>> AddressQueues::TakeDeadLeft() {
     std::vector<std::pair<Position, std::string>> taken;
     for (uint32_t groupId = 0; groupId < groups_.size(); ++groupId) {

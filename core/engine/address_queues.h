@@ -69,6 +69,8 @@ class AddressQueues {
     uint32_t DomainOf(std::string_view address);
     // Every address left waits for a dead group.
     bool OnlyDeadLeft() const { return queued_ > 0 && queued_ == deadQueued_; }
+    // Takes every address left, in no particular order.
+    std::vector<Position> TakeAll();
     // Takes every address of the dead groups, with the group of each.
     std::vector<std::pair<Position, std::string>> TakeDeadLeft();
     // Domains known so far, and those whose server is still to be learnt.

@@ -31,9 +31,7 @@ MxAnswer ReadMxAnswer(const _TDnsQuery& dns, const std::string& domain) {
     MxAnswer answer;
     answer.failure = DnsRcodeFailure(dns.ResponseCode());
     if (answer.failure != 0) return answer;
-    std::string line;
-    answer.source = ReadMailHosts(dns, domain, answer.hosts, line);
-    answer.lines.push_back(std::move(line));
+    answer.source = ReadMailHosts(dns, domain, answer.hosts, answer.lines);
     // No record at all: nothing says how long that holds; kept as briefly as a failure.
     const int kept = std::min<int>(dns.AnswerCount(), static_cast<int>(kDnsTableSize));
     answer.ttlSeconds = kept == 0 ? MxCache::kFailureHoldSeconds : MxCache::kMaxTtlSeconds;

@@ -127,6 +127,11 @@ void TSmtpRelayServer::SetSourceAddress(const std::string& value) {
     sourceAddress_ = TrimBlanks(value);
 }
 
+void TSmtpRelayServer::SetPreferIPv6(bool on) {
+    CheckIdle();
+    preferIPv6_ = on;
+}
+
 void TSmtpRelayServer::SetWarnings(bool on) {
     CheckIdle();
     warnings_ = on;
@@ -173,6 +178,7 @@ void TSmtpRelayServer::Verify() {
     rechecksTaken_.clear();
     places_.Reset(perServer_, perServerRate_);
     runWarnings_.Reset();
+    proxy_.NewRun();  // the proxy's name is looked up once per run
     try {
         BuildDnsServerList();
         sessions_.clear();
@@ -252,11 +258,13 @@ void TSmtpRelayServer::SessionEnded(size_t slot) {
     }
     if (liveSessions_ > 0 || sessionsToStart_ > 0) return;
     if (probes_.Holding() > 0) return PostRelease();  // the run ends once they are out
+    if (FeedKeepsRunOpen()) return;
     if (!rechecks_.empty()) {
         ArmRecheckTimer();  // the run goes on when the next one is due
         return;
     }
     busy_ = false;
+    feedOpen_ = false;
     if (finishTimer_ == 0) finishTimer_ = loop_.StartTimer(100, [this] { OnFinishTimer(); });
 }
 

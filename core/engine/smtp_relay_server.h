@@ -193,11 +193,16 @@ class TSmtpRelayServer {
     int AddressesPerConnection() const { return addressesPerConnection_; }
     void SetAddressesPerConnection(int value);  // clamped to 1..20
     static constexpr int kMaxAddressesPerConnection = 20;
-    // The local address every SMTP connection leaves from (empty, the
-    // default: the system's choice). Whether it is this computer's is for
-    // the owner to check before a run.
+    // The local addresses every SMTP connection leaves from: an IPv4 one, an
+    // IPv6 one, or one of each separated by a blank (empty, the default: the
+    // system's choice). Whether they are this computer's is for the owner to
+    // check before a run.
     const std::string& SourceAddress() const { return sourceAddress_; }
     void SetSourceAddress(const std::string& value);  // trimmed of blanks
+    // A mail host with addresses of both families is reached over IPv6 (off,
+    // the default: over IPv4); one with IPv6 addresses only always is.
+    bool PreferIPv6() const { return preferIPv6_; }
+    void SetPreferIPv6(bool on);
     // Whether the run watches for the signs of RunWarnings (default off).
     bool Warnings() const { return warnings_; }
     void SetWarnings(bool on);
@@ -234,6 +239,31 @@ class TSmtpRelayServer {
     void Abort();
     // Ends a hold: the sessions take addresses again.
     void GoOn();
+
+    // --- A run fed while it lasts (smtp_relay_server_feed.cpp) ----------------
+    // For an owner that receives its addresses while the run goes on (a
+    // worker of the cluster). VerifyFeed starts a run over no address, with
+    // the same checks and refusals as Verify, and opens the feed: the run
+    // stays busy while the feed is open, even with no address to check.
+    // AddRecipients hands addresses to the running feed; sessions start for
+    // them at once, up to Connections, unless the run is held or aborted.
+    // A fed address is reported (OnGetData, OnEMailProcessed) with its Tag in
+    // place of a position in Recipients, which stays empty, so tags must be
+    // unique among the addresses in flight. CloseFeed lets the run end once
+    // the addresses fed have been checked; Abort ends it as usual, and the
+    // fed addresses no session had taken are dropped unreported.
+    // Rechecks of deferred addresses are the owner's business in such a run:
+    // VerifyFeed refuses a RecheckDeferredMs other than 0.
+    void VerifyFeed();
+    // Raises TSmtpRelayServerException "No open feed" outside a fed run.
+    void AddRecipients(const TRecipientList& entries);
+    void CloseFeed();
+    bool FeedOpen() const { return feedOpen_; }
+    // Addresses fed and not yet taken by a session.
+    size_t FedWaiting() const { return fed_.size() + fedQueued_.size(); }
+    // Takes the addresses fed and not yet taken out of the run (a held owner
+    // hands them to someone else); they are never reported.
+    TRecipientList TakeBackFed();
 
     TGetDataEvent OnGetData;
     TEMailProcessedEvent OnEMailProcessed;
@@ -273,7 +303,8 @@ class TSmtpRelayServer {
         int retryCode = 0;  // the refusal the next try follows
     };
     struct TakenAddress {
-        int index = 0;
+        int index = 0;          // as the events tell it (a fed address: its tag)
+        uint32_t position = 0;  // in the queues
         std::string address;
         uint32_t domain = AddressQueues::kNone;  // kNone: taken in list order
         bool scout = false;                      // its domain's server is learnt through it
@@ -288,7 +319,7 @@ class TSmtpRelayServer {
     bool TakeForHost(const std::string& host, TakenAddress& out);
     // Puts a taken address back at the front of its domain's queue; `tried`
     // holds what it has done so far (none: it goes back untried).
-    void PutBack(int index, uint32_t domain, std::optional<AddressTry> tried);
+    void PutBack(const TakenAddress& taken, std::optional<AddressTry> tried);
     // The scout of `domain` has its mail hosts (empty: none to be polite to).
     void ScoutAnswered(uint32_t domain, const std::vector<std::string>& hosts);
     // A session found nothing it may take; it is resumed from the loop.
@@ -315,6 +346,11 @@ class TSmtpRelayServer {
     void NoteConnectAttempt(const std::string& server, bool connected);
     void Warn(const RunWarning& warning);
     void SessionEnded(size_t slot);
+    // The next fed address, if any, and sessions for the fed addresses
+    // (smtp_relay_server_feed.cpp).
+    bool TakeFedAddress(int& index, std::string& address);
+    void StartFedSessions();
+    bool FeedKeepsRunOpen() const { return feedOpen_ && !aborted_; }
     // The accept-all probes of the run (smtp_relay_server_hold.cpp).
     AcceptAllProbes& Probes() { return probes_; }
     void ProbeEnded(const std::string& domain, const std::string& host,
@@ -346,6 +382,8 @@ class TSmtpRelayServer {
     // The queues (smtp_relay_server_queues.cpp).
     void BuildQueues();
     void FillTaken(const AddressQueues::Taken& taken, TakenAddress& out);
+    // The event index and text of a queue position (a fed one leaves the table).
+    bool Release(uint32_t position, int& index, std::string& address);
     void EndDeadLeft();
     void OnGroupRoom(const std::string& group);
 
@@ -368,6 +406,7 @@ class TSmtpRelayServer {
     int perServerRate_ = 0;
     uint32_t retryPauseMs_ = 5000;
     std::string sourceAddress_;
+    bool preferIPv6_ = false;
     bool warnings_ = false;
 
     bool busy_ = false;
@@ -393,10 +432,17 @@ class TSmtpRelayServer {
     std::unordered_map<int, int> rechecksTaken_;  // by recipient index
     MessageLoop::TimerId recheckTimer_ = 0;
 
+    bool feedOpen_ = false;
+    std::deque<TRecipientEntry> fed_;  // fed and not yet taken
+
     ServerPlaces places_;
     bool queued_ = false;  // the run takes its addresses from the queues
     AddressQueues queues_{places_};
-    std::unordered_map<int, std::optional<AddressTry>> putBack_;  // by index, until taken again
+    // By position, until taken again.
+    std::unordered_map<uint32_t, std::optional<AddressTry>> putBack_;
+    // Fed addresses in the queues, by position (after those of Recipients).
+    std::unordered_map<uint32_t, TRecipientEntry> fedQueued_;
+    uint32_t nextFedPosition_ = 0;
     std::deque<size_t> parked_;     // slots of parked sessions, in the order they parked
     std::vector<bool> parkedSlot_;  // by slot: in parked_
     bool wakePosted_ = false;

@@ -38,6 +38,7 @@ void TSmtpRelayServer::GoOn() {
             if (s != nullptr) s->Resume();
         }
         ArmRecheckTimer();  // due rechecks that the hold kept back
+        StartFedSessions();
     });
 }
 

@@ -18,6 +18,8 @@ void TSmtpRelayServer::BuildQueues() {
     queued_ = places_.Active();
     addressesOnConnection_ = queued_ ? addressesPerConnection_ : 1;
     queues_.Reset(addressesOnConnection_ > 1);
+    fedQueued_.clear();
+    nextFedPosition_ = static_cast<uint32_t>(recipients_.size());
     if (!queued_) return;
     places_.SetBackOffMs(deadBackOffMs_);
     places_.OnRoom = [this](const std::string& group) { OnGroupRoom(group); };
@@ -39,12 +41,14 @@ TSmtpRelayServer::Take TSmtpRelayServer::TakeNextAddress(TakenAddress& out) {
         }
         out = {};
         out.index = index;
+        out.position = static_cast<uint32_t>(index);
         out.address = recipients_[static_cast<size_t>(index)].Text;
         return Take::kTaken;
     }
     if (!queued_) {
-        if (nextIndex_ >= recipients_.size()) return Take::kEnd;
         out = {};
+        if (nextIndex_ >= recipients_.size())
+            return TakeFedAddress(out.index, out.address) ? Take::kTaken : Take::kEnd;
         out.index = static_cast<int>(nextIndex_);
         out.address = recipients_[nextIndex_].Text;
         ++nextIndex_;
@@ -67,14 +71,28 @@ TSmtpRelayServer::Take TSmtpRelayServer::TakeNextAddress(TakenAddress& out) {
     }
 }
 
+bool TSmtpRelayServer::Release(uint32_t position, int& index, std::string& address) {
+    if (position < recipients_.size()) {
+        index = static_cast<int>(position);
+        address = recipients_[position].Text;
+        return true;
+    }
+    const auto fed = fedQueued_.find(position);
+    if (fed == fedQueued_.end()) return false;
+    index = fed->second.Tag;
+    address = std::move(fed->second.Text);
+    fedQueued_.erase(fed);
+    return true;
+}
+
 void TSmtpRelayServer::FillTaken(const AddressQueues::Taken& taken, TakenAddress& out) {
     out = {};
-    out.index = static_cast<int>(taken.position);
-    out.address = recipients_[taken.position].Text;
+    Release(taken.position, out.index, out.address);
+    out.position = taken.position;
     out.domain = taken.domain;
     out.scout = taken.scout;
     out.group = taken.group;
-    const auto again = putBack_.find(out.index);
+    const auto again = putBack_.find(out.position);
     if (again == putBack_.end()) return;
     out.begun = true;
     out.resumed = std::move(again->second);
@@ -91,9 +109,11 @@ bool TSmtpRelayServer::TakeForHost(const std::string& host, TakenAddress& out) {
     return true;
 }
 
-void TSmtpRelayServer::PutBack(int index, uint32_t domain, std::optional<AddressTry> tried) {
-    queues_.PutBack(static_cast<AddressQueues::Position>(index), domain);
-    putBack_[index] = std::move(tried);
+void TSmtpRelayServer::PutBack(const TakenAddress& taken, std::optional<AddressTry> tried) {
+    if (taken.position >= recipients_.size())
+        fedQueued_[taken.position] = {taken.address, taken.index};
+    queues_.PutBack(taken.position, taken.domain);
+    putBack_[taken.position] = std::move(tried);
     ++counters_.putBacks;
 }
 
@@ -160,12 +180,14 @@ void TSmtpRelayServer::ServerBlocks(const std::string& group, const GroupFailure
 void TSmtpRelayServer::EndDeadLeft() {
     for (auto& [position, group] : queues_.TakeDeadLeft()) {
         if (aborted_) return;
-        const int index = static_cast<int>(position);
+        int index = 0;
+        std::string address;
+        if (!Release(position, index, address)) continue;
         const GroupFailure* failure = places_.LastFailure(group);
         const GroupFailure last = failure != nullptr ? *failure : GroupFailure{};
         std::vector<std::string> log;
         ResultFinding finding;
-        const auto again = putBack_.find(index);
+        const auto again = putBack_.find(position);
         if (again != putBack_.end()) {
             if (again->second) log = std::move(again->second->log);
             putBack_.erase(again);

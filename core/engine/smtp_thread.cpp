@@ -43,6 +43,8 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
     smtp_->SetPort(owner_.SmtpPort());
     smtp_->SetProxy(owner_.Proxy());
     smtp_->Socket().SetConnectTimeOutMs(owner_.ConnectTimeOutMs());
+    smtp_->SetFamilies(owner_.PreferIPv6() ? HostFamilies::kIPv6First
+                                           : HostFamilies::kIPv6WhenNoIPv4);
     if (!owner_.SourceAddress().empty()) smtp_->Socket().SetLocalAddr(owner_.SourceAddress());
     smtp_->OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest r, uint16_t e) {
         OnSmtpDone(r, e);
@@ -89,7 +91,7 @@ void TSmtpThread::ProcessNext() {
     log_.clear();
     resolving_ = false;
     rcptReply_.reset();
-    probing_ = acceptsAll_ = hostsBegun_ = ipv6Pending_ = scout_ = tookAsScout_ = false;
+    probing_ = acceptsAll_ = hostsBegun_ = scout_ = tookAsScout_ = false;
     awaitedHost_.clear();
     evidence_.hosts = MailHostSource::kUnknown;
     evidence_.tried.clear();
@@ -117,6 +119,7 @@ void TSmtpThread::ProcessNext() {
 
 void TSmtpThread::Begin(TSmtpRelayServer::TakenAddress& taken) {
     recipientIndex_ = taken.index;
+    position_ = taken.position;
     address_ = std::move(taken.address);
     domainId_ = taken.domain;
     scout_ = tookAsScout_ = taken.scout;
@@ -195,7 +198,6 @@ void TSmtpThread::LogDnsRequest() {
 
 void TSmtpThread::OnDnsDone(uint16_t error) {
     if (ended_ || inWait_) return;
-    if (ipv6Pending_) return Ipv6AddressAnswered(error);
     if (!resolving_) return;  // not the answer we wait for
     resolving_ = false;
     if (error != 0) {
@@ -268,7 +270,7 @@ void TSmtpThread::ConnectHost() {
     rcptReply_.reset();
     lastReply_ = firstReply_ = {};
     probing_ = false;
-    attemptOpen_ = ipv6Asked_ = ipv6Found_ = false;
+    attemptOpen_ = ipv6Only_ = false;
     hostGroup_.clear();
     onConnection_ = 0;
     const bool polite = owner_.Places().Active();
@@ -297,9 +299,7 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (attemptOpen_) AttemptEnded(false, error);
     if (probing_) return ProbeDone(error);
     if (error >= 10000 && LostWithConnection()) return;
-    // Through a proxy, a lookup that fails is the proxy's own.
-    if (error == wsa::kNoData && !ipv6Asked_ && !RunAborted() && !owner_.Proxy().Enabled())
-        return AskForIpv6Address(request, error);
+    if (error == wsa::kNetUnreach || error == wsa::kHostUnreach) NoteIpv6Only();
     lastError_ = error;
     if (error != 0) {
         // A lost connection (socket errors are 10000 and up) is no reply.

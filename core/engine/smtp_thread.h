@@ -20,9 +20,10 @@
 //
 // Every report carries what the result means (verdict, reason, the deciding
 // reply and host), decided from what happened at every host tried
-// (host_evidence.h), not only the last one. A host whose name has no IPv4
-// address (11004) is asked for its IPv6 address, which tells a host this
-// computer cannot reach from a name that leads nowhere.
+// (host_evidence.h), not only the last one. A host whose name has IPv6
+// addresses only is reached over IPv6 (IPv6 first with the dispatcher's
+// PreferIPv6); when this computer has no route there (10051, 10065) the host
+// is told apart from one that leads nowhere.
 //
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
@@ -119,6 +120,8 @@ class TSmtpThread {
     void WaitForPlace(const std::string& group);
     void PlaceGranted();
     void ReleasePlace();
+    // Gives the current address back to its queue (it holds no address then).
+    void PutBack(std::optional<TSmtpRelayServer::AddressTry> tried);
     // Cancels the wait for a place.
     void StopWaiting();
     // The failed request was the group's "too many connections" at the
@@ -130,10 +133,9 @@ class TSmtpThread {
     void NoteServerFailure(int code);
     // The connection attempt has ended: connected, or failed with `error`.
     void AttemptEnded(bool connected, int error = 0);
-    // A host's lookup ended in 11004: asks the run's DNS server for its IPv6
-    // address, then goes on with the failure.
-    void AskForIpv6Address(TSmtpRequest request, uint16_t error);
-    void Ipv6AddressAnswered(uint16_t error);
+    // A connection failed for want of a route (10051, 10065): notes whether
+    // the host has IPv6 addresses only.
+    void NoteIpv6Only();
     // --- Several addresses on one connection (smtp_thread_reuse.cpp) ---
     void ConnectionOpened();
     void CountRcptReply(int code);
@@ -189,12 +191,8 @@ class TSmtpThread {
     bool acceptsAll_ = false;   // the accepting host accepts every address of the domain
     std::string probeHost_;     // the host whose probe this session has out; empty: none
     std::string awaitedHost_;   // the host whose probe, out elsewhere, this report awaits
-    // The IPv6 question after an 11004.
-    bool ipv6Asked_ = false;
-    bool ipv6Pending_ = false;
-    bool ipv6Found_ = false;
-    TSmtpRequest ipv6Request_ = smtpConnect;
-    ResultFinding finding_;  // reused for every report
+    bool ipv6Only_ = false;     // the current host has IPv6 addresses only, out of reach
+    ResultFinding finding_;     // reused for every report
     bool logging_ = true;
     bool checkOnly_ = false;
     uint32_t lastActivity_ = 0;
@@ -211,6 +209,7 @@ class TSmtpThread {
 
     // Politeness per mail server group.
     uint32_t domainId_ = AddressQueues::kNone;  // in the queues; kNone: list order
+    uint32_t position_ = 0;                     // in the queues
     bool scout_ = false;                        // learning the domain's server (until its answer)
     bool tookAsScout_ = false;                  // taken as the scout: may go back untried
     std::string hostGroup_;                     // the group of the current host

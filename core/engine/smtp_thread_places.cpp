@@ -2,7 +2,7 @@
 // of a session: a place at the host's group is held, taken or waited for
 // before the SMTP client connects; a group that refuses the connection as
 // one too many is paused and the address goes back to its queue. A host
-// without an IPv4 address is asked for its IPv6 one here too.
+// that has IPv6 addresses only is told apart here too.
 // The rest of the session is in smtp_thread.cpp.
 #include <algorithm>
 
@@ -18,8 +18,6 @@
 namespace mv {
 
 namespace {
-
-constexpr uint16_t kDnsTypeAaaa = 28;
 
 // The ways a connection can fail that a firewall or a missing route cause.
 bool IsConnectFailure(int error) {
@@ -55,8 +53,7 @@ void TSmtpThread::AcquirePlace() {
         return PlaceGranted();
     }
     if (tookAsScout_ && hostIndex_ == 0 && tries_ == 0 && domainId_ != AddressQueues::kNone) {
-        hasAddress_ = false;  // back untried: its next taker begins it afresh
-        owner_.PutBack(recipientIndex_, domainId_, std::nullopt);
+        PutBack(std::nullopt);  // back untried: its next taker begins it afresh
         return ProcessNext();
     }
     WaitForPlace(hostGroup_);
@@ -104,6 +101,16 @@ void TSmtpThread::ReleasePlace() {
     owner_.Places().Release(group);
 }
 
+void TSmtpThread::PutBack(std::optional<TSmtpRelayServer::AddressTry> tried) {
+    hasAddress_ = false;
+    TSmtpRelayServer::TakenAddress self;
+    self.index = recipientIndex_;
+    self.position = position_;
+    self.address = address_;
+    self.domain = domainId_;
+    owner_.PutBack(self, std::move(tried));
+}
+
 void TSmtpThread::StopWaiting() {
     if (placeTicket_ != 0) owner_.Places().Cancel(placeTicket_);
     placeTicket_ = 0;
@@ -138,8 +145,7 @@ bool TSmtpThread::PauseServer(int error) {
     again.hostIndex = hostIndex_;
     again.tries = tries_ + 1;
     again.retryCode = error;
-    hasAddress_ = false;
-    owner_.PutBack(recipientIndex_, domainId_, std::move(again));
+    PutBack(std::move(again));
     ProcessNext();
     return true;
 }
@@ -159,29 +165,11 @@ void TSmtpThread::AttemptEnded(bool connected, int error) {
     owner_.NoteConnectAttempt(owner_.Groups().Of(CurrentHost()), connected);
 }
 
-// The name exists without an IPv4 address: with an IPv6 one the host is only
-// out of this computer's reach, without one the name leads nowhere. Either
-// way the host fails with 11004; the answer only tells which.
-void TSmtpThread::AskForIpv6Address(TSmtpRequest request, uint16_t error) {
-    ipv6Asked_ = true;
-    ipv6Request_ = request;
-    try {
-        dns_->SetAddr(owner_.DnsServerList().front());
-        ipv6Pending_ = true;
-        dns_->Query(hostList_[hostIndex_], kDnsTypeAaaa);
-    } catch (const Exception&) {
-        ipv6Pending_ = false;
-        OnSmtpDone(request, error);
-    }
-}
-
-void TSmtpThread::Ipv6AddressAnswered(uint16_t error) {
-    ipv6Pending_ = false;
-    lastActivity_ = GetTickCount();
-    const int answers = error == 0 ? std::min<int>(dns_->AnswerCount(), kDnsTableSize) : 0;
-    for (int i = 0; i < answers && !ipv6Found_; ++i)
-        ipv6Found_ = dns_->AnswerType(i) == kDnsTypeAaaa;
-    OnSmtpDone(ipv6Request_, wsa::kNoData);
+// A host with IPv6 addresses only that this computer has no route to: the
+// host is out of its reach, not missing.
+void TSmtpThread::NoteIpv6Only() {
+    const HostAddresses& found = smtp_->Socket().DnsAddresses();
+    ipv6Only_ = found.ipv4.empty() && !found.ipv6.empty();
 }
 
 }  // namespace mv

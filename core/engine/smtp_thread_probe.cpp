@@ -79,7 +79,7 @@ void TSmtpThread::NoteHostOutcome(int code, const DecidingReply* reply) {
     outcome.code = code;
     outcome.stage = reply != nullptr ? reply->stage : SmtpStage::kNone;
     if (reply != nullptr) outcome.reply = reply->lines;
-    outcome.ipv6Only = code == wsa::kNoData && ipv6Found_;
+    outcome.ipv6Only = ipv6Only_ && (code == wsa::kNetUnreach || code == wsa::kHostUnreach);
     // A group that turns this computer away is paused for good.
     if (!hostGroup_.empty() && RefusesThisComputer(code, outcome.stage, outcome.reply))
         owner_.ServerBlocks(hostGroup_, {code, outcome.stage, outcome.reply, 0, true});

@@ -72,6 +72,7 @@ void TSmtpThread::BeginOnConnection(TSmtpRelayServer::TakenAddress& next, const 
     evidence_.tried.clear();
     tries_ = retryCode_ = 0;
     recipientIndex_ = next.index;
+    position_ = next.position;
     address_ = std::move(next.address);
     domainId_ = next.domain;
     hasAddress_ = true;
@@ -88,8 +89,7 @@ void TSmtpThread::BeginOnConnection(TSmtpRelayServer::TakenAddress& next, const 
     const MxAnswer* answer = owner_.MxAnswers().Find(domain_);
     if (answer == nullptr || answer->hosts.empty() ||
         LowerCase(answer->hosts.front()) != LowerCase(host)) {
-        hasAddress_ = false;
-        owner_.PutBack(recipientIndex_, domainId_, std::nullopt);
+        PutBack(std::nullopt);
         return LeaveConnection();
     }
     LogDnsRequest();
@@ -117,8 +117,7 @@ bool TSmtpThread::TooManyRecipients(int error) {
     if (error != 452 || onConnection_ < 2 || probing_) return false;
     const std::string_view enhanced = EnhancedStatusOf(replies_.Current().lines);
     if (enhanced.size() < 5 || enhanced.substr(1, 4) != ".5.3") return false;
-    hasAddress_ = false;
-    owner_.PutBack(recipientIndex_, domainId_, std::nullopt);
+    PutBack(std::nullopt);
     LeaveConnection();
     return true;
 }
@@ -131,8 +130,7 @@ bool TSmtpThread::LostWithConnection() {
     if (onConnection_ < 2 || rcptReply_ || probing_ || domainId_ == AddressQueues::kNone ||
         RunAborted())
         return false;
-    hasAddress_ = false;
-    owner_.PutBack(recipientIndex_, domainId_, std::nullopt);
+    PutBack(std::nullopt);
     ProcessNext();
     return true;
 }

@@ -45,11 +45,6 @@ void TSmtpThread::TimeOut() {
         pendingTimeOut_ = true;  // carried out when the wait is over
         return;
     }
-    if (ipv6Pending_) {  // no answer about the IPv6 address: the 11004 stands alone
-        ipv6Pending_ = false;
-        dns_->Socket().Abort();
-        return OnSmtpDone(ipv6Request_, wsa::kNoData);
-    }
     if (attemptOpen_)
         AttemptEnded(smtp_->Connected(), smtp_->State() == ssConnecting ? wsa::kTimedOut : 0);
     StopWaiting();
@@ -80,7 +75,7 @@ void TSmtpThread::UserAbort() {
         return;
     }
     if (!hasAddress_) return End();  // between two addresses: the next step is dropped
-    attemptOpen_ = ipv6Pending_ = false;
+    attemptOpen_ = false;
     StopWaiting();
     resolving_ = false;
     try {

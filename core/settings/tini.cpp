@@ -10,6 +10,7 @@ TINI::TINI(std::filesystem::path configHome)
       isExport("Export", &INIArquivo1),
       isProxy("Proxy", &INIArquivo1),
       isChecks("Checks", &INIArquivo1),
+      isCluster("Cluster", &INIArquivo1),
       ilConnections("Connections", "200", &isConnection),
       ilTimeOut("TimeOut", "30", &isConnection),
       ilFrom("From", "", &isConnection),
@@ -36,7 +37,11 @@ TINI::TINI(std::filesystem::path configHome)
       ilPerServer("PerServer", "5", &isChecks),
       ilPerServerRate("PerServerRate", "0", &isChecks),
       ilAddressesPerConnection("AddressesPerConnection", "1", &isChecks),
-      ilSourceAddress("SourceAddress", "", &isChecks) {
+      ilSourceAddress("SourceAddress", "", &isChecks),
+      ilPreferIPv6("PreferIPv6", "0", &isChecks),
+      ilClusterRedis("Redis", "", &isCluster),
+      ilClusterUser("User", "", &isCluster),
+      ilClusterPassword("Password", "", &isCluster) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

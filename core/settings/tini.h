@@ -31,6 +31,7 @@ class TINI {
     TINISecao isExport;
     TINISecao isProxy;
     TINISecao isChecks;
+    TINISecao isCluster;
 
     // [Connection]
     TINILinha ilConnections;  // "200", AsInteger: simultaneous connections
@@ -71,8 +72,16 @@ class TINI {
                                   // server group; 0 = no limit
     TINILinha ilAddressesPerConnection;  // "1", AsInteger: addresses checked on one
                                          // connection, 1 to 20
-    TINILinha ilSourceAddress;           // "": the local IPv4 address SMTP connections leave
-                                         // from; empty = the system's choice
+    TINILinha ilSourceAddress;           // "": the local addresses SMTP connections leave
+                                         // from (one IPv4, one IPv6, or one of each
+                                         // separated by a blank); empty = the system's choice
+    TINILinha ilPreferIPv6;              // "0", AsInteger: 1 = reach a mail host that has
+                                         // addresses of both families over IPv6
+    // [Cluster]: the Redis server of checks on many machines. The password
+    // is kept as the proxy's is, in plain text.
+    TINILinha ilClusterRedis;     // "": redis://host:port/db or unix:///path
+    TINILinha ilClusterUser;      // "": the ACL user; empty = the default user
+    TINILinha ilClusterPassword;  // "": empty = no login
 };
 
 }  // namespace mv

@@ -223,6 +223,18 @@ TEST_F(CheckCommand, BadInputSaysWhatIsWrongAndChangesNothing) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
+TEST_F(CheckCommand, TheOutputOpensOnceTheRunHasBegunAndDashIsStandardOutput) {
+    const std::string file = (dir / "results.csv").string();
+    test::WriteFile(file, "kept\n");
+    auto r = RunProgram(Check({"--output", file, "-"}), "alice@good.test\n", Env());  // no sender
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(test::ReadFile(file), "kept\n");
+    r = RunProgram(Check({"--from", "me@checker.test", "--output", "-", "-"}), "bob@good.test\n",
+                   Env());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("row,email,", 0), 0u) << r.out;
+}
+
 TEST_F(CheckCommand, SettingsAreReadAndWrittenAndUsedByTheNextRun) {
     auto r = RunProgram({CliPath(), "settings"}, "", Env());
     ASSERT_EQ(r.exitCode, 0);

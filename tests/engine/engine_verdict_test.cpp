@@ -4,6 +4,7 @@
 // and null MX domains.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -198,6 +199,26 @@ TEST_P(EngineVerdict, ANullMxEndsTheCheckWithoutAnyConnection) {
     EXPECT_EQ(own.Statistic("connections"), 0);
     EXPECT_EQ(own.Statistic("a"), 0);
     EXPECT_EQ(own.Statistic("mx"), 1);
+}
+
+// Connecting to the root would reach this computer: exchanges that all name
+// it make a null MX whatever their preference, one beside real exchanges is
+// skipped.
+TEST_P(EngineVerdict, TheRootIsNeverAMailHost) {
+    test::FakeWorld own(
+        "host mx.all.test accept\ndomain roots.test mx 10 . 20 .\n"
+        "domain mixed.test mx 5 . 10 mx.all.test\n");
+    Point(own);
+    Check({"x@roots.test", "y@mixed.test"});
+    const auto has = [](const std::vector<std::string>& log, const std::string& line) {
+        return std::find(log.begin(), log.end(), line) != log.end();
+    };
+    EXPECT_EQ(Final(0).code, 11001);
+    EXPECT_TRUE(has(Final(0).log, "Null MX: the domain accepts no mail"));
+    EXPECT_EQ(Final(1).code, 0);
+    EXPECT_TRUE(has(Final(1).log, "Skipped exchange \".\""))
+        << ::testing::PrintToString(Final(1).log);
+    EXPECT_EQ(own.Statistic("connections"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, EngineVerdict, ::testing::ValuesIn(test::LoopBackends()),

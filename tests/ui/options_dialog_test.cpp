@@ -386,6 +386,7 @@ mv::TINILinha& ChecksKey(mv::TINI& ini, const QString& field) {
         {"edSourceAddress", &ini.ilSourceAddress},
         {"edBlockLists", &ini.ilBlockLists},
         {"edAddressesPerConnection", &ini.ilAddressesPerConnection},
+        {"cbPreferIPv6", &ini.ilPreferIPv6},
     };
     for (const auto& [name, key] : keys)
         if (field == name) return *key;
@@ -411,6 +412,7 @@ void OptionsDialogTest::checksPageIsStoredAndReadBack_data() {
     row("default changed", "edPerServerRate", "-", "0", "120", "120");
     row("default changed", "edAddressesPerConnection", "-", "1", "20", "20");
     row("unchanged", "edAddressesPerConnection", "0", "1", "1", "0");
+    row("default changed", "cbPreferIPv6", "-", "0", "1", "1");
     row("default changed", "edSourceAddress", "-", "", " 127.0.0.2 ", "127.0.0.2");
     row("emptied", "edSourceAddress", "127.0.0.2", "127.0.0.2", "", "");
     row("default changed", "edBlockLists", "-", "zen.spamhaus.org,bl.spamcop.net",

@@ -123,6 +123,28 @@ void AnswerMx(const World& world, const DomainRule* domain, std::string_view nam
     }
 }
 
+// An A or AAAA query: a host's IPv4 address, or ::1 for the ipv6 host. A
+// host without an address of the family asked (no-ipv4 too) gets no record;
+// a name that is no host's gets NXDOMAIN, whatever the type.
+void AnswerAddress(const World& world, uint16_t type, std::string_view name, Stats& stats,
+                   ResponseBuilder& builder) {
+    ++(type == dnswire::kTypeA ? stats.dnsA : stats.dnsOther);
+    const HostRule* host = world.FindHost(name);
+    if (host == nullptr || (host->address == 0 && !host->ipv6 && !host->noIpv4)) {
+        builder.Rcode(dnswire::kRcodeNameError);
+        return;
+    }
+    const dnswire::Name owner = dnswire::Name::Pointer(kQuestionName);
+    if (type == dnswire::kTypeA && host->address != 0) {
+        builder.Record(owner, dnswire::kTypeA, dnswire::kClassIn, kTtl,
+                       AddressBytes(host->address));
+    } else if (type == kTypeAaaa && host->ipv6) {
+        std::vector<uint8_t> loopback(16, 0);
+        loopback[15] = 1;
+        builder.Record(owner, kTypeAaaa, dnswire::kClassIn, kTtl, loopback);
+    }
+}
+
 }  // namespace
 
 DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Stats& stats,
@@ -156,18 +178,8 @@ DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Sta
             return DnsOutcome::kUnanswered;
         }
         AnswerMx(world, domain, name, builder);
-    } else if (query->type == dnswire::kTypeA) {
-        ++stats.dnsA;
-        const uint32_t address = world.AddressOf(name);
-        const HostRule* host = address == 0 ? world.FindHost(name) : nullptr;
-        if (host != nullptr && host->noIpv4) {
-            // The name exists without an IPv4 address: an empty answer.
-        } else if (address == 0) {
-            builder.Rcode(dnswire::kRcodeNameError);
-        } else {
-            builder.Record(dnswire::Name::Pointer(kQuestionName), dnswire::kTypeA,
-                           dnswire::kClassIn, kTtl, AddressBytes(address));
-        }
+    } else if (query->type == dnswire::kTypeA || query->type == kTypeAaaa) {
+        AnswerAddress(world, query->type, name, stats, builder);
     } else {
         ++stats.dnsOther;  // other types: an empty answer
     }

@@ -55,9 +55,10 @@ struct HostRule {
     NameSet users;                // full addresses ("alice@example.test")
     NameSet localParts;           // local parts that match at any domain ("alice")
     uint32_t address = 0;         // IPv4 in host byte order; 0 when it has none
+    bool ipv6 = false;            // no IPv4 address: listens on ::1, its AAAA record
 
     bool HasNoAddress() const { return unresolvable || noIpv4; }
-    bool Listens() const { return address != 0 && !refuse; }
+    bool Listens() const { return (address != 0 || ipv6) && !refuse; }
 };
 
 struct MxEntry {

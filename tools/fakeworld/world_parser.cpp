@@ -94,6 +94,7 @@ class Parser {
     int number_ = 0;
     ParseResult result_;
     NameMap<int> hostLines_, domainLines_;
+    int ipv6Line_ = 0;  // the line of the host that listens on ::1
 };
 
 void Parser::Line(std::string_view line, int number) {
@@ -167,6 +168,13 @@ void Parser::Host(const std::vector<std::string_view>& words) {
         return Fail("host '" + host.name + "' was already declared on line " +
                     std::to_string(it->second));
     }
+    if (host.ipv6 && ipv6Line_ != 0) {
+        return Fail("only one host can be 'ipv6' (they would share ::1); the first is on line " +
+                    std::to_string(ipv6Line_));
+    }
+    if (host.ipv6) {
+        ipv6Line_ = number_;
+    }
     result_.world.hosts.push_back(std::move(host));
 }
 
@@ -183,7 +191,8 @@ constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"multiline", &HostRule::multilineGreeting},
                                    {"greylist", &HostRule::greylist},
                                    {"blocklist", &HostRule::blocklist},
-                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt}};
+                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt},
+                                   {"ipv6", &HostRule::ipv6}};
 
 struct HostCode {
     const char* key;
@@ -358,7 +367,7 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
 }
 
 // "mx [PREF] HOST [[PREF] HOST]...": each host optionally preceded by its
-// preference, 10 when left out.
+// preference, 10 when left out; "." for the root.
 bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& words) {
     std::optional<uint16_t> preference;
     for (size_t i = 3; i < words.size(); ++i) {
@@ -373,7 +382,8 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
             preference = static_cast<uint16_t>(*value);
             continue;
         }
-        auto host = Name(words[i], "MX host", false);
+        // "." is the root: a record that names no host at all.
+        auto host = words[i] == "." ? std::string() : Name(words[i], "MX host", false);
         if (!host) {
             return false;
         }
@@ -427,7 +437,7 @@ void Parser::Record(const std::vector<std::string_view>& words) {
 ParseResult Parser::Finish() {
     size_t addressed = 0;
     for (const HostRule& host : result_.world.hosts) {
-        addressed += host.HasNoAddress() ? 0 : 1;
+        addressed += host.HasNoAddress() || host.ipv6 ? 0 : 1;
     }
     if (addressed > World::kMaxAddressedHosts) {
         number_ = result_.world.hosts.back().line;

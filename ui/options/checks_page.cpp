@@ -62,6 +62,8 @@ ChecksPage::ChecksPage(QWidget* parent) : OptionsPage(parent) {
     edAddressesPerConnection =
         MakeSpin(this, "edAddressesPerConnection", CheckSettings::kMaxAddressesPerConnection, 1);
     edSourceAddress = MakeText(this, "edSourceAddress", kAddressWidth, "the system's choice");
+    cbPreferIPv6 = new QCheckBox(QStringLiteral("Prefer IP&v6"), this);
+    cbPreferIPv6->setObjectName(QStringLiteral("cbPreferIPv6"));
     edBlockLists = MakeText(this, "edBlockLists", kZonesWidth, "none");
     // The number fields line up: each as wide as the one for the most digits.
     int numberWidth = 0;
@@ -87,6 +89,9 @@ ChecksPage::ChecksPage(QWidget* parent) : OptionsPage(parent) {
     AddNumberRow(QStringLiteral("Addresses per &connection"), edAddressesPerConnection,
                  MakeNote(this, QStringLiteral("1 to 20; more than 1 needs a limit above")));
     form_->addRow(QStringLiteral("&Source address"), edSourceAddress);
+    form_->addRow(QString(), MakeNote(this, QStringLiteral("An IPv4 address, an IPv6 address, or "
+                                                           "one of each separated by a blank.")));
+    form_->addRow(cbPreferIPv6);
     form_->addRow(QStringLiteral("&Block lists"), edBlockLists);
     form_->addRow(QString(), MakeNote(this, QStringLiteral("DNS zones separated by commas, asked "
                                                            "by Check This Computer.")));
@@ -115,6 +120,7 @@ void ChecksPage::Load(TINI& ini) {
     loadedPerConnection_ = std::clamp<int>(ini.ilAddressesPerConnection.AsInteger(), 1,
                                            CheckSettings::kMaxAddressesPerConnection);
     loadedSource_ = TrimBlanks(ini.ilSourceAddress.Text());
+    loadedPreferIPv6_ = ini.ilPreferIPv6.AsInteger() == 1;
     loadedBlockLists_ = SplitPreflightList(ini.ilBlockLists.Text());
     cbAcceptAllProbe->setChecked(loadedProbe_);
     edRecheckDeferred->setValue(loadedRecheck_);
@@ -122,6 +128,7 @@ void ChecksPage::Load(TINI& ini) {
     edPerServerRate->setValue(loadedPerServerRate_);
     edAddressesPerConnection->setValue(loadedPerConnection_);
     edSourceAddress->setText(FromSetting(loadedSource_));
+    cbPreferIPv6->setChecked(loadedPreferIPv6_);
     edBlockLists->setText(FromSetting(TrimBlanks(ini.ilBlockLists.Text())));
 }
 
@@ -141,6 +148,8 @@ void ChecksPage::Save(TINI& ini) {
     // Blanks around the address and between the zones mean nothing to a run.
     const std::string source = TrimBlanks(ToSetting(edSourceAddress->text()));
     if (source != loadedSource_) ini.ilSourceAddress.SetText(source);
+    if (cbPreferIPv6->isChecked() != loadedPreferIPv6_)
+        ini.ilPreferIPv6.SetAsInteger(cbPreferIPv6->isChecked() ? 1 : 0);
     const std::vector<std::string> zones = SplitPreflightList(ToSetting(edBlockLists->text()));
     if (zones != loadedBlockLists_) ini.ilBlockLists.SetText(JoinZones(zones));
 }

@@ -82,6 +82,7 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.addressesPerConnection = std::clamp<int32_t>(ini.ilAddressesPerConnection.AsInteger(), 1,
                                                    kMaxAddressesPerConnection);
     s.sourceAddress = TrimBlanks(ini.ilSourceAddress.Text());
+    s.preferIPv6 = ini.ilPreferIPv6.AsInteger() == 1;
     return s;
 }
 
@@ -156,6 +157,7 @@ void CheckRun::Start(const CheckSettings& settings) {
         std::clamp(settings.perServerRate, 0, CheckSettings::kMaxPerServerRate));
     dispatcher_.SetAddressesPerConnection(settings.addressesPerConnection);
     dispatcher_.SetSourceAddress(settings.sourceAddress);
+    dispatcher_.SetPreferIPv6(settings.preferIPv6);
     dispatcher_.SetWarnings(OnWarning != nullptr);
     Modified();
     try {

@@ -67,6 +67,7 @@ struct CheckSettings {
     // (Checks/AddressesPerConnection, 1 to kMaxAddressesPerConnection).
     int addressesPerConnection = 1;
     std::string sourceAddress;  // Checks/SourceAddress: empty = the system's choice
+    bool preferIPv6 = false;    // Checks/PreferIPv6
 
     // The largest stored Connections and TimeOut that a run uses.
     static constexpr int kMaxStoredValue = 999;
@@ -94,8 +95,8 @@ class CheckRun {
         "The level of the SOCKS proxy must be 4, 4A or 5 (Tools | Options)";
     // A source address that connections cannot leave from.
     static constexpr const char* kSourceAddressInvalid =
-        "The source address must be an IPv4 address of this computer, such as 192.168.1.20 "
-        "(Tools | Options)";
+        "The source address must be an address of this computer, such as 192.168.1.20, or one "
+        "IPv4 and one IPv6 address separated by a blank (Tools | Options)";
     // "The source address %s is not an address of this computer (Tools | Options)".
     static std::string SourceAddressNotLocal(const std::string& address);
 
