@@ -211,8 +211,9 @@ int Main(const Options& o) {
                 through.seconds / ideal);
 
     CompareMixed(o, o.addresses, limited, "limit");
+    const int busyHalf = o.addresses / 2;
     std::printf("  the busy half alone would take about %.1f s (ideal)\n\n",
-                o.addresses / 2 * conversation / o.perServer);
+                busyHalf * conversation / o.perServer);
     if (!o.skipRate) {
         Mode rated = limited;
         rated.rate = 60;
