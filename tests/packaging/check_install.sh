@@ -49,15 +49,12 @@ for page in mailvetter mailvetter-cli; do
   [ -z "$warnings" ] || fail "$page(1): $warnings"
 done
 options_of() { "$@" --help | grep -oE -- '--[a-z][a-z-]+' | sort -u; }
-# The pages are read whole first: grep -q leaving a pipe early would end zcat
-# with SIGPIPE, which pipefail takes for a failure once a page outgrows one write.
-page_text() { zcat "$prefix/share/man/man1/$1.1.gz"; }
 in_page() {
-  local page=$1 option text
+  local page=$1 option
   shift
-  text=$(page_text "$page")
   for option in "$@"; do
-    grep -qF -- "${option//-/\\-}" <<<"$text" || fail "$page(1) does not describe $option"
+    zcat "$prefix/share/man/man1/$page.1.gz" | grep -F -- "${option//-/\\-}" >/dev/null ||
+      fail "$page(1) does not describe $option"
   done
 }
 # shellcheck disable=SC2046
@@ -65,7 +62,7 @@ in_page mailvetter $(options_of "$prefix/bin/mailvetter")
 commands=$("$prefix/bin/mailvetter-cli" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]*\) .*/\1/p')
 [ -n "$commands" ] || fail "mailvetter-cli --help lists no commands"
 for command in $commands; do
-  grep -qx "\.SS $command" <<<"$(page_text mailvetter-cli)" ||
+  zcat "$prefix/share/man/man1/mailvetter-cli.1.gz" | grep -x "\.SS $command" >/dev/null ||
     fail "mailvetter-cli(1) has no section for $command"
   # shellcheck disable=SC2046
   in_page mailvetter-cli $(options_of "$prefix/bin/mailvetter-cli" "$command")
