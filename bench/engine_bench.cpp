@@ -3,6 +3,7 @@
 //
 //   mv_bench_engine [--addresses N] [--connections 1,50,200,1000] [--held N]
 //                   [--cli PATH] [--loop epoll|qt|qt-per-socket] [--probe-at C]
+//                   [--client PATH]
 //
 // For each number of connections it checks N addresses (half valid, half
 // refused with 550) and prints checks per second, the checker's processor time
@@ -15,7 +16,10 @@
 // greet, prints the memory per session and checks that every one of them ends
 // as a time-out. With --cli it also runs "mailvetter-cli check
 // --no-accept-all-probe" over the same addresses at 200 connections and
-// compares its processor time with the engine's.
+// compares its processor time with the engine's. With --client (the fake
+// world's minimal client, mv-fakeworld-probe) it runs the same number of
+// checks at 200 in flight through that client and through the engine, one
+// after the other in one child, and compares their processor time per check.
 //
 // Every measurement runs in a child process inside a network namespace of
 // its own (where the system allows it), with a fake world of its own: tens of
@@ -235,6 +239,35 @@ std::string MeasureCli(const test::FakeWorld& world, const TRecipientList& list,
         n / cliWall, cliCpu * 1e6 / n, engine.cpu * 1e6 / n, (cliCpu / engine.cpu - 1.0) * 100.0);
 }
 
+// The minimal client's processor time for `checks` checks at `parallel` in
+// flight (it starts a fake world of its own); 0 when it failed.
+double RunClient(const std::string& client, long checks, int parallel) {
+    const std::string command = client + " --fakeworld " + test::FakeWorld::DefaultTool().string() +
+                                " --checks " + std::to_string(checks) + " --parallel " +
+                                std::to_string(parallel) + " 2>/dev/null";
+    FILE* out = popen(command.c_str(), "r");
+    if (out == nullptr) return 0;
+    char line[512];
+    double cpu = 0;
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        if (const char* at = std::strstr(line, "probe-cpu=")) cpu = std::atof(at + 10);
+    }
+    pclose(out);
+    return cpu;
+}
+
+std::string MeasureAgainstClient(const test::FakeWorld& world, const TRecipientList& list,
+                                 const std::string& client) {
+    const double n = static_cast<double>(list.size());
+    const double clientCpu = RunClient(client, static_cast<long>(list.size()), 200);
+    const RunResult engine = RunChecks(world, list, 200, 30);
+    if (clientCpu <= 0) return "\nthe minimal client did not run\n";
+    return Format(
+        "\nCPU per check at 200 in flight: the engine %.1f us, the minimal client %.1f us: "
+        "%.2f x\n",
+        engine.cpu * 1e6 / n, clientCpu * 1e6 / n, engine.cpu / clientCpu);
+}
+
 std::string MeasureHeld(const test::FakeWorld& world, int held) {
     TRecipientList mute;
     for (int i = 0; i < held; ++i)
@@ -263,12 +296,14 @@ int Main(int argc, char** argv) {
     int held = 5000;
     int probeAt = 200;
     std::string cli;
+    std::string client;
     std::vector<int> connections = {1, 50, 200, 1000};
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--addresses")) addresses = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--held")) held = std::atoi(argv[i + 1]);
         if (!std::strcmp(argv[i], "--connections")) connections = ParseList(argv[i + 1]);
         if (!std::strcmp(argv[i], "--cli")) cli = argv[i + 1];
+        if (!std::strcmp(argv[i], "--client")) client = argv[i + 1];
         if (!std::strcmp(argv[i], "--loop")) g_loop = argv[i + 1];
         if (!std::strcmp(argv[i], "--probe-at")) probeAt = std::atoi(argv[i + 1]);
     }
@@ -290,6 +325,8 @@ int Main(int argc, char** argv) {
         Isolated(
             [&](const test::FakeWorld& w) { return MeasureConnections(w, list, probeAt, true); });
     if (!cli.empty()) Isolated([&](const test::FakeWorld& w) { return MeasureCli(w, list, cli); });
+    if (!client.empty())
+        Isolated([&](const test::FakeWorld& w) { return MeasureAgainstClient(w, list, client); });
     if (held > 0) Isolated([&](const test::FakeWorld& w) { return MeasureHeld(w, held); });
     return 0;
 }

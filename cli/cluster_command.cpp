@@ -290,9 +290,10 @@ int RunCluster(const ParsedArgs& args) {
 
 int RunCheckOnCluster(const ParsedArgs& args) {
     // The checking is the workers': this machine's engine options mean nothing.
-    for (const char* local : {"from", "helo", "dns", "connections", "timeout", "smtp-port",
-                              "dns-port", "per-server", "per-server-rate", "source-address",
-                              "keep-going", "socks", "socks-level", "socks-user", "socks-password"})
+    for (const char* local :
+         {"from", "helo", "dns", "connections", "timeout", "smtp-port", "dns-port", "per-server",
+          "per-server-rate", "addresses-per-connection", "source-address", "prefer-ipv6",
+          "keep-going", "socks", "socks-level", "socks-user", "socks-password"})
         if (args.Has(local))
             throw UsageError(std::string("--") + local +
                              " belongs to the workers; check --cluster does not take it");

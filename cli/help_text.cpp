@@ -81,29 +81,51 @@ Command Check() {
                       .value = "SECONDS",
                       .help = "check an address whose result is deferred (greylisting, \"try "
                               "again later\") again after SECONDS, at most twice, in the same run "
-                              "(Checks/RecheckDeferred; 0: never)"},
+                              "(Checks/RecheckDeferred; 0: never); a server that names its own "
+                              "delay (\"try again in 5 minutes\", \"come back in 00:04:30\") "
+                              "gets that one, at least 10 seconds and at most 30 minutes"},
                  }},
                 {"Politeness and this computer",
                  {
                      {.name = "per-server",
                       .value = "N",
-                      .help = "connections open at once to one mail server address "
-                              "(Checks/PerServer, default 5; 0: no limit). A check whose server "
-                              "is at its limit waits for a free place. A server that refuses a "
-                              "connection at its greeting or to HELO with 421 or \"too many "
-                              "connections\" gets half its limit for the rest of the run, and "
-                              "the address is tried again after a pause, up to 3 times (with "
-                              "both limits 0, a 421 ends the address at once)"},
+                      .help = "connections open at once to one mail server group, the "
+                              "registered domain of its host names (Checks/PerServer, default 5; "
+                              "0: no limit). With a limit or a rate the addresses are taken per "
+                              "mail domain, the first address of each domain finding its server: "
+                              "a busy server's addresses wait in their queue while the other "
+                              "domains go on. A server that refuses a connection at its greeting "
+                              "or to HELO with 421 or \"too many connections\", or refuses for "
+                              "its rate or reputation rules, gets half its limit and a pause; the "
+                              "address goes back to its queue, 3 tries in all. A server that "
+                              "fails 2 x the limit times in a row (time-outs, such refusals), or "
+                              "refuses this computer for a block list, is left alone for 5 "
+                              "minutes, then longer; when only its addresses are left they end "
+                              "\"Not checked\" and stay marked. With both limits 0 the addresses "
+                              "are taken in list order and a 421 ends the address at once"},
                      {.name = "per-server-rate",
                       .value = "N",
-                      .help = "new connections a minute to one mail server address, evenly "
+                      .help = "new connections a minute to one mail server group, evenly "
                               "spaced (Checks/PerServerRate; 0: no limit)"},
+                     {.name = "addresses-per-connection",
+                      .value = "N",
+                      .help = "addresses checked one after the other on one connection, 1 to "
+                              "20 (Checks/AddressesPerConnection, default 1); more than 1 needs a "
+                              "limit or a rate. Only addresses whose first mail host is the "
+                              "connection's go on it; it ends after N addresses (an accept-all "
+                              "probe counts as one), the first 4xx to RCPT TO or the second "
+                              "5xx"},
                      {.name = "source-address",
                       .value = "ADDR",
                       .help = "the local address the SMTP connections leave from "
                               "(Checks/SourceAddress; default: the system's choice): an IPv4 "
                               "address, an IPv6 address, or one of each separated by a blank; "
                               "one that is not this computer's is refused"},
+                     {.name = "prefer-ipv6",
+                      .help = "reach a mail host that has IPv4 and IPv6 addresses over IPv6 "
+                              "(Checks/PreferIPv6=1); a host with IPv6 addresses only is reached "
+                              "over IPv6 in any case. Where this computer has no IPv6 route such "
+                              "a host ends as no-ipv4-host"},
                      {.name = "keep-going",
                       .help = "go on after a warning about this computer (see below)"},
                  }},
@@ -184,11 +206,16 @@ Command Check() {
             "ends the run. A deferred address is written once, with its last result. The first "
             "Ctrl-C stops the run like Stop (rows in flight end as -8, waiting ones keep their "
             "last result) and still writes the results; a second one ends at once.\n\n"
-            "The run watches its first results for signs that this computer cannot check: the "
-            "first 20 connections, to at least 5 mail servers, all refused or timed out "
-            "(outgoing port 25 is probably blocked), or more than half of the first 50 refusals "
-            "rejecting this computer (it is on a block list). Either is told on standard error, "
-            "once, and stops the run like Ctrl-C unless --keep-going is given.\n\n"
+            "The run watches its results for signs that this computer cannot check: at least "
+            "20 connections, all refused or timed out, that have reached at least 5 mail "
+            "server groups, or every group of the list when it has fewer (outgoing port 25 is "
+            "probably blocked; a connection that succeeds ends the count), or refusals of this "
+            "computer itself from at least 3 server groups, or from every group that has "
+            "answered once 2 have (it is on a block list). Either is told on standard error, "
+            "once, and stops the run like Ctrl-C unless --keep-going is given. An address of "
+            "a server group that failed too often in a row ends with the group's last failure "
+            "and the transcript line \"Not checked: mail server GROUP failed N times in a "
+            "row\"; it keeps its mark.\n\n"
             "With --cluster, the marked rows are submitted as a run and checked by the workers "
             "(see cluster and worker); the results, counters and exit statuses are the same, and "
             "Ctrl-C cancels the run. The options of this computer's engine are refused then.\n\n"

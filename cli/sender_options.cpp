@@ -29,7 +29,11 @@ CheckSettings CheckSettingsFor(const ParsedArgs& args, TINI& ini) {
         s.perServer = static_cast<int>(*v);
     if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
         s.perServerRate = static_cast<int>(*v);
+    if (auto v =
+            args.Number("addresses-per-connection", 1, CheckSettings::kMaxAddressesPerConnection))
+        s.addressesPerConnection = static_cast<int>(*v);
     if (auto v = args.Value("source-address")) s.sourceAddress = *v;
+    if (args.Has("prefer-ipv6")) s.preferIPv6 = true;
     if (auto proxy = ParseSocksOptions(args)) {
         s.proxyEnabled = true;
         s.proxy = *proxy;

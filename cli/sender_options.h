@@ -13,7 +13,8 @@ CheckSettings StoredSettingsWithSender(const ParsedArgs& args, TINI& ini);
 // The stored settings with all of check's overrides (those a command does
 // not declare are simply absent): the sender options, --connections,
 // --timeout, --no-accept-all-probe, --recheck-deferred, --per-server,
-// --per-server-rate, --source-address and the --socks options.
+// --per-server-rate, --addresses-per-connection, --source-address,
+// --prefer-ipv6 and the --socks options.
 CheckSettings CheckSettingsFor(const ParsedArgs& args, TINI& ini);
 
 }  // namespace mv::cli

@@ -45,7 +45,9 @@ std::vector<Entry> AllKeys(TINI& ini) {
 
                          &ini.ilPerServer,
                          &ini.ilPerServerRate,
+                         &ini.ilAddressesPerConnection,
                          &ini.ilSourceAddress,
+                         &ini.ilPreferIPv6,
                          &ini.ilClusterRedis,
                          &ini.ilClusterUser,
                          &ini.ilClusterPassword}) {

@@ -45,7 +45,9 @@ void ApplyCheckSettings(const CheckSettings& s, TSmtpRelayServer& d) {
     d.SetTimeOut(s.timeOut);
     d.SetPerServer(std::clamp(s.perServer, 0, CheckSettings::kMaxStoredValue));
     d.SetPerServerRate(std::clamp(s.perServerRate, 0, CheckSettings::kMaxPerServerRate));
+    d.SetAddressesPerConnection(s.addressesPerConnection);
     d.SetSourceAddress(s.sourceAddress);
+    d.SetPreferIPv6(s.preferIPv6);
 }
 
 ClusterWorker::ClusterWorker(MessageLoop& loop, RedisUrl url, WorkerOptions options)

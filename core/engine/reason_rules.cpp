@@ -193,4 +193,8 @@ std::span<const ReasonRule> ReasonRules() {
     return {std::begin(kRules), std::end(kRules)};
 }
 
+std::string_view BlockListTexts() {
+    return kBlockListTexts;
+}
+
 }  // namespace mv

@@ -39,5 +39,8 @@ struct ReasonRule {
 };
 
 std::span<const ReasonRule> ReasonRules();
+// The texts of a refusal that judges the checking computer (block lists,
+// reputation), alternatives separated by "|".
+std::string_view BlockListTexts();
 
 }  // namespace mv

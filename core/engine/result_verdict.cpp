@@ -275,6 +275,44 @@ bool SaysTooManyConnections(std::string_view reply) {
     });
 }
 
+namespace {
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// `word` in `text` with no letter on either side.
+bool HasWord(std::string_view text, std::string_view word) {
+    for (size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+        const size_t end = at + word.size();
+        if ((at == 0 || !IsLetter(text[at - 1])) && (end == text.size() || !IsLetter(text[end])))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool SaysReputationRefusal(std::string_view reply) {
+    const ParsedReply parsed = ParseReply(reply);
+    if (parsed.enhanced == "4.7.28" || parsed.text.find("tss04") != std::string::npos) return true;
+    return parsed.enhanced == "4.7.0" && HasWord(parsed.text, "rate");
+}
+
+bool RefusesThisComputer(int code, SmtpStage stage, std::string_view reply) {
+    if (code < 400 || code > 599) return false;
+    ResultEvidence evidence;
+    evidence.code = code;
+    evidence.stage = stage;
+    evidence.reply = reply;
+    if (DecideReason(evidence) != Reason::kPolicyBlock) return false;
+    if (stage == SmtpStage::kGreeting) return true;
+    const std::string text = ParseReply(reply).text;
+    return AnyAlternative(BlockListTexts(), [&](std::string_view phrase) {
+        return text.find(phrase) != std::string::npos;
+    });
+}
+
 ResultMeaning DescribeResult(const ResultEvidence& evidence) {
     const Reason reason = DecideReason(evidence);
     return {VerdictOfReason(reason), reason};

@@ -97,5 +97,12 @@ std::string_view EnhancedStatusOf(std::string_view reply);
 // Whether a reply says that the server has too many connections (of this
 // client, or at all) in one of its common wordings.
 bool SaysTooManyConnections(std::string_view reply);
+// Whether a temporary refusal is a server's rate or reputation rule ("421
+// 4.7.0 ... rate", "TSS04", "4.7.28"): the server wants to be left alone for
+// a while, whatever the address.
+bool SaysReputationRefusal(std::string_view reply);
+// Whether a refusal (`code` 400 to 599) turns the checking computer away
+// rather than the address: refused at the greeting, or for a block list.
+bool RefusesThisComputer(int code, SmtpStage stage, std::string_view reply);
 
 }  // namespace mv

@@ -31,33 +31,30 @@ std::optional<RunWarning> RunWarnings::ConnectAttempt(const std::string& server,
     if (std::find(attemptServers_.begin(), attemptServers_.end(), server) == attemptServers_.end())
         attemptServers_.push_back(server);
     if (++attempts_ < kAttempts) return std::nullopt;
+    const size_t needed =
+        listServers_ > 0 ? std::min(kAttemptServers, listServers_) : kAttemptServers;
+    if (attemptServers_.size() < needed) return std::nullopt;
     attemptsDecided_ = true;
-    if (static_cast<int>(attemptServers_.size()) < kAttemptServers) return std::nullopt;
     return PortBlocked();
 }
 
-std::optional<RunWarning> RunWarnings::Result(int code, Reason reason, const std::string& host) {
-    if (refusalsDecided_ || code < 400 || code > 599) return std::nullopt;
-    ++refusals_;
-    if (reason == Reason::kPolicyBlock) {
-        ++blocks_;
-        if (!host.empty() && seenBlockingHosts_.insert(host).second) blockingHosts_.push_back(host);
-    }
-    // Told as soon as the majority is certain, not only at the 50th refusal:
-    // a short run of blocked addresses is told too.
-    if (blocks_ > kRefusals / 2) {
-        refusalsDecided_ = true;
-        return BlockList();
-    }
-    if (refusals_ >= kRefusals) refusalsDecided_ = true;
-    return std::nullopt;
+std::optional<RunWarning> RunWarnings::Result(int code, Reason reason, const std::string& group) {
+    if (blocksDecided_ || group.empty() || code < 0 || code > 999) return std::nullopt;
+    reached_.insert(group);
+    if (reason == Reason::kPolicyBlock && seenBlocking_.insert(group).second)
+        blocking_.push_back(group);
+    const bool fromEnough = blocking_.size() >= kBlockingGroups;
+    const bool fromAll = reached_.size() >= kReachedGroups && blocking_.size() == reached_.size();
+    if (!fromEnough && !fromAll) return std::nullopt;
+    blocksDecided_ = true;
+    return BlockList();
 }
 
 RunWarning RunWarnings::PortBlocked() const {
     RunWarning w;
     w.kind = RunWarningKind::kPortBlocked;
     w.servers = attemptServers_;
-    w.message = std::string(kPortBlocked) + ": the first " + std::to_string(kAttempts) +
+    w.message = std::string(kPortBlocked) + ": the first " + std::to_string(attempts_) +
                 " connections, to " + std::to_string(attemptServers_.size()) +
                 " mail servers, all timed out or were refused while the name server answered, "
                 "so the results of this run would be wrong. Check from another network, or "
@@ -68,13 +65,13 @@ RunWarning RunWarnings::PortBlocked() const {
 RunWarning RunWarnings::BlockList() const {
     RunWarning w;
     w.kind = RunWarningKind::kBlockList;
-    w.servers = blockingHosts_;
-    w.message = std::string(kBlockList) + ": " + std::to_string(blocks_) + " of the first " +
-                std::to_string(refusals_) + " refusals reject this computer, not the address";
-    if (!blockingHosts_.empty()) w.message += " (" + Names(blockingHosts_) + ")";
-    w.message +=
-        ", so the results of this run would be wrong. Check from another address, or have "
-        "this one taken off the block lists.";
+    w.servers = blocking_;
+    w.message = std::string(kBlockList) + ": the mail servers of " +
+                std::to_string(blocking_.size()) + " of the " + std::to_string(reached_.size()) +
+                " providers that answered reject this computer, not the address (" +
+                Names(blocking_) +
+                "), so the results of this run would be wrong. Check from another address, or "
+                "have this one taken off the block lists.";
     return w;
 }
 

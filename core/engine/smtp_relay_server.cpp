@@ -1,7 +1,9 @@
 #include "engine/smtp_relay_server.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "engine/recheck_hint.h"
 #include "engine/smtp_thread.h"
 #include "platform/resolver/host_resolver.h"
 #include "platform/resolver/system_name_servers.h"
@@ -110,9 +112,24 @@ void TSmtpRelayServer::SetRetryPauseMs(uint32_t ms) {
     retryPauseMs_ = std::min(ms, kMaxRecheckDelayMs);
 }
 
+void TSmtpRelayServer::SetDeadBackOffMs(uint32_t ms) {
+    CheckIdle();
+    deadBackOffMs_ = std::max<uint32_t>(ms, 1);
+}
+
+void TSmtpRelayServer::SetAddressesPerConnection(int value) {
+    CheckIdle();
+    addressesPerConnection_ = std::clamp(value, 1, kMaxAddressesPerConnection);
+}
+
 void TSmtpRelayServer::SetSourceAddress(const std::string& value) {
     CheckIdle();
     sourceAddress_ = TrimBlanks(value);
+}
+
+void TSmtpRelayServer::SetPreferIPv6(bool on) {
+    CheckIdle();
+    preferIPv6_ = on;
 }
 
 void TSmtpRelayServer::SetWarnings(bool on) {
@@ -166,6 +183,7 @@ void TSmtpRelayServer::Verify() {
         BuildDnsServerList();
         sessions_.clear();
         nextIndex_ = 0;
+        BuildQueues();
         StartSessions();
     } catch (...) {
         busy_ = false;
@@ -204,22 +222,6 @@ void TSmtpRelayServer::StartSlice() {
     }
 }
 
-bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
-    // A deferred address whose delay is over comes before the next new one.
-    if (RecheckDue()) {
-        index = rechecks_.front().index;
-        rechecks_.pop_front();
-        address = recipients_[static_cast<size_t>(index)].Text;
-        ArmRecheckTimer();
-        return true;
-    }
-    if (nextIndex_ >= recipients_.size()) return TakeFedAddress(index, address);
-    index = static_cast<int>(nextIndex_);
-    address = recipients_[nextIndex_].Text;
-    ++nextIndex_;
-    return true;
-}
-
 void TSmtpRelayServer::RaiseGetData(int index) {
     if (OnGetData) OnGetData(this, index);
 }
@@ -228,7 +230,8 @@ void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector
                                            const ResultFinding& finding, const std::string& domain,
                                            const std::string& awaitedHost) {
     if (warnings_ && !aborted_) {
-        if (auto warning = runWarnings_.Result(err, finding.reason, finding.host)) Warn(*warning);
+        const std::string group = finding.host.empty() ? std::string() : groups_.Of(finding.host);
+        if (auto warning = runWarnings_.Result(err, finding.reason, group)) Warn(*warning);
     }
     if (!awaitedHost.empty() && !aborted_ && finding.reason == Reason::kAccepted) {
         AcceptAllProbes::HeldReport report{index, err, log, finding};
@@ -239,10 +242,11 @@ void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector
 }
 
 void TSmtpRelayServer::Deliver(int index, int err, const std::vector<std::string>& log,
-                               const ResultFinding& finding) {
+                               const ResultFinding& finding, bool notChecked) {
     TResultInfo info;
     info.finding = finding;
-    info.final = !ScheduleRecheck(index, err, log, info);
+    info.notChecked = notChecked;
+    info.final = notChecked || !ScheduleRecheck(index, err, log, info);
     if (OnEMailProcessed) OnEMailProcessed(this, index, err, log, info);
 }
 
@@ -330,9 +334,22 @@ bool TSmtpRelayServer::ScheduleRecheck(int index, int err, const std::vector<std
     int& taken = rechecksTaken_[index];
     if (taken >= kMaxRechecks) return false;
     ++taken;
-    rechecks_.push_back({index, GetTickCount() + recheckDeferredMs_, err, log, info});
+    const uint32_t due = GetTickCount() + RecheckDelayMs(info.finding.reply);
+    // In the order of their due times: a hint may ask for less than the delay.
+    auto at = rechecks_.end();
+    while (at != rechecks_.begin() && TickDiff(std::prev(at)->due, due) > 0)
+        --at;
+    rechecks_.insert(at, {index, due, err, log, info});
+    if (at == rechecks_.begin() && recheckTimer_ != 0) {
+        loop_.StopTimer(recheckTimer_);
+        recheckTimer_ = 0;
+    }
     ArmRecheckTimer();
     return true;
+}
+
+uint32_t TSmtpRelayServer::RecheckDelayMs(std::string_view reply) const {
+    return RecheckHintWithinBounds(reply).value_or(recheckDeferredMs_);
 }
 
 bool TSmtpRelayServer::RecheckDue() const {
@@ -360,6 +377,8 @@ void TSmtpRelayServer::OnRecheckTimer() {
     recheckTimer_ = 0;
     while (!aborted_ && !held_ && RecheckDue() && liveSessions_ < connections_)
         StartSession();
+    // In the queues, parked sessions take the due addresses as well.
+    if (queued_ && RecheckDue()) WakeParked();
     if (!RecheckDue()) ArmRecheckTimer();
 }
 

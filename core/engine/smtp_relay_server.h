@@ -25,11 +25,20 @@
 // while addresses wait; Abort ends the waiting, and each waiting address is
 // reported once more, final, with the result it had.
 //
-// Politeness per mail server (PerServer, PerServerRate; both off by default):
-// a session whose server has as many connections open as allowed waits for a
-// free place before it connects, without holding up the others; a server
-// that refuses a connection as one too many is tried again after a pause.
-// The order in which addresses are taken stays the same.
+// Politeness per mail server group (PerServer, PerServerRate; both off for
+// the component, the program sets them): addresses are taken from one queue
+// per mail domain (address_queues.h), the smallest list position among the
+// domains whose server group has room, so that no session waits for a busy
+// server while another one has work. A session that finds nothing it may
+// take parks, holding no address and no place, and resumes from the loop
+// when a group gets room. A group that refuses a connection as one too many
+// is paused and the address goes back to its queue (at most kMaxTries tries);
+// a group that keeps failing is dead for a back-off, and its addresses that
+// are left when nothing else is end as not checked (TResultInfo::notChecked).
+// With both limits 0 the addresses are taken strictly in list order.
+//
+// MX answers are kept for the run (mx_cache.h), so that the addresses of a
+// domain ask the name server once.
 //
 // With Warnings on, the run is held (no session takes a new address) when
 // the first results show that the checking computer cannot check (port 25
@@ -44,12 +53,17 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/accept_all_probes.h"
+#include "engine/address_queues.h"
+#include "engine/host_evidence.h"
+#include "engine/mx_cache.h"
 #include "engine/result_finding.h"
 #include "engine/run_warnings.h"
+#include "engine/server_groups.h"
 #include "engine/server_places.h"
 #include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
@@ -80,6 +94,21 @@ struct TResultInfo {
     // False when the result is a deferral that will be checked again in this
     // run: a later report of the same address replaces it.
     bool final = true;
+    // The address was not checked: its mail server group had failed too often
+    // in a row (the transcript says "Not checked: ..."), and a later run
+    // should check it again. Its code is the group's last failure.
+    bool notChecked = false;
+};
+
+// What the dispatcher counts of its scheduling (tests and benchmarks read it).
+struct TSchedulerCounters {
+    int parks = 0;                 // a session found nothing it may take
+    int parkedWhileEligible = 0;   // ... while an address could be taken (never)
+    int putBacks = 0;              // addresses gone back to their queue
+    int fallbackWaits = 0;         // waits for a place at a fallback host
+    int fallbackWaitsOverrun = 0;  // ... that ran out and connected anyway
+    int notChecked = 0;
+    int reused = 0;  // addresses checked on a connection opened for another
 };
 
 class TSmtpRelayServer {
@@ -140,7 +169,9 @@ class TSmtpRelayServer {
     // default) checks every address once.
     uint32_t RecheckDeferredMs() const { return recheckDeferredMs_; }
     void SetRecheckDeferredMs(uint32_t ms);
-    // How often a deferred address is checked again at most.
+    // How often a deferred address is checked again at most. A server's own
+    // word in its refusal ("try again in 5 minutes") replaces the delay,
+    // within 10 seconds and 30 minutes (recheck_hint.h).
     static constexpr int kMaxRechecks = 2;
     // Connections open at once to one mail server address (0, the default:
     // no limit), and new connections a minute to one (0: no limit).
@@ -148,17 +179,30 @@ class TSmtpRelayServer {
     void SetPerServer(int value);  // below 0 is stored as 0
     int PerServerRate() const { return perServerRate_; }
     void SetPerServerRate(int value);
-    // With either limit set, a server that refuses a connection at its
-    // greeting or to HELO with 421 or "too many connections" is tried again
-    // after this pause, at most kMaxRetriesAfter421 times per address.
+    // With either limit set, a server group that refuses a connection at its
+    // greeting or to HELO with 421 or "too many connections", or refuses for
+    // its reputation rules, is paused this long; the address is tried again
+    // later, kMaxTries times in all.
     uint32_t RetryPauseMs() const { return retryPauseMs_; }
     void SetRetryPauseMs(uint32_t ms);
-    static constexpr int kMaxRetriesAfter421 = 3;
-    // The local address every SMTP connection leaves from (empty, the
-    // default: the system's choice). Whether it is this computer's is for
-    // the owner to check before a run.
+    static constexpr int kMaxTries = 3;
+    // The first back-off of a dead server group (5 minutes; tests shorten it).
+    void SetDeadBackOffMs(uint32_t ms);
+    // Addresses checked one after the other on one connection (1 to 20,
+    // default 1); more than 1 needs politeness per server (the queues).
+    int AddressesPerConnection() const { return addressesPerConnection_; }
+    void SetAddressesPerConnection(int value);  // clamped to 1..20
+    static constexpr int kMaxAddressesPerConnection = 20;
+    // The local addresses every SMTP connection leaves from: an IPv4 one, an
+    // IPv6 one, or one of each separated by a blank (empty, the default: the
+    // system's choice). Whether they are this computer's is for the owner to
+    // check before a run.
     const std::string& SourceAddress() const { return sourceAddress_; }
     void SetSourceAddress(const std::string& value);  // trimmed of blanks
+    // A mail host with addresses of both families is reached over IPv6 (off,
+    // the default: over IPv4); one with IPv6 addresses only always is.
+    bool PreferIPv6() const { return preferIPv6_; }
+    void SetPreferIPv6(bool on);
     // Whether the run watches for the signs of RunWarnings (default off).
     bool Warnings() const { return warnings_; }
     void SetWarnings(bool on);
@@ -178,6 +222,9 @@ class TSmtpRelayServer {
     // Accepted addresses whose reports wait for another session's accept-all
     // probe of their mail host.
     size_t HeldForProbe() const { return probes_.Holding(); }
+    // Whether the run takes its addresses from the queues per domain.
+    bool Queued() const { return queued_; }
+    const TSchedulerCounters& Counters() const { return counters_; }
 
     // --- Operations -------------------------------------------------------
     // Starts a run over Recipients; returns once all sessions have started.
@@ -213,7 +260,7 @@ class TSmtpRelayServer {
     void CloseFeed();
     bool FeedOpen() const { return feedOpen_; }
     // Addresses fed and not yet taken by a session.
-    size_t FedWaiting() const { return fed_.size(); }
+    size_t FedWaiting() const { return fed_.size() + fedQueued_.size(); }
     // Takes the addresses fed and not yet taken out of the run (a held owner
     // hands them to someone else); they are never reported.
     TRecipientList TakeBackFed();
@@ -244,8 +291,48 @@ class TSmtpRelayServer {
     void OnWatchdog();
     void OnFinishTimer();
     void StopTimers();
-    // Called by the sessions.
-    bool TakeNextAddress(int& index, std::string& address);
+    // --- Called by the sessions ---
+    // What a session carries over when its address goes back to its queue
+    // after a try, to go on where it stopped.
+    struct AddressTry {
+        std::vector<std::string> log;
+        AddressEvidence evidence;
+        std::vector<std::string> hosts;
+        size_t hostIndex = 0;
+        int tries = 0;
+        int retryCode = 0;  // the refusal the next try follows
+    };
+    struct TakenAddress {
+        int index = 0;          // as the events tell it (a fed address: its tag)
+        uint32_t position = 0;  // in the queues
+        std::string address;
+        uint32_t domain = AddressQueues::kNone;  // kNone: taken in list order
+        bool scout = false;                      // its domain's server is learnt through it
+        std::string group;                       // the group whose place was reserved; empty: none
+        bool begun = false;                      // OnGetData was raised for it before
+        std::optional<AddressTry> resumed;
+    };
+    enum class Take { kTaken, kPark, kEnd };
+    Take TakeNextAddress(TakenAddress& out);
+    // The next queued address whose first mail host is `host`, for a
+    // connection open there; false when there is none.
+    bool TakeForHost(const std::string& host, TakenAddress& out);
+    // Puts a taken address back at the front of its domain's queue; `tried`
+    // holds what it has done so far (none: it goes back untried).
+    void PutBack(const TakenAddress& taken, std::optional<AddressTry> tried);
+    // The scout of `domain` has its mail hosts (empty: none to be polite to).
+    void ScoutAnswered(uint32_t domain, const std::vector<std::string>& hosts);
+    // A session found nothing it may take; it is resumed from the loop.
+    void Park(size_t slot);
+    void WakeParked();
+    // What a session tells of a server group (smtp_relay_server_queues.cpp).
+    void ServerSucceeded(const std::string& group);
+    void ServerFailed(const std::string& group, const GroupFailure& failure);
+    void ServerBlocks(const std::string& group, const GroupFailure& failure);
+    TSchedulerCounters& Count() { return counters_; }
+    int AddressesOnConnection() const { return addressesOnConnection_; }
+    MxCache& MxAnswers() { return mxCache_; }
+    ServerGroups& Groups() { return groups_; }
     void RaiseGetData(int index);
     // `awaitedHost`: the accepting host whose accept-all probe of `domain`,
     // out in another session, the report waits for; empty: none.
@@ -253,7 +340,7 @@ class TSmtpRelayServer {
                              const ResultFinding& finding, const std::string& domain,
                              const std::string& awaitedHost);
     void Deliver(int index, int err, const std::vector<std::string>& log,
-                 const ResultFinding& finding);
+                 const ResultFinding& finding, bool notChecked = false);
     ServerPlaces& Places() { return places_; }
     // A connection attempt to `server` ended: connected, or refused or timed out.
     void NoteConnectAttempt(const std::string& server, bool connected);
@@ -287,10 +374,18 @@ class TSmtpRelayServer {
     bool ScheduleRecheck(int index, int err, const std::vector<std::string>& log,
                          const TResultInfo& info);
     bool RecheckDue() const;
+    uint32_t RecheckDelayMs(std::string_view reply) const;
     void ArmRecheckTimer();
     void OnRecheckTimer();
     void StartSession();
     void ReportWaitingAsFinal();
+    // The queues (smtp_relay_server_queues.cpp).
+    void BuildQueues();
+    void FillTaken(const AddressQueues::Taken& taken, TakenAddress& out);
+    // The event index and text of a queue position (a fed one leaves the table).
+    bool Release(uint32_t position, int& index, std::string& address);
+    void EndDeadLeft();
+    void OnGroupRoom(const std::string& group);
 
     MessageLoop& loop_;
     int connections_ = 1;
@@ -311,6 +406,7 @@ class TSmtpRelayServer {
     int perServerRate_ = 0;
     uint32_t retryPauseMs_ = 5000;
     std::string sourceAddress_;
+    bool preferIPv6_ = false;
     bool warnings_ = false;
 
     bool busy_ = false;
@@ -340,6 +436,22 @@ class TSmtpRelayServer {
     std::deque<TRecipientEntry> fed_;  // fed and not yet taken
 
     ServerPlaces places_;
+    bool queued_ = false;  // the run takes its addresses from the queues
+    AddressQueues queues_{places_};
+    // By position, until taken again.
+    std::unordered_map<uint32_t, std::optional<AddressTry>> putBack_;
+    // Fed addresses in the queues, by position (after those of Recipients).
+    std::unordered_map<uint32_t, TRecipientEntry> fedQueued_;
+    uint32_t nextFedPosition_ = 0;
+    std::deque<size_t> parked_;     // slots of parked sessions, in the order they parked
+    std::vector<bool> parkedSlot_;  // by slot: in parked_
+    bool wakePosted_ = false;
+    uint32_t deadBackOffMs_ = ServerPlaces::kFirstBackOffMs;
+    int addressesOnConnection_ = 1;  // of this run
+    MxCache mxCache_;
+    ServerGroups groups_;
+    int addressesPerConnection_ = 1;
+    TSchedulerCounters counters_;
     RunWarnings runWarnings_;
     WeakToken token_;  // drops posted warnings once the dispatcher is gone
 };

@@ -23,7 +23,17 @@ void TSmtpRelayServer::VerifyFeed() {
 
 void TSmtpRelayServer::AddRecipients(const TRecipientList& entries) {
     if (!busy_ || !feedOpen_ || aborted_) throw TSmtpRelayServerException("No open feed");
-    fed_.insert(fed_.end(), entries.begin(), entries.end());
+    if (!queued_) {
+        fed_.insert(fed_.end(), entries.begin(), entries.end());
+        return StartFedSessions();
+    }
+    // With politeness per server they join the queues of their domains.
+    for (const TRecipientEntry& e : entries) {
+        const uint32_t position = nextFedPosition_++;
+        fedQueued_[position] = e;
+        queues_.Append(position, e.Text);
+    }
+    WakeParked();
     StartFedSessions();
 }
 
@@ -31,7 +41,7 @@ void TSmtpRelayServer::AddRecipients(const TRecipientList& entries) {
 // each free connection gets a session of its own; each takes one address as
 // it starts.
 void TSmtpRelayServer::StartFedSessions() {
-    while (feedOpen_ && busy_ && !held_ && !aborted_ && !fed_.empty() &&
+    while (feedOpen_ && busy_ && !held_ && !aborted_ && FedWaiting() > parked_.size() &&
            liveSessions_ < connections_)
         StartSession();
 }
@@ -45,6 +55,11 @@ void TSmtpRelayServer::CloseFeed() {
 TRecipientList TSmtpRelayServer::TakeBackFed() {
     TRecipientList back(fed_.begin(), fed_.end());
     fed_.clear();
+    for (const AddressQueues::Position position : queues_.TakeAll()) {
+        putBack_.erase(position);
+        TRecipientEntry entry;
+        if (Release(position, entry.Tag, entry.Text)) back.push_back(std::move(entry));
+    }
     return back;
 }
 

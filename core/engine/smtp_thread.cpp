@@ -43,6 +43,8 @@ TSmtpThread::TSmtpThread(TSmtpRelayServer& owner, size_t slot)
     smtp_->SetPort(owner_.SmtpPort());
     smtp_->SetProxy(owner_.Proxy());
     smtp_->Socket().SetConnectTimeOutMs(owner_.ConnectTimeOutMs());
+    smtp_->SetFamilies(owner_.PreferIPv6() ? HostFamilies::kIPv6First
+                                           : HostFamilies::kIPv6WhenNoIPv4);
     if (!owner_.SourceAddress().empty()) smtp_->Socket().SetLocalAddr(owner_.SourceAddress());
     smtp_->OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest r, uint16_t e) {
         OnSmtpDone(r, e);
@@ -83,43 +85,90 @@ void TSmtpThread::Start() {
 void TSmtpThread::ProcessNext() {
     if (ended_) return;
     // The last address's connection is closed before its place is given back.
-    if (!placeServer_.empty() && DropConnection(false)) return;
+    if ((!placeGroup_.empty() || placeTicket_ != 0) && DropConnection(false)) return;
+    StopWaiting();
+    ReleasePlace();
     log_.clear();
     resolving_ = false;
     rcptReply_.reset();
-    probing_ = acceptsAll_ = hostsBegun_ = ipv6Pending_ = false;
+    probing_ = acceptsAll_ = hostsBegun_ = scout_ = tookAsScout_ = false;
     awaitedHost_.clear();
     evidence_.hosts = MailHostSource::kUnknown;
     evidence_.tried.clear();
     hostList_.clear();
     hostIndex_ = 0;
-    retries_ = retryCode_ = 0;
+    tries_ = retryCode_ = 0;
+    domainId_ = AddressQueues::kNone;
+    onConnection_ = 0;
+    leaving_ = false;
     if (RunAborted()) return End();
     if (owner_.Held()) {
         parked_ = true;  // Resume goes on from here
         return;
     }
-    int index = 0;
-    if (!owner_.TakeNextAddress(index, address_)) return End();
-    recipientIndex_ = index;
+    TSmtpRelayServer::TakenAddress taken;
+    const TSmtpRelayServer::Take take = owner_.TakeNextAddress(taken);
+    if (ended_) return;  // ended by a report of the dispatcher's own
+    if (take == TSmtpRelayServer::Take::kEnd) return End();
+    if (take == TSmtpRelayServer::Take::kPark) {
+        parked_ = true;
+        return owner_.Park(slot_);
+    }
+    Begin(taken);
+}
+
+void TSmtpThread::Begin(TSmtpRelayServer::TakenAddress& taken) {
+    recipientIndex_ = taken.index;
+    position_ = taken.position;
+    address_ = std::move(taken.address);
+    domainId_ = taken.domain;
+    scout_ = tookAsScout_ = taken.scout;
+    placeGroup_ = std::move(taken.group);
+    if (!placeGroup_.empty()) placeGeneration_ = owner_.Places().Generation(placeGroup_);
     hasAddress_ = true;
-    owner_.RaiseGetData(index);
-    if (ended_) return;
+    lastActivity_ = GetTickCount();  // the last address's silence is not this one's
+    if (!taken.begun) {
+        owner_.RaiseGetData(recipientIndex_);
+        if (ended_) return;
+    }
     const auto at = address_.find('@');
     domain_ = at == std::string::npos ? address_ : address_.substr(at + 1);
     if (domain_.size() > kMaxDomain) domain_.resize(kMaxDomain);
+    if (taken.resumed) {  // a try again: on where the last try stopped
+        TSmtpRelayServer::AddressTry& t = *taken.resumed;
+        log_ = std::move(t.log);
+        evidence_ = std::move(t.evidence);
+        hostList_ = std::move(t.hosts);
+        hostIndex_ = t.hostIndex;
+        tries_ = t.tries;
+        retryCode_ = t.retryCode;
+        hostsBegun_ = true;
+        smtp_->SetRcptName({address_});
+        return ConnectHost();
+    }
     if (domain_.empty()) return;  // idle until the watchdog expires it
     SendDnsQuery();
 }
 
 void TSmtpThread::SendDnsQuery() {
     try {
-        const std::string server = owner_.DnsServerList().front();
-        dns_->SetAddr(server);
-        AddLog("Requesting SMTP servers for this domain (" + domain_ + ")");
-        AddLog("Trying DNS Server " + Quoted(server));
-        AddLog("Sending DNS Request");
+        const std::string& server = owner_.DnsServerList().front();
+        LogDnsRequest();
         resolving_ = true;
+        const uint32_t generation = ++dnsGeneration_;
+        if (const MxAnswer* known = owner_.MxAnswers().Find(domain_)) {
+            // From the loop: a list of addresses that all fail at once from
+            // the cache must not pile up on the stack.
+            cached_ = *known;
+            owner_.Loop().Post([this, generation, alive = token_.Weak()] {
+                if (alive.expired() || !resolving_ || generation != dnsGeneration_ || inWait_)
+                    return;
+                resolving_ = false;
+                ApplyMxAnswer(cached_);
+            });
+            return;
+        }
+        dns_->SetAddr(server);
         dns_->QueryMX(domain_);
     } catch (const ESocketException& e) {
         resolving_ = false;
@@ -141,34 +190,59 @@ void TSmtpThread::SendDnsQuery() {
     }
 }
 
+void TSmtpThread::LogDnsRequest() {
+    AddLog("Requesting SMTP servers for this domain (" + domain_ + ")");
+    AddLog("Trying DNS Server " + Quoted(owner_.DnsServerList().front()));
+    AddLog("Sending DNS Request");
+}
+
 void TSmtpThread::OnDnsDone(uint16_t error) {
     if (ended_ || inWait_) return;
-    if (ipv6Pending_) return Ipv6AddressAnswered(error);
     if (!resolving_) return;  // not the answer we wait for
     resolving_ = false;
-    lastActivity_ = GetTickCount();
-    hostList_.clear();
-    evidence_.hosts = MailHostSource::kDnsFailed;
-    const int failure = error == 0 ? DnsRcodeFailure(dns_->ResponseCode()) : 0;
-    if (failure != 0 && !RunAborted()) {
-        AddLog("DNS Search error :" + std::to_string(failure));
-        Report(failure);
-        return ProcessNext();
-    }
     if (error != 0) {
+        lastActivity_ = GetTickCount();
+        hostList_.clear();
+        evidence_.hosts = MailHostSource::kDnsFailed;
+        ScoutDone({});
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
         return StartSmtp();
     }
-    std::vector<std::string> lines;
-    evidence_.hosts = ReadMailHosts(*dns_, domain_, hostList_, lines);
-    for (std::string& line : lines)
-        AddLog(std::move(line));
+    const MxAnswer answer = ReadMxAnswer(*dns_, domain_);
+    owner_.MxAnswers().Store(domain_, answer);
+    ApplyMxAnswer(answer);
+}
+
+void TSmtpThread::ApplyMxAnswer(const MxAnswer& answer) {
+    lastActivity_ = GetTickCount();
+    hostList_.clear();
+    evidence_.hosts = MailHostSource::kDnsFailed;
+    if (answer.failure != 0) {
+        ScoutDone({});
+        if (!RunAborted()) {
+            AddLog("DNS Search error :" + std::to_string(answer.failure));
+            Report(answer.failure);
+            return ProcessNext();
+        }
+        return StartSmtp();
+    }
+    hostList_ = answer.hosts;
+    evidence_.hosts = answer.source;
+    for (const std::string& line : answer.lines)
+        AddLog(line);
+    ScoutDone(hostList_);
     // A null MX: no host to try, the domain accepts no mail.
     if (evidence_.hosts == MailHostSource::kNullMx && !RunAborted()) {
         Report(wsa::kHostNotFound);
         return ProcessNext();
     }
     StartSmtp();
+}
+
+void TSmtpThread::ScoutDone(const std::vector<std::string>& hosts) {
+    if (!scout_) return;
+    scout_ = false;
+    owner_.ScoutAnswered(domainId_, hosts);
 }
 
 // --- Talking to the hosts -------------------------------------------------------
@@ -196,13 +270,16 @@ void TSmtpThread::ConnectHost() {
     rcptReply_.reset();
     lastReply_ = firstReply_ = {};
     probing_ = false;
-    attemptOpen_ = ipv6Asked_ = ipv6Found_ = false;
+    attemptOpen_ = ipv6Only_ = false;
+    hostGroup_.clear();
+    onConnection_ = 0;
     const bool polite = owner_.Places().Active();
     try {
         if (DropConnection(false)) return;
         replies_.BeginHost();
         if (retryCode_ != 0) AddLog("Trying again after " + std::to_string(retryCode_));
         retryCode_ = 0;
+        hostLogStart_ = log_.size();
         AddLog("Trying SMTP host " + Quoted(hostList_[hostIndex_]));
         if (!polite) AddLog("Opening Connection");
     } catch (const Exception&) {
@@ -210,18 +287,19 @@ void TSmtpThread::ConnectHost() {
         return ProcessNext();
     }
     // Outside the handler above: these go on to the host's outcome.
-    if (polite) return FindServer(hostList_[hostIndex_]);
+    if (polite) return AcquirePlace();
     OpenHost(hostList_[hostIndex_]);
 }
 
 void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
-    if (ended_ || inWait_ || !hasAddress_) return;
+    if (ended_ || inWait_) return;
+    if (leaving_) return LeftConnection();
+    if (!hasAddress_) return;
     lastActivity_ = GetTickCount();
     if (attemptOpen_) AttemptEnded(false, error);
     if (probing_) return ProbeDone(error);
-    // Through a proxy, a lookup that fails is the proxy's own.
-    if (error == wsa::kNoData && !ipv6Asked_ && !RunAborted() && !owner_.Proxy().Enabled())
-        return AskForIpv6Address(request, error);
+    if (error >= 10000 && LostWithConnection()) return;
+    if (error == wsa::kNetUnreach || error == wsa::kHostUnreach) NoteIpv6Only();
     lastError_ = error;
     if (error != 0) {
         // A lost connection (socket errors are 10000 and up) is no reply.
@@ -229,11 +307,14 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
         lastReply_.lines = error < 10000 ? replies_.Current().lines : std::string();
     }
     if (request == smtpRcptTo && error < 10000) {
+        if (TooManyRecipients(error)) return;
+        CountRcptReply(error);
         rcptReply_ = error;
         rcptAnswer_ = replies_.Current();
     }
     if (error == 0) return OnSmtpSuccess(request);
-    if (TooManyConnections(error)) return TryAgainLater(error);
+    if (ServerPauses(error) && PauseServer(error)) return;
+    if (error == wsa::kTimedOut) NoteServerFailure(error);
     if (rcptReply_ && request != smtpRcptTo) return DecideByRcptReply();
     if (firstError_ == 0) {
         firstError_ = error;
@@ -253,6 +334,8 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
     switch (request) {
         case smtpConnect:  // the end of Open: connected, greeted, HELO accepted
         case smtpOpen:
+            if (!hostGroup_.empty()) owner_.ServerSucceeded(hostGroup_);
+            ConnectionOpened();
             if (aborted) return EndHost();
             try {
                 smtp_->MailFrom();
@@ -273,6 +356,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
         case smtpRcptTo:
             return AfterAccepted();  // only checking: never DATA
         case smtpRset:
+            if (ContinueOnConnection()) return;
             try {
                 smtp_->Quit();
             } catch (const Exception&) {

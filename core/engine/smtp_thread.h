@@ -20,9 +20,10 @@
 //
 // Every report carries what the result means (verdict, reason, the deciding
 // reply and host), decided from what happened at every host tried
-// (host_evidence.h), not only the last one. A host whose name has no IPv4
-// address (11004) is asked for its IPv6 address, which tells a host this
-// computer cannot reach from a name that leads nowhere.
+// (host_evidence.h), not only the last one. A host whose name has IPv6
+// addresses only is reached over IPv6 (IPv6 first with the dispatcher's
+// PreferIPv6); when this computer has no route there (10051, 10065) the host
+// is told apart from one that leads nowhere.
 //
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
@@ -30,11 +31,14 @@
 // ends; events of its own that arrive during the wait are stale and ignored;
 // and it is never ended while the wait runs.
 //
-// With the dispatcher's politeness per mail server, a session looks up the
-// address of each host itself and asks for a place there before it connects
-// (smtp_thread_places.cpp); it holds the place until its connection is
-// closed. Waiting for a place, or pausing before it tries a server again that
-// said it had too many connections, is not idleness. A session that finds the
+// With the dispatcher's politeness per mail server, a session holds a place
+// at the server group of the host it talks to (smtp_thread_places.cpp): the
+// place reserved when its address was taken, or one it asks for before it
+// connects, and gives it back once its connection is closed. An address whose
+// group refuses it as one too many goes back to its domain's queue, and the
+// session takes other work; one that finds nothing it may take parks (no
+// address, no place) until the dispatcher resumes it. Waiting for a place at
+// a fallback host is bounded and is not idleness. A session that finds the
 // run held between two addresses stops there until the run goes on.
 #pragma once
 
@@ -45,15 +49,16 @@
 #include <vector>
 
 #include "engine/host_evidence.h"
+#include "engine/mx_cache.h"
 #include "engine/reply_recorder.h"
 #include "engine/result_finding.h"
 #include "engine/result_verdict.h"
+#include "engine/smtp_relay_server.h"
 #include "net/smtp/custom_smtp_client.h"
 #include "platform/loop/message_loop.h"
 
 namespace mv {
 
-class TSmtpRelayServer;
 class _TDnsQuery;
 class _TSmtpCli;
 
@@ -68,20 +73,27 @@ class TSmtpThread {
     void Start();
     void TimeOut();
     void UserAbort();
-    // The run goes on after a hold: a session stopped there takes its next address.
+    // The run goes on after a hold, or work came for a parked session: a
+    // session stopped there takes its next address.
     void Resume();
+    bool Parked() const { return parked_; }
 
     uint32_t LastActivity() const { return lastActivity_; }
-    // Waiting for a place at the mail server, or pausing before trying it
-    // again: the watchdog leaves the session alone.
-    bool Waiting() const { return placeTicket_ != 0 || retryTimer_ != 0; }
+    // Waiting for a place at a fallback host: the watchdog leaves the session
+    // alone (the wait has a bound of its own).
+    bool Waiting() const { return placeTicket_ != 0; }
     const std::vector<std::string>& Log() const { return log_; }
     bool Ended() const { return ended_; }
 
   private:
     void ProcessNext();
+    void Begin(TSmtpRelayServer::TakenAddress& taken);
     void SendDnsQuery();
     void OnDnsDone(uint16_t error);
+    // The MX answer, from the name server or the run's cache.
+    void ApplyMxAnswer(const MxAnswer& answer);
+    // The scout's answer: the domain's mail hosts (none: nothing learnt).
+    void ScoutDone(const std::vector<std::string>& hosts);
     void StartSmtp();
     void ConnectHost();
     void OnSmtpDone(TSmtpRequest request, uint16_t error);
@@ -102,22 +114,42 @@ class TSmtpThread {
     // --- Politeness per mail server (smtp_thread_places.cpp) ---
     // Starts the connection to `target` (a host name or address).
     void OpenHost(const std::string& target);
-    void FindServer(const std::string& host);
-    void ServerFound(int error, const std::vector<std::string>& addresses);
-    void PlaceGranted(const std::string& server);
+    // A place at the current host's group: held, taken at once, the address
+    // put back (a scout's first host), or waited for (bounded).
+    void AcquirePlace();
+    void WaitForPlace(const std::string& group);
+    void PlaceGranted();
     void ReleasePlace();
-    // Cancels the host lookup, the wait for a place and the pause.
+    // Gives the current address back to its queue (it holds no address then).
+    void PutBack(std::optional<TSmtpRelayServer::AddressTry> tried);
+    // Cancels the wait for a place.
     void StopWaiting();
-    // The failed request was the server's "too many connections" at the
-    // greeting or to HELO, and the address may try again.
-    bool TooManyConnections(int error) const;
-    void TryAgainLater(int error);
+    // The failed request was the group's "too many connections" at the
+    // greeting or to HELO, or a refusal for its reputation rules.
+    bool ServerPauses(int error) const;
+    // Pauses the group; true when the address went back to its queue.
+    bool PauseServer(int error);
+    // Tells the dispatcher what the current host's group did.
+    void NoteServerFailure(int code);
     // The connection attempt has ended: connected, or failed with `error`.
     void AttemptEnded(bool connected, int error = 0);
-    // A host's lookup ended in 11004: asks the run's DNS server for its IPv6
-    // address, then goes on with the failure.
-    void AskForIpv6Address(TSmtpRequest request, uint16_t error);
-    void Ipv6AddressAnswered(uint16_t error);
+    // A connection failed for want of a route (10051, 10065): notes whether
+    // the host has IPv6 addresses only.
+    void NoteIpv6Only();
+    // --- Several addresses on one connection (smtp_thread_reuse.cpp) ---
+    void ConnectionOpened();
+    void CountRcptReply(int code);
+    bool MayReuse() const;
+    // After RSET: true when the session went on with another address here.
+    bool ContinueOnConnection();
+    void BeginOnConnection(TSmtpRelayServer::TakenAddress& next, const std::string& host);
+    // Puts an address refused as one recipient too many back; true when it did.
+    bool TooManyRecipients(int error);
+    bool LostWithConnection();
+    void LeaveConnection();
+    void LeftConnection();
+    // The three lines that begin an address's MX question.
+    void LogDnsRequest();
     // --- Evidence and the accept-all probe (smtp_thread_probe.cpp) ---
     // Keeps what ended the current host, once.
     void NoteHostOutcome(int code, const DecidingReply* reply);
@@ -159,12 +191,8 @@ class TSmtpThread {
     bool acceptsAll_ = false;   // the accepting host accepts every address of the domain
     std::string probeHost_;     // the host whose probe this session has out; empty: none
     std::string awaitedHost_;   // the host whose probe, out elsewhere, this report awaits
-    // The IPv6 question after an 11004.
-    bool ipv6Asked_ = false;
-    bool ipv6Pending_ = false;
-    bool ipv6Found_ = false;
-    TSmtpRequest ipv6Request_ = smtpConnect;
-    ResultFinding finding_;  // reused for every report
+    bool ipv6Only_ = false;     // the current host has IPv6 addresses only, out of reach
+    ResultFinding finding_;     // reused for every report
     bool logging_ = true;
     bool checkOnly_ = false;
     uint32_t lastActivity_ = 0;
@@ -179,16 +207,30 @@ class TSmtpThread {
     bool ended_ = false;
     bool parked_ = false;  // stopped at a hold, between two addresses
 
-    // Politeness per mail server.
-    uint64_t lookup_ = 0;       // the host lookup in progress
-    uint64_t placeTicket_ = 0;  // waiting for a place
-    std::string placeServer_;   // the address whose place is held; empty: none
+    // Politeness per mail server group.
+    uint32_t domainId_ = AddressQueues::kNone;  // in the queues; kNone: list order
+    uint32_t position_ = 0;                     // in the queues
+    bool scout_ = false;                        // learning the domain's server (until its answer)
+    bool tookAsScout_ = false;                  // taken as the scout: may go back untried
+    std::string hostGroup_;                     // the group of the current host
+    uint64_t placeTicket_ = 0;                  // waiting for a place
+    MessageLoop::TimerId waitTimer_ = 0;        // the bound of that wait
+    std::string placeGroup_;                    // the group whose place is held; empty: none
     uint32_t placeGeneration_ = 0;
-    MessageLoop::TimerId retryTimer_ = 0;
-    int retries_ = 0;           // tries again of the current address
+    int tries_ = 0;             // tries of the current address before this one
     int retryCode_ = 0;         // the refusal the next try follows; 0: none
     bool attemptOpen_ = false;  // connecting: no sign of the server yet
-    WeakToken token_;           // drops posted steps once the session is freed
+    // Several addresses on one connection.
+    int onConnection_ = 0;  // addresses (and probes) on the open connection; 0: none open
+    int rcpt4xx_ = 0;
+    int rcpt5xx_ = 0;
+    size_t hostLogStart_ = 0;                   // where the current host's lines begin in log_
+    std::vector<std::string> connectionLines_;  // "Trying SMTP host" to the HELO reply
+    bool leaving_ = false;                      // QUIT without an address
+    // The MX answer of a cache hit, until the step that reads it.
+    MxAnswer cached_;
+    uint32_t dnsGeneration_ = 0;
+    WeakToken token_;  // drops posted steps once the session is freed
 };
 
 }  // namespace mv

@@ -1,12 +1,9 @@
-// Opening the connection to a host, and the politeness per mail server of a
-// session: the host's address is looked up here, a place at that address is
-// asked for, and only then does the SMTP client connect (to the address
-// found, so that the place and the connection are the same server's). A
-// server that refuses the connection as one too many is tried again after a
-// pause. A host without an IPv4 address is asked for its IPv6 one here too.
+// Opening the connection to a host, and the politeness per mail server group
+// of a session: a place at the host's group is held, taken or waited for
+// before the SMTP client connects; a group that refuses the connection as
+// one too many is paused and the address goes back to its queue. A host
+// that has IPv6 addresses only is told apart here too.
 // The rest of the session is in smtp_thread.cpp.
-#include <arpa/inet.h>
-
 #include <algorithm>
 
 #include "engine/result_codes.h"
@@ -16,14 +13,11 @@
 #include "net/smtp/smtp_cli.h"
 #include "platform/error/exception.h"
 #include "platform/error/winsock_errors.h"
-#include "platform/resolver/host_resolver.h"
 #include "platform/time/tick_count.h"
 
 namespace mv {
 
 namespace {
-
-constexpr uint16_t kDnsTypeAaaa = 28;
 
 // The ways a connection can fail that a firewall or a missing route cause.
 bool IsConnectFailure(int error) {
@@ -45,117 +39,137 @@ void TSmtpThread::OpenHost(const std::string& target) {
     }
 }
 
-void TSmtpThread::FindServer(const std::string& host) {
-    in_addr parsed{};
-    if (inet_aton(host.c_str(), &parsed) != 0) return ServerFound(0, {inet_ntoa(parsed)});
-    lookup_ = network_layer::Resolver().LookupForward(
-        host, [this, alive = token_.Weak()](int error, const std::vector<std::string>& found) {
-            if (alive.expired()) return;
-            lookup_ = 0;
-            ServerFound(error, found);
-        });
-    if (lookup_ == 0) ServerFound(wsa::kHostNotFound, {});
+// The current host's group: its place is held already, is free, or the
+// address goes back to its queue (a scout whose server turned out to be
+// busy: another address may go meanwhile). Otherwise the session waits in
+// line, at most TimeOut seconds.
+void TSmtpThread::AcquirePlace() {
+    hostGroup_ = owner_.Groups().Of(hostList_[hostIndex_]);
+    if (hostGroup_ == placeGroup_) return PlaceGranted();
+    ReleasePlace();
+    if (owner_.Places().TryTake(hostGroup_)) {
+        placeGroup_ = hostGroup_;
+        placeGeneration_ = owner_.Places().Generation(placeGroup_);
+        return PlaceGranted();
+    }
+    if (tookAsScout_ && hostIndex_ == 0 && tries_ == 0 && domainId_ != AddressQueues::kNone) {
+        PutBack(std::nullopt);  // back untried: its next taker begins it afresh
+        return ProcessNext();
+    }
+    WaitForPlace(hostGroup_);
 }
 
-// A host that cannot be found fails as the SMTP client's own lookup would
-// have failed: with the lookup's error, after "Opening Connection".
-void TSmtpThread::ServerFound(int error, const std::vector<std::string>& addresses) {
-    if (error == 0 && addresses.empty()) error = wsa::kNoData;
-    if (error != 0) {
-        AddLog("Opening Connection");
-        return OnSmtpDone(smtpOpen, static_cast<uint16_t>(error));
-    }
-    const std::string& server = addresses.front();
-    placeTicket_ = owner_.Places().Request(server, [this, server, alive = token_.Weak()] {
+void TSmtpThread::WaitForPlace(const std::string& group) {
+    TSchedulerCounters& count = owner_.Count();
+    ++count.fallbackWaits;
+    placeTicket_ = owner_.Places().Request(group, [this, group, alive = token_.Weak()] {
         if (alive.expired()) return;
         placeTicket_ = 0;
+        StopWaiting();
         lastActivity_ = GetTickCount();  // the wait was no idleness
-        PlaceGranted(server);
+        placeGroup_ = group;
+        placeGeneration_ = owner_.Places().Generation(group);
+        PlaceGranted();
     });
-    if (placeTicket_ == 0) return PlaceGranted(server);
-    AddLog("Waiting for a free connection to " + server);
+    if (placeTicket_ == 0) {
+        placeGroup_ = group;
+        placeGeneration_ = owner_.Places().Generation(group);
+        return PlaceGranted();
+    }
+    AddLog("Waiting for a free connection to " + group);
+    // A wait that runs out connects all the same: the limit is politeness,
+    // and the address must not fail for it.
+    const uint32_t bound = static_cast<uint32_t>(owner_.TimeOut()) * 1000u;
+    waitTimer_ = owner_.Loop().StartTimer(bound, [this, alive = token_.Weak()] {
+        if (alive.expired()) return;
+        StopWaiting();
+        ++owner_.Count().fallbackWaitsOverrun;
+        lastActivity_ = GetTickCount();
+        PlaceGranted();
+    });
 }
 
-void TSmtpThread::PlaceGranted(const std::string& server) {
-    placeServer_ = server;
-    placeGeneration_ = owner_.Places().Generation(server);
+void TSmtpThread::PlaceGranted() {
     AddLog("Opening Connection");
-    OpenHost(server);
+    OpenHost(hostList_[hostIndex_]);
 }
 
 void TSmtpThread::ReleasePlace() {
-    if (placeServer_.empty()) return;
-    const std::string server = std::move(placeServer_);
-    placeServer_.clear();
-    owner_.Places().Release(server);
+    if (placeGroup_.empty()) return;
+    const std::string group = std::move(placeGroup_);
+    placeGroup_.clear();
+    owner_.Places().Release(group);
+}
+
+void TSmtpThread::PutBack(std::optional<TSmtpRelayServer::AddressTry> tried) {
+    hasAddress_ = false;
+    TSmtpRelayServer::TakenAddress self;
+    self.index = recipientIndex_;
+    self.position = position_;
+    self.address = address_;
+    self.domain = domainId_;
+    owner_.PutBack(self, std::move(tried));
 }
 
 void TSmtpThread::StopWaiting() {
-    if (lookup_ != 0) network_layer::Resolver().Cancel(lookup_);
-    lookup_ = 0;
     if (placeTicket_ != 0) owner_.Places().Cancel(placeTicket_);
     placeTicket_ = 0;
-    if (retryTimer_ != 0) owner_.Loop().StopTimer(retryTimer_);
-    retryTimer_ = 0;
+    if (waitTimer_ != 0) owner_.Loop().StopTimer(waitTimer_);
+    waitTimer_ = 0;
 }
 
-bool TSmtpThread::TooManyConnections(int error) const {
-    if (placeServer_.empty() || firstError_ != 0 || retries_ >= owner_.kMaxRetriesAfter421 ||
-        RunAborted())
-        return false;
+bool TSmtpThread::ServerPauses(int error) const {
+    if (placeGroup_.empty() || firstError_ != 0 || RunAborted() || probing_) return false;
     const DecidingReply& reply = replies_.Current();
+    if (error >= 400 && error < 500 && SaysReputationRefusal(reply.lines)) return true;
     if (reply.stage != SmtpStage::kGreeting && reply.stage != SmtpStage::kHelo) return false;
     return error == 421 || (error < 10000 && SaysTooManyConnections(reply.lines));
 }
 
-// The server's limit is lowered, the connection closed (which frees its
-// place) and the same host tried again after the pause; the transcript goes
-// on with the next try.
-void TSmtpThread::TryAgainLater(int error) {
-    owner_.Places().TooMany(placeServer_, placeGeneration_);
-    if (DropConnection(false)) return;
-    ++retries_;
-    retryCode_ = error;
-    const uint32_t pause = std::max<uint32_t>(owner_.RetryPauseMs(), 1);
-    retryTimer_ = owner_.Loop().StartTimer(pause, [this, alive = token_.Weak()] {
-        if (alive.expired()) return;
-        owner_.Loop().StopTimer(retryTimer_);
-        retryTimer_ = 0;
-        lastActivity_ = GetTickCount();
-        ConnectHost();
-    });
+// The group's limit is lowered and the group paused; the address goes back
+// to the front of its domain's queue with its transcript, to go on with the
+// same host once the pause is over, unless this was its last try.
+bool TSmtpThread::PauseServer(int error) {
+    ServerPlaces& places = owner_.Places();
+    const std::string group = placeGroup_;
+    places.TooMany(group, placeGeneration_);
+    places.Pause(group, owner_.RetryPauseMs());
+    NoteServerFailure(error);
+    if (tries_ + 1 >= TSmtpRelayServer::kMaxTries || domainId_ == AddressQueues::kNone)
+        return false;
+    if (DropConnection(false)) return true;
+    TSmtpRelayServer::AddressTry again;
+    again.log = std::move(log_);
+    again.evidence = std::move(evidence_);
+    again.hosts = std::move(hostList_);
+    again.hostIndex = hostIndex_;
+    again.tries = tries_ + 1;
+    again.retryCode = error;
+    PutBack(std::move(again));
+    ProcessNext();
+    return true;
+}
+
+void TSmtpThread::NoteServerFailure(int code) {
+    if (hostGroup_.empty() || !owner_.Places().Active()) return;
+    GroupFailure failure;
+    failure.code = code;
+    failure.stage = replies_.Current().stage;
+    if (code > 0 && code < 1000) failure.reply = replies_.Current().lines;
+    owner_.ServerFailed(hostGroup_, failure);
 }
 
 void TSmtpThread::AttemptEnded(bool connected, int error) {
     attemptOpen_ = false;
     if (!connected && !IsConnectFailure(error)) return;  // no connection was tried
-    const std::string& server = smtp_->Socket().Addr();
-    owner_.NoteConnectAttempt(server.empty() ? CurrentHost() : server, connected);
+    owner_.NoteConnectAttempt(owner_.Groups().Of(CurrentHost()), connected);
 }
 
-// The name exists without an IPv4 address: with an IPv6 one the host is only
-// out of this computer's reach, without one the name leads nowhere. Either
-// way the host fails with 11004; the answer only tells which.
-void TSmtpThread::AskForIpv6Address(TSmtpRequest request, uint16_t error) {
-    ipv6Asked_ = true;
-    ipv6Request_ = request;
-    try {
-        dns_->SetAddr(owner_.DnsServerList().front());
-        ipv6Pending_ = true;
-        dns_->Query(hostList_[hostIndex_], kDnsTypeAaaa);
-    } catch (const Exception&) {
-        ipv6Pending_ = false;
-        OnSmtpDone(request, error);
-    }
-}
-
-void TSmtpThread::Ipv6AddressAnswered(uint16_t error) {
-    ipv6Pending_ = false;
-    lastActivity_ = GetTickCount();
-    const int answers = error == 0 ? std::min<int>(dns_->AnswerCount(), kDnsTableSize) : 0;
-    for (int i = 0; i < answers && !ipv6Found_; ++i)
-        ipv6Found_ = dns_->AnswerType(i) == kDnsTypeAaaa;
-    OnSmtpDone(ipv6Request_, wsa::kNoData);
+// A host with IPv6 addresses only that this computer has no route to: the
+// host is out of its reach, not missing.
+void TSmtpThread::NoteIpv6Only() {
+    const HostAddresses& found = smtp_->Socket().DnsAddresses();
+    ipv6Only_ = found.ipv4.empty() && !found.ipv6.empty();
 }
 
 }  // namespace mv

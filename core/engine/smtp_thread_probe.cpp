@@ -38,6 +38,7 @@ void TSmtpThread::AfterAccepted() {
         probes.Begin(domain_, host);
         probeHost_ = host;
         probing_ = true;
+        ++onConnection_;  // the probe takes one of the connection's places
         smtp_->RcptTo();
     } catch (const Exception&) {
         probing_ = false;
@@ -53,6 +54,7 @@ void TSmtpThread::AfterAccepted() {
 // answer. Only an acceptance or a lasting refusal is an answer for the run.
 void TSmtpThread::ProbeDone(uint16_t error) {
     probing_ = false;
+    CountRcptReply(error);
     smtp_->SetRcptName({address_});
     const bool refused = error >= 500 && error < 600;
     acceptsAll_ = error == 0;
@@ -77,13 +79,17 @@ void TSmtpThread::NoteHostOutcome(int code, const DecidingReply* reply) {
     outcome.code = code;
     outcome.stage = reply != nullptr ? reply->stage : SmtpStage::kNone;
     if (reply != nullptr) outcome.reply = reply->lines;
-    outcome.ipv6Only = code == wsa::kNoData && ipv6Found_;
+    outcome.ipv6Only = ipv6Only_ && (code == wsa::kNetUnreach || code == wsa::kHostUnreach);
+    // A group that turns this computer away is paused for good.
+    if (!hostGroup_.empty() && RefusesThisComputer(code, outcome.stage, outcome.reply))
+        owner_.ServerBlocks(hostGroup_, {code, outcome.stage, outcome.reply, 0, true});
 }
 
 void TSmtpThread::Report(int code, const DecidingReply* reply) {
     if (!hasAddress_ || ended_) return;  // one report per address taken
     hasAddress_ = false;
     EndProbe(std::nullopt);  // a probe still out ends with its address
+    ScoutDone({});           // a scout that ends without an answer learnt nothing
     NoteHostOutcome(code, reply);
     evidence_.code = code;
     evidence_.stage = reply != nullptr ? reply->stage : SmtpStage::kNone;

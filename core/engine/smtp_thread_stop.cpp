@@ -18,7 +18,6 @@ bool TSmtpThread::DropConnection(bool forAbort) {
     if (owner_.OnDropWaitForTesting) owner_.OnDropWaitForTesting();
     owner_.Loop().WaitUntil([this] { return !smtp_->Connected() && smtp_->State() == ssReady; });
     inWait_ = false;
-    ReleasePlace();  // the connection is closed now
     if (forAbort) {
         pendingAbort_ = pendingTimeOut_ = false;
         return false;
@@ -37,6 +36,7 @@ bool TSmtpThread::DropConnection(bool forAbort) {
 }
 
 void TSmtpThread::TimeOut() {
+    if (leaving_ && !inWait_ && !ended_) return LeftConnection();  // QUIT unanswered
     // Between two addresses (one reported, the step that begins the next one
     // still to come, possibly posted) there is nothing to expire: taking an
     // address here would make that step take another, and lose this one.
@@ -44,11 +44,6 @@ void TSmtpThread::TimeOut() {
     if (inWait_) {
         pendingTimeOut_ = true;  // carried out when the wait is over
         return;
-    }
-    if (ipv6Pending_) {  // no answer about the IPv6 address: the 11004 stands alone
-        ipv6Pending_ = false;
-        dns_->Socket().Abort();
-        return OnSmtpDone(ipv6Request_, wsa::kNoData);
     }
     if (attemptOpen_)
         AttemptEnded(smtp_->Connected(), smtp_->State() == ssConnecting ? wsa::kTimedOut : 0);
@@ -65,8 +60,10 @@ void TSmtpThread::TimeOut() {
 }
 
 void TSmtpThread::FinishTimeOut() {
+    if (LostWithConnection()) return;
     AddLog("Connection time-out");
     if (rcptReply_) return DecideByRcptReply();  // silent while it was left
+    if (hostsBegun_) NoteServerFailure(ResultTimeOut);
     Report(ResultTimeOut);
     ProcessNext();
 }
@@ -78,7 +75,7 @@ void TSmtpThread::UserAbort() {
         return;
     }
     if (!hasAddress_) return End();  // between two addresses: the next step is dropped
-    attemptOpen_ = ipv6Pending_ = false;
+    attemptOpen_ = false;
     StopWaiting();
     resolving_ = false;
     try {
@@ -120,6 +117,7 @@ void TSmtpThread::End() {
         // The session ends regardless; its sockets close when it is freed.
     }
     EndProbe(std::nullopt);
+    ScoutDone({});
     ReleasePlace();
     owner_.SessionEnded(slot_);  // retires this object; nothing may follow
 }

@@ -36,7 +36,9 @@ TINI::TINI(std::filesystem::path configHome)
       ilBlockLists("BlockLists", "zen.spamhaus.org,bl.spamcop.net", &isChecks),
       ilPerServer("PerServer", "5", &isChecks),
       ilPerServerRate("PerServerRate", "0", &isChecks),
+      ilAddressesPerConnection("AddressesPerConnection", "1", &isChecks),
       ilSourceAddress("SourceAddress", "", &isChecks),
+      ilPreferIPv6("PreferIPv6", "0", &isChecks),
       ilClusterRedis("Redis", "", &isCluster),
       ilClusterUser("User", "", &isCluster),
       ilClusterPassword("Password", "", &isCluster) {

@@ -67,11 +67,16 @@ class TINI {
     TINILinha ilBlockLists;       // "zen.spamhaus.org,bl.spamcop.net": the DNS block-list zones
                                   // of the pre-flight check, separated by commas
     TINILinha ilPerServer;        // "5", AsInteger: connections open at once to one mail
-                                  // server address; 0 = no limit
+                                  // server group; 0 = no limit
     TINILinha ilPerServerRate;    // "0", AsInteger: new connections a minute to one mail
-                                  // server address; 0 = no limit
-    TINILinha ilSourceAddress;    // "": the local IPv4 address SMTP connections leave
-                                  // from; empty = the system's choice
+                                  // server group; 0 = no limit
+    TINILinha ilAddressesPerConnection;  // "1", AsInteger: addresses checked on one
+                                         // connection, 1 to 20
+    TINILinha ilSourceAddress;           // "": the local addresses SMTP connections leave
+                                         // from (one IPv4, one IPv6, or one of each
+                                         // separated by a blank); empty = the system's choice
+    TINILinha ilPreferIPv6;              // "0", AsInteger: 1 = reach a mail host that has
+                                         // addresses of both families over IPv6
     // [Cluster]: the Redis server of checks on many machines. The password
     // is kept as the proxy's is, in plain text.
     TINILinha ilClusterRedis;     // "": redis://host:port/db or unix:///path

@@ -13,7 +13,10 @@
 namespace mv {
 namespace {
 
-TEST(DispatcherFeed, AddressesFedInGoesAreReportedByTagAndTheRunEndsOnceClosed) {
+// In list order, and through the queues per domain (a limit per server).
+class DispatcherFeed : public ::testing::TestWithParam<int> {};
+
+TEST_P(DispatcherFeed, AddressesFedInGoesAreReportedByTagAndTheRunEndsOnceClosed) {
     test::FakeWorld world(
         "host mx.ok.test accept\nhost mx.no.test rcpt=550\n"
         "domain ok.test mx mx.ok.test\ndomain no.test mx mx.no.test\n");
@@ -25,6 +28,7 @@ TEST(DispatcherFeed, AddressesFedInGoesAreReportedByTagAndTheRunEndsOnceClosed) 
     d.SetSmtpPort(std::to_string(world.smtpPort()));
     d.SetFrom("checker@probe.test");
     d.SetConnections(2);
+    d.SetPerServer(GetParam());
     std::map<int, int> codes;
     int begun = 0;
     int finished = 0;
@@ -54,6 +58,8 @@ TEST(DispatcherFeed, AddressesFedInGoesAreReportedByTagAndTheRunEndsOnceClosed) 
     EXPECT_FALSE(d.FeedOpen());
     network_layer::SetLookupServers("");
 }
+
+INSTANTIATE_TEST_SUITE_P(PerServer, DispatcherFeed, ::testing::Values(0, 2));
 
 }  // namespace
 }  // namespace mv

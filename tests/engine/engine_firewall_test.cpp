@@ -1,6 +1,8 @@
 // A mail host behind a firewall that silently drops connection attempts: its
 // connect fails with 10060 within the connect limit, and the session goes on
-// to the domain's next mail host instead of timing out.
+// to the domain's next mail host instead of timing out. IPv6 mail hosts: one
+// on ::1 is checked over IPv6, one this computer has no route to ends as
+// no-ipv4-host.
 //
 // The drops need a network of the test's own: a child process enters a new
 // network namespace (only its loopback exists there), has nftables drop every
@@ -15,11 +17,13 @@
 
 #include "engine/smtp_relay_server.h"
 #include "fake_world.h"
+#include "kernel_probes.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/resolver/host_resolver.h"
 #include "private_network.h"
 #include "subprocess.h"
 #include "test_support.h"
+#include "world_run.h"
 
 namespace mv {
 namespace {
@@ -78,6 +82,35 @@ std::string CheckBehindFirewall() {
     if (reports[1].first != 10060)
         failures += "walled.test: " + std::to_string(reports[1].first) + " instead of 10060\n";
     return failures;
+}
+
+// Runs inside the namespace, where IPv6 reaches ::1 alone.
+std::string CheckIpv6Hosts() {
+    if (!test::Ipv6LoopbackUsable()) return "::1 cannot be bound";
+    test::FakeWorld world(
+        "host v6.test ipv6\nhost far6.test no-ipv4\nrecord far6.test aaaa 2001:db8::25\n"
+        "domain v6.test mx v6.test\ndomain far6.test mx far6.test\n");
+    EpollLoop loop;
+    test::WorldRun run(loop);
+    run.Point(world);
+    std::string failures;
+    for (const bool prefer : {false, true}) {
+        run.d.SetPreferIPv6(prefer);
+        if (!run.Check({"x@v6.test", "x@far6.test"}, 2)) return "the run did not finish";
+        if (run.Final(0).code != 0) failures += "v6.test: " + std::to_string(run.Final(0).code);
+        const TResultInfo& far = run.Final(1).info;
+        if (run.Final(1).code != 10051 || far.finding.reason != Reason::kNoIpv4Host)
+            failures += " far6.test: " + std::to_string(run.Final(1).code) + " " +
+                        std::string(ReasonName(far.finding.reason));
+    }
+    return failures;
+}
+
+TEST(EngineIpv6, AHostOnLoopbackIsCheckedAndOneWithoutARouteIsNoIpv4Host) {
+    bool skipped = false;
+    const std::string failures = test::InPrivateNetworkChild(CheckIpv6Hosts, &skipped);
+    if (skipped || failures == "::1 cannot be bound") GTEST_SKIP() << failures;
+    EXPECT_EQ(failures, "");
 }
 
 TEST(EngineFirewall, AHostThatDropsConnectionAttemptsFailsAndTheNextHostIsTried) {

@@ -2,11 +2,14 @@
 // the next two the reply code, the rest is the reply as a server sent it.
 // The reason must always be one of the named reasons. The same bytes, as
 // lines after a command, go through the session's reply recorder, which must
-// keep at most its bound and whose reply decides a reason too.
+// keep at most its bound and whose reply decides a reason too. The bytes are
+// read for a recheck hint as well, which must stay within its bounds.
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
+#include "engine/recheck_hint.h"
 #include "engine/reply_recorder.h"
 #include "engine/result_verdict.h"
 
@@ -27,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     evidence.code = (data[1] << 8 | data[2]) % 1000;
     evidence.reply = std::string_view(reinterpret_cast<const char*>(data + 3), size - 3);
     Describe(evidence);
+    const std::optional<uint32_t> hint = mv::RecheckHintWithinBounds(evidence.reply);
+    if (hint && (*hint < mv::kMinRecheckHintMs || *hint > mv::kMaxRecheckHintMs)) std::abort();
+    (void)mv::SaysReputationRefusal(evidence.reply);
+    (void)mv::RefusesThisComputer(evidence.code, evidence.stage, evidence.reply);
 
     static constexpr std::string_view kCommands[] = {"HELO a", "MAIL FROM:<a@b>", "RCPT TO:<c@d>",
                                                      "QUIT"};

@@ -379,9 +379,14 @@ void SetFieldText(QWidget* field, const QString& text) {
 
 mv::TINILinha& ChecksKey(mv::TINI& ini, const QString& field) {
     const std::pair<const char*, mv::TINILinha*> keys[] = {
-        {"cbAcceptAllProbe", &ini.ilAcceptAllProbe}, {"edRecheckDeferred", &ini.ilRecheckDeferred},
-        {"edPerServer", &ini.ilPerServer},           {"edPerServerRate", &ini.ilPerServerRate},
-        {"edSourceAddress", &ini.ilSourceAddress},   {"edBlockLists", &ini.ilBlockLists},
+        {"cbAcceptAllProbe", &ini.ilAcceptAllProbe},
+        {"edRecheckDeferred", &ini.ilRecheckDeferred},
+        {"edPerServer", &ini.ilPerServer},
+        {"edPerServerRate", &ini.ilPerServerRate},
+        {"edSourceAddress", &ini.ilSourceAddress},
+        {"edBlockLists", &ini.ilBlockLists},
+        {"edAddressesPerConnection", &ini.ilAddressesPerConnection},
+        {"cbPreferIPv6", &ini.ilPreferIPv6},
     };
     for (const auto& [name, key] : keys)
         if (field == name) return *key;
@@ -405,6 +410,9 @@ void OptionsDialogTest::checksPageIsStoredAndReadBack_data() {
     row("default changed", "edPerServer", "-", "5", "0", "0");
     row("below the range", "edPerServer", "-3", "0", "7", "7");
     row("default changed", "edPerServerRate", "-", "0", "120", "120");
+    row("default changed", "edAddressesPerConnection", "-", "1", "20", "20");
+    row("unchanged", "edAddressesPerConnection", "0", "1", "1", "0");
+    row("default changed", "cbPreferIPv6", "-", "0", "1", "1");
     row("default changed", "edSourceAddress", "-", "", " 127.0.0.2 ", "127.0.0.2");
     row("emptied", "edSourceAddress", "127.0.0.2", "127.0.0.2", "", "");
     row("default changed", "edBlockLists", "-", "zen.spamhaus.org,bl.spamcop.net",

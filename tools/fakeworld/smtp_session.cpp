@@ -113,6 +113,7 @@ void SmtpSession::Start(const HostRule* host, GreylistMemory* greylisted, Stats*
     greylisted_ = greylisted;
     stats_ = stats;
     helloDone_ = mailGiven_ = muted_ = rcptSeen_ = false;
+    rcpts_ = 0;
 }
 
 void SmtpSession::Greet(std::string& out) const {
@@ -177,9 +178,15 @@ bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
                 return false;
             }
             rcptSeen_ = true;
+            if (host_->maxRecipients != 0 && rcpts_ >= host_->maxRecipients) {
+                ++stats_->rcptRejected;
+                out += "452 4.5.3 Too many recipients\r\n";
+                return false;
+            }
+            ++rcpts_;
             Rcpt(line, out);
             muted_ = host_->silentAfterRcpt;
-            return host_->closeAfterRcpt;
+            return host_->closeAfterRcpt != 0 && rcpts_ >= host_->closeAfterRcpt;
         case Verb::Rset:
             mailGiven_ = false;
             Reply(out, 250);

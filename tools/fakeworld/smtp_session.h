@@ -41,6 +41,7 @@ class SmtpSession {
     bool mailGiven_ = false;
     bool muted_ = false;     // a host silent after RCPT TO has answered it
     bool rcptSeen_ = false;  // a RCPT TO of this connection has been answered
+    uint32_t rcpts_ = 0;     // RCPT TO answered on this connection
     std::string scratch_;    // lower-cased address, reused to avoid allocations
 };
 

@@ -35,10 +35,11 @@ struct HostRule {
     bool noIpv4 = false;        // its A query gets NOERROR without records
     bool silent = false;        // accepts the connection and never says anything
     bool multilineGreeting = false;
-    bool greylist = false;    // 450 to the first RCPT of each address, then the normal reply
-    uint32_t greylistMs = 0;  // with greylist: 450 until this long after the first try
-    bool blocklist = false;   // every RCPT TO refused: the client is on a block list
-    bool closeAfterRcpt = false;
+    bool greylist = false;        // 450 to the first RCPT of each address, then the normal reply
+    uint32_t greylistMs = 0;      // with greylist: 450 until this long after the first try
+    bool blocklist = false;       // every RCPT TO refused: the client is on a block list
+    uint32_t closeAfterRcpt = 0;  // closes after this many RCPT TO replies of a connection; 0 never
+    uint32_t maxRecipients = 0;   // RCPT TO past this many on a connection: 452 4.5.3; 0 no limit
     bool silentAfterRcpt = false;  // answers RCPT TO, then never sends anything again
     bool tarpit = false;           // from the second RCPT TO of a connection on: silence
     uint16_t greetingCode = 220;

@@ -191,7 +191,6 @@ constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"multiline", &HostRule::multilineGreeting},
                                    {"greylist", &HostRule::greylist},
                                    {"blocklist", &HostRule::blocklist},
-                                   {"close-after-rcpt", &HostRule::closeAfterRcpt},
                                    {"silent-after-rcpt", &HostRule::silentAfterRcpt},
                                    {"ipv6", &HostRule::ipv6}};
 
@@ -245,6 +244,20 @@ bool Parser::HostOption(HostRule& host, std::string_view word) {
     }
     if (key == "users") {
         return Users(host, value);
+    }
+    if (key == "close-after-rcpt" && !hasValue) {
+        host.closeAfterRcpt = 1;
+        return true;
+    }
+    if (key == "close-after-rcpt" || key == "recipients") {
+        auto count = ParseNumber(value, 100000);
+        if (!count || *count == 0) {
+            Fail("'" + std::string(key) + "' needs a number from 1 to 100000, not '" +
+                 std::string(value) + "'");
+            return false;
+        }
+        (key == "recipients" ? host.maxRecipients : host.closeAfterRcpt) = *count;
+        return true;
     }
     if (key == "max-connections") {
         auto limit = ParseNumber(value, 100000);

@@ -82,6 +82,7 @@ void TMainForm::acAbortExecute() {
 
 void TMainForm::RunningChanged(bool running) {
     setAcceptDrops(!running);
+    if (running) ListView1->FollowRun();
     RunWarningBar1->hide();  // a warning belongs to its run
     if (running != busyCursor_) {
         busyCursor_ = running;

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "models/recipient_model.h"
@@ -37,6 +38,10 @@ RecipientListView::RecipientListView(RecipientModel& model, QWidget* parent)
     setTabKeyNavigation(false);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Only the user's own scrolling triggers actions (a scroll into view does not).
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] {
+        following_ = verticalScrollBar()->sliderPosition() >= verticalScrollBar()->maximum();
+    });
 
     // Every row has the same height: the view then needs no per-row layout,
     // which keeps a million rows as quick as a hundred.
@@ -92,7 +97,7 @@ void RecipientListView::SelectRow(std::optional<size_t> row) {
 }
 
 void RecipientListView::RevealRow(size_t row) {
-    if (row >= static_cast<size_t>(model_.rowCount())) return;
+    if (!following_ || row >= static_cast<size_t>(model_.rowCount())) return;
     const int r = static_cast<int>(row);
     const int top = rowViewportPosition(r);
     if (top + rowHeight(r) > 0 && top < viewport()->height()) return;  // partly visible is enough

@@ -34,8 +34,11 @@ class RecipientListView final : public QTableView {
     std::optional<size_t> SelectedRow() const;
     // Selects `row` (or nothing) and makes it the current one.
     void SelectRow(std::optional<size_t> row);
-    // Scrolls so that `row` is at least partly visible.
+    // Scrolls so that `row` is at least partly visible, while the list
+    // follows the run: from FollowRun until the user scrolls it, and again
+    // once the user scrolls to its last row.
     void RevealRow(size_t row);
+    void FollowRun() { following_ = true; }
 
   signals:
     // A press near the left edge of `row`: its check mark is to be toggled.
@@ -57,6 +60,7 @@ class RecipientListView final : public QTableView {
     RecipientModel& model_;
     bool applyingWidths_ = false;
     bool insideDoubleClick_ = false;
+    bool following_ = true;
 };
 
 }  // namespace mv::ui

@@ -20,10 +20,10 @@ namespace {
 constexpr int kAddressWidth = 160;
 constexpr int kZonesWidth = 260;
 
-QSpinBox* MakeSpin(QWidget* parent, const char* name, int maximum) {
+QSpinBox* MakeSpin(QWidget* parent, const char* name, int maximum, int minimum = 0) {
     auto* field = new QSpinBox(parent);
     field->setObjectName(QString::fromLatin1(name));
-    field->setRange(0, maximum);
+    field->setRange(minimum, maximum);
     field->setAccelerated(true);
     return field;
 }
@@ -59,13 +59,19 @@ ChecksPage::ChecksPage(QWidget* parent) : OptionsPage(parent) {
     edRecheckDeferred = MakeSpin(this, "edRecheckDeferred", CheckSettings::kMaxRecheckDeferred);
     edPerServer = MakeSpin(this, "edPerServer", CheckSettings::kMaxStoredValue);
     edPerServerRate = MakeSpin(this, "edPerServerRate", CheckSettings::kMaxPerServerRate);
+    edAddressesPerConnection =
+        MakeSpin(this, "edAddressesPerConnection", CheckSettings::kMaxAddressesPerConnection, 1);
     edSourceAddress = MakeText(this, "edSourceAddress", kAddressWidth, "the system's choice");
+    cbPreferIPv6 = new QCheckBox(QStringLiteral("Prefer IP&v6"), this);
+    cbPreferIPv6->setObjectName(QStringLiteral("cbPreferIPv6"));
     edBlockLists = MakeText(this, "edBlockLists", kZonesWidth, "none");
     // The number fields line up: each as wide as the one for the most digits.
     int numberWidth = 0;
-    for (QSpinBox* field : {edRecheckDeferred, edPerServer, edPerServerRate})
+    const auto numbers = {edRecheckDeferred, edPerServer, edPerServerRate,
+                          edAddressesPerConnection};
+    for (QSpinBox* field : numbers)
         numberWidth = std::max(numberWidth, field->sizeHint().width());
-    for (QSpinBox* field : {edRecheckDeferred, edPerServer, edPerServerRate})
+    for (QSpinBox* field : numbers)
         field->setFixedWidth(numberWidth);
 
     form_ = new QFormLayout(this);
@@ -80,7 +86,12 @@ ChecksPage::ChecksPage(QWidget* parent) : OptionsPage(parent) {
                  MakeNote(this, QStringLiteral("0: no limit")));
     AddNumberRow(QStringLiteral("New connections to one server a m&inute"), edPerServerRate,
                  MakeNote(this, QStringLiteral("0: no limit")));
+    AddNumberRow(QStringLiteral("Addresses per &connection"), edAddressesPerConnection,
+                 MakeNote(this, QStringLiteral("1 to 20; more than 1 needs a limit above")));
     form_->addRow(QStringLiteral("&Source address"), edSourceAddress);
+    form_->addRow(QString(), MakeNote(this, QStringLiteral("An IPv4 address, an IPv6 address, or "
+                                                           "one of each separated by a blank.")));
+    form_->addRow(cbPreferIPv6);
     form_->addRow(QStringLiteral("&Block lists"), edBlockLists);
     form_->addRow(QString(), MakeNote(this, QStringLiteral("DNS zones separated by commas, asked "
                                                            "by Check This Computer.")));
@@ -106,13 +117,18 @@ void ChecksPage::Load(TINI& ini) {
         std::clamp<int>(ini.ilPerServer.AsInteger(), 0, CheckSettings::kMaxStoredValue);
     loadedPerServerRate_ =
         std::clamp<int>(ini.ilPerServerRate.AsInteger(), 0, CheckSettings::kMaxPerServerRate);
+    loadedPerConnection_ = std::clamp<int>(ini.ilAddressesPerConnection.AsInteger(), 1,
+                                           CheckSettings::kMaxAddressesPerConnection);
     loadedSource_ = TrimBlanks(ini.ilSourceAddress.Text());
+    loadedPreferIPv6_ = ini.ilPreferIPv6.AsInteger() == 1;
     loadedBlockLists_ = SplitPreflightList(ini.ilBlockLists.Text());
     cbAcceptAllProbe->setChecked(loadedProbe_);
     edRecheckDeferred->setValue(loadedRecheck_);
     edPerServer->setValue(loadedPerServer_);
     edPerServerRate->setValue(loadedPerServerRate_);
+    edAddressesPerConnection->setValue(loadedPerConnection_);
     edSourceAddress->setText(FromSetting(loadedSource_));
+    cbPreferIPv6->setChecked(loadedPreferIPv6_);
     edBlockLists->setText(FromSetting(TrimBlanks(ini.ilBlockLists.Text())));
 }
 
@@ -127,9 +143,13 @@ void ChecksPage::Save(TINI& ini) {
         ini.ilPerServer.SetAsInteger(edPerServer->value());
     if (edPerServerRate->value() != loadedPerServerRate_)
         ini.ilPerServerRate.SetAsInteger(edPerServerRate->value());
+    if (edAddressesPerConnection->value() != loadedPerConnection_)
+        ini.ilAddressesPerConnection.SetAsInteger(edAddressesPerConnection->value());
     // Blanks around the address and between the zones mean nothing to a run.
     const std::string source = TrimBlanks(ToSetting(edSourceAddress->text()));
     if (source != loadedSource_) ini.ilSourceAddress.SetText(source);
+    if (cbPreferIPv6->isChecked() != loadedPreferIPv6_)
+        ini.ilPreferIPv6.SetAsInteger(cbPreferIPv6->isChecked() ? 1 : 0);
     const std::vector<std::string> zones = SplitPreflightList(ToSetting(edBlockLists->text()));
     if (zones != loadedBlockLists_) ini.ilBlockLists.SetText(JoinZones(zones));
 }

@@ -3,10 +3,12 @@
 // domains that accept every address (Checks/AcceptAllProbe), after how many
 // seconds it checks deferred addresses again (Checks/RecheckDeferred, 0 =
 // never), how politely it treats each mail server (Checks/PerServer,
-// Checks/PerServerRate, 0 = no limit), the local address its connections
-// leave from (Checks/SourceAddress) and the DNS block lists the pre-flight
-// check asks about (Checks/BlockLists). The page is a form, one setting per
-// row, so that further settings of the checks are one more row each.
+// Checks/PerServerRate, 0 = no limit), how many addresses it checks on one
+// connection (Checks/AddressesPerConnection), the local addresses its
+// connections leave from (Checks/SourceAddress), whether it prefers IPv6
+// (Checks/PreferIPv6) and the DNS block lists the pre-flight check asks about
+// (Checks/BlockLists). The page is a form, one setting per row, so that
+// further settings of the checks are one more row each.
 #pragma once
 
 #include <string>
@@ -40,7 +42,9 @@ class ChecksPage : public OptionsPage {
     QSpinBox* edRecheckDeferred = nullptr;
     QSpinBox* edPerServer = nullptr;
     QSpinBox* edPerServerRate = nullptr;
+    QSpinBox* edAddressesPerConnection = nullptr;
     QLineEdit* edSourceAddress = nullptr;
+    QCheckBox* cbPreferIPv6 = nullptr;
     QLineEdit* edBlockLists = nullptr;
     // What Load found, as a run reads it, so that Save writes only what the
     // user changed.
@@ -48,7 +52,9 @@ class ChecksPage : public OptionsPage {
     int loadedRecheck_ = 0;
     int loadedPerServer_ = 0;
     int loadedPerServerRate_ = 0;
+    int loadedPerConnection_ = 1;
     std::string loadedSource_;
+    bool loadedPreferIPv6_ = false;
     std::vector<std::string> loadedBlockLists_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 
@@ -10,12 +12,20 @@ namespace mv {
 namespace {
 
 // An ID that nobody off the path can guess: each query's from the kernel's
-// random source, never a counter (RFC 5452).
+// random source, never a counter (RFC 5452); drawn 64 at a time, one system
+// call for many queries.
 uint16_t RandomQueryId() {
-    uint16_t id = 0;
-    if (getrandom(&id, sizeof id, 0) == static_cast<ssize_t>(sizeof id)) return id;
-    thread_local std::random_device device;
-    return static_cast<uint16_t>(device());
+    thread_local std::array<uint16_t, 64> ids{};
+    thread_local size_t left = 0;
+    if (left == 0) {
+        if (getrandom(ids.data(), sizeof ids, 0) != static_cast<ssize_t>(sizeof ids)) {
+            thread_local std::random_device device;
+            for (uint16_t& id : ids)
+                id = static_cast<uint16_t>(device());
+        }
+        left = ids.size();
+    }
+    return ids[--left];
 }
 
 }  // namespace
@@ -29,12 +39,31 @@ uint16_t _TDnsQuery::QueryMX(const std::string& domain) {
 }
 
 uint16_t _TDnsQuery::Query(const std::string& domain, uint16_t type) {
-    queryId_ = RandomQueryId();
+    // The last query's socket serves the next ones to the same server: an
+    // answer to an earlier query still on its way is told apart by its ID,
+    // never used twice on one socket, and by its question. A fresh socket,
+    // with a new source port, every kQueriesPerSocket queries keeps the port
+    // hard to guess.
+    const bool reuse = socket_->state() == wsConnected && socketQueries_ > 0 &&
+                       socketQueries_ < kQueriesPerSocket && socketAddr_ == addr_ &&
+                       socketPort_ == port_;
+    if (!reuse) socketQueries_ = 0;
+    const auto usedIds = socketIds_.begin() + socketQueries_;
+    do {
+        queryId_ = RandomQueryId();
+    } while (std::find(socketIds_.begin(), usedIds, queryId_) != usedIds);
     const DnsEncodeStatus status = EncodeQuery(queryId_, domain, type, request_, requestLength_);
     if (status != DnsEncodeStatus::kOk)
         throw EDnsQueryException(DnsEncodeErrorText(status, domain));
     responseLength_ = -1;
-    // A new query drops an earlier one still waiting for its answer.
+    if (!reuse) OpenSocket();
+    socketIds_[static_cast<size_t>(socketQueries_++)] = queryId_;
+    socket_->Send(request_.data(), requestLength_);
+    return queryId_;
+}
+
+void _TDnsQuery::OpenSocket() {
+    // An answer still due on the old socket is dropped with it.
     socket_->OnDataAvailable = nullptr;
     socket_->Abort();
     socket_->OnDataAvailable = [this](_TCustomAsyncSocket*, uint16_t error) {
@@ -44,8 +73,8 @@ uint16_t _TDnsQuery::Query(const std::string& domain, uint16_t type) {
     socket_->SetPort(port_);
     socket_->SetAddr(addr_);
     socket_->Connect();
-    socket_->Send(request_.data(), requestLength_);
-    return queryId_;
+    socketAddr_ = addr_;
+    socketPort_ = port_;
 }
 
 void _TDnsQuery::OnDataAvailable(uint16_t error) {
@@ -55,6 +84,7 @@ void _TDnsQuery::OnDataAvailable(uint16_t error) {
     const int n =
         socket_->ReceiveFrom(datagram.data(), static_cast<int>(datagram.size()), from, fromLen);
     if (error != 0) {
+        socketQueries_ = 0;  // the next query opens a socket of its own
         if (OnRequestDone) OnRequestDone(this, error);
         return;
     }

@@ -3,8 +3,10 @@
 //
 // The component does not retry, does not fall back to another server, does
 // not sort by preference and has no time-out of its own: its owner gives up
-// when it wants to. Datagrams that are not the answer to the current query
-// (too short, not a response, malformed, from another address or port than
+// when it wants to. Its socket serves several queries to one server in a
+// row; an owner that aborts the socket (giving up on an answer) makes the
+// next query open a fresh one. Datagrams that are not the answer to the
+// current query (too short, not a response, malformed, from another address or port than
 // the server's, or carrying another ID than the query's random one or another
 // question) are ignored and the query keeps waiting.
 #pragma once
@@ -89,8 +91,16 @@ class _TDnsQuery {
 
   private:
     void OnDataAvailable(uint16_t error);
+    void OpenSocket();
+
+    // Queries sent to one server over one socket before the next opens.
+    static constexpr int kQueriesPerSocket = 16;
 
     std::unique_ptr<_TAsyncSocket> socket_;
+    std::string socketAddr_;  // where the open socket sends
+    std::string socketPort_;
+    int socketQueries_ = 0;
+    std::array<uint16_t, kQueriesPerSocket> socketIds_{};  // IDs sent over it
     std::string port_ = "53";
     std::string addr_;
     uint16_t queryId_ = 0;

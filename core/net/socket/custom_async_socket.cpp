@@ -389,6 +389,10 @@ void _TCustomAsyncSocket::ReadLoop(int error) {
             // next readable notification comes once it reads.
             if (handled && readCount_ == readsBefore) break;
             if (socketType_ == 1 && streamDrained_) break;
+            // One datagram a pass: another one waiting is notified again (the
+            // loop's watches are level-triggered), without asking how many
+            // bytes wait after every answer.
+            if (socketType_ == 2) break;
             if (GetRcvdCount() <= 0) break;
         }
     } catch (const Exception&) {

@@ -80,7 +80,10 @@ CheckSettings CheckSettings::FromIni(TINI& ini) {
     s.proxy.password = ini.ilProxyPassword.Text();
     s.perServer = std::clamp<int32_t>(ini.ilPerServer.AsInteger(), 0, kMaxStoredValue);
     s.perServerRate = std::clamp<int32_t>(ini.ilPerServerRate.AsInteger(), 0, kMaxPerServerRate);
+    s.addressesPerConnection = std::clamp<int32_t>(ini.ilAddressesPerConnection.AsInteger(), 1,
+                                                   kMaxAddressesPerConnection);
     s.sourceAddress = TrimBlanks(ini.ilSourceAddress.Text());
+    s.preferIPv6 = ini.ilPreferIPv6.AsInteger() == 1;
     return s;
 }
 
@@ -142,6 +145,7 @@ void CheckRun::Start(const CheckSettings& settings, RunRows rows) {
     waiting_ = good_ = bad_ = 0;
     tally_ = {};
     awaitingRecheck_.clear();
+    notChecked_.clear();
     Refresh();
     SetRunning(true);
     dispatcher_.SetConnections(settings.connections);
@@ -152,7 +156,9 @@ void CheckRun::Start(const CheckSettings& settings, RunRows rows) {
     dispatcher_.SetPerServer(std::clamp(settings.perServer, 0, CheckSettings::kMaxStoredValue));
     dispatcher_.SetPerServerRate(
         std::clamp(settings.perServerRate, 0, CheckSettings::kMaxPerServerRate));
+    dispatcher_.SetAddressesPerConnection(settings.addressesPerConnection);
     dispatcher_.SetSourceAddress(settings.sourceAddress);
+    dispatcher_.SetPreferIPv6(settings.preferIPv6);
     dispatcher_.SetWarnings(OnWarning != nullptr);
     Modified();
     try {
@@ -222,6 +228,10 @@ void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<s
         ++tally_.reasons[static_cast<size_t>(info.finding.reason)];
     }
     if (found) {
+        if (info.notChecked)
+            notChecked_.insert(row);
+        else
+            notChecked_.erase(row);
         list_.SetTranscript(row, log);
         list_.SetFinding(row, info.finding);
         list_.SetImageIndex(row, err != 0 ? kIconFailed : kIconValid);

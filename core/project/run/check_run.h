@@ -65,7 +65,11 @@ struct CheckSettings {
     // 0 = no limit. Tests and benchmarks that compare figures set 0.
     int perServer = 5;
     int perServerRate = 0;
+    // Addresses checked one after the other on one connection
+    // (Checks/AddressesPerConnection, 1 to kMaxAddressesPerConnection).
+    int addressesPerConnection = 1;
     std::string sourceAddress;  // Checks/SourceAddress: empty = the system's choice
+    bool preferIPv6 = false;    // Checks/PreferIPv6
 
     // The largest stored Connections and TimeOut that a run uses.
     static constexpr int kMaxStoredValue = 999;
@@ -73,6 +77,7 @@ struct CheckSettings {
     static constexpr int kMaxRecheckDeferred = 86400;
     // The largest stored PerServerRate that a run uses.
     static constexpr int kMaxPerServerRate = 9999;
+    static constexpr int kMaxAddressesPerConnection = TSmtpRelayServer::kMaxAddressesPerConnection;
     // Stored Connections and TimeOut above kMaxStoredValue are taken as it.
     static CheckSettings FromIni(TINI& ini);
 };
@@ -92,8 +97,8 @@ class CheckRun {
         "The level of the SOCKS proxy must be 4, 4A or 5 (Tools | Options)";
     // A source address that connections cannot leave from.
     static constexpr const char* kSourceAddressInvalid =
-        "The source address must be an IPv4 address of this computer, such as 192.168.1.20 "
-        "(Tools | Options)";
+        "The source address must be an address of this computer, such as 192.168.1.20, or one "
+        "IPv4 and one IPv6 address separated by a blank (Tools | Options)";
     // "The source address %s is not an address of this computer (Tools | Options)".
     static std::string SourceAddressNotLocal(const std::string& address);
 
@@ -135,6 +140,12 @@ class CheckRun {
     // "Deferred: %d, next try at %s" with the local time of the next try in
     // the locale's long time format; empty when no address waits.
     std::string RecheckText() const;
+    // Rows of the current or last run whose address was not checked: its mail
+    // server group had failed too often in a row (TResultInfo::notChecked).
+    // Their result is that group's last failure, their check mark stays set,
+    // and a later run is to check them again.
+    bool NotChecked(size_t row) const { return notChecked_.count(row) != 0; }
+    size_t NotCheckedCount() const { return notChecked_.size(); }
 
     // --- What the front end hears about -------------------------------
     std::function<void(bool running)> OnRunningChanged;
@@ -173,6 +184,7 @@ class CheckRun {
     // Addresses (by recipient index) whose result was not final and whose
     // next check has not begun: still counted in Waiting.
     std::unordered_set<int> awaitingRecheck_;
+    std::unordered_set<size_t> notChecked_;  // rows
 };
 
 // "Elapsed: " followed by whole seconds shown as a time of day in the
