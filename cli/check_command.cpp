@@ -14,10 +14,11 @@
 #include "output_formats.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
-#include "platform/resolver/host_resolver.h"
+#include "platform/time/tick_count.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
+#include "project/run/host_lookups.h"
 #include "project/stream/project_stream.h"
 #include "sender_options.h"
 #include "settings/tini.h"
@@ -57,17 +58,6 @@ CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
         s.proxy = *proxy;
     }
     return s;
-}
-
-// When the DNS servers answer on another port, the names of the mail
-// exchangers are looked up there too (a test world or a tunnel).
-void PointHostLookups(const TSmtpRelayServer& dispatcher, const std::string& port) {
-    std::string servers;
-    for (const std::string& s : dispatcher.DnsServerList()) {
-        if (!servers.empty()) servers += ',';
-        servers.append(s).append(":").append(port);
-    }
-    network_layer::SetLookupServers(servers);
 }
 
 // The window's refusals that point at the window get, on a second line, how
@@ -167,12 +157,14 @@ int RunCheck(const ParsedArgs& parsed) {
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
     CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
+    RunProgress progress(GetTickCount());
     StatusLine status(
         loop,
         [&] {
             const auto panels = run.StatusTexts();
             std::vector<std::string> texts(panels.begin(), panels.end());
             texts.push_back(run.RecheckText());
+            texts.push_back(progress.Text(GetTickCount()));
             return texts;
         },
         [&] { writer.Flush(); });
@@ -187,6 +179,7 @@ int RunCheck(const ParsedArgs& parsed) {
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
+        progress.Final(GetTickCount());
         const std::string_view caption = list.Caption(row);
         writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
                       VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
@@ -208,11 +201,13 @@ int RunCheck(const ParsedArgs& parsed) {
         return kExitFailure;
     }
     begin();
+    progress.SetTotal(dispatcher.Recipients().size());
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
     writer.Flush();
     status.Finish();
     PrintVerdictCounts(run.Tally());
+    std::fprintf(stderr, "%s\n", progress.Closing(GetTickCount()).c_str());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 
