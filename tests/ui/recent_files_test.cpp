@@ -3,9 +3,11 @@
 // in the settings file, and that a killed program still offers the files it
 // opened.
 #include <QMenu>
+#include <QSignalSpy>
 #include <csignal>
 #include <functional>
 
+#include "main_window/status_panels.h"
 #include "modal_driver.h"
 #include "platform/error/exception.h"
 #include "platform/settings_file/settings_file.h"
@@ -40,6 +42,7 @@ class RecentFilesTest : public mv::test::WindowSuite {
     void pickedEntryStandsFirst();
     void deletedFileIsReportedAndKept();
     void killedProgramStillOffersItsFiles();
+    void failedSaveIsToldOnceInTheStatusBar();
 };
 
 void RecentFilesTest::init() {
@@ -181,6 +184,20 @@ void RecentFilesTest::killedProgramStillOffersItsFiles() {
     mv::test::WindowUnderTest next(config(), loop_->loop());
     QVERIFY(entry(next.form(), QStringLiteral("&1 opened.mlt")) != nullptr);
     QCOMPARE(next.form().RecentFiles()->Filenames(), QStringList{opened});
+}
+
+void RecentFilesTest::failedSaveIsToldOnceInTheStatusBar() {
+    OpenWindow();
+    // The settings file cannot be replaced: a folder stands in its place.
+    const auto file = mv::SettingsFile::PathForKey(mv::TINI::kKeyPath, config());
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    QSignalSpy notes(form().StatusBar(), &QStatusBar::messageChanged);
+    for (const char* name : {"a.mlt", "b.mlt", "a.mlt"})
+        form().OpenProject(project(name));
+    QCOMPARE(notes.count(), 1);
+    QVERIFY(notes[0][0].toString().startsWith("The recently used files could not be saved"));
+    QCOMPARE(form().RecentFiles()->Filenames().size(), 2);  // the menu has them all the same
 }
 
 MV_UI_TEST_MAIN(RecentFilesTest)

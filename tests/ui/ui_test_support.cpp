@@ -8,7 +8,9 @@ namespace mv::test {
 
 WindowUnderTest::WindowUnderTest(const std::filesystem::path& config, MessageLoop& loop,
                                  ui::CheckOverrides overrides)
-    : ini_(config), form_(std::make_unique<ui::TMainForm>(ini_, loop, std::move(overrides))) {}
+    : ini_(config),
+      project_(loop, std::move(overrides)),
+      form_(std::make_unique<ui::TMainForm>(ini_, project_)) {}
 
 QAction* WindowUnderTest::action(const char* name) const {
     return form_->findChild<QAction*>(QString::fromLatin1(name));

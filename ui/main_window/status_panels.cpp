@@ -9,20 +9,23 @@ namespace mv::ui {
 StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(true);
     for (QLabel*& panel : panels_) {
-        panel = new QLabel(this);
+        panel = AddPanel("");
         panel->setFixedWidth(kPanelWidth);
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panel->setContentsMargins(2, 0, 2, 0);
-        addWidget(panel);
     }
-    recheck_ = new QLabel(this);
-    recheck_->setObjectName(QStringLiteral("RecheckPanel"));
-    recheck_->setFrameShape(QFrame::Panel);
-    recheck_->setFrameShadow(QFrame::Sunken);
-    recheck_->setContentsMargins(2, 0, 2, 0);
-    addWidget(recheck_);
+    recheck_ = AddPanel("RecheckPanel");
+    showing_ = AddPanel("ShowingPanel");
     Reset();
+    ShowShowing(false, 0, 0);
+}
+
+QLabel* StatusPanels::AddPanel(const char* name) {
+    auto* panel = new QLabel(this);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setContentsMargins(2, 0, 2, 0);
+    addPermanentWidget(panel);
+    return panel;
 }
 
 void StatusPanels::Show(const std::array<std::string, kPanelCount>& texts) {
@@ -49,6 +52,21 @@ void StatusPanels::ShowRecheck(const std::string& text) {
 
 QString StatusPanels::RecheckText() const {
     return recheck_->isHidden() ? QString() : recheck_->text();
+}
+
+void StatusPanels::ShowShowing(bool filtered, size_t shown, size_t total) {
+    const QString text =
+        filtered ? QStringLiteral("Showing %1 of %2").arg(shown).arg(total) : QString();
+    if (showing_->text() != text) showing_->setText(text);
+    showing_->setVisible(filtered);
+}
+
+QString StatusPanels::ShowingText() const {
+    return showing_->isHidden() ? QString() : showing_->text();
+}
+
+void StatusPanels::ShowNote(const QString& note) {
+    showMessage(note);
 }
 
 QString StatusPanels::PanelText(int panel) const {

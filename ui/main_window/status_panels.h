@@ -1,7 +1,10 @@
 // The main window's status bar (StatusBar1): five panels of 120 pixels for
-// the elapsed time, the total, waiting, good and bad counts, and after them,
-// only while deferred addresses wait to be checked again, how many wait and
-// when the next try is.
+// the elapsed time, the total, waiting, good and bad counts; after them, only
+// while deferred addresses wait to be checked again, how many wait and when
+// the next try is; and, only while the list shows some of its rows,
+// "Showing N of M". The panels are permanent: the hints of menu entries and
+// tool buttons, and the window's own notes (ShowNote), are shown beside them
+// instead of over them.
 #pragma once
 
 #include <QStatusBar>
@@ -31,9 +34,20 @@ class StatusPanels final : public QStatusBar {
     // The text shown; empty while the panel is hidden.
     QString RecheckText() const;
 
+    // "Showing N of M" while the list shows `shown` of its `total` rows;
+    // hidden when it shows all of them (`filtered` false).
+    void ShowShowing(bool filtered, size_t shown, size_t total);
+    QString ShowingText() const;
+
+    // A note of the window, in the space beside the panels.
+    void ShowNote(const QString& note);
+
   private:
+    QLabel* AddPanel(const char* name);
+
     std::array<QLabel*, kPanelCount> panels_{};
     QLabel* recheck_ = nullptr;
+    QLabel* showing_ = nullptr;
 };
 
 }  // namespace mv::ui

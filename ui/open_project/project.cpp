@@ -1,0 +1,83 @@
+#include "open_project/project.h"
+
+#include <QFile>
+#include <exception>
+
+#include "project/run/host_lookups.h"
+#include "settings/tini.h"
+
+namespace mv::ui {
+
+namespace {
+
+std::filesystem::path ToPath(const QString& fileName) {
+    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+}
+
+}  // namespace
+
+TProject::TProject(MessageLoop& loop, CheckOverrides overrides, QObject* parent)
+    : QObject(parent),
+      SmtpRelayServer1(loop),
+      overrides_(std::move(overrides)),
+      run_(list_, SmtpRelayServer1) {
+    SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
+    overrides_.ApplyTo(SmtpRelayServer1);
+    run_.OnModified = [this] { SetModified(true); };
+    run_.OnRunningChanged = [this](bool running) { emit RunningChanged(running); };
+    run_.OnStatusChanged = [this] { emit StatusChanged(); };
+    run_.OnRowBegun = [this](size_t row) { emit RowBegun(row); };
+    run_.OnRowReported = [this](size_t row, int) { emit RowReported(row); };
+    run_.OnWarning = [this](const RunWarning& warning) {
+        emit Warning(QString::fromStdString(warning.message));
+    };
+}
+
+TProject::~TProject() = default;
+
+void TProject::SetModified(bool modified) {
+    if (modified_ == modified) return;
+    modified_ = modified;
+    emit ModifiedChanged(modified);
+}
+
+void TProject::SetProjectFileName(const QString& fileName) {
+    if (projectFileName_ == fileName) return;
+    projectFileName_ = fileName;
+    emit FileNameChanged();
+}
+
+void TProject::Clear() {
+    list_.BeginUpdate();
+    list_.ResetColumns();
+    list_.Clear();
+    list_.EndUpdate();
+    SetModified(false);
+    SetProjectFileName(QString());
+}
+
+void TProject::Open(const QString& fileName) {
+    std::exception_ptr failure;
+    try {
+        LoadProjectFile(list_, ToPath(fileName));  // brackets its changes itself
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    SetProjectFileName(fileName);
+    SetModified(false);
+    if (failure) std::rethrow_exception(failure);
+}
+
+void TProject::Save(const QString& fileName, const ListBounds& bounds) {
+    SaveProjectFile(list_, ToPath(fileName), bounds);
+}
+
+void TProject::StartRun(TINI& ini) {
+    CheckSettings settings = CheckSettings::FromIni(ini);
+    overrides_.ApplyTo(settings);
+    run_.Start(settings);
+    if (overrides_.dnsPort && run_.Running())
+        PointHostLookups(SmtpRelayServer1, std::to_string(*overrides_.dnsPort));
+}
+
+}  // namespace mv::ui

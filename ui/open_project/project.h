@@ -1,0 +1,86 @@
+// The open project (TProject): the recipient list, the name of its file,
+// whether it has unsaved changes, and the runs over it: the checking
+// dispatcher SmtpRelayServer1 and the check run. The main window is handed
+// one and keeps only widgets and commands; every command that changes the
+// project goes through here, so what happens to a project is found in this
+// one place. Further runs over the list (on a cluster) and the journal of a
+// run belong here too, beside the check run.
+//
+// Modified has one setter, SetModified, and one signal, ModifiedChanged; the
+// file name likewise (FileNameChanged). The check run's events arrive as Qt
+// signals; the window decides how to show them.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "common/program_options.h"
+#include "engine/smtp_relay_server.h"
+#include "project/list/recipient_list.h"
+#include "project/run/check_run.h"
+#include "project/stream/project_stream.h"
+
+namespace mv {
+class MessageLoop;
+class TINI;
+}  // namespace mv
+
+namespace mv::ui {
+
+class TProject final : public QObject {
+    Q_OBJECT
+  public:
+    // `overrides` apply to every run of this process (a test world).
+    explicit TProject(MessageLoop& loop, CheckOverrides overrides = {}, QObject* parent = nullptr);
+    ~TProject() override;
+
+    RecipientList& List() { return list_; }
+    const RecipientList& List() const { return list_; }
+
+    // ---- The file ----
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified);
+    // The full path of the project's file; empty for a project never saved.
+    const QString& ProjectFileName() const { return projectFileName_; }
+    void SetProjectFileName(const QString& fileName);
+    // A new project: the two standard columns, no rows, no name, unmodified.
+    void Clear();
+    // Reads `fileName` into the list. Whether it succeeds or not, the project
+    // then carries that name and is unmodified; a failure is thrown after.
+    void Open(const QString& fileName);
+    // Writes the list to `fileName`; throws EFCreateError when the file
+    // cannot be created (nothing written), another error when writing fails.
+    void Save(const QString& fileName, const ListBounds& bounds);
+
+    // ---- The check run ----
+    TSmtpRelayServer SmtpRelayServer1;
+    bool Running() const { return run_.Running(); }
+    const CheckRun& Run() const { return run_; }
+    const CheckOverrides& Overrides() const { return overrides_; }
+    // Starts a run over the marked rows with the stored settings and this
+    // process's overrides; a refusal is thrown (ECheckRunError, or the
+    // dispatcher's own).
+    void StartRun(TINI& ini);
+    void StopRun() { run_.Stop(); }
+    void GoOn() { run_.GoOn(); }
+
+  signals:
+    void ModifiedChanged(bool modified);
+    void FileNameChanged();
+    void RunningChanged(bool running);
+    void StatusChanged();  // the counters changed
+    // A row's check began or reported: it is the one to scroll into view.
+    void RowBegun(size_t row);
+    void RowReported(size_t row);
+    // The run is held by a warning until GoOn or StopRun.
+    void Warning(const QString& message);
+
+  private:
+    RecipientList list_;
+    CheckOverrides overrides_;
+    CheckRun run_;
+    bool modified_ = false;
+    QString projectFileName_;
+};
+
+}  // namespace mv::ui
