@@ -6,20 +6,43 @@
 
 namespace mv::ui {
 
+namespace {
+
+// One of the five counters: 120 pixels wide. While an optional panel shows
+// beside them in a narrow window, they give up width down to what their
+// texts need (FitCounters).
+class CounterPanel final : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override {
+        return {StatusPanels::kPanelWidth, QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override {
+        const QMargins m = contentsMargins();
+        const int width = fontMetrics().horizontalAdvance(text());
+        return {width + m.left() + m.right() + 2 * (frameWidth() + margin()),
+                QLabel::sizeHint().height()};
+    }
+};
+
+}  // namespace
+
 StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(true);
     for (QLabel*& panel : panels_) {
-        panel = AddPanel("");
-        panel->setFixedWidth(kPanelWidth);
+        panel = AddPanel("", new CounterPanel(this));
+        panel->setMaximumWidth(kPanelWidth);
     }
-    recheck_ = AddPanel("RecheckPanel");
-    showing_ = AddPanel("ShowingPanel");
+    // The optional panels keep the width of their texts.
+    recheck_ = AddPanel("RecheckPanel", new QLabel(this));
+    showing_ = AddPanel("ShowingPanel", new QLabel(this));
+    for (QLabel* panel : {recheck_, showing_})
+        panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     Reset();
     ShowShowing(false, 0, 0);
 }
 
-QLabel* StatusPanels::AddPanel(const char* name) {
-    auto* panel = new QLabel(this);
+QLabel* StatusPanels::AddPanel(const char* name, QLabel* panel) {
     panel->setObjectName(QString::fromLatin1(name));
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
@@ -48,6 +71,13 @@ void StatusPanels::ShowRecheck(const std::string& text) {
     const QString shown = QString::fromStdString(text);
     if (recheck_->text() != shown) recheck_->setText(shown);
     recheck_->setVisible(!shown.isEmpty());
+    FitCounters();
+}
+
+void StatusPanels::FitCounters() {
+    const bool crowded = !recheck_->isHidden() || !showing_->isHidden();
+    for (QLabel* panel : panels_)
+        panel->setMinimumWidth(crowded ? 0 : kPanelWidth);
 }
 
 QString StatusPanels::RecheckText() const {
@@ -59,6 +89,7 @@ void StatusPanels::ShowShowing(bool filtered, size_t shown, size_t total) {
         filtered ? QStringLiteral("Showing %1 of %2").arg(shown).arg(total) : QString();
     if (showing_->text() != text) showing_->setText(text);
     showing_->setVisible(filtered);
+    FitCounters();
 }
 
 QString StatusPanels::ShowingText() const {

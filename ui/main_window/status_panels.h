@@ -43,7 +43,8 @@ class StatusPanels final : public QStatusBar {
     void ShowNote(const QString& note);
 
   private:
-    QLabel* AddPanel(const char* name);
+    QLabel* AddPanel(const char* name, QLabel* panel);
+    void FitCounters();
 
     std::array<QLabel*, kPanelCount> panels_{};
     QLabel* recheck_ = nullptr;
