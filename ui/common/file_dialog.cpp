@@ -53,7 +53,7 @@ QString FileDialog::SaveFile(QWidget* parent, const FileDialogSpec& spec) {
     dialog.setFileMode(QFileDialog::AnyFile);  // asks before replacing a file
     SetUp(dialog, spec);
     QString& last = lastSaved_[Index(spec.purpose)];
-    const QString chosen = Run(dialog, spec.purpose, spec.offerLastName ? last : QString());
+    QString chosen = Run(dialog, spec.purpose, spec.offerLastName ? last : QString());
     if (!chosen.isEmpty()) last = chosen;
     return chosen;
 }
@@ -65,7 +65,7 @@ QString FileDialog::Run(QFileDialog& dialog, FilePurpose purpose, const QString&
     else if (!folder.Text().empty())
         dialog.setDirectory(QString::fromStdString(folder.Text()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString chosen = dialog.selectedFiles().first();
+    QString chosen = dialog.selectedFiles().first();
     // A folder that cannot be stored costs only the next dialog's start place.
     folder.SetText(QFileInfo(chosen).absolutePath().toStdString());
     return chosen;

@@ -50,7 +50,7 @@ RunWarningBar::RunWarningBar(QWidget* parent) : QFrame(parent) {
 }
 
 QWidget* RunWarningBar::AddRow(QLabel*& label, const char* name,
-                               std::vector<QPushButton*> buttons) {
+                               const std::vector<QPushButton*>& buttons) {
     auto* row = new QWidget(this);
     auto* icon = new QLabel(row);
     const int size = style()->pixelMetric(QStyle::PM_SmallIconSize);

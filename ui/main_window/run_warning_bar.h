@@ -38,7 +38,7 @@ class RunWarningBar final : public QFrame {
     void goOnClicked();
 
   private:
-    QWidget* AddRow(QLabel*& label, const char* name, std::vector<QPushButton*> buttons);
+    QWidget* AddRow(QLabel*& label, const char* name, const std::vector<QPushButton*>& buttons);
     void ShowFailures();
     void Update();
 
