@@ -7,6 +7,7 @@
 //   QT_QPA_PLATFORM=offscreen mv_bench_window_editing [--rows N] [--lines N]
 #include <QAction>
 #include <QApplication>
+#include <QSortFilterProxyModel>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -54,7 +55,9 @@ struct Timed {
 // Runs `command`, then lets the window show its result and paint once.
 template <typename Command>
 Timed UntilPainted(mv::ui::TMainForm& form, PaintCounter& paints, Command command) {
-    auto* model = qobject_cast<mv::ui::RecipientModel*>(form.ListView()->model());
+    QAbstractItemModel* shown = form.ListView()->model();  // the rows, or a filter over them
+    if (auto* filter = qobject_cast<QSortFilterProxyModel*>(shown)) shown = filter->sourceModel();
+    auto* model = qobject_cast<mv::ui::RecipientModel*>(shown);
     QCoreApplication::processEvents();
     paints.Take();
     const auto start = Clock::now();

@@ -150,12 +150,14 @@ void RecipientModelTest::filterShowsTheRowsOfOneVerdict() {
     const std::pair<RowFilter, QList<size_t>> table[] = {
         {RowFilter::kDeliverable, {0}},   {RowFilter::kUndeliverable, {1}},
         {RowFilter::kNotChecked, {2, 4}}, {RowFilter::kUnknown, {3}},
-        {RowFilter::kRisky, {5}},         {RowFilter::kAll, {0, 1, 2, 3, 4, 5}},
+        {RowFilter::kRisky, {5}},
     };
     for (const auto& [filter, expected] : table) {
         shown.SetFilter(filter);
         QCOMPARE(rows(), expected);
     }
+    shown.SetFilter(RowFilter::kAll);  // it stands aside: the view shows the list itself
+    QCOMPARE(shown.rowCount(), 0);
     // Results that arrive move rows in and out, once per frame.
     shown.SetFilter(RowFilter::kNotChecked);
     list.SetSubItem(4, 0, "[0] Valid E-mail Address!");

@@ -8,6 +8,7 @@
 #include <QActionGroup>
 
 #include "main_window/main_form.h"
+#include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
 #include "models/row_filter_model.h"
 
@@ -29,7 +30,7 @@ void TMainForm::WireFilterCommands() {
 }
 
 void TMainForm::ShowRows(RowFilter filter) {
-    shown_->SetFilter(filter);
+    ListView1->ShowRows(filter);
     UpdateShowingPanel();
     UpdateCommandStates();  // the selected row may have gone
 }
@@ -39,7 +40,9 @@ bool TMainForm::FilterShowsAll() const {
 }
 
 void TMainForm::UpdateShowingPanel() {
-    StatusBar1->ShowShowing(!FilterShowsAll(), static_cast<size_t>(shown_->rowCount()),
+    // Only a filter is asked for its rows: asked while All, it would map them.
+    const bool filtered = !FilterShowsAll();
+    StatusBar1->ShowShowing(filtered, filtered ? ListView1->ShownRowCount() : 0,
                             project_.List().RowCount());
 }
 

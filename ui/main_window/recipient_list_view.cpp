@@ -40,7 +40,7 @@ QString ToQString(std::string_view text) {
 
 RecipientListView::RecipientListView(RecipientModel& model, RowFilterModel& shown, QWidget* parent)
     : QTableView(parent), model_(model), shown_(shown) {
-    setModel(&shown_);
+    setModel(&model_);  // the filter is All
     setItemDelegate(new RowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -73,7 +73,7 @@ RecipientListView::RecipientListView(RecipientModel& model, RowFilterModel& show
         colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
     setPalette(colours);
 
-    connect(&shown_, &QAbstractItemModel::modelReset, this, [this] {
+    connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
         ApplyColumnWidths();
         emit SelectionChanged();
     });
@@ -88,35 +88,68 @@ RecipientListView::RecipientListView(RecipientModel& model, RowFilterModel& show
     ApplyColumnWidths();
 }
 
+bool RecipientListView::Filtered() const {
+    return model() == &shown_;
+}
+
+std::optional<int> RecipientListView::ViewRow(size_t row) const {
+    if (Filtered()) return shown_.ShownRow(row);
+    if (row >= model_.List().RowCount()) return std::nullopt;
+    return static_cast<int>(row);
+}
+
+size_t RecipientListView::ListRowOf(int viewRow) const {
+    return Filtered() ? shown_.ListRow(viewRow) : static_cast<size_t>(viewRow);
+}
+
+void RecipientListView::ShowRows(RowFilter filter) {
+    const std::optional<size_t> selected = SelectedRow();
+    shown_.SetFilter(filter);
+    QAbstractItemModel* wanted = filter == RowFilter::kAll
+                                     ? static_cast<QAbstractItemModel*>(&model_)
+                                     : static_cast<QAbstractItemModel*>(&shown_);
+    if (model() != wanted) {
+        QItemSelectionModel* old = selectionModel();
+        setModel(wanted);
+        delete old;
+        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this] { emit SelectionChanged(); });
+        ApplyColumnWidths();
+    }
+    SelectRow(selected);
+    if (const std::optional<size_t> row = SelectedRow()) RevealRow(*row);
+    emit SelectionChanged();
+}
+
 std::optional<size_t> RecipientListView::SelectedRow() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    if (rows.isEmpty()) return std::nullopt;
-    return shown_.ListRow(rows.first().row());
+    const std::optional<size_t> shown = SelectedShownRow();
+    if (!shown) return std::nullopt;
+    return ListRowOf(static_cast<int>(*shown));
 }
 
 void RecipientListView::SelectRow(std::optional<size_t> row) {
-    const std::optional<int> shown = row ? shown_.ShownRow(*row) : std::nullopt;
+    const std::optional<int> shown = row ? ViewRow(*row) : std::nullopt;
     if (!shown) {
         selectionModel()->clearSelection();
         return;
     }
     selectionModel()->setCurrentIndex(
-        shown_.index(*shown, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        model()->index(*shown, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void RecipientListView::RevealRow(size_t row) {
-    const std::optional<int> shown = shown_.ShownRow(row);
+    const std::optional<int> shown = ViewRow(row);
     if (!shown) return;
     const int r = *shown;
     const int top = rowViewportPosition(r);
     if (top + rowHeight(r) > 0 && top < viewport()->height()) return;  // partly visible is enough
     const int column = std::max(columnAt(0), 0);                       // no sideways scrolling
-    if (column >= shown_.columnCount()) return;
-    scrollTo(shown_.index(r, column), QAbstractItemView::EnsureVisible);
+    if (column >= model()->columnCount()) return;
+    scrollTo(model()->index(r, column), QAbstractItemView::EnsureVisible);
 }
 
 size_t RecipientListView::ShownRowCount() const {
-    return static_cast<size_t>(shown_.rowCount());
+    return static_cast<size_t>(model()->rowCount());
 }
 
 std::optional<size_t> RecipientListView::SelectedShownRow() const {
@@ -126,7 +159,7 @@ std::optional<size_t> RecipientListView::SelectedShownRow() const {
 }
 
 size_t RecipientListView::ListRowAt(size_t shown) const {
-    return shown_.ListRow(static_cast<int>(shown));
+    return ListRowOf(static_cast<int>(shown));
 }
 
 // The width `column` needs for its widest text, with the room its cells take
@@ -145,9 +178,9 @@ int RecipientListView::ContentWidth(int column) const {
     for (; !longest.empty(); longest.pop())
         widest = std::max(widest, fontMetrics().horizontalAdvance(
                                       ToQString(CellText(list, longest.top().second, column))));
-    const QModelIndex sample = shown_.index(0, column);
+    const QModelIndex sample = model()->index(0, column);
     if (!sample.isValid()) return widest;
-    const size_t sampleRow = shown_.ListRow(0);
+    const size_t sampleRow = ListRowOf(0);
     return widest + sizeHintForIndex(sample).width() -
            fontMetrics().horizontalAdvance(ToQString(CellText(list, sampleRow, column)));
 }
@@ -162,7 +195,7 @@ void RecipientListView::FitColumnsToAddresses() {
 
 void RecipientListView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
     const QModelIndex current = currentIndex();
-    if (!shown_.ListRemoving() && current.isValid() && current.row() >= start &&
+    if (Filtered() && !shown_.ListRemoving() && current.isValid() && current.row() >= start &&
         current.row() <= end)
         selectionModel()->clear();
     QTableView::rowsAboutToBeRemoved(parent, start, end);
@@ -184,7 +217,7 @@ void RecipientListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void RecipientListView::PressAt(const QPoint& position) {
     const int row = rowAt(position.y());
-    if (row >= 0 && position.x() < kCheckMarkWidth) emit CheckMarkPressed(shown_.ListRow(row));
+    if (row >= 0 && position.x() < kCheckMarkWidth) emit CheckMarkPressed(ListRowOf(row));
     emit Clicked();
 }
 

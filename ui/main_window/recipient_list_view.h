@@ -9,8 +9,10 @@
 // when columns change and writes back what the user drags them to (or fits
 // with a double click on a divider), so that a saved project keeps them.
 //
-// The view shows the rows that its filter (RowFilterModel) lets through; its
-// interface speaks of list rows throughout, whatever the filter.
+// The view shows the rows that its filter (RowFilterModel) lets through: the
+// recipient model itself while the filter is All, the filter's rows
+// otherwise. Its interface speaks of list rows throughout, whatever the
+// filter.
 #pragma once
 
 #include <QTableView>
@@ -25,6 +27,7 @@ namespace mv::ui {
 
 class RecipientModel;
 class RowFilterModel;
+enum class RowFilter;
 
 class RecipientListView final : public QTableView {
     Q_OBJECT
@@ -41,6 +44,9 @@ class RecipientListView final : public QTableView {
     void SelectRow(std::optional<size_t> row);
     // Scrolls so that `row` is at least partly visible (if shown).
     void RevealRow(size_t row);
+    // Shows the rows that `filter` lets through; the selected row stays
+    // selected if it is one of them.
+    void ShowRows(RowFilter filter);
     // The rows shown, the selected one's place among them, and the list row
     // of shown row `shown`.
     size_t ShownRowCount() const;
@@ -72,6 +78,9 @@ class RecipientListView final : public QTableView {
     void StoreColumnWidth(int column, int width);
 
     int ContentWidth(int column) const;
+    bool Filtered() const;
+    std::optional<int> ViewRow(size_t row) const;
+    size_t ListRowOf(int viewRow) const;
 
     RecipientModel& model_;
     RowFilterModel& shown_;

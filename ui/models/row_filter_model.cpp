@@ -5,19 +5,23 @@
 namespace mv::ui {
 
 RowFilterModel::RowFilterModel(RecipientModel& source, QObject* parent)
-    : QSortFilterProxyModel(parent), list_(source.List()) {
+    : QSortFilterProxyModel(parent), source_(source), list_(source.List()) {
     // Before the proxy's own connections, so that this holds while it works.
     connect(&source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this] { listRemoving_ = true; });
     connect(&source, &QAbstractItemModel::rowsRemoved, this, [this] { listRemoving_ = false; });
-    setSourceModel(&source);
     setDynamicSortFilter(true);  // rows whose result changes are filtered again
 }
 
 void RowFilterModel::SetFilter(RowFilter filter) {
     if (filter == filter_) return;
     filter_ = filter;
-    invalidateRowsFilter();
+    if (filter_ == RowFilter::kAll)
+        setSourceModel(nullptr);  // Qt would map every changed row's parent
+    else if (sourceModel() != &source_)
+        setSourceModel(&source_);
+    else
+        invalidateRowsFilter();
 }
 
 bool RowFilterModel::Passes(const RecipientList& list, size_t row, RowFilter filter) {
