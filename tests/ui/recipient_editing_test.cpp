@@ -379,7 +379,10 @@ void RecipientEditingTest::filterDecidesWhatIsShownAndSearched() {
     addRow("c@example.com", {"[550] Mailbox unavailable"});
     addRow("d@example.com", {"[-2] Time Out"});
     form().ListView()->SelectRow(2);
+    list().SetColumnWidth(0, 200);
     act("acShowUnknown")->trigger();
+    QCOMPARE(form().ListView()->columnWidth(0), 200);  // the project's widths stand
+    QCOMPARE(list().Column(0).width, 200);
     mv::ui::RecipientListView* view = form().ListView();
     QCOMPARE(view->ShownRowCount(), size_t{2});
     QCOMPARE(form().StatusBar()->ShowingText(), QStringLiteral("Showing 2 of 4"));
