@@ -248,8 +248,10 @@ class TMainForm : public QMainWindow {
     // The recently used files go into the "&File" menu just before this
     // separator (the one above "E&xit").
     QAction* recentFilesAnchor_ = nullptr;
-    // Each rule of command_states.h with its action.
+    // Each rule of command_states.h with its action, and the rows fact as
+    // the rules last saw it.
     std::vector<std::pair<QAction*, CommandRule>> commandRules_;
+    bool factRows_ = false;
 
     // The action list. Each is named after itself (QObject::objectName).
     QAction* acNew = nullptr;

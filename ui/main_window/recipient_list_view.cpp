@@ -171,7 +171,9 @@ int RecipientListView::ContentWidth(int column) const {
     using Candidate = std::pair<size_t, size_t>;  // length, row
     std::priority_queue<Candidate, std::vector<Candidate>, std::greater<>> longest;
     for (size_t row = 0; row < list.RowCount(); ++row) {
-        longest.emplace(CellText(list, row, column).size(), row);
+        const size_t length = CellText(list, row, column).size();
+        if (longest.size() == kCandidates && length <= longest.top().first) continue;
+        longest.emplace(length, row);
         if (longest.size() > kCandidates) longest.pop();
     }
     int widest = 0;

@@ -21,9 +21,13 @@ void TMainForm::WireCommandStates() {
     for (const CommandRule& rule : CommandRules())
         if (auto* action = findChild<QAction*>(QString::fromLatin1(rule.action)))
             commandRules_.emplace_back(action, rule);
-    // Rows come and go: "&Summary..." needs some.
+    // Rows come and go ("&Summary..." needs some), an import a row at a time:
+    // only a list that becomes empty, or stops being so, changes a fact.
+    const auto rowsChanged = [this] {
+        if (factRows_ == project_.List().Empty()) UpdateCommandStates();
+    };
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(model_, signal, this, &TMainForm::UpdateCommandStates);
+        connect(model_, signal, this, rowsChanged);
     connect(model_, &QAbstractItemModel::modelReset, this, &TMainForm::UpdateCommandStates);
     UpdateCommandStates();
 }
@@ -43,6 +47,7 @@ CommandFacts TMainForm::Facts() const {
 
 void TMainForm::UpdateCommandStates() {
     const CommandFacts facts = Facts();
+    factRows_ = facts.rows;
     for (const auto& [action, rule] : commandRules_)
         action->setEnabled(rule.enabled(facts));
     setAcceptDrops(!facts.running);  // a dropped project would replace the one being checked
