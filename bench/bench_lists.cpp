@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,23 @@ void FillProjectList(RecipientList& list, size_t rows, bool accented) {
             valid ? "[0] Valid E-mail Address!" : "[550] Mailbox unavailable", name, city};
         list.AppendRow(caption, subItems, valid ? kIconValid : kIconFailed,
                        valid ? kMarkUnchecked : kMarkChecked);
+    }
+    list.EndUpdate();
+}
+
+void AddFindings(RecipientList& list) {
+    list.BeginUpdate();
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+        const std::optional<Verdict> verdict = list.VerdictOf(row);
+        if (!verdict) continue;
+        const bool valid = *verdict == Verdict::kDeliverable;
+        ResultFinding finding;
+        finding.verdict = *verdict;
+        finding.reason = valid ? Reason::kAccepted : Reason::kMailboxUnknown;
+        finding.reply = valid ? "250 2.1.5 Ok" : "550 5.1.1 <user> Recipient address rejected";
+        finding.host = "mx1.example.com";
+        finding.hostsTried = {finding.host};
+        list.SetFinding(row, std::move(finding));
     }
     list.EndUpdate();
 }

@@ -18,7 +18,10 @@ namespace mv::bench {
 // "Zürich" (the rest "Lisbon"), for searches that fold case beyond ASCII;
 // otherwise "Name N" and "City N" with 5000 cities.
 void FillProjectList(RecipientList& list, size_t rows, bool accented = false);
-// The same rows saved as a project file.
+// Gives every row with a result the finding a check would have left: its
+// verdict and reason, the deciding reply and the mail host.
+void AddFindings(RecipientList& list);
+// The rows of FillProjectList saved as a project file.
 void WriteProjectFile(const std::filesystem::path& file, size_t rows, bool accented = false);
 
 // A CSV list: the header "Email,First name,Last name,City,Phone" and `lines`

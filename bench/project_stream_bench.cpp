@@ -1,5 +1,6 @@
 // Writing and reading a project of a million recipients with two extra
-// columns: seconds for each, and the memory the rows take.
+// columns, each with the finding of its check: seconds for the project file
+// and for its findings file, and the memory the rows take.
 //
 //   mv_bench_project_stream [rows] [folder]
 //
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "bench_lists.h"
+#include "project/findings/findings_file.h"
 #include "project/list/recipient_list.h"
 #include "project/stream/project_stream.h"
 
@@ -54,7 +56,11 @@ int Read(const std::filesystem::path& file) {
     const double seconds = Seconds(start);
     std::printf("read   %zu rows: %.3f s; rows in memory %.1f MB (RSS %.1f MB, peak %.1f MB)\n",
                 list.RowCount(), seconds, ResidentMb() - before, ResidentMb(), PeakMb());
-    return 0;
+    const auto findings = Clock::now();
+    const std::string notice = mv::LoadFindingsFile(list, file);
+    std::printf("read   findings: %.3f s %s (RSS %.1f MB, peak %.1f MB)\n", Seconds(findings),
+                notice.c_str(), ResidentMb(), PeakMb());
+    return notice.empty() ? 0 : 1;
 }
 
 void Write(const std::filesystem::path& file, size_t rows) {
@@ -62,6 +68,7 @@ void Write(const std::filesystem::path& file, size_t rows) {
     mv::RecipientList list;
     auto start = Clock::now();
     mv::bench::FillProjectList(list, rows);
+    mv::bench::AddFindings(list);
     std::printf("build  %zu rows: %.3f s; rows in memory %.1f MB (RSS %.1f MB)\n", rows,
                 Seconds(start), ResidentMb() - before, ResidentMb());
 
@@ -69,6 +76,12 @@ void Write(const std::filesystem::path& file, size_t rows) {
     mv::SaveProjectFile(list, file);
     std::printf("write  %zu rows: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", rows, Seconds(start),
                 static_cast<double>(std::filesystem::file_size(file)) / 1048576.0, PeakMb());
+    start = Clock::now();
+    mv::SaveFindingsFile(list, file);
+    std::printf(
+        "write  findings: %.3f s; file %.1f MB (peak RSS %.1f MB)\n", Seconds(start),
+        static_cast<double>(std::filesystem::file_size(mv::FindingsPathOf(file))) / 1048576.0,
+        PeakMb());
     std::fflush(stdout);
 }
 
@@ -98,5 +111,6 @@ int main(int argc, char** argv) {
     int status = 0;
     waitpid(pid, &status, 0);
     std::filesystem::remove(file);
+    std::filesystem::remove(mv::FindingsPathOf(file));
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

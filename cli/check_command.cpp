@@ -3,18 +3,22 @@
 // does, and writes each result as it arrives.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "check_output.h"
 #include "cli_args.h"
 #include "commands.h"
 #include "engine/result_codes.h"
 #include "interrupts.h"
 #include "list_input.h"
 #include "output_formats.h"
+#include "output_target.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
 #include "platform/time/tick_count.h"
+#include "project/findings/project_files.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
@@ -28,37 +32,6 @@
 namespace mv::cli {
 
 namespace {
-
-ResultFormat ChooseFormat(const ParsedArgs& args) {
-    const std::string format = args.ValueOr("format", "");
-    if (format == "csv") return ResultFormat::kCsv;
-    if (format == "jsonl") return ResultFormat::kJsonLines;
-    if (!format.empty()) throw UsageError("--format is csv or jsonl, not '" + format + "'");
-    const std::string out = args.ValueOr("output", "");
-    const auto dot = out.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : out.substr(dot);
-    return ext == ".jsonl" || ext == ".json" ? ResultFormat::kJsonLines : ResultFormat::kCsv;
-}
-
-// The stored settings with this run's overrides.
-CheckSettings SettingsFor(const ParsedArgs& args, TINI& ini) {
-    CheckSettings s = StoredSettingsWithSender(args, ini);
-    if (auto v = args.Number("connections", 1, 100000)) s.connections = static_cast<int>(*v);
-    if (auto v = args.Number("timeout", 1, 86400)) s.timeOut = static_cast<int>(*v);
-    if (args.Has("no-accept-all-probe")) s.acceptAllProbe = false;
-    if (auto v = args.Number("recheck-deferred", 0, CheckSettings::kMaxRecheckDeferred))
-        s.recheckDeferred = static_cast<int>(*v);
-    if (auto v = args.Number("per-server", 0, CheckSettings::kMaxStoredValue))
-        s.perServer = static_cast<int>(*v);
-    if (auto v = args.Number("per-server-rate", 0, CheckSettings::kMaxPerServerRate))
-        s.perServerRate = static_cast<int>(*v);
-    if (auto v = args.Value("source-address")) s.sourceAddress = *v;
-    if (auto proxy = ParseSocksOptions(args)) {
-        s.proxyEnabled = true;
-        s.proxy = *proxy;
-    }
-    return s;
-}
 
 // The window's refusals that point at the window get, on a second line, how
 // to do the same from the command line.
@@ -88,33 +61,24 @@ void HandleWarning(const RunWarning& warning, bool keepGoing, CheckRun& run, boo
     run.Stop();
 }
 
-// "deliverable: 2   risky: 0   undeliverable: 1   unknown: 0": the final
-// results of the run per verdict.
-void PrintVerdictCounts(const VerdictTally& tally) {
-    std::string line;
-    for (Verdict v :
-         {Verdict::kDeliverable, Verdict::kRisky, Verdict::kUndeliverable, Verdict::kUnknown})
-        line += (line.empty() ? "" : "   ") + std::string(VerdictName(v)) + ": " +
-                std::to_string(tally.Of(v));
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
 struct CheckJob {
     std::string input;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> output{nullptr, &std::fclose};
-    std::FILE* out = stdout;
+    std::unique_ptr<OutputTarget> output;
+    std::optional<CheckResultWriter> writer;  // once the output is open
+    bool outputFailed = false;
 };
 
 int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted,
            bool warned) {
     if (args.Has("save")) {
         try {
-            SaveProjectFile(list, job.input);
+            SaveProject(list, job.input);
         } catch (const Exception& e) {
             PrintError(e.what());
             return kExitFailure;
         }
     }
+    if (job.outputFailed) return kExitFailure;
     if (interrupted) return 130;
     return warned ? kExitWarning : kExitOk;
 }
@@ -122,6 +86,7 @@ int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, boo
 }  // namespace
 
 int RunCheck(const ParsedArgs& parsed) {
+    if (parsed.Has("cluster")) return RunCheckOnCluster(parsed);
     if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     CheckJob job;
     job.input = parsed.Positional()[0];
@@ -133,21 +98,20 @@ int RunCheck(const ParsedArgs& parsed) {
     RaiseOpenFileLimit();
 
     TINI ini;
-    const CheckSettings settings = SettingsFor(parsed, ini);
+    const CheckSettings settings = CheckSettingsFor(parsed, ini);
     RecipientList list;
+    const AddressKnowledge* lists = nullptr;
     try {
         LoadInput(job.input, list);
+        lists = &AddressKnowledge::Installed();
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;
     }
-    if (auto path = parsed.Value("output")) {
-        job.output.reset(std::fopen(path->c_str(), "w"));
-        if (!job.output) {
-            PrintError("Cannot create file " + *path);
-            return kExitFailure;
-        }
-        job.out = job.output.get();
+    job.output = std::make_unique<OutputTarget>(parsed.ValueOr("output", ""));
+    if (!job.output->Writable()) {
+        PrintError("Cannot create file " + job.output->Path());
+        return kExitFailure;
     }
 
     EpollLoop loop;
@@ -156,33 +120,42 @@ int RunCheck(const ParsedArgs& parsed) {
     if (smtpPort) dispatcher.SetSmtpPort(std::to_string(*smtpPort));
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
-    CheckResultWriter writer(job.out, format, parsed.Has("transcripts"));
+    const auto flush = [&] {
+        if (job.writer) job.writer->Flush();
+    };
     RunProgress progress(GetTickCount());
     StatusLine status(
         loop,
-        [&] {
-            const auto panels = run.StatusTexts();
-            std::vector<std::string> texts(panels.begin(), panels.end());
-            texts.push_back(run.RecheckText());
+        [&, panels = StatusTextsOf(run)] {
+            std::vector<std::string> texts = panels();
             texts.push_back(progress.Text(GetTickCount()));
             return texts;
         },
-        [&] { writer.Flush(); });
+        flush);
     run.OnStatusChanged = [&] { status.Changed(); };
-    // The header goes out once the run has begun (or with its first result,
-    // which can come while it starts): a refused run writes nothing.
+    // The output is opened and the header written once the run has begun (or
+    // with its first result, which can come while it starts): a refused run
+    // leaves the file as it was.
+    FinalRows finalRows(nullptr, list, *lists);
     bool begun = false;
     const auto begin = [&] {
-        if (!begun) writer.Header();
+        if (begun) return;
         begun = true;
+        if (std::FILE* out = job.output->Open()) {
+            job.writer.emplace(out, format, parsed.Has("transcripts"));
+            job.writer->Header();
+            finalRows.SetWriter(&*job.writer);
+            return;
+        }
+        PrintError("Cannot create file " + job.output->Path());
+        job.outputFailed = true;
+        loop.Post([&run] { run.Stop(); });  // not from inside the result being reported
     };
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
         progress.Final(GetTickCount());
-        const std::string_view caption = list.Caption(row);
-        writer.Result(row, caption, ExtractAddress(caption), code, list.SubItem(row, 0),
-                      VerdictOfRow(list, row).value_or(RowVerdict{}), list.TranscriptOf(row));
+        finalRows.Write(row, code);
     };
     run.OnRunningChanged = [&](bool running) {
         if (!running) loop.Quit();
@@ -192,7 +165,7 @@ int RunCheck(const ParsedArgs& parsed) {
         HandleWarning(w, parsed.Has("keep-going"), run, warned);
     };
     InterruptWatch interrupts(
-        loop, [&] { run.Stop(); }, [&] { writer.Flush(); });
+        loop, [&] { run.Stop(); }, flush);
 
     try {
         run.Start(settings);
@@ -204,9 +177,9 @@ int RunCheck(const ParsedArgs& parsed) {
     progress.SetTotal(dispatcher.Recipients().size());
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
-    writer.Flush();
+    flush();
     status.Finish();
-    PrintVerdictCounts(run.Tally());
+    PrintRunSummary(run.Tally(), finalRows.Flags());
     std::fprintf(stderr, "%s\n", progress.Closing(GetTickCount()).c_str());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }

@@ -17,6 +17,11 @@ int RunShow(const ParsedArgs& args);
 int RunSettings(const ParsedArgs& args);
 int RunExport(const ParsedArgs& args);
 int RunDoctor(const ParsedArgs& args);
+int RunCluster(const ParsedArgs& args);
+int RunWorker(const ParsedArgs& args);
+// cluster status (called by RunCluster), and check --cluster (by RunCheck).
+int RunClusterStatus(const ParsedArgs& args);
+int RunCheckOnCluster(const ParsedArgs& args);
 
 // "SECTION/KEY" of every setting that the settings command reads and writes.
 std::vector<std::string> SettingNames();

@@ -20,7 +20,8 @@ namespace mv::cli {
 namespace {
 
 PreflightSettings DoctorSettings(const ParsedArgs& args, TINI& ini) {
-    const CheckSettings check = StoredSettingsWithSender(args, ini);
+    CheckSettings check = StoredSettingsWithSender(args, ini);
+    if (auto v = args.Value("source-address")) check.sourceAddress = *v;
     PreflightSettings s = PreflightSettings::FromCheckSettings(
         check, args.ValueOr("blocklists", ini.ilBlockLists.Text()));
     if (auto p = args.Number("dns-port", 1, 65535)) s.dnsPort = std::to_string(*p);

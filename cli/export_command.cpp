@@ -1,15 +1,18 @@
 // mailvetter-cli export: the rows of a project whose result passes the chosen
-// tolerance, or whose verdict is among the chosen ones, as a text, CSV or
-// dBase file.
+// tolerance, or whose verdict is among the chosen ones, less the rows whose
+// address carries a flag to leave out, as a text, CSV or dBase file.
 #include <cstdio>
 #include <optional>
 #include <sstream>
 
+#include "address/address_knowledge.h"
 #include "cli_args.h"
 #include "commands.h"
+#include "list_input.h"
+#include "platform/error/exception.h"
+#include "project/import_export/export_leave_out.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
-#include "project/stream/project_stream.h"
 #include "settings/tini.h"
 
 namespace mv::cli {
@@ -54,6 +57,15 @@ VerdictSet ParseVerdicts(const std::string& text) {
     return verdicts;
 }
 
+// "role,disposable,free": the flags whose rows are left out.
+AddressFlags ParseLeaveOut(const std::string& text) {
+    std::string bad;
+    const std::optional<AddressFlags> flags = ParseAddressFlags(text, &bad);
+    if (!flags)
+        throw UsageError("--leave-out is a list of role, disposable, free; not '" + bad + "'");
+    return *flags;
+}
+
 }  // namespace
 
 int RunExport(const ParsedArgs& parsed) {
@@ -65,6 +77,8 @@ int RunExport(const ParsedArgs& parsed) {
         throw UsageError("--verdict and --tolerance choose rows in two ways: give one of them");
     std::optional<VerdictSet> verdicts;
     if (auto text = parsed.Value("verdict")) verdicts = ParseVerdicts(*text);
+    AddressFlags leaveOut;
+    if (auto text = parsed.Value("leave-out")) leaveOut = ParseLeaveOut(*text);
 
     TINI ini;
     ExportTolerance tolerance = ReadExportTolerance(ini);
@@ -74,9 +88,14 @@ int RunExport(const ParsedArgs& parsed) {
     }
     RecipientList list;
     try {
-        LoadProjectFile(list, parsed.Positional()[0]);
-        const size_t rows = verdicts ? ExportRecipientsByVerdict(list, target, *verdicts)
-                                     : ExportRecipients(list, target, tolerance);
+        OpenProjectTelling(list, parsed.Positional()[0]);
+        // The address lists are read only when rows are to be left out.
+        const AddressKnowledge* lists = leaveOut.Empty() ? nullptr : &AddressKnowledge::Installed();
+        const size_t rows = ExportRows(list, target, [&] {
+            std::vector<size_t> chosen =
+                verdicts ? RowsWithVerdicts(list, *verdicts) : RowsToExport(list, tolerance);
+            return lists ? WithoutFlaggedRows(list, std::move(chosen), leaveOut, *lists) : chosen;
+        });
         std::fprintf(stderr, "%zu rows written to %s\n", rows, target.c_str());
     } catch (const Exception& e) {
         PrintError(e.what());

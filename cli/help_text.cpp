@@ -1,10 +1,10 @@
 #include "help_text.h"
 
+#include "help_text_parts.h"
+
 #include "commands.h"
 
 namespace mv::cli {
-
-namespace {
 
 OptionGroup SocksGroup(const char* heading) {
     return {heading,
@@ -26,6 +26,8 @@ OptionGroup SocksGroup(const char* heading) {
                  .help = "level 5: the password of the user code"},
             }};
 }
+
+namespace {
 
 Command Check() {
     return {
@@ -90,32 +92,40 @@ Command Check() {
                               "spaced (Checks/PerServerRate; 0: no limit)"},
                      {.name = "source-address",
                       .value = "ADDR",
-                      .help = "the local IPv4 address the SMTP connections leave from "
-                              "(Checks/SourceAddress; default: the system's choice); one that is "
-                              "not this computer's is refused"},
+                      .help = "the local address the SMTP connections leave from "
+                              "(Checks/SourceAddress; default: the system's choice): an IPv4 "
+                              "address, an IPv6 address, or one of each separated by a blank; "
+                              "one that is not this computer's is refused"},
                      {.name = "keep-going",
                       .help = "go on after a warning about this computer (see below)"},
                  }},
                 SocksGroup("Through a SOCKS proxy (instead of the stored Proxy settings)"),
+                ClusterGroup("On the cluster (see cluster; the workers' own options apply)",
+                             "cluster"),
                 {"Output",
                  {
                      {.name = "output",
                       .value = "FILE",
-                      .help = "write the results to FILE instead of standard output",
+                      .help = "write the results to FILE instead of standard output (\"-\": "
+                              "standard output); FILE is created or emptied only once the run "
+                              "has begun, so a refused run leaves it as it was",
                       .complete = Files()},
                      {.name = "format",
                       .value = "csv|jsonl",
-                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason) or "
-                              "JSON Lines (the same keys and reply, the deciding reply); default: "
-                              "by the extension of FILE (.jsonl, .json), else csv",
+                      .help = "CSV (header row,email,address,code,result,valid,verdict,reason,"
+                              "flags,suggestion,provider) or JSON Lines (the same keys and reply, "
+                              "the deciding reply); default: by the extension of FILE (.jsonl, "
+                              ".json), else csv",
                       .complete = Words("csv jsonl")},
                      {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
-                     {.name = "save", .help = "write the results back into the INPUT project"},
+                     {.name = "save",
+                      .help = "write the results back into the INPUT project, and each row's "
+                              "verdict and reason into its findings file (INPUT.findings)"},
                  }},
             },
         .notes =
             "A proxy that cannot be reached or refuses ends every address with its socket error "
-            "or SOCKS error code (20001 to 20017), the proxy's text in the transcript.\n\n"
+            "or SOCKS error code (20001 to 20018), the proxy's text in the transcript.\n\n"
             "The time-out counts from a check's last activity, not from its start, and the "
             "watchdog looks every SECONDS: a silent check ends as -2 between SECONDS and twice "
             "SECONDS after it last heard anything (about 6.1 s with --timeout 3). So --timeout "
@@ -124,16 +134,28 @@ Command Check() {
             "Each result has a verdict (deliverable, risky, undeliverable, unknown) and one "
             "reason (accepted, accept-all, mailbox-unknown, mailbox-full, mailbox-disabled, "
             "policy-block, deferred, no-mail-domain, no-mail-host, unreachable, timeout, "
-            "refused-sender, protocol, aborted), read from the code and the reply that decided "
-            "it. After an accepted address the server is asked, on the same connection, about a "
-            "made-up address of the domain (once per domain and run); if it accepts that too, "
-            "the domain accepts every address and its accepted addresses are risky "
+            "refused-sender, protocol, aborted, no-ipv4-host), read from the code and the reply "
+            "that decided it, weighing what every mail host answered: a first host's \"no such "
+            "user\" stands when a backup host accepts (the code stays 0, the transcript says "
+            "why), a temporary refusal stays the answer when the later hosts cannot be reached, "
+            "and no-mail-host means that no mail host resolves. After an accepted address the "
+            "server is asked, on the same connection, about a made-up address of the domain "
+            "(once per domain and mail host in a run); if it accepts that too, that host accepts "
+            "every address of the domain and the addresses it accepted are risky "
             "(accept-all). A domain with a null MX (RFC 7505) ends as 11001 without any "
             "connection.\n\n"
+            "Each result also tells what the address says by itself: flags (role: info@, "
+            "sales@ ...; disposable: a throw-away mail service; free: a free-mail provider; "
+            "separated by \";\" in CSV), a suggestion for a mistyped domain (anna@gmial.com: "
+            "anna@gmail.com; none when the domain has MX records) and the provider of the "
+            "mail servers (Google, Microsoft 365, Yahoo, ...). The lists behind them are read "
+            "from share/mailvetter beside the program; one that cannot be read ends the "
+            "command with exit status 1. A line with the count per flag follows the verdicts.\n\n"
             "The five counters are shown on standard error while the run lasts, with the "
             "deferred addresses that wait for their recheck and the progress (\"DONE/TOTAL "
             "PCT% RATE/s ETA H:MM:SS\", the rate of the last 10 s); a line with the count per "
-            "verdict ends the run, then \"checked N in H:MM:SS (R/s)\". A deferred address is "
+            "verdict ends the run, then the flags' line and \"checked N in H:MM:SS (R/s)\". A "
+            "deferred address is "
             "written once, with its last result. The first "
             "Ctrl-C stops the run like Stop (rows in flight end as -8, waiting ones keep their "
             "last result) and still writes the results; a second one ends at once.\n\n"
@@ -142,6 +164,9 @@ Command Check() {
             "(outgoing port 25 is probably blocked), or more than half of the first 50 refusals "
             "rejecting this computer (it is on a block list). Either is told on standard error, "
             "once, and stops the run like Ctrl-C unless --keep-going is given.\n\n"
+            "With --cluster, the marked rows are submitted as a run and checked by the workers "
+            "(see cluster and worker); the results, counters and exit statuses are the same, and "
+            "Ctrl-C cancels the run. The options of this computer's engine are refused then.\n\n"
             "Exit status: 0 when the run completed, 130 when it was stopped, 3 when a warning "
             "stopped it, 1 when it could not start or the input could not be read, 2 for a "
             "usage error.",
@@ -158,9 +183,9 @@ Command Import() {
         .summary = "import a text, CSV or dBase list into a project",
         .description =
             "Imports INPUT (a text, CSV or dBase file) into PROJECT, which is created when it "
-            "does not exist, and saves PROJECT. Text files may be UTF-8, Windows-1252 or UTF-16 "
-            "with a byte-order mark; their fields are separated by commas, or by tabs when the "
-            "first line holds tabs and no comma.",
+            "does not exist, and saves PROJECT with its findings file. Text files may be UTF-8, "
+            "Windows-1252 or UTF-16 with a byte-order mark; their fields are separated by "
+            "commas, or by tabs when the first line holds tabs and no comma.",
         .options = {{"",
                      {
                          {.name = "to",
@@ -192,7 +217,8 @@ Command Export() {
         .name = "export",
         .synopsis =
             "export PROJECT --to FILE [--tolerance zero | --tolerance "
-            "mailbox,storage,timeout | --verdict deliverable,risky,...]",
+            "mailbox,storage,timeout | --verdict deliverable,risky,...] "
+            "[--leave-out role,disposable,free]",
         .summary = "write the addresses that passed a check to a text, CSV or dBase file",
         .description =
             "Writes the rows of PROJECT whose result passes the tolerance to FILE: "
@@ -216,9 +242,15 @@ Command Export() {
                           .value = "LIST",
                           .help = "instead of a tolerance: the rows whose verdict is one of LIST "
                                   "(deliverable, risky, undeliverable, unknown, separated by "
-                                  "commas). A project keeps only the result code, so the verdict "
-                                  "comes from the code alone.",
+                                  "commas). The verdicts come from the project's findings file "
+                                  "(PROJECT.findings); a row it does not hold gets the verdict of "
+                                  "its result code.",
                           .complete = WordList("deliverable risky undeliverable unknown")},
+                         {.name = "leave-out",
+                          .value = "LIST",
+                          .help = "of those rows, leave out the ones whose address is flagged "
+                                  "role, disposable or free (separated by commas)",
+                          .complete = WordList("role disposable free")},
                      }}},
         .notes =
             "The tolerance is stored (section Export) and used when neither --tolerance nor "
@@ -288,7 +320,8 @@ Command Mx() {
                      }}},
         .notes =
             "Exit status: 0 when an answer came (even one without MX records), 1 when the "
-            "query failed or no answer came in time, 2 for a usage error.",
+            "query failed, the server answered SERVFAIL or REFUSED, or no answer came in time, "
+            "2 for a usage error.",
         .operands = {},
         .run = &RunMx,
     };
@@ -320,14 +353,17 @@ Command Smtp() {
                      {.name = "port", .value = "PORT", .help = "the server's port (default 25)"},
                      {.name = "timeout",
                       .value = "SECONDS",
-                      .help = "give up after this long without a reply (default 30)"},
+                      .help = "give up after this long without a complete reply (default 30); "
+                              "continuation lines alone do not count"},
                  }},
                 SocksGroup("Through a SOCKS proxy"),
             },
         .notes =
-            "HOST is looked up here and the proxy is given its address. A refusal by the "
+            "HOST is looked up here (IPv4 and IPv6 addresses; IPv6 is used when it has no IPv4 "
+            "address) and the proxy is given its address: an IPv6 address needs --socks-level "
+            "5. A refusal by the "
             "proxy is shown on standard error (\"proxy: TEXT (error N)\") and N, from 20001 "
-            "to 20017, is the result code.\n\n"
+            "to 20018, is the result code.\n\n"
             "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
         .operands = Hosts(),
         .run = &RunSmtp,
@@ -339,7 +375,8 @@ Command Doctor() {
         .name = "doctor",
         .synopsis =
             "doctor [--from ADDRESS] [--helo HOST] [--dns \"SERVER [SERVER]\"] [--dns-port P] "
-            "[--smtp-port P] [--public-address ADDR] [--blocklists ZONE,ZONE...] [DOMAIN...]",
+            "[--smtp-port P] [--source-address ADDR] [--public-address ADDR] "
+            "[--blocklists ZONE,ZONE...] [DOMAIN...]",
         .summary =
             "check whether this computer can check addresses (DNS, HELO, port 25, block "
             "lists)",
@@ -347,21 +384,26 @@ Command Doctor() {
             "Checks whether this computer can check addresses at all, and prints one line per "
             "check: its result (OK, warning, failed or skipped), its name and one line of "
             "advice. The whole check takes at most 15 seconds.\n\n"
-            "DNS servers: every DNS server in use answers.\n\n"
+            "DNS servers: every DNS server in use answers (an answer REFUSED or SERVFAIL counts "
+            "as a failure).\n\n"
             "From address: the sender's domain exists, has mail hosts and is not a null MX "
             "(receivers refuse senders they cannot answer).\n\n"
-            "HELO name: the HELO name is a full domain name that resolves.\n\n"
+            "HELO name: the HELO name is a full domain name that resolves, and not the domain "
+            "of a large mail provider (gmail.com and the like: receivers take it for a "
+            "forgery).\n\n"
             "Outgoing port 25: the mail hosts of the DOMAINs (at most 5; none given: the "
-            "sender's domain) can be connected to; the line tells connections that time out "
-            "(a blocked port) from refused ones. Each connection gets 5 seconds; nothing is "
+            "sender's domain) can be connected to and greet; the line tells connections that "
+            "time out (a blocked port) from refused ones and shows each greeting. Each "
+            "connection gets 5 seconds, of which at most 3 for the greeting; a connection "
+            "without a greeting is a warning (the provider may intercept port 25). Nothing is "
             "sent.\n\n"
             "Reverse name (PTR): the address the receivers see has a reverse name, and it is "
             "the HELO name.\n\n"
             "Block list ZONE: that address is not listed in the DNS block list ZONE (the "
             "answer code explained).\n\n"
-            "With a source address (Checks/SourceAddress) the connections leave from it, and "
-            "the last two are about it; one that is not this computer's fails the port "
-            "check.\n\n"
+            "With a source address (--source-address or Checks/SourceAddress) the connections "
+            "leave from it, and the last two are about it; one that is not this computer's "
+            "fails the port check.\n\n"
             "The last two are skipped when this computer's outgoing address is private "
             "(behind a router), unless the router's address is given with --public-address. "
             "Options override the stored settings for this check only.",
@@ -383,6 +425,10 @@ Command Doctor() {
                          {.name = "smtp-port",
                           .value = "PORT",
                           .help = "the port of the mail servers (default 25)"},
+                         {.name = "source-address",
+                          .value = "ADDR",
+                          .help = "the local IPv4 address the connections leave from "
+                                  "(Checks/SourceAddress; default: the system's choice)"},
                          {.name = "public-address",
                           .value = "ADDR",
                           .help = "the IPv4 address the receivers see (for a computer behind "
@@ -404,7 +450,8 @@ Command Doctor() {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {Check(),    Import(), Export(), Show(),
-                                                  Settings(), Mx(),     Smtp(),   Doctor()};
+                                                  Settings(), Mx(),     Smtp(),   Doctor(),
+                                                  Cluster(),  Worker()};
     return commands;
 }
 

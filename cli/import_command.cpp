@@ -5,7 +5,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "list_input.h"
-#include "project/stream/project_stream.h"
+#include "project/findings/project_files.h"
 
 namespace mv::cli {
 
@@ -25,9 +25,9 @@ int RunImport(const ParsedArgs& parsed) {
     RecipientList list;
     try {
         std::error_code ec;
-        if (std::filesystem::exists(project, ec)) LoadProjectFile(list, project);
+        if (std::filesystem::exists(project, ec)) OpenProjectTelling(list, project);
         ImportFile(parsed.Positional()[0], list, choices);
-        SaveProjectFile(list, project);
+        SaveProject(list, project);
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;

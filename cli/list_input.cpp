@@ -4,8 +4,9 @@
 
 #include <iostream>
 
+#include "commands.h"
 #include "platform/text/text_trim.h"
-#include "project/stream/project_stream.h"
+#include "project/findings/project_files.h"
 
 namespace mv::cli {
 
@@ -34,10 +35,14 @@ void ReadStandardInput(RecipientList& list) {
 
 }  // namespace
 
+void OpenProjectTelling(RecipientList& list, const std::string& path) {
+    if (const std::string notice = OpenProject(list, path); !notice.empty()) PrintError(notice);
+}
+
 void LoadInput(const std::string& path, RecipientList& list, const ImportChoices& choices) {
     switch (KindOf(path)) {
         case InputKind::kProject:
-            LoadProjectFile(list, path);
+            OpenProjectTelling(list, path);
             return;
         case InputKind::kStandardInput:
             ReadStandardInput(list);

@@ -28,6 +28,10 @@ struct ImportChoices {
 // messages of failures are those the window would show.
 void LoadInput(const std::string& path, RecipientList& list, const ImportChoices& choices = {});
 
+// Reads the project `path` with its findings file into `list`; a notice
+// about a findings file that cannot be read goes to standard error.
+void OpenProjectTelling(RecipientList& list, const std::string& path);
+
 // Imports a text, CSV or dBase file into `list`.
 void ImportFile(const std::string& path, RecipientList& list, const ImportChoices& choices);
 

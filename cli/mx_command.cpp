@@ -16,6 +16,19 @@ std::string FirstEntry(const std::string& list) {
     return list.substr(0, list.find(' '));
 }
 
+// The answers whose RCODE says the server could not or would not look: no
+// records can follow, and nothing says whether the domain has any.
+const char* ServerFailure(int rcode) {
+    switch (rcode) {
+        case 2:
+            return "DNS server failure (SERVFAIL)";
+        case 5:
+            return "DNS server refused the query (REFUSED)";
+        default:
+            return nullptr;
+    }
+}
+
 void PrintAnswer(_TDnsQuery& q) {
     const int stored = std::min<int>(q.AnswerCount(), static_cast<int>(kDnsTableSize));
     for (int i = 0; i < stored; ++i) {
@@ -48,6 +61,8 @@ int RunMx(const ParsedArgs& parsed) {
     query.OnRequestDone = [&](_TDnsQuery* q, uint16_t error) {
         if (error != 0) {
             PrintError("DNS query to " + server + " failed with error " + std::to_string(error));
+        } else if (const char* failure = ServerFailure(q->ResponseCode())) {
+            PrintError(failure);
         } else {
             PrintAnswer(*q);
             status = kExitOk;

@@ -57,18 +57,47 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
+AddressColumns AddressColumnsOf(const AddressKnowledge& lists, std::string_view address,
+                                const ResultFinding* finding) {
+    const AddressFacts facts = lists.Describe(address);
+    AddressColumns columns{facts.flags, facts.suggestion, {}};
+    if (finding != nullptr) {
+        if (const ProviderProfile* provider = lists.ProviderOf(finding->hostsTried))
+            columns.provider = provider->name;
+        if (HostsCameFromMxRecords(finding->hostsTried, facts.asciiDomain))
+            columns.suggestion.clear();
+    }
+    return columns;
+}
+
+void FlagTally::Count(const AddressColumns& columns) {
+    role_ += columns.flags.Has(AddressFlag::kRole) ? 1 : 0;
+    disposable_ += columns.flags.Has(AddressFlag::kDisposable) ? 1 : 0;
+    free_ += columns.flags.Has(AddressFlag::kFree) ? 1 : 0;
+    suggestions_ += columns.suggestion.empty() ? 0 : 1;
+}
+
+std::string FlagTally::Line() const {
+    return "flags: role: " + std::to_string(role_) +
+           "   disposable: " + std::to_string(disposable_) + "   free: " + std::to_string(free_) +
+           "   suggestions: " + std::to_string(suggestions_);
+}
+
 CheckResultWriter::CheckResultWriter(std::FILE* out, ResultFormat format, bool transcripts)
     : out_(out), format_(format), transcripts_(transcripts) {}
 
 void CheckResultWriter::Header() {
     if (format_ == ResultFormat::kCsv) {
-        std::fputs("row,email,address,code,result,valid,verdict,reason\r\n", out_);
+        std::fputs(
+            "row,email,address,code,result,valid,verdict,reason,flags,suggestion,provider\r\n",
+            out_);
         std::fflush(out_);
     }
 }
 
 void CheckResultWriter::Result(size_t row, std::string_view email, std::string_view address,
                                int code, std::string_view resultText, const RowVerdict& verdict,
+                               const AddressColumns& told,
                                const std::vector<std::string>& transcript) {
     const std::string_view verdictName = VerdictName(verdict.verdict);
     const std::string_view reasonName = verdict.reason ? ReasonName(*verdict.reason) : "";
@@ -77,7 +106,8 @@ void CheckResultWriter::Result(size_t row, std::string_view email, std::string_v
         line = std::to_string(row) + "," + CsvField(email) + "," + CsvField(address) + "," +
                std::to_string(code) + "," + CsvField(resultText) + "," +
                (code == 0 ? "true" : "false") + "," + std::string(verdictName) + "," +
-               std::string(reasonName) + "\r\n";
+               std::string(reasonName) + "," + AddressFlagsText(told.flags, ';') + "," +
+               CsvField(told.suggestion) + "," + CsvField(told.provider) + "\r\n";
     } else {
         line = "{\"row\":" + std::to_string(row) + ",\"email\":" + JsonString(email) +
                ",\"address\":" + JsonString(address) + ",\"code\":" + std::to_string(code) +
@@ -91,7 +121,12 @@ void CheckResultWriter::Result(size_t row, std::string_view email, std::string_v
                 line += (i ? "," : "") + JsonString(transcript[i]);
             line += "]";
         }
-        line += "}\n";
+        line += ",\"flags\":[";
+        for (AddressFlag flag : kAddressFlags)
+            if (told.flags.Has(flag))
+                line += (line.back() == '[' ? "" : ",") + JsonString(AddressFlagName(flag));
+        line += "],\"suggestion\":" + JsonString(told.suggestion) +
+                ",\"provider\":" + JsonString(told.provider) + "}\n";
     }
     std::fwrite(line.data(), 1, line.size(), out_);
 }

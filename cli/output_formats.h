@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "address/address_knowledge.h"
+#include "engine/result_finding.h"
 #include "project/list/row_verdict.h"
 
 namespace mv::cli {
@@ -20,9 +22,33 @@ std::string JsonString(std::string_view text);
 
 enum class ResultFormat { kCsv, kJsonLines };
 
+// What the address itself tells, as a result line shows it.
+struct AddressColumns {
+    AddressFlags flags;
+    std::string suggestion;  // the corrected address; empty when none
+    std::string provider;    // the provider's name; empty when none
+};
+// From the address and the finding of its check (null when there is none):
+// the provider of the mail hosts tried, no suggestion for a domain whose MX
+// records were found.
+AddressColumns AddressColumnsOf(const AddressKnowledge& lists, std::string_view address,
+                                const ResultFinding* finding);
+
+// "flags: role: N   disposable: N   free: N   suggestions: N" over the
+// results written.
+class FlagTally {
+  public:
+    void Count(const AddressColumns& columns);
+    std::string Line() const;
+
+  private:
+    size_t role_ = 0, disposable_ = 0, free_ = 0, suggestions_ = 0;
+};
+
 // One line per checked row, in the order results arrive: CSV with the header
-// row,email,address,code,result,valid,verdict,reason, or JSON Lines with the
-// same keys and "reply" (the deciding reply, its lines separated by "\n").
+// row,email,address,code,result,valid,verdict,reason,flags,suggestion,provider
+// (flags separated by ";"), or JSON Lines with the same keys (flags an
+// array) and "reply" (the deciding reply, its lines separated by "\n").
 // A verdict derived from the code alone has an empty reason. The owner flushes
 // it often (ten times a second) and at the end, so that an interrupted run
 // keeps what it had without a write per result.
@@ -31,7 +57,7 @@ class CheckResultWriter {
     CheckResultWriter(std::FILE* out, ResultFormat format, bool transcripts);
     void Header();
     void Result(size_t row, std::string_view email, std::string_view address, int code,
-                std::string_view resultText, const RowVerdict& verdict,
+                std::string_view resultText, const RowVerdict& verdict, const AddressColumns& told,
                 const std::vector<std::string>& transcript);
     void Flush() { std::fflush(out_); }
 

@@ -10,4 +10,10 @@ namespace mv::cli {
 
 CheckSettings StoredSettingsWithSender(const ParsedArgs& args, TINI& ini);
 
+// The stored settings with all of check's overrides (those a command does
+// not declare are simply absent): the sender options, --connections,
+// --timeout, --no-accept-all-probe, --recheck-deferred, --per-server,
+// --per-server-rate, --source-address and the --socks options.
+CheckSettings CheckSettingsFor(const ParsedArgs& args, TINI& ini);
+
 }  // namespace mv::cli

@@ -49,7 +49,10 @@ std::vector<Entry> AllKeys(TINI& ini) {
 
                          &ini.ilPerServer,
                          &ini.ilPerServerRate,
-                         &ini.ilSourceAddress}) {
+                         &ini.ilSourceAddress,
+                         &ini.ilClusterRedis,
+                         &ini.ilClusterUser,
+                         &ini.ilClusterPassword}) {
         out.push_back({k->SecaoAssociada()->Caption() + "/" + k->Caption(), k});
     }
     return out;

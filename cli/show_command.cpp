@@ -3,9 +3,10 @@
 
 #include "cli_args.h"
 #include "commands.h"
+#include "list_input.h"
 #include "output_formats.h"
+#include "platform/error/exception.h"
 #include "project/list/recipient_list.h"
-#include "project/stream/project_stream.h"
 
 namespace mv::cli {
 
@@ -13,7 +14,7 @@ int RunShow(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("show needs exactly one PROJECT");
     RecipientList list;
     try {
-        LoadProjectFile(list, parsed.Positional()[0]);
+        OpenProjectTelling(list, parsed.Positional()[0]);
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;

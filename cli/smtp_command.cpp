@@ -6,6 +6,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "net/smtp/smtp_cli.h"
+#include "net/smtp/smtp_reply_reader.h"
 #include "net/socket/socket_error_text.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/time/tick_count.h"
@@ -20,10 +21,17 @@ class SmtpProbe {
   public:
     SmtpProbe(MessageLoop& loop, _TSmtpCli& client, uint32_t timeoutMs)
         : loop_(loop), client_(client), timeoutMs_(timeoutMs) {
-        client_.OnDisplay = [this](_TCustomSmtpClient*, const std::string& m) {
+        client_.OnDisplay = [](_TCustomSmtpClient*, const std::string& m) {
             std::printf("%s\n", m.c_str());
             std::fflush(stdout);
+        };
+        client_.OnCommand = [this](_TCustomSmtpClient*, const std::string&) {
             lastActivity_ = GetTickCount();
+        };
+        // Only a line that completes a reply is a sign of life: a server that
+        // sends continuation lines for ever must still time out.
+        client_.OnResponse = [this](_TCustomSmtpClient*, const std::string& line) {
+            if (!ParseSmtpStatus(line).continuation) lastActivity_ = GetTickCount();
         };
         client_.OnRequestDone = [this](_TCustomSmtpClient*, TSmtpRequest t, uint16_t e) {
             lastActivity_ = GetTickCount();
@@ -137,6 +145,7 @@ int RunSmtp(const ParsedArgs& parsed) {
     client.SetSignOn(parsed.ValueOr("helo", ""));
     client.SetFromName(*parsed.Value("from"));
     client.SetRcptName({*parsed.Value("rcpt")});
+    client.SetFamilies(HostFamilies::kIPv6WhenNoIPv4);
     ApplyProxy(parsed, client.Socket());
     SmtpProbe probe(loop, client, static_cast<uint32_t>(timeout * 1000));
     int result;

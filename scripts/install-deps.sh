@@ -5,7 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libc-ares-dev
+  libc-ares-dev libhiredis-dev
+  # The cluster's tests and benchmarks start a Redis server of their own.
+  redis-server
+  # Registered domains (the Public Suffix List, with Debian's current copy)
+  # and internationalised domain names.
+  libpsl-dev publicsuffix libidn2-dev
   # Qt Charts' CMake files look for Qt's OpenGL modules, which Debian's
   # qt6-charts-dev does not pull in.
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
@@ -19,12 +24,12 @@ packages=(
 )
 # --package: what scripts/package.sh needs to build the package.
 if [ "${1:-}" = "--package" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
-            qt6-charts-dev libqt6opengl6-dev dpkg-dev file)
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev libhiredis-dev libpsl-dev libidn2-dev
+            qt6-base-dev qt6-charts-dev libqt6opengl6-dev dpkg-dev file)
 fi
 if [ "${1:-}" = "--runtime-only" ]; then
-  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev qt6-base-dev
-            qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core netbase)
+  packages=(build-essential cmake ninja-build pkg-config libc-ares-dev libhiredis-dev libpsl-dev libidn2-dev
+            qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core netbase)
 fi
 
 missing=()

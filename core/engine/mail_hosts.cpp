@@ -14,17 +14,21 @@ int KeptAnswers(const _TDnsQuery& dns) {
     return std::min<int>(dns.AnswerCount(), static_cast<int>(kDnsTableSize));
 }
 
+// The root, "." (decoded as an empty name): an exchange that names no host.
+bool IsRoot(const std::string& exchange) {
+    return exchange.empty() || exchange == ".";
+}
+
+// Every MX record names the root, whatever its preference (RFC 7505 gives it
+// 0; zones that get that wrong still mean "no mail").
 bool IsNullMx(const _TDnsQuery& dns) {
     int mxRecords = 0;
-    int tag = -1;
     for (int i = 0; i < KeptAnswers(dns); ++i) {
         if (dns.AnswerType(i) != kDnsTypeMx || dns.AnswerTag(i) < 0) continue;
+        if (!IsRoot(dns.MXExchange(dns.AnswerTag(i)))) return false;
         ++mxRecords;
-        tag = dns.AnswerTag(i);
     }
-    if (mxRecords != 1 || dns.MXPreference(tag) != 0) return false;
-    const std::string exchange = dns.MXExchange(tag);
-    return exchange.empty() || exchange == ".";
+    return mxRecords > 0;
 }
 
 }  // namespace
@@ -42,28 +46,48 @@ int DnsRcodeFailure(int rcode) {
 }
 
 MailHostSource ReadMailHosts(const _TDnsQuery& dns, const std::string& domain,
-                             std::vector<std::string>& hosts, std::string& logLine) {
+                             std::vector<std::string>& hosts, std::vector<std::string>& logLines) {
     hosts.clear();
+    logLines.clear();
     const int n = dns.AnswerCount();
     if (n == 0) {
-        logLine = "No SMTP Relays found. Trying \"" + domain + "\"";
+        logLines.push_back("No SMTP Relays found. Trying \"" + domain + "\"");
         hosts.push_back(domain);
         return MailHostSource::kDomainName;
     }
     if (IsNullMx(dns)) {
-        logLine = "Null MX: the domain accepts no mail";
+        logLines.emplace_back("Null MX: the domain accepts no mail");
         return MailHostSource::kNullMx;
     }
     // n counts every answer record, so it may be larger than the number of
     // names that follow it.
-    logLine = std::to_string(n) + (n == 1 ? " SMTP Relay found: " : " SMTP Relays found: ");
+    std::string found =
+        std::to_string(n) + (n == 1 ? " SMTP Relay found: " : " SMTP Relays found: ");
+    std::vector<std::string> skipped;
     for (int i = 0; i < KeptAnswers(dns); ++i) {
         const int tag = dns.AnswerTag(i);
         if (dns.AnswerType(i) != kDnsTypeMx || tag < 0) continue;
-        hosts.push_back(dns.MXExchange(tag));
-        logLine += hosts.back() + " ";
+        const std::string exchange = dns.MXExchange(tag);
+        // Connecting to the root would reach this computer itself.
+        if (IsRoot(exchange)) {
+            found += ". ";
+            skipped.emplace_back("Skipped exchange \".\"");
+            continue;
+        }
+        hosts.push_back(exchange);
+        found += exchange + " ";
     }
+    logLines.push_back(std::move(found));
+    logLines.insert(logLines.end(), skipped.begin(), skipped.end());
     return MailHostSource::kMxRecords;
+}
+
+MailHostSource ReadMailHosts(const _TDnsQuery& dns, const std::string& domain,
+                             std::vector<std::string>& hosts, std::string& logLine) {
+    std::vector<std::string> lines;
+    const MailHostSource source = ReadMailHosts(dns, domain, hosts, lines);
+    logLine = lines.front();
+    return source;
 }
 
 }  // namespace mv

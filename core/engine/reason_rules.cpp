@@ -29,6 +29,9 @@ constexpr StageSet kSender = StageBit(SmtpStage::kHelo) | StageBit(SmtpStage::kM
 // The reply to RCPT TO, and a reply whose command is not known: RCPT TO
 // decides most results, and a code read back without its reply is one.
 constexpr StageSet kRecipient = StageBit(SmtpStage::kRcptTo) | StageBit(SmtpStage::kNone);
+// Only a reply known to answer RCPT TO: a bare 553 read back without its reply
+// is as often a block as an answer about the mailbox.
+constexpr StageSet kRcptOnly = StageBit(SmtpStage::kRcptTo);
 constexpr StageSet kLeaving = StageBit(SmtpStage::kLeaving);
 // After the greeting, while commands are being answered.
 constexpr StageSet kTalking = kSender | StageBit(SmtpStage::kRcptTo) | kLeaving;
@@ -92,6 +95,16 @@ constexpr std::string_view kUnknownMailboxTexts =
     "not our customer|doesn't have a|not a valid|unknown or illegal alias|user not local|"
     "address unknown|bad recipient";
 
+// Phrases so plainly about the mailbox that they decide even under an enhanced
+// status code of the system, network, protocol or policy classes, as some
+// large providers send them ("550 5.5.0 ... mailbox unavailable", "550 5.7.1
+// No such user!").
+constexpr std::string_view kStrongUnknownMailboxTexts =
+    "mailbox unavailable|no such user|user unknown|does not exist|recipient not found";
+
+// A host or domain that takes no mail at all (521 is sent for other reasons too).
+constexpr std::string_view kNoMailTexts = "does not accept mail|accepts no mail|null mx|nullmx";
+
 // Refusals that name a rule of the receiver rather than the mailbox.
 constexpr std::string_view kPolicyTexts =
     "denied|policy|not allowed|not permitted|prohibit|refused|rejected due to|spam|"
@@ -124,8 +137,10 @@ constexpr ReasonRule kRules[] = {
     {k4xx,            kAny,       "",               kGreylistTexts,     R::kDeferred},
     {kRefusals,       kAny,       "",               kBlockListTexts,    R::kPolicyBlock},
     {kRefusals,       kAny,       "",               kRelayTexts,        R::kPolicyBlock},
-    // "Does not accept mail": a host or domain that takes no mail at all.
-    {Code(521),       kAny,       "",               "",                 R::kNoMailDomain},
+    // "Does not accept mail": a host or domain that takes no mail at all. Any
+    // other 521 turns this computer away.
+    {Code(521),       kAny,       "",               kNoMailTexts,       R::kNoMailDomain},
+    {Code(521),       kAny,       "",               "",                 R::kPolicyBlock},
     {Code(556),       kAny,       "",               "",                 R::kNoMailDomain},
     // Refused before anything was asked: the server refuses the checking computer.
     {k5xx,            kGreeting,  "",               "",                 R::kPolicyBlock},
@@ -143,6 +158,15 @@ constexpr ReasonRule kRules[] = {
     // means that the directory has no such recipient.
     {k5xx,            kRecipient, "5.4.1",          "recipient address rejected",
                                                                         R::kMailboxUnknown},
+    // The classes of the receiving system (X.3), network (X.4), protocol (X.5)
+    // and policy (X.7) say nothing about the mailbox, not even with words of
+    // an account state ("Client host disabled due to too many invalid
+    // recipients" is about this computer), unless a strong phrase does.
+    {k5xx,            kRecipient, "X.3.|X.4.|X.5.|X.7.",
+                                                    kStrongUnknownMailboxTexts,
+                                                                        R::kMailboxUnknown},
+    {k5xx,            kAny,       "X.3.|X.7.",      "",                 R::kPolicyBlock},
+    {k5xx,            kAny,       "X.4.|X.5.",      "",                 R::kProtocol},
     {k5xx,            kRecipient, "X.2.1",          "",                 R::kMailboxDisabled},
     {k5xx,            kRecipient, "",               kDisabledTexts,     R::kMailboxDisabled},
     {k5xx,            kRecipient, "X.1.2",          "",                 R::kNoMailDomain},
@@ -152,12 +176,11 @@ constexpr ReasonRule kRules[] = {
                                                                         R::kMailboxUnknown},
 
     // --- Policy, then the bare reply codes ---------------------------------------------
-    {k5xx,            kAny,       "X.7.",           "",                 R::kPolicyBlock},
     {k5xx,            kAny,       "",               kPolicyTexts,       R::kPolicyBlock},
     {{500, 504},      kAny,       "",               "",                 R::kProtocol},
     {Code(530),       kAny,       "",               "",                 R::kPolicyBlock},
     {{550, 551},      kRecipient, "",               "",                 R::kMailboxUnknown},
-    {Code(553),       kRecipient, "",               "",                 R::kMailboxUnknown},
+    {Code(553),       kRcptOnly,  "",               "",                 R::kMailboxUnknown},
     {Code(552),       kRecipient, "",               "",                 R::kMailboxFull},
     {Code(554),       kRecipient, "",               "",                 R::kPolicyBlock},
     {kAllCodes,       kAny,       "",               "",                 R::kProtocol},

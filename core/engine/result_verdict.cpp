@@ -52,11 +52,16 @@ constexpr bool RowsFollowTheEnumeration() {
 }
 static_assert(RowsFollowTheEnumeration());
 
+constexpr std::string_view kTooManyConnectionsTexts =
+    "too many connections|too many concurrent|connection limit|maximum number of connections|"
+    "too many simultaneous";
+
 constexpr std::string_view kVerdictNames[] = {"deliverable", "undeliverable", "risky", "unknown"};
 
 // The verdict when only the code is known: each code is read as its most
 // likely reply (a bare 550 is most often an unknown mailbox). Any other code
-// is unknown.
+// is unknown, 521 and 553 too: as often a block of this computer as an
+// answer about the mailbox.
 struct CodeVerdict {
     CodeRange codes;
     Verdict verdict;
@@ -66,9 +71,7 @@ constexpr CodeVerdict kVerdictOfCode[] = {
     {{ResultInvalidDomain, ResultInvalidDomain}, Verdict::kUndeliverable},
     {{11001, 11001}, Verdict::kUndeliverable},  // host not found
     {{11004, 11004}, Verdict::kUndeliverable},  // host without an address
-    {{521, 521}, Verdict::kUndeliverable},      // the host accepts no mail
     {{550, 551}, Verdict::kUndeliverable},
-    {{553, 553}, Verdict::kUndeliverable},
     {{556, 556}, Verdict::kUndeliverable},  // the domain accepts no mail
     {{552, 552}, Verdict::kRisky},          // mailbox full
 };
@@ -263,6 +266,13 @@ std::string_view EnhancedStatusOf(std::string_view reply) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     }
     return TrailingEnhancedCode(reply);
+}
+
+bool SaysTooManyConnections(std::string_view reply) {
+    const std::string text = ParseReply(reply).text;
+    return AnyAlternative(kTooManyConnectionsTexts, [&](std::string_view phrase) {
+        return text.find(phrase) != std::string::npos;
+    });
 }
 
 ResultMeaning DescribeResult(const ResultEvidence& evidence) {

@@ -94,5 +94,8 @@ ResultMeaning DescribeResult(const ResultEvidence& evidence);
 // The enhanced status code of a reply ("5.1.1"): the first one that begins a
 // line's text, else one written as "#5.1.1" in the text; empty when none.
 std::string_view EnhancedStatusOf(std::string_view reply);
+// Whether a reply says that the server has too many connections (of this
+// client, or at all) in one of its common wordings.
+bool SaysTooManyConnections(std::string_view reply);
 
 }  // namespace mv

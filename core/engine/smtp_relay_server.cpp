@@ -15,12 +15,6 @@ namespace {
 // The longest recheck delay: a day (tick differences must stay below 2^31).
 constexpr uint32_t kMaxRecheckDelayMs = 86400u * 1000u;
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 }  // namespace
 
 TSmtpRelayServer::TSmtpRelayServer(MessageLoop& loop)
@@ -162,11 +156,12 @@ void TSmtpRelayServer::Verify() {
     held_ = false;
     watchdog_ = loop_.StartTimer(static_cast<uint32_t>(timeOut_) * 1000u, [this] { OnWatchdog(); });
     liveSessions_ = 0;
-    acceptAll_.clear();
+    probes_.Reset();
     rechecks_.clear();
     rechecksTaken_.clear();
     places_.Reset(perServer_, perServerRate_);
     runWarnings_.Reset();
+    proxy_.NewRun();  // the proxy's name is looked up once per run
     try {
         BuildDnsServerList();
         sessions_.clear();
@@ -218,7 +213,7 @@ bool TSmtpRelayServer::TakeNextAddress(int& index, std::string& address) {
         ArmRecheckTimer();
         return true;
     }
-    if (nextIndex_ >= recipients_.size()) return false;
+    if (nextIndex_ >= recipients_.size()) return TakeFedAddress(index, address);
     index = static_cast<int>(nextIndex_);
     address = recipients_[nextIndex_].Text;
     ++nextIndex_;
@@ -230,10 +225,21 @@ void TSmtpRelayServer::RaiseGetData(int index) {
 }
 
 void TSmtpRelayServer::RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log,
-                                           const ResultFinding& finding, const std::string& host) {
+                                           const ResultFinding& finding, const std::string& domain,
+                                           const std::string& awaitedHost) {
     if (warnings_ && !aborted_) {
-        if (auto warning = runWarnings_.Result(err, finding.reason, host)) Warn(*warning);
+        if (auto warning = runWarnings_.Result(err, finding.reason, finding.host)) Warn(*warning);
     }
+    if (!awaitedHost.empty() && !aborted_ && finding.reason == Reason::kAccepted) {
+        AcceptAllProbes::HeldReport report{index, err, log, finding};
+        if (probes_.Hold(domain, awaitedHost, report)) return;
+        return Deliver(index, err, log, report.finding);  // with the answer learnt meanwhile
+    }
+    Deliver(index, err, log, finding);
+}
+
+void TSmtpRelayServer::Deliver(int index, int err, const std::vector<std::string>& log,
+                               const ResultFinding& finding) {
     TResultInfo info;
     info.finding = finding;
     info.final = !ScheduleRecheck(index, err, log, info);
@@ -247,11 +253,14 @@ void TSmtpRelayServer::SessionEnded(size_t slot) {
         --liveSessions_;
     }
     if (liveSessions_ > 0 || sessionsToStart_ > 0) return;
+    if (probes_.Holding() > 0) return PostRelease();  // the run ends once they are out
+    if (FeedKeepsRunOpen()) return;
     if (!rechecks_.empty()) {
         ArmRecheckTimer();  // the run goes on when the next one is due
         return;
     }
     busy_ = false;
+    feedOpen_ = false;
     if (finishTimer_ == 0) finishTimer_ = loop_.StartTimer(100, [this] { OnFinishTimer(); });
 }
 
@@ -289,6 +298,7 @@ void TSmtpRelayServer::Abort() {
     aborted_ = true;
     sessionsToStart_ = 0;
     ReportWaitingAsFinal();
+    ReportHeld();
     try {
         for (size_t slot = 0; slot < sessions_.size(); ++slot) {
             TSmtpThread* s = sessions_[slot].get();
@@ -301,16 +311,6 @@ void TSmtpRelayServer::Abort() {
 }
 
 // --- The accept-all probe ----------------------------------------------------------
-
-std::optional<bool> TSmtpRelayServer::KnownAcceptAll(const std::string& domain) const {
-    const auto it = acceptAll_.find(LowerAscii(domain));
-    if (it == acceptAll_.end()) return std::nullopt;
-    return it->second;
-}
-
-void TSmtpRelayServer::LearnAcceptAll(const std::string& domain, bool acceptsAll) {
-    acceptAll_.emplace(LowerAscii(domain), acceptsAll);
-}
 
 std::string TSmtpRelayServer::MadeUpLocalPart() {
     static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";

@@ -14,8 +14,11 @@
 //
 // Beyond the code and the transcript, every result comes with what it means
 // (TResultInfo). Two checks go further than the plain conversation, both set
-// before a run: the accept-all probe (AcceptAllProbe: each domain's answer is
-// learnt once per run) and the recheck of deferred addresses
+// before a run: the accept-all probe (AcceptAllProbe: each mail host's answer
+// for a domain is learnt once per run, accept_all_probes.h; an accepted
+// address whose host is being probed by another session is reported once that
+// probe has answered, and counts as taken but not reported meanwhile) and the
+// recheck of deferred addresses
 // (RecheckDeferredMs): an address whose result is a temporary refusal is
 // reported as not final, waits in the dispatcher, and is taken again by a
 // session once its delay is over, at most twice. The dispatcher stays busy
@@ -44,6 +47,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/accept_all_probes.h"
 #include "engine/result_finding.h"
 #include "engine/run_warnings.h"
 #include "engine/server_places.h"
@@ -171,6 +175,9 @@ class TSmtpRelayServer {
     // until the first of them is due (0 when it is due; none when none waits).
     size_t RechecksWaiting() const { return rechecks_.size(); }
     std::optional<uint32_t> NextRecheckInMs() const;
+    // Accepted addresses whose reports wait for another session's accept-all
+    // probe of their mail host.
+    size_t HeldForProbe() const { return probes_.Holding(); }
 
     // --- Operations -------------------------------------------------------
     // Starts a run over Recipients; returns once all sessions have started.
@@ -179,10 +186,37 @@ class TSmtpRelayServer {
     void Verify();
     // Stops the run: every session reports -8 and ends (a session inside its
     // own wait for its SMTP client does so when the wait is over); every
-    // address waiting for its recheck is reported, final, with its last result.
+    // address waiting for its recheck is reported, final, with its last result,
+    // and every address held for an accept-all probe with its own result
+    // (accepted: the probe's answer will not come).
     void Abort();
     // Ends a hold: the sessions take addresses again.
     void GoOn();
+
+    // --- A run fed while it lasts (smtp_relay_server_feed.cpp) ----------------
+    // For an owner that receives its addresses while the run goes on (a
+    // worker of the cluster). VerifyFeed starts a run over no address, with
+    // the same checks and refusals as Verify, and opens the feed: the run
+    // stays busy while the feed is open, even with no address to check.
+    // AddRecipients hands addresses to the running feed; sessions start for
+    // them at once, up to Connections, unless the run is held or aborted.
+    // A fed address is reported (OnGetData, OnEMailProcessed) with its Tag in
+    // place of a position in Recipients, which stays empty, so tags must be
+    // unique among the addresses in flight. CloseFeed lets the run end once
+    // the addresses fed have been checked; Abort ends it as usual, and the
+    // fed addresses no session had taken are dropped unreported.
+    // Rechecks of deferred addresses are the owner's business in such a run:
+    // VerifyFeed refuses a RecheckDeferredMs other than 0.
+    void VerifyFeed();
+    // Raises TSmtpRelayServerException "No open feed" outside a fed run.
+    void AddRecipients(const TRecipientList& entries);
+    void CloseFeed();
+    bool FeedOpen() const { return feedOpen_; }
+    // Addresses fed and not yet taken by a session.
+    size_t FedWaiting() const { return fed_.size(); }
+    // Takes the addresses fed and not yet taken out of the run (a held owner
+    // hands them to someone else); they are never reported.
+    TRecipientList TakeBackFed();
 
     TGetDataEvent OnGetData;
     TEMailProcessedEvent OnEMailProcessed;
@@ -213,17 +247,32 @@ class TSmtpRelayServer {
     // Called by the sessions.
     bool TakeNextAddress(int& index, std::string& address);
     void RaiseGetData(int index);
+    // `awaitedHost`: the accepting host whose accept-all probe of `domain`,
+    // out in another session, the report waits for; empty: none.
     void RaiseEMailProcessed(int index, int err, const std::vector<std::string>& log,
-                             const ResultFinding& finding, const std::string& host);
+                             const ResultFinding& finding, const std::string& domain,
+                             const std::string& awaitedHost);
+    void Deliver(int index, int err, const std::vector<std::string>& log,
+                 const ResultFinding& finding);
     ServerPlaces& Places() { return places_; }
     // A connection attempt to `server` ended: connected, or refused or timed out.
     void NoteConnectAttempt(const std::string& server, bool connected);
     void Warn(const RunWarning& warning);
     void SessionEnded(size_t slot);
-    // The run's answer of a domain to the accept-all probe, if known; the
-    // first answer learnt is kept.
-    std::optional<bool> KnownAcceptAll(const std::string& domain) const;
-    void LearnAcceptAll(const std::string& domain, bool acceptsAll);
+    // The next fed address, if any, and sessions for the fed addresses
+    // (smtp_relay_server_feed.cpp).
+    bool TakeFedAddress(int& index, std::string& address);
+    void StartFedSessions();
+    bool FeedKeepsRunOpen() const { return feedOpen_ && !aborted_; }
+    // The accept-all probes of the run (smtp_relay_server_hold.cpp).
+    AcceptAllProbes& Probes() { return probes_; }
+    void ProbeEnded(const std::string& domain, const std::string& host,
+                    std::optional<bool> acceptsAll);
+    // Reports the held reports whose probe has ended, from the loop; all of
+    // them once no session is left to answer.
+    void PostRelease();
+    void ReleaseHeld();
+    void ReportHeld();  // all of them, now (Abort)
     // A local part that cannot exist: 24 random letters and digits.
     std::string MadeUpLocalPart();
 
@@ -280,11 +329,15 @@ class TSmtpRelayServer {
     MessageLoop::TimerId watchdog_ = 0;
     MessageLoop::TimerId finishTimer_ = 0;
 
-    std::unordered_map<std::string, bool> acceptAll_;  // by domain in lower case
+    AcceptAllProbes probes_;
+    bool releasePosted_ = false;
     std::mt19937_64 random_;
     std::deque<WaitingRecheck> rechecks_;         // in order of their due times
     std::unordered_map<int, int> rechecksTaken_;  // by recipient index
     MessageLoop::TimerId recheckTimer_ = 0;
+
+    bool feedOpen_ = false;
+    std::deque<TRecipientEntry> fed_;  // fed and not yet taken
 
     ServerPlaces places_;
     RunWarnings runWarnings_;

@@ -1,5 +1,6 @@
-// The dispatcher's warnings about the checking computer and the hold they
-// put on a run (the rest of the dispatcher is in smtp_relay_server.cpp).
+// What a run holds back: the whole run after a warning about the checking
+// computer, and the reports of addresses that wait for an accept-all probe
+// (the rest of the dispatcher is in smtp_relay_server.cpp).
 #include "engine/smtp_relay_server.h"
 #include "engine/smtp_thread.h"
 
@@ -37,7 +38,41 @@ void TSmtpRelayServer::GoOn() {
             if (s != nullptr) s->Resume();
         }
         ArmRecheckTimer();  // due rechecks that the hold kept back
+        StartFedSessions();
     });
+}
+
+// --- Reports held for an accept-all probe -------------------------------------------
+
+void TSmtpRelayServer::ProbeEnded(const std::string& domain, const std::string& host,
+                                  std::optional<bool> acceptsAll) {
+    probes_.End(domain, host, acceptsAll);
+    if (probes_.AnyReady()) PostRelease();
+}
+
+// The held reports go out from the loop, never inside the step of the session
+// whose probe answered: the owner's handler may stop the run.
+void TSmtpRelayServer::PostRelease() {
+    if (releasePosted_) return;
+    releasePosted_ = true;
+    loop_.Post([this, alive = token_.Weak()] {
+        if (alive.expired()) return;
+        releasePosted_ = false;
+        ReleaseHeld();
+    });
+}
+
+void TSmtpRelayServer::ReleaseHeld() {
+    // Without a session, no probe can answer any more.
+    const bool none = liveSessions_ == 0;
+    for (const AcceptAllProbes::HeldReport& r : none ? probes_.TakeAll() : probes_.TakeReady())
+        Deliver(r.index, r.code, r.log, r.finding);
+    if (busy_ && liveSessions_ == 0 && sessionsToStart_ == 0) SessionEnded(SIZE_MAX);
+}
+
+void TSmtpRelayServer::ReportHeld() {
+    for (const AcceptAllProbes::HeldReport& r : probes_.TakeAll())
+        Deliver(r.index, r.code, r.log, r.finding);
 }
 
 }  // namespace mv

@@ -87,9 +87,12 @@ void TSmtpThread::ProcessNext() {
     log_.clear();
     resolving_ = false;
     rcptReply_.reset();
-    probing_ = acceptsAll_ = false;
-    hostSource_ = MailHostSource::kUnknown;
+    probing_ = acceptsAll_ = hostsBegun_ = ipv6Pending_ = false;
+    awaitedHost_.clear();
+    evidence_.hosts = MailHostSource::kUnknown;
+    evidence_.tried.clear();
     hostList_.clear();
+    hostIndex_ = 0;
     retries_ = retryCode_ = 0;
     if (RunAborted()) return End();
     if (owner_.Held()) {
@@ -139,11 +142,13 @@ void TSmtpThread::SendDnsQuery() {
 }
 
 void TSmtpThread::OnDnsDone(uint16_t error) {
-    if (ended_ || inWait_ || !resolving_) return;  // not the answer we wait for
+    if (ended_ || inWait_) return;
+    if (ipv6Pending_) return Ipv6AddressAnswered(error);
+    if (!resolving_) return;  // not the answer we wait for
     resolving_ = false;
     lastActivity_ = GetTickCount();
     hostList_.clear();
-    hostSource_ = MailHostSource::kDnsFailed;
+    evidence_.hosts = MailHostSource::kDnsFailed;
     const int failure = error == 0 ? DnsRcodeFailure(dns_->ResponseCode()) : 0;
     if (failure != 0 && !RunAborted()) {
         AddLog("DNS Search error :" + std::to_string(failure));
@@ -154,11 +159,12 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
         return StartSmtp();
     }
-    std::string line;
-    hostSource_ = ReadMailHosts(*dns_, domain_, hostList_, line);
-    AddLog(std::move(line));
+    std::vector<std::string> lines;
+    evidence_.hosts = ReadMailHosts(*dns_, domain_, hostList_, lines);
+    for (std::string& line : lines)
+        AddLog(std::move(line));
     // A null MX: no host to try, the domain accepts no mail.
-    if (hostSource_ == MailHostSource::kNullMx && !RunAborted()) {
+    if (evidence_.hosts == MailHostSource::kNullMx && !RunAborted()) {
         Report(wsa::kHostNotFound);
         return ProcessNext();
     }
@@ -178,6 +184,7 @@ void TSmtpThread::StartSmtp() {
         return ProcessNext();
     }
     hostIndex_ = 0;
+    hostsBegun_ = true;
     smtp_->SetRcptName({address_});
     ConnectHost();
 }
@@ -189,7 +196,7 @@ void TSmtpThread::ConnectHost() {
     rcptReply_.reset();
     lastReply_ = firstReply_ = {};
     probing_ = false;
-    attemptOpen_ = false;
+    attemptOpen_ = ipv6Asked_ = ipv6Found_ = false;
     const bool polite = owner_.Places().Active();
     try {
         if (DropConnection(false)) return;
@@ -212,6 +219,9 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     lastActivity_ = GetTickCount();
     if (attemptOpen_) AttemptEnded(false, error);
     if (probing_) return ProbeDone(error);
+    // Through a proxy, a lookup that fails is the proxy's own.
+    if (error == wsa::kNoData && !ipv6Asked_ && !RunAborted() && !owner_.Proxy().Enabled())
+        return AskForIpv6Address(request, error);
     lastError_ = error;
     if (error != 0) {
         // A lost connection (socket errors are 10000 and up) is no reply.
@@ -326,119 +336,12 @@ void TSmtpThread::DecideByRcptReply() {
 }
 
 void TSmtpThread::NextHost() {
+    NoteHostOutcome(lastError_, &lastReply_);
     if (DropConnection(false)) return;
     ++hostIndex_;
     if (hostIndex_ < hostList_.size()) return ConnectHost();
     Report(lastError_, &lastReply_);
     ProcessNext();
-}
-
-// --- Dropping connections, time-outs and aborts ---------------------------------
-
-bool TSmtpThread::DropConnection(bool forAbort) {
-    smtp_->Abort();
-    inWait_ = true;
-    if (owner_.OnDropWaitForTesting) owner_.OnDropWaitForTesting();
-    owner_.Loop().WaitUntil([this] { return !smtp_->Connected() && smtp_->State() == ssReady; });
-    inWait_ = false;
-    ReleasePlace();  // the connection is closed now
-    if (forAbort) {
-        pendingAbort_ = pendingTimeOut_ = false;
-        return false;
-    }
-    if (pendingAbort_) {
-        pendingAbort_ = pendingTimeOut_ = false;
-        FinishAbort();
-        return true;
-    }
-    if (pendingTimeOut_) {
-        pendingTimeOut_ = false;
-        FinishTimeOut();
-        return true;
-    }
-    return false;
-}
-
-void TSmtpThread::TimeOut() {
-    // Between two addresses (one reported, the step that begins the next one
-    // still to come, possibly posted) there is nothing to expire: taking an
-    // address here would make that step take another, and lose this one.
-    if (ended_ || !hasAddress_) return;
-    if (inWait_) {
-        pendingTimeOut_ = true;  // carried out when the wait is over
-        return;
-    }
-    if (attemptOpen_)
-        AttemptEnded(smtp_->Connected(), smtp_->State() == ssConnecting ? wsa::kTimedOut : 0);
-    StopWaiting();
-    resolving_ = false;
-    dns_->Socket().Abort();  // a late answer must not reach the next address
-    try {
-        if (DropConnection(false)) return;
-    } catch (const Exception&) {
-        // The connection could not be ended politely: it is dropped anyway,
-        // and the time-out is the address's result.
-    }
-    FinishTimeOut();
-}
-
-void TSmtpThread::FinishTimeOut() {
-    AddLog("Connection time-out");
-    if (rcptReply_) return DecideByRcptReply();  // silent while it was left
-    Report(ResultTimeOut);
-    ProcessNext();
-}
-
-void TSmtpThread::UserAbort() {
-    if (ended_) return;
-    if (inWait_) {
-        pendingAbort_ = true;
-        return;
-    }
-    if (!hasAddress_) return End();  // between two addresses: the next step is dropped
-    attemptOpen_ = false;
-    StopWaiting();
-    resolving_ = false;
-    try {
-        dns_->Socket().Abort();
-        DropConnection(true);
-    } catch (const Exception&) {
-        // Ending the connections failed: the abort is the result either way.
-    }
-    FinishAbort();
-}
-
-void TSmtpThread::Resume() {
-    if (ended_ || !parked_) return;
-    parked_ = false;
-    ProcessNext();
-}
-
-void TSmtpThread::FinishAbort() {
-    AddLog("User Abort");
-    Report(ResultAborted);
-    End();
-}
-
-// --- Ending (reports are in smtp_thread_probe.cpp) -------------------------------
-
-void TSmtpThread::End() {
-    if (ended_) return;
-    ended_ = true;
-    // A retired session delivers no further events.
-    dns_->OnRequestDone = nullptr;
-    smtp_->OnRequestDone = nullptr;
-    smtp_->OnCommand = nullptr;
-    smtp_->OnResponse = nullptr;
-    StopWaiting();
-    try {
-        smtp_->Abort();
-        dns_->Socket().Abort();
-    } catch (const Exception&) {
-        // The session ends regardless; its sockets close when it is freed.
-    }
-    ReleasePlace();
-    owner_.SessionEnded(slot_);  // retires this object; nothing may follow
 }
 
 }  // namespace mv

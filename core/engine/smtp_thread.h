@@ -12,10 +12,17 @@
 //
 // With the dispatcher's AcceptAllProbe, an accepted address is followed, on
 // the same connection and before RSET, by one RCPT TO for a made-up address
-// of the same domain, unless the run already knows how the domain answers:
-// if that is accepted too, the domain accepts every address. The probe's
-// answer never changes the address's result. Every report carries what the
-// result means (verdict, reason and the deciding reply).
+// of the same domain, unless the run already knows how that host answers for
+// the domain or another session's probe of it is out (then the dispatcher
+// holds this report until that probe answers): if the made-up address is
+// accepted too, the host accepts every address of the domain. The probe's
+// answer never changes the address's result code.
+//
+// Every report carries what the result means (verdict, reason, the deciding
+// reply and host), decided from what happened at every host tried
+// (host_evidence.h), not only the last one. A host whose name has no IPv4
+// address (11004) is asked for its IPv6 address, which tells a host this
+// computer cannot reach from a name that leads nowhere.
 //
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
@@ -37,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/host_evidence.h"
 #include "engine/reply_recorder.h"
 #include "engine/result_finding.h"
 #include "engine/result_verdict.h"
@@ -106,6 +114,15 @@ class TSmtpThread {
     void TryAgainLater(int error);
     // The connection attempt has ended: connected, or failed with `error`.
     void AttemptEnded(bool connected, int error = 0);
+    // A host's lookup ended in 11004: asks the run's DNS server for its IPv6
+    // address, then goes on with the failure.
+    void AskForIpv6Address(TSmtpRequest request, uint16_t error);
+    void Ipv6AddressAnswered(uint16_t error);
+    // --- Evidence and the accept-all probe (smtp_thread_probe.cpp) ---
+    // Keeps what ended the current host, once.
+    void NoteHostOutcome(int code, const DecidingReply* reply);
+    // The probe of (domain, current host) has ended; none: without a lasting answer.
+    void EndProbe(std::optional<bool> acceptsAll);
     // Reports `code`; `reply` is the reply that decided it (none for the
     // checker's own outcomes).
     void Report(int code, const DecidingReply* reply = nullptr);
@@ -136,10 +153,18 @@ class TSmtpThread {
     DecidingReply rcptAnswer_;
     DecidingReply firstReply_;
     DecidingReply lastReply_;
-    MailHostSource hostSource_ = MailHostSource::kUnknown;
-    bool probing_ = false;     // the made-up address's RCPT TO is out
-    bool acceptsAll_ = false;  // the domain accepts every address
-    ResultFinding finding_;    // reused for every report
+    AddressEvidence evidence_;  // where the hosts came from and what each one did
+    bool hostsBegun_ = false;   // the first host of the address has been tried
+    bool probing_ = false;      // the made-up address's RCPT TO is out
+    bool acceptsAll_ = false;   // the accepting host accepts every address of the domain
+    std::string probeHost_;     // the host whose probe this session has out; empty: none
+    std::string awaitedHost_;   // the host whose probe, out elsewhere, this report awaits
+    // The IPv6 question after an 11004.
+    bool ipv6Asked_ = false;
+    bool ipv6Pending_ = false;
+    bool ipv6Found_ = false;
+    TSmtpRequest ipv6Request_ = smtpConnect;
+    ResultFinding finding_;  // reused for every report
     bool logging_ = true;
     bool checkOnly_ = false;
     uint32_t lastActivity_ = 0;

@@ -3,15 +3,16 @@
 // asked for, and only then does the SMTP client connect (to the address
 // found, so that the place and the connection are the same server's). A
 // server that refuses the connection as one too many is tried again after a
-// pause. The rest of the session is in smtp_thread.cpp.
+// pause. A host without an IPv4 address is asked for its IPv6 one here too.
+// The rest of the session is in smtp_thread.cpp.
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "engine/result_codes.h"
 #include "engine/smtp_relay_server.h"
 #include "engine/smtp_thread.h"
+#include "net/dns/dns_query.h"
 #include "net/smtp/smtp_cli.h"
 #include "platform/error/exception.h"
 #include "platform/error/winsock_errors.h"
@@ -22,11 +23,7 @@ namespace mv {
 
 namespace {
 
-bool SaysTooManyConnections(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text.find("too many connections") != std::string::npos;
-}
+constexpr uint16_t kDnsTypeAaaa = 28;
 
 // The ways a connection can fail that a firewall or a missing route cause.
 bool IsConnectFailure(int error) {
@@ -134,6 +131,31 @@ void TSmtpThread::AttemptEnded(bool connected, int error) {
     if (!connected && !IsConnectFailure(error)) return;  // no connection was tried
     const std::string& server = smtp_->Socket().Addr();
     owner_.NoteConnectAttempt(server.empty() ? CurrentHost() : server, connected);
+}
+
+// The name exists without an IPv4 address: with an IPv6 one the host is only
+// out of this computer's reach, without one the name leads nowhere. Either
+// way the host fails with 11004; the answer only tells which.
+void TSmtpThread::AskForIpv6Address(TSmtpRequest request, uint16_t error) {
+    ipv6Asked_ = true;
+    ipv6Request_ = request;
+    try {
+        dns_->SetAddr(owner_.DnsServerList().front());
+        ipv6Pending_ = true;
+        dns_->Query(hostList_[hostIndex_], kDnsTypeAaaa);
+    } catch (const Exception&) {
+        ipv6Pending_ = false;
+        OnSmtpDone(request, error);
+    }
+}
+
+void TSmtpThread::Ipv6AddressAnswered(uint16_t error) {
+    ipv6Pending_ = false;
+    lastActivity_ = GetTickCount();
+    const int answers = error == 0 ? std::min<int>(dns_->AnswerCount(), kDnsTableSize) : 0;
+    for (int i = 0; i < answers && !ipv6Found_; ++i)
+        ipv6Found_ = dns_->AnswerType(i) == kDnsTypeAaaa;
+    OnSmtpDone(ipv6Request_, wsa::kNoData);
 }
 
 }  // namespace mv

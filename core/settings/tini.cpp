@@ -11,6 +11,7 @@ TINI::TINI(std::filesystem::path configHome)
       isProxy("Proxy", &INIArquivo1),
       isChecks("Checks", &INIArquivo1),
       isFolders("Folders", &INIArquivo1),
+      isCluster("Cluster", &INIArquivo1),
       ilConnections("Connections", "200", &isConnection),
       ilTimeOut("TimeOut", "30", &isConnection),
       ilFrom("From", "", &isConnection),
@@ -40,7 +41,10 @@ TINI::TINI(std::filesystem::path configHome)
       ilBlockLists("BlockLists", "zen.spamhaus.org,bl.spamcop.net", &isChecks),
       ilPerServer("PerServer", "5", &isChecks),
       ilPerServerRate("PerServerRate", "0", &isChecks),
-      ilSourceAddress("SourceAddress", "", &isChecks) {
+      ilSourceAddress("SourceAddress", "", &isChecks),
+      ilClusterRedis("Redis", "", &isCluster),
+      ilClusterUser("User", "", &isCluster),
+      ilClusterPassword("Password", "", &isCluster) {
     INIArquivo1.SetLanguage(iclEnglish);
     INIArquivo1.SetFileName(kKeyPath);
 }

@@ -32,6 +32,7 @@ class TINI {
     TINISecao isProxy;
     TINISecao isChecks;
     TINISecao isFolders;
+    TINISecao isCluster;
 
     // [Connection]
     TINILinha ilConnections;  // "200", AsInteger: simultaneous connections
@@ -77,6 +78,11 @@ class TINI {
                                   // server address; 0 = no limit
     TINILinha ilSourceAddress;    // "": the local IPv4 address SMTP connections leave
                                   // from; empty = the system's choice
+    // [Cluster]: the Redis server of checks on many machines. The password
+    // is kept as the proxy's is, in plain text.
+    TINILinha ilClusterRedis;     // "": redis://host:port/db or unix:///path
+    TINILinha ilClusterUser;      // "": the ACL user; empty = the default user
+    TINILinha ilClusterPassword;  // "": empty = no login
 };
 
 }  // namespace mv

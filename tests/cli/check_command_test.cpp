@@ -27,7 +27,9 @@ class CheckCommand : public ::testing::Test {
             "domain all.test mx 10 mx.all.test\n"
             "domain good.test mx 10 mx.good.test\n"
             "domain mute.test mx 10 mute.test\n"
-            "domain dead.test mx 10 dead.test\n");
+            "domain dead.test mx 10 dead.test\n"
+            "host aspmx.l.google.com users=info\n"
+            "domain biz.test mx 10 aspmx.l.google.com\n");
     }
     static void TearDownTestSuite() {
         delete world;
@@ -75,18 +77,20 @@ TEST_F(CheckCommand, AProjectIsCheckedSavedAndShown) {
                                              {"skipped@good.test", 0}});
     auto r = RunProgram(Check({"--from", "me@checker.test", "--save", project}), "", Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    // The first six columns as they always were, then the verdict and its reason.
-    EXPECT_NE(r.out.find("row,email,address,code,result,valid,verdict,reason\r\n"),
+    // The first six columns as they always were, then the verdict and its
+    // reason, then what the address tells by itself.
+    EXPECT_NE(r.out.find("row,email,address,code,result,valid,verdict,reason,flags,suggestion,"
+                         "provider\r\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("0,Alice <alice@good.test>,alice@good.test,0,[0] Valid E-mail Address!,"
-                         "true,deliverable,accepted\r\n"),
+                         "true,deliverable,accepted,,,\r\n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("1,carol@good.test,carol@good.test,550,[550] Mailbox unavailable,false,"
-                         "undeliverable,mailbox-unknown\r\n"),
+                         "undeliverable,mailbox-unknown,,,\r\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("2,x@dead.test,x@dead.test,10061,"), std::string::npos);
-    EXPECT_NE(r.out.find(",false,unknown,unreachable\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find(",false,unknown,unreachable,,,\r\n"), std::string::npos);
     EXPECT_EQ(r.out.find("skipped"), std::string::npos);
     EXPECT_NE(r.err.find("Total: 4"), std::string::npos);
     EXPECT_NE(r.err.find("deliverable: 1   risky: 0   undeliverable: 1   unknown: 1\n"),
@@ -125,8 +129,8 @@ TEST_F(CheckCommand, StandardInputAndJsonLines) {
 
 TEST_F(CheckCommand, ADomainThatAcceptsEveryAddressIsRiskyUnlessTheProbeIsOff) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{}, ",true,risky,accept-all\r\n"},
-        {{"--no-accept-all-probe", "--recheck-deferred", "0"}, ",true,deliverable,accepted\r\n"},
+        {{}, ",true,risky,accept-all,,,\r\n"},
+        {{"--no-accept-all-probe", "--recheck-deferred", "0"}, ",true,deliverable,accepted,,,\r\n"},
     };
     for (const auto& [options, ending] : cases) {
         std::vector<std::string> extra = {"--from", "me@checker.test"};
@@ -137,6 +141,29 @@ TEST_F(CheckCommand, ADomainThatAcceptsEveryAddressIsRiskyUnlessTheProbeIsOff) {
         EXPECT_NE(r.out.find(ending), std::string::npos) << r.out;
     }
     EXPECT_EQ(RunProgram(Check({"--recheck-deferred", "-1", "-"}), "", Env()).exitCode, 2);
+}
+
+TEST_F(CheckCommand, WhatTheAddressTellsFollowsTheVerdict) {
+    const std::string input = "info@biz.test\nanna@gmial.com\nx@mailinator.com\n";
+    auto r = RunProgram(Check({"--from", "me@checker.test", "-"}), input, Env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The provider column is covered where the mail hosts tried are made up
+    // (output_columns_test.cpp).
+    EXPECT_NE(r.out.find(",deliverable,accepted,role,,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1,anna@gmial.com,anna@gmial.com,"), std::string::npos);
+    EXPECT_NE(r.out.find(",free,anna@gmail.com,\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find(",disposable;free,,\r\n"), std::string::npos);
+    EXPECT_NE(r.err.find("\nflags: role: 1   disposable: 1   free: 2   suggestions: 1\n"),
+              std::string::npos)
+        << r.err;
+
+    r = RunProgram(Check({"--from", "me@checker.test", "--format", "jsonl", "-"}), input, Env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(",\"flags\":[\"role\"],\"suggestion\":\"\",\"provider\":"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"flags\":[\"disposable\",\"free\"],\"suggestion\":\"\""),
+              std::string::npos);
 }
 
 TEST_F(CheckCommand, AnInterruptStopsTheRunAndStillSavesAValidProject) {
@@ -197,6 +224,18 @@ TEST_F(CheckCommand, BadInputSaysWhatIsWrongAndChangesNothing) {
     EXPECT_EQ(test::ReadFile(project), before);  // never modified without a completed --save
     const auto r = RunProgram(Check({"--save", "-"}), "", Env());
     EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(CheckCommand, TheOutputOpensOnceTheRunHasBegunAndDashIsStandardOutput) {
+    const std::string file = (dir / "results.csv").string();
+    test::WriteFile(file, "kept\n");
+    auto r = RunProgram(Check({"--output", file, "-"}), "alice@good.test\n", Env());  // no sender
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(test::ReadFile(file), "kept\n");
+    r = RunProgram(Check({"--from", "me@checker.test", "--output", "-", "-"}), "bob@good.test\n",
+                   Env());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("row,email,", 0), 0u) << r.out;
 }
 
 TEST_F(CheckCommand, SettingsAreReadAndWrittenAndUsedByTheNextRun) {

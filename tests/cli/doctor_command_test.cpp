@@ -47,7 +47,7 @@ TEST_F(DoctorCommand, OneLinePerCheckAndExitStatusByFailures) {
                   world.hostAddress("helo.me.test") +
                   "\n"
                   "OK       Outgoing port " +
-                  port + ": me.test connected\n" +
+                  port + ": me.test connected (220 mx.me.test ESMTP fakeworld)\n" +
                   "skipped  Reverse name (PTR): 127.0.0.1 is a private address (behind a "
                   "router): the receivers see the router's public address; give that address "
                   "to check it\n"
@@ -67,6 +67,9 @@ TEST_F(DoctorCommand, OneLinePerCheckAndExitStatusByFailures) {
     EXPECT_NE(r.out.find("failed   Block list bl.test: listed as a source of spam (127.0.0.2)"),
               std::string::npos)
         << r.out;
+
+    r = RunProgram(Doctor({"--from", "me@me.test", "--source-address", "192.0.2.7"}), "", Env());
+    EXPECT_NE(r.out.find(port + ": the source address 192.0.2.7 is not"), std::string::npos);
 
     r = RunProgram(Doctor({"--from", "me@nomail.test", "me.test"}), "", Env());
     EXPECT_EQ(r.exitCode, 1);

@@ -139,5 +139,33 @@ TEST_F(ListCommands, ExportByToleranceOrVerdictInEachFormatAndBackThroughDbase) 
     EXPECT_EQ(Cli({"export", project, "--to", Path("x.txt"), "--tolerance", "most"}).exitCode, 2);
 }
 
+TEST_F(ListCommands, ExportLeavesOutFlaggedRowsOfTheChosenOnes) {
+    const std::string project = Path("p.mlt");
+    test::WriteFile(dir / "flagged.txt",
+                    "info@good.test\nalice@good.test\nx@mailinator.com\nbob@gmail.com\n");
+    ASSERT_EQ(Cli({"import", Path("flagged.txt"), "--to", project}).exitCode, 0);
+    ASSERT_EQ(Cli(CheckArgs({"--save", project})).exitCode, 0);
+    const std::string every = "deliverable,risky,undeliverable,unknown";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--verdict", every, "--leave-out", "role,free"}, "alice@good.test\n"},
+        {{"--verdict", every, "--leave-out", "Disposable"},
+         "info@good.test\nalice@good.test\nbob@gmail.com\n"},
+        {{"--verdict", "undeliverable", "--leave-out", "free"}, "info@good.test\n"},
+        {{"--tolerance", "mailbox", "--leave-out", "role"}, "alice@good.test\n"},
+    };
+    for (const auto& [options, kept] : cases) {
+        std::vector<std::string> args = {"export", project, "--to", Path("out.txt")};
+        args.insert(args.end(), options.begin(), options.end());
+        const auto r = Cli(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(test::ReadFile(dir / "out.txt"), kept) << options.back();
+    }
+    const auto r = Cli({"export", project, "--to", Path("x.txt"), "--leave-out", "role,vip"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--leave-out is a list of role, disposable, free; not 'vip'"),
+              std::string::npos)
+        << r.err;
+}
+
 }  // namespace
 }  // namespace mv

@@ -37,6 +37,20 @@ TEST(MxCommand, AnAnswerWithoutMxRecordsStillSucceeds) {
     EXPECT_NE(r.err.find("no such domain"), std::string::npos);
 }
 
+TEST(MxCommand, AServerThatFailsOrRefusesSaysSoWithStatusOne) {
+    for (const auto& [rcode, text] : std::vector<std::pair<uint8_t, std::string>>{
+             {2, "DNS server failure (SERVFAIL)"}, {5, "DNS server refused the query (REFUSED)"}}) {
+        FakeDnsServer server([rcode = rcode](const dnswire::Query& q) {
+            return std::vector<FakeDnsServer::Datagram>{
+                dnswire::ResponseBuilder::ReplyTo(q).Rcode(rcode).Build()};
+        });
+        const auto r = RunProgram(Mx("example.test", server));
+        EXPECT_EQ(r.exitCode, 1) << text;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+    }
+}
+
 TEST(MxCommand, SilenceEndsWithTheTimeOutAndStatusOne) {
     FakeDnsServer server(FakeDnsServer::Silent());
     const auto r = RunProgram(Mx("example.test", server, {"--timeout", "1"}), "", {}, 10000);

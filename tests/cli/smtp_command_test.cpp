@@ -56,6 +56,19 @@ TEST(SmtpCommand, RefusedConnectionAndSilentServer) {
     EXPECT_NE(r.err.find("no reply from the server within 1 seconds"), std::string::npos);
 }
 
+TEST(SmtpCommand, AReplyThatNeverEndsTimesOutFromTheLastCompleteOne) {
+    ScriptedTcpServer drip([](TcpConnection& c, int) {
+        for (int i = 0; i < 75; ++i) {
+            c.Send("220-still greeting\r\n");
+            if (c.WaitForClose(200)) return;
+        }
+    });
+    const auto r =
+        RunProgram(Probe(drip.portText(), "a@b.test", {"--timeout", "1"}), "", {}, 15000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("result\t-2\n"), std::string::npos) << r.out;
+}
+
 TEST(SmtpCommand, UsageErrors) {
     for (const auto& argv : std::vector<std::vector<std::string>>{
              {CliPath(), "smtp"},

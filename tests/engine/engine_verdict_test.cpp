@@ -4,6 +4,7 @@
 // and null MX domains.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "loop_backends.h"
 #include "platform/resolver/host_resolver.h"
 #include "test_support.h"
+#include "world_run.h"
 
 namespace mv {
 namespace {
@@ -36,11 +38,7 @@ domain nomail.test     nullmx
 )";
 constexpr uint32_t kRecheckMs = 250;
 
-struct Report {
-    int code = 0;
-    std::vector<std::string> log;
-    TResultInfo info;
-};
+using Report = test::RunReport;
 
 class EngineVerdict : public ::testing::TestWithParam<test::LoopBackend> {
   protected:
@@ -50,40 +48,16 @@ class EngineVerdict : public ::testing::TestWithParam<test::LoopBackend> {
         world = nullptr;
     }
     void SetUp() override { Point(*world); }
-    void TearDown() override { network_layer::SetLookupServers(""); }
 
     void Point(const test::FakeWorld& w) {
-        network_layer::SetLookupServers(w.dnsServer() + ":" + std::to_string(w.dnsPort()));
-        d.SetDns(w.dnsServer());
-        d.SetDnsPort(std::to_string(w.dnsPort()));
-        d.SetSmtpPort(std::to_string(w.smtpPort()));
-        d.SetFrom("checker@probe.test");
-        d.SetSignon("probe.test");
-        d.SetTimeOut(2);
+        run.Point(w, 2);
         d.SetAcceptAllProbe(true);
-        d.OnGetData = [this](TSmtpRelayServer*, int i) { ++begun[i]; };
-        d.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
-                                    const std::vector<std::string>& log, const TResultInfo& info) {
-            reports[i].push_back({err, log, info});
-            if (OnReport) OnReport(i);
-        };
-        d.OnFinished = [this](TSmtpRelayServer*, bool aborted) {
-            finished = true;
-            abortedRun = aborted;
-        };
     }
     void Start(const std::vector<std::string>& addresses, int connections = 1) {
-        TRecipientList list;
-        for (size_t i = 0; i < addresses.size(); ++i)
-            list.push_back({addresses[i], static_cast<int>(i)});
-        d.SetRecipients(list);
-        d.SetConnections(connections);
-        d.Verify();
+        run.Begin(addresses, connections);
     }
     void Check(const std::vector<std::string>& addresses, int connections = 1) {
-        Start(addresses, connections);
-        ASSERT_TRUE(test::RunUntil(
-            loop, [&] { return finished; }, std::chrono::seconds(20)));
+        ASSERT_TRUE(run.Check(addresses, connections));
     }
     // The last (final) report of an address.
     const Report& Final(int i) { return reports.at(i).back(); }
@@ -95,12 +69,13 @@ class EngineVerdict : public ::testing::TestWithParam<test::LoopBackend> {
     static test::FakeWorld* world;
     std::unique_ptr<MessageLoop> owned_ = GetParam().make();
     MessageLoop& loop = *owned_;
-    TSmtpRelayServer d{loop};
-    std::map<int, std::vector<Report>> reports;
-    std::map<int, int> begun;
-    std::function<void(int)> OnReport;
-    bool finished = false;
-    bool abortedRun = false;
+    test::WorldRun run{loop};
+    TSmtpRelayServer& d = run.d;
+    std::map<int, std::vector<Report>>& reports = run.reports;
+    std::map<int, int>& begun = run.begun;
+    std::function<void(int)>& OnReport = run.onReport;
+    const int& finished = run.finished;
+    const bool& abortedRun = run.aborted;
 };
 
 test::FakeWorld* EngineVerdict::world = nullptr;
@@ -224,6 +199,26 @@ TEST_P(EngineVerdict, ANullMxEndsTheCheckWithoutAnyConnection) {
     EXPECT_EQ(own.Statistic("connections"), 0);
     EXPECT_EQ(own.Statistic("a"), 0);
     EXPECT_EQ(own.Statistic("mx"), 1);
+}
+
+// Connecting to the root would reach this computer: exchanges that all name
+// it make a null MX whatever their preference, one beside real exchanges is
+// skipped.
+TEST_P(EngineVerdict, TheRootIsNeverAMailHost) {
+    test::FakeWorld own(
+        "host mx.all.test accept\ndomain roots.test mx 10 . 20 .\n"
+        "domain mixed.test mx 5 . 10 mx.all.test\n");
+    Point(own);
+    Check({"x@roots.test", "y@mixed.test"});
+    const auto has = [](const std::vector<std::string>& log, const std::string& line) {
+        return std::find(log.begin(), log.end(), line) != log.end();
+    };
+    EXPECT_EQ(Final(0).code, 11001);
+    EXPECT_TRUE(has(Final(0).log, "Null MX: the domain accepts no mail"));
+    EXPECT_EQ(Final(1).code, 0);
+    EXPECT_TRUE(has(Final(1).log, "Skipped exchange \".\""))
+        << ::testing::PrintToString(Final(1).log);
+    EXPECT_EQ(own.Statistic("connections"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, EngineVerdict, ::testing::ValuesIn(test::LoopBackends()),

@@ -19,6 +19,7 @@
 #include "platform/resolver/host_resolver.h"
 #include "platform/time/tick_count.h"
 #include "test_support.h"
+#include "world_run.h"
 
 namespace mv {
 namespace {
@@ -71,11 +72,6 @@ domain mute-next.test   mx 10 mute-no.test 20 mx2.good.test
 domain drip.test        mx drip.test
 )";
 
-struct Report {
-    int code = 0;
-    std::vector<std::string> log;
-};
-
 class EngineWorld : public ::testing::TestWithParam<test::LoopBackend> {
   protected:
     static void SetUpTestSuite() { world = new test::FakeWorld(kWorld); }
@@ -84,41 +80,11 @@ class EngineWorld : public ::testing::TestWithParam<test::LoopBackend> {
         world = nullptr;
     }
 
-    void SetUp() override {
-        network_layer::SetLookupServers(world->dnsServer() + ":" +
-                                        std::to_string(world->dnsPort()));
-        d.SetDns(world->dnsServer());
-        d.SetDnsPort(std::to_string(world->dnsPort()));
-        d.SetSmtpPort(std::to_string(world->smtpPort()));
-        d.SetFrom("checker@probe.test");
-        d.SetSignon("probe.test");
-        d.SetTimeOut(1);
-        d.OnGetData = [this](TSmtpRelayServer*, int i) {
-            events.push_back("get " + std::to_string(i));
-        };
-        d.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
-                                    const std::vector<std::string>& log, const TResultInfo&) {
-            events.push_back("report " + std::to_string(i));
-            EXPECT_EQ(reports.count(i), 0u) << "address " << i << " reported twice";
-            reports[i] = {err, log};
-        };
-        d.OnFinished = [this](TSmtpRelayServer*, bool aborted) {
-            events.push_back(aborted ? "finished aborted" : "finished");
-            ++finished;
-        };
-    }
-    void TearDown() override { network_layer::SetLookupServers(""); }
+    void SetUp() override { run.Point(*world); }
 
     // Checks the addresses and waits for the end of the run.
     void Check(const std::vector<std::string>& addresses, int connections = 50) {
-        TRecipientList list;
-        for (size_t i = 0; i < addresses.size(); ++i)
-            list.push_back({addresses[i], static_cast<int>(i)});
-        d.SetRecipients(list);
-        d.SetConnections(connections);
-        d.Verify();
-        ASSERT_TRUE(test::RunUntil(
-            loop, [&] { return finished > 0; }, std::chrono::seconds(20)));
+        ASSERT_TRUE(run.Check(addresses, connections));
         ASSERT_TRUE(test::Settle(loop));
         EXPECT_EQ(finished, 1);
         EXPECT_EQ(reports.size(), addresses.size());
@@ -129,10 +95,11 @@ class EngineWorld : public ::testing::TestWithParam<test::LoopBackend> {
     static test::FakeWorld* world;
     std::unique_ptr<MessageLoop> owned_ = GetParam().make();
     MessageLoop& loop = *owned_;
-    TSmtpRelayServer d{loop};
-    std::map<int, Report> reports;
-    std::vector<std::string> events;
-    int finished = 0;
+    test::WorldRun run{loop};
+    TSmtpRelayServer& d = run.d;
+    std::map<int, test::RunReport>& reports = run.last;
+    std::vector<std::string>& events = run.events;
+    int& finished = run.finished;
 };
 
 test::FakeWorld* EngineWorld::world = nullptr;
@@ -205,8 +172,12 @@ TEST_P(EngineWorld, SecondHostAcceptsAfterTheFirstRefused) {
     EXPECT_EQ(log[12].substr(0, 3), "550");
     EXPECT_EQ(log[13], "QUIT");  // the RSET exchange is left out
     EXPECT_EQ(log[15], "Trying SMTP host \"mx2.good.test\"");
-    EXPECT_EQ(log[log.size() - 2], "QUIT");
-    EXPECT_EQ(log[log.size() - 3].substr(0, 3), "250");  // RCPT accepted
+    // The first host's "no such user" decides the verdict against the code: the
+    // transcript ends by saying so.
+    EXPECT_EQ(log.back(),
+              "Refused by mx1.good.test (550 5.1.1); a later host's acceptance does not count");
+    EXPECT_EQ(log[log.size() - 3], "QUIT");
+    EXPECT_EQ(log[log.size() - 4].substr(0, 3), "250");  // RCPT accepted
 }
 
 TEST_P(EngineWorld, ReplyCodesAndSpecialAnswers) {
@@ -241,7 +212,9 @@ TEST_P(EngineWorld, TheRcptReplyDecidesWhateverHappensWhileLeaving) {
         {"a@hangup-no.test", 550, "550 5.1.1 Mailbox unavailable"},
         {"a@mute-ok.test", ResultValid, "Connection time-out"},
         {"a@mute-no.test", 550, "Connection time-out"},
-        {"a@mute-next.test", ResultValid, "221 2.0.0 Bye"},  // the refusal's host is left
+        // The refusal's host is left, and its refusal decides the verdict.
+        {"a@mute-next.test", ResultValid,
+         "Refused by mute-no.test (550 5.1.1); a later host's acceptance does not count"},
     };
     std::vector<std::string> addresses;
     addresses.reserve(cases.size());

@@ -15,52 +15,24 @@
 #include "platform/loop/epoll_loop.h"
 #include "platform/resolver/host_resolver.h"
 #include "test_support.h"
+#include "world_run.h"
 
 namespace mv {
 namespace {
-
-struct Outcome {
-    int code = 0;
-    std::vector<std::string> log;
-};
 
 class Politeness : public ::testing::Test {
   protected:
     void Serve(const std::string& worldText) {
         world = std::make_unique<test::FakeWorld>(worldText);
-        network_layer::SetLookupServers(world->dnsServer() + ":" +
-                                        std::to_string(world->dnsPort()));
-        d.SetDns(world->dnsServer());
-        d.SetDnsPort(std::to_string(world->dnsPort()));
-        d.SetSmtpPort(std::to_string(world->smtpPort()));
-        d.SetFrom("checker@probe.test");
-        d.SetSignon("probe.test");
-        d.SetTimeOut(1);
+        run.Point(*world);
         d.SetRetryPauseMs(50);
-        d.OnGetData = [this](TSmtpRelayServer*, int) { ++begun; };
-        d.OnEMailProcessed = [this](TSmtpRelayServer*, int i, int err,
-                                    const std::vector<std::string>& log, const TResultInfo&) {
-            EXPECT_EQ(outcomes.count(i), 0u) << "address " << i << " reported twice";
-            outcomes[i] = {err, log};
-        };
-        d.OnFinished = [this](TSmtpRelayServer*, bool) { ++finished; };
     }
-    void TearDown() override { network_layer::SetLookupServers(""); }
 
     void Begin(const std::vector<std::string>& addresses, int connections) {
-        TRecipientList list;
-        for (size_t i = 0; i < addresses.size(); ++i)
-            list.push_back({addresses[i], static_cast<int>(i)});
-        outcomes.clear();
-        begun = finished = 0;
-        d.SetRecipients(list);
-        d.SetConnections(connections);
-        d.Verify();
+        run.Begin(addresses, connections);
     }
     void Check(const std::vector<std::string>& addresses, int connections) {
-        Begin(addresses, connections);
-        ASSERT_TRUE(test::RunUntil(
-            loop, [&] { return finished > 0; }, std::chrono::seconds(30)));
+        ASSERT_TRUE(run.Check(addresses, connections, std::chrono::seconds(30)));
         EXPECT_EQ(outcomes.size(), addresses.size());
     }
     static size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
@@ -70,10 +42,11 @@ class Politeness : public ::testing::Test {
 
     std::unique_ptr<test::FakeWorld> world;
     EpollLoop loop;
-    TSmtpRelayServer d{loop};
-    std::map<int, Outcome> outcomes;
-    int begun = 0;
-    int finished = 0;
+    test::WorldRun run{loop};
+    TSmtpRelayServer& d = run.d;
+    std::map<int, test::RunReport>& outcomes = run.last;
+    int& begun = run.begunTotal;
+    int& finished = run.finished;
 };
 
 // Six domains LETTER0.test to LETTER5.test, each with its own mail host
@@ -122,7 +95,7 @@ TEST_F(Politeness, ALimitChangesNoResult) {
                                            "x@gone.test",  "x@rude.test",  "x@picky.test",
                                            "x@self.test",  "carol@a.test", "alice@a.test"};
     Check(list, 9);
-    const std::map<int, Outcome> free = outcomes;
+    const std::map<int, test::RunReport> free = outcomes;
     d.SetPerServer(1);
     Check(list, 9);
     for (auto& [i, o] : outcomes) {

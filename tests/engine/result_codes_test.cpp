@@ -32,8 +32,9 @@ TEST(ResultCodes, EveryCodeOfTheTableHasItsText) {
         // The proxy's own error numbers, and the numbers around them.
         {20005, "SOCKS proxy: connection not allowed by ruleset"},
         {20017, "SOCKS proxy: target host name lookup failed"},
+        {20018, "SOCKS proxy: proxy host name lookup failed"},
         {20000, "Recipient's  SMTP server returned error 20000"},
-        {20018, "Recipient's  SMTP server returned error 20018"},
+        {20019, "Recipient's  SMTP server returned error 20019"},
     };
     for (const auto& [code, text] : table)
         EXPECT_EQ(ResultText(code), text) << code;

@@ -159,6 +159,13 @@ const std::vector<ReplyGroup>& ReplyGroups() {
               "554 5.7.1 <unknown[203.0.113.5]>: Client host rejected: Access denied"},
              {450, S::kRcptTo,
               "450 4.7.1 Client host rejected: cannot find your reverse hostname, [203.0.113.5]"},
+             // The classes of the receiving system and of policy, not the mailbox:
+             // postscreen refusing this computer, account words about the client.
+             {550, S::kRcptTo, "550 5.3.2 Service currently unavailable"},
+             {521, S::kHelo, "521 5.3.2 Service currently unavailable"},
+             {521, S::kRcptTo, "521 Service not available"},
+             {550, S::kRcptTo, "550 5.7.1 Client host disabled due to too many invalid recipients"},
+             {550, S::kRcptTo, "550 5.7.1 Your account has been suspended for sending spam"},
          }},
         {Reason::kDeferred,
          {
@@ -224,6 +231,8 @@ const std::vector<ReplyGroup>& ReplyGroups() {
              {503, S::kRcptTo, "503 5.5.1 Error: need MAIL command"},
              {252, S::kRcptTo, "252 2.1.5 Cannot VRFY user, but will accept message"},
              {421, S::kLeaving, "421 4.4.2 mx.example.com Error: timeout exceeded"},
+             {550, S::kRcptTo, "550 5.5.1 Protocol error"},
+             {554, S::kRcptTo, "554 5.4.6 Routing loop detected"},
          }},
         {Reason::kNoMailDomain,
          {
@@ -347,6 +356,18 @@ TEST(ResultVerdict, TheCodeAloneGivesTheVerdictOfTheRulesWithoutAReply) {
     EXPECT_EQ(VerdictOfCode(550), Verdict::kUndeliverable);
     EXPECT_EQ(VerdictOfCode(554), Verdict::kUnknown);
     EXPECT_EQ(VerdictOfCode(552), Verdict::kRisky);
+    EXPECT_EQ(VerdictOfCode(521), Verdict::kUnknown);  // as often a block as an answer
+    EXPECT_EQ(VerdictOfCode(553), Verdict::kUnknown);
+}
+
+TEST(ResultReason, TooManyConnectionsInItsCommonWordings) {
+    for (const char* reply :
+         {"421 4.7.0 mx.example.com Error: too many connections from 203.0.113.5",
+          "421 Too many concurrent SMTP connections; please try again later.",
+          "421 4.7.0 Connection limit exceeded",
+          "421-4.7.0 Maximum number of\n421 4.7.0 connections exceeded"})
+        EXPECT_TRUE(SaysTooManyConnections(reply)) << reply;
+    EXPECT_FALSE(SaysTooManyConnections("421 4.3.2 Service shutting down"));
 }
 
 TEST(ResultVerdict, NamesAreReadBackIgnoringCase) {

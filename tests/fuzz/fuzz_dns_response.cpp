@@ -1,11 +1,14 @@
 // Feeds arbitrary datagrams to the DNS response decoder: it must never read
 // outside the bytes, must give the same result twice, and what it gives must
-// keep the tables' limits. The check that a response answers the question
+// keep the tables' limits; every name of an answer holds only the bytes of a
+// host name (never a NUL or a line feed). The check that a response answers the question
 // asked must agree with the decoded question.
 #include <strings.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "net/dns/dns_message.h"
 
@@ -17,15 +20,25 @@ void Check(bool condition) {
     }
 }
 
+void CheckHostName(const std::string& name) {
+    Check(name.size() <= mv::kDnsMaxNameText);
+    for (const char c : name) {
+        Check(std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' ||
+              c == '/' || c == '.');
+    }
+}
+
 void CheckLimits(const mv::DnsResponse& r) {
     Check(r.answers.size() <= mv::kDnsTableSize && r.answers.size() <= r.answerCount);
     Check(r.mx.size() <= r.answers.size() && r.addresses.size() <= r.answers.size() &&
           r.names.size() <= r.answers.size());
     Check(r.questionName.size() <= mv::kDnsMaxNameText);
     for (const auto& name : r.names)
-        Check(name.size() <= mv::kDnsMaxNameText);
+        CheckHostName(name);
+    for (const auto& mx : r.mx)
+        CheckHostName(mx.exchange);
     for (const auto& a : r.answers) {
-        Check(a.name.size() <= mv::kDnsMaxNameText);
+        CheckHostName(a.name);
         if (a.type == mv::kDnsTypeMx) {
             Check(a.tag >= 0 && static_cast<size_t>(a.tag) < r.mx.size());
         } else if (a.type == mv::kDnsTypeA) {

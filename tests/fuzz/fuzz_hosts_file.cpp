@@ -1,12 +1,13 @@
 // Feeds arbitrary text to the hosts-file reader, then asks it for every word
-// of the text: a name it knows has exactly one IPv4 address, and that address
-// has a name.
+// of the text: a name it knows has at most one address of each family, at
+// least one in all, each of its family, and each address has a name.
 #include <arpa/inet.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "input_file.h"
 #include "platform/resolver/hosts_file.h"
@@ -25,12 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream words(std::string(reinterpret_cast<const char*>(data), size));
     int asked = 0;
     for (std::string word; words >> word && asked < 64; ++asked) {
-        const std::vector<std::string>* addresses = hosts.Addresses(word);
+        const mv::HostAddresses* addresses = hosts.Addresses(word);
         if (addresses == nullptr) continue;
-        Check(addresses->size() == 1);
-        in_addr parsed{};
-        Check(inet_pton(AF_INET, addresses->front().c_str(), &parsed) == 1);
-        Check(hosts.NameOf(addresses->front()) != nullptr);
+        Check(addresses->ipv4.size() <= 1 && addresses->ipv6.size() <= 1 && !addresses->Empty());
+        for (const auto& [family, list] :
+             {std::pair{AF_INET, addresses->ipv4}, std::pair{AF_INET6, addresses->ipv6}}) {
+            in6_addr parsed{};
+            for (const std::string& address : list) {
+                Check(inet_pton(family, address.c_str(), &parsed) == 1);
+                Check(hosts.NameOf(address) != nullptr);
+            }
+        }
     }
     return 0;
 }

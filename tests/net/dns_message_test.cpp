@@ -293,6 +293,14 @@ std::vector<MalformedCase> MalformedCases() {
          ExampleReply().Record("h", 15, 1, 0, {0, 1, 2, 'm', 'x', 0}, 5).Build()},
         {"PTR name beyond its rdata",
          ExampleReply().Record("h", 12, 1, 0, {2, 'm', 'x', 0}, 3).Build()},
+        // Bytes no host name has: the name is neither cut nor taken as it is.
+        {"NUL and line feed in an exchange",
+         ExampleReply().Mx(Name::Pointer(12), 10, std::string("a\0b\nc.test", 10)).Build()},
+        {"blank in an exchange", ExampleReply().Mx(Name::Pointer(12), 10, "mx .test").Build()},
+        {"byte over 127 in a PTR name",
+         ExampleReply().Record(Name::Pointer(12), 12, 1, 0, {2, 'm', 0xE9, 0}).Build()},
+        {"dot inside a label of an owner",
+         oneAnswer().Raw({3, 'a', '.', 'b', 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 4, 1, 2, 3, 4}).Build()},
     };
 }
 

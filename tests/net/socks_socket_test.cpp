@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "fake_dns_server.h"
 #include "fake_socks_proxy.h"
+#include "kernel_probes.h"
 #include "net/line/async_socket.h"
 #include "platform/loop/epoll_loop.h"
+#include "platform/resolver/host_resolver.h"
 #include "scripted_tcp_server.h"
 #include "test_support.h"
 
@@ -350,6 +353,87 @@ TEST_F(SocksTest, Level4TargetThatCannotBeResolvedGives20017) {
                   "socks-error 20017 ESocketException: SocketResolveHost: '1.2.3.4.5' Invalid IP "
                   "address.",
                   "connected 20017", "closed 20017"}));
+}
+
+// --- IPv6 targets and the proxy's name ------------------------------------------
+
+TEST_F(SocksTest, AnIPv6TargetGoesToLevel5AsAnAddressAndIsRefusedBelow) {
+    for (const std::string level : {"5", "4", "4A"}) {
+        SCOPED_TRACE(level);
+        log.clear();
+        closed = false;
+        FakeSocksProxy::Options options;
+        options.connectStatus = 1;  // a level 5 proxy refuses once it has the request
+        FakeSocksProxy proxy(options);
+        Through(proxy, level, "::1", 25);
+        const std::vector<std::string> events = FailureEvents();
+        if (level == "5") {
+            EXPECT_EQ(proxy.Received(), Bytes({5, 1, 0, 5, 1, 0, 4}) + std::string(15, '\0') +
+                                            Bytes({1}) + PortBytes(25));
+            EXPECT_EQ(events.at(0), "socks-error 20004 general SOCKS server failure");
+        } else {
+            EXPECT_EQ(proxy.Received(), "");
+            EXPECT_EQ(events, (std::vector<std::string>{
+                                  "socks-error 20011 the IPv6 address ::1 needs SOCKS level 5, "
+                                  "not " +
+                                      level,
+                                  "connected 20011", "closed 20011"}));
+        }
+    }
+}
+
+// The proxy's name is looked up on the loop, and once for all the
+// connections of a run, found or not (a TTL of 0: nothing else keeps it).
+TEST_F(SocksTest, TheProxysNameIsLookedUpOnTheLoopOncePerRun) {
+    test::FakeDnsServer dns([](const dnswire::Query& q) {
+        if (q.name != "proxy.test")
+            return std::vector<test::FakeDnsServer::Datagram>{test::NxDomain(q)};
+        auto reply = dnswire::ResponseBuilder::ReplyTo(q);
+        if (q.type == dnswire::kTypeA) reply.A(dnswire::Name::Pointer(12), "127.0.0.1", 0);
+        return std::vector<test::FakeDnsServer::Datagram>{reply.Build()};
+    });
+    network_layer::SetLookupServers("127.0.0.1:" + dns.portText());
+    ScriptedTcpServer target(Greeter(), 2);
+    FakeSocksProxy proxy({}, 2);
+    SocksProxy run;
+    run.server = "proxy.test";
+    run.port = proxy.portText();
+    run.NewRun();
+    auto connect = [&] {
+        log.clear();
+        data.clear();
+        run.ApplyTo(*sock);
+        sock->SetAddr("127.0.0.1");
+        sock->SetPort(target.portText());
+        sock->Connect();
+    };
+    for (int i = 0; i < 2; ++i) {
+        connect();
+        ASSERT_TRUE(RunUntil(loop, [&] { return data.find("echo: ping") != std::string::npos; }));
+        sock->Close();
+    }
+    EXPECT_EQ(dns.receivedCount(), 2u);  // A and AAAA, once
+
+    // Gone while its lookup runs: the answer finds nothing.
+    run.NewRun();
+    connect();
+    sock.reset();
+    ASSERT_TRUE(test::PollUntil([&] { return dns.receivedCount() == 4; }));
+    sock = std::make_unique<_TAsyncSocket>(loop);
+    SetUp();
+
+    run.server = "nowhere.test";
+    run.NewRun();
+    for (int i = 0; i < 2; ++i) {
+        connect();
+        ASSERT_TRUE(RunUntil(loop, [&] { return log.size() == 2; }));
+        EXPECT_EQ(log, (std::vector<std::string>{
+                           "socks-error 20018 proxy host name lookup failed: 'nowhere.test': "
+                           "Host not found",
+                           "connected 20018"}));
+    }
+    EXPECT_EQ(dns.receivedCount(), 6u);
+    network_layer::SetLookupServers("");
 }
 
 // --- Malformed replies -------------------------------------------------------

@@ -25,7 +25,7 @@ while read -r file; do
 done <"$src/tests/packaging/installed_files.txt"
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for lib in libc6 libc-ares2 libqt6widgets6 qt6-qpa-plugins; do
+for lib in libc6 libc-ares2 libidn2-0 libhiredis0.14 libqt6widgets6 qt6-qpa-plugins; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 

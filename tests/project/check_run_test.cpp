@@ -22,8 +22,11 @@ namespace {
 TEST(AddressText, ExtractAddressCutsTheAddressOutOfItsText) {
     EXPECT_EQ(ExtractAddress("John Smith <john.smith@example.com>"), "john.smith@example.com");
     EXPECT_EQ(ExtractAddress("plain@example.com"), "plain@example.com");
-    EXPECT_EQ(ExtractAddress("first+tag@example.com"), "tag@example.com");
-    EXPECT_EQ(ExtractAddress("o'brien@example.com"), "brien@example.com");
+    EXPECT_EQ(ExtractAddress("first+tag@example.com"), "first+tag@example.com");
+    EXPECT_EQ(ExtractAddress("o'brien@example.com"), "o'brien@example.com");
+    EXPECT_EQ(ExtractAddress("<!$%&*/=?^`{|}~@x.test>"), "!$%&*/=?^`{|}~@x.test");
+    EXPECT_EQ(ExtractAddress("a@b+c'd.test, e@f"), "a@b");  // nothing changes right of "@"
+    EXPECT_EQ(ExtractAddress("\"x\"(y);z:w@x.test"), "w@x.test");
     EXPECT_EQ(ExtractAddress("no at sign here"), "");
     EXPECT_EQ(ExtractAddress(""), "");
     EXPECT_EQ(ExtractAddress("Jos\xc3\xa9@example.com"), "@example.com");  // outside 32..127

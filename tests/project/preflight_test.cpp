@@ -23,10 +23,12 @@ namespace {
 const char* const kWorld = R"(
 host mx.good.test
 host dead.test refuse
+host hush.test silent
 host helo.me.test
 domain good.test   mx 10 mx.good.test
 domain me.test     mx 10 mx.good.test
 domain dead.test   mx 10 dead.test
+domain hush.test   mx 10 hush.test
 domain nomail.test nullmx
 domain empty.test  empty
 domain quiet.test  silent
@@ -79,6 +81,7 @@ class Preflight : public ::testing::Test {
         s.domains = {"good.test"};
         s.dnsTryMs = 300;
         s.connectLimitMs = 500;
+        s.greetingLimitMs = 400;
         return s;
     }
     // Runs the whole check; the items by name.
@@ -133,6 +136,11 @@ TEST_F(Preflight, EachCheckPassesAndFails) {
          PreflightStatus::kFailed, "does not resolve"},
         {"HELO bare", [](PreflightSettings& s) { s.helo = "localhost"; }, "HELO name",
          PreflightStatus::kFailed, "not a full domain name"},
+        {"HELO provider", [](PreflightSettings& s) { s.helo = "mx.GMail.com"; }, "HELO name",
+         PreflightStatus::kWarning,
+         "HELO mx.GMail.com belongs to a mail provider; receivers treat it as forged. Give this "
+         "computer's own name (the reverse name of its public address) with --helo or Tools | "
+         "Options."},
         {"HELO elsewhere", ptr("198.51.100.7"), "HELO name", PreflightStatus::kWarning,
          "not to 198.51.100.7"},
         {"PTR match", ptr("198.51.100.7"), "Reverse name (PTR)", PreflightStatus::kOk,
@@ -186,8 +194,9 @@ TEST_F(Preflight, Port25ConnectedRefusedAndMixedAreToldApart) {
     const std::pair<std::vector<std::string>, PreflightStatus> cases[] = {
         {{"good.test"}, PreflightStatus::kOk},
         {{"dead.test"}, PreflightStatus::kFailed},
-        {{"good.test", "dead.test", "nomail.test"}, PreflightStatus::kWarning},
+        {{"good.test", "dead.test", "nomail.test", "hush.test"}, PreflightStatus::kWarning},
         {{}, PreflightStatus::kSkipped},
+        {{"hush.test"}, PreflightStatus::kWarning},
     };
     for (const auto& [domains, status] : cases) {
         PreflightSettings s = Settings();
@@ -195,9 +204,11 @@ TEST_F(Preflight, Port25ConnectedRefusedAndMixedAreToldApart) {
         auto items = Run(s);
         const PreflightItem& item = items["Outgoing port " + s.smtpPort];
         EXPECT_EQ(item.status, status) << item.advice;
-        if (domains.size() == 3) {
+        if (domains.size() == 4) {
             EXPECT_EQ(item.advice.substr(0, item.advice.find(':')),
-                      "good.test connected, dead.test refused, nomail.test takes no mail");
+                      "good.test connected (220 mx.good.test ESMTP fakeworld), dead.test "
+                      "refused, nomail.test takes no mail, hush.test connected, but no SMTP "
+                      "greeting within 0.4 s (the provider may intercept port 25)");
         }
     }
 }
@@ -214,7 +225,7 @@ TEST_F(Preflight, TheSourceAddressIsUsed) {
         const char* portAdvice;
         const char* ptrAdvice;
     } cases[] = {
-        {"127.0.0.2", "", PreflightStatus::kOk, "good.test connected (from 127.0.0.2)",
+        {"127.0.0.2", "", PreflightStatus::kOk, "fakeworld) (from 127.0.0.2)",
          "127.0.0.2 is a private address"},
         {"127.0.0.2", "198.51.100.7", PreflightStatus::kOk, "connected",
          "198.51.100.7 is helo.me.test"},
@@ -235,6 +246,18 @@ TEST_F(Preflight, TheSourceAddressIsUsed) {
     }
     own.Stop();
     EXPECT_NE(own.statistics().find(" clients=127.0.0.2\n"), std::string::npos) << own.statistics();
+}
+
+TEST_F(Preflight, DnsServersThatRefuseOrFail) {
+    test::FakeWorld::Options samePort;
+    samePort.dnsPort = world->dnsPort();
+    test::FakeWorld refusing("domain * refused", samePort), failing("domain * servfail", samePort);
+    PreflightSettings s = Settings();
+    s.dnsServers = {refusing.dnsServer()};
+    EXPECT_EQ(Run(s)["DNS servers"].advice.find(refusing.dnsServer() + " refuses (REFUSED): every"),
+              0u);
+    s.dnsServers = {failing.dnsServer(), world->dnsServer()};
+    EXPECT_EQ(Run(s)["DNS servers"].status, PreflightStatus::kWarning);
 }
 
 // Runs in a private network whose firewall drops every SYN to the mail host.

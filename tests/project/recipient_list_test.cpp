@@ -103,7 +103,9 @@ TEST(RecipientList, RowsKeepTheirTextsMarksAndTranscripts) {
     EXPECT_TRUE(list.TranscriptOf(1).empty());
     EXPECT_EQ(list.FindingOf(1), nullptr);
 
-    list.SetCaption(0, "new@b.c");
+    list.SetCaption(0, "new@b.c");  // the finding was about the old address
+    EXPECT_EQ(list.FindingOf(0), nullptr);
+    list.SetFinding(0, row.finding);
     list.SetSubItem(0, 1, "Ann");
     list.SetSubItem(1, 2, "far");  // pads with empty sub-items
     EXPECT_EQ(list.Row(0).subItems,

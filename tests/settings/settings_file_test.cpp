@@ -186,11 +186,22 @@ TEST(SettingsFile, ABadLineIsLostAloneAndAWriteKeepsTheRest) {
     EXPECT_FALSE(file.Damaged());
 
     // Windows-1252 is stored as UTF-8, in place of the bad line; every other
-    // byte stays as it was.
+    // byte stays as it was, and the file as it was read is kept.
+    const std::string original = test::ReadFile(path);
     ASSERT_TRUE(file.WriteValue("Connection", "From", "Jos\xE9 <jose@example.com>"));
-    EXPECT_EQ(test::ReadFile(path), before + "From=Jos\xC3\xA9 <jose@example.com>\n" + after);
+    const std::string written = test::ReadFile(path);
+    EXPECT_EQ(written, before + "From=Jos\xC3\xA9 <jose@example.com>\n" + after);
     EXPECT_EQ(file.ReadValue("Connection", "From", ""), "Jos\xC3\xA9 <jose@example.com>");
-    EXPECT_FALSE(std::filesystem::exists(path.string() + ".bad"));
+    EXPECT_TRUE(test::ReadFile(path.string() + ".bad") == original);
+
+    // A change that loses no bad line keeps that copy; dropping the last bad
+    // line keeps the newer file instead.
+    ASSERT_TRUE(file.WriteValue("Connection", "TimeOut", "50"));
+    EXPECT_TRUE(test::ReadFile(path.string() + ".bad") == original);
+    const std::string beforeDrop = test::ReadFile(path);
+    ASSERT_TRUE(file.DeleteSection("DNS"));
+    EXPECT_TRUE(test::ReadFile(path.string() + ".bad") == beforeDrop);
+    EXPECT_EQ(test::ReadFile(path).find("bin"), std::string::npos);
 }
 
 TEST(SettingsFile, AnOversizedFileReadsAsEmptyAndIsKeptWhenReplaced) {

@@ -1,21 +1,22 @@
 #!/bin/sh
 # House rule: each layer of the core includes only itself and the layers it
-# is built on (platform -> net, storage, settings -> engine -> project), by the
-# path from the layer's root, never by "../". Prints every include that breaks
-# the rule and fails if there is one. Run from the source tree's root.
+# is built on (platform -> net, storage, settings, address -> engine ->
+# project -> cluster), by the path from the layer's root, never by "../".
+# Prints every include that breaks the rule and fails if there is one. Run from the source tree's root.
 set -eu
 
 # The layers a layer may include, itself first.
 allowed() {
     case $1 in
     platform) echo platform ;;
-    net | storage | settings) echo "$1 platform" ;;
-    engine) echo "engine net storage settings platform" ;;
-    project) echo "project engine net storage settings platform" ;;
+    net | storage | settings | address) echo "$1 platform" ;;
+    engine) echo "engine net storage settings address platform" ;;
+    project) echo "project engine net storage settings address platform" ;;
+    cluster) echo "cluster project engine net storage settings address platform" ;;
     esac
 }
 
-layers="platform net storage settings engine project"
+layers="platform net storage settings address engine project cluster"
 found=0
 for layer in $layers; do
     bad=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "core/$layer" |

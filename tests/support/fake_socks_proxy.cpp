@@ -33,17 +33,19 @@ void SendAll(int fd, const std::string& bytes) {
 
 int ConnectTarget(const std::string& host, uint16_t port) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = host.find(':') != std::string::npos ? AF_INET6 : AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &result) != 0 ||
+        result == nullptr) {
         return -1;
     }
-    sockaddr_in addr = *reinterpret_cast<sockaddr_in*>(result->ai_addr);
+    sockaddr_storage addr{};
+    std::memcpy(&addr, result->ai_addr, result->ai_addrlen);
+    const socklen_t size = result->ai_addrlen;
     freeaddrinfo(result);
-    addr.sin_port = htons(port);
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    const int fd = socket(hints.ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), size) != 0) {
         close(fd);
         return -1;
     }
@@ -59,13 +61,21 @@ std::string Bytes(std::initializer_list<int> values) {
 }
 
 // The bound end of the target connection: 4 address bytes and 2 port bytes.
+// Level 5's address type, address and port of the proxy's end towards the target.
 std::string BoundEnd(int target) {
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t len = sizeof local;
     getsockname(target, reinterpret_cast<sockaddr*>(&local), &len);
-    std::string out(reinterpret_cast<const char*>(&local.sin_addr), 4);
-    out.append(reinterpret_cast<const char*>(&local.sin_port), 2);
-    return out;
+    if (local.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(local);
+        std::string out(1, '\x04');
+        out.append(reinterpret_cast<const char*>(&v6.sin6_addr), 16);
+        return out.append(reinterpret_cast<const char*>(&v6.sin6_port), 2);
+    }
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(local);
+    std::string out(1, '\x01');
+    out.append(reinterpret_cast<const char*>(&v4.sin_addr), 4);
+    return out.append(reinterpret_cast<const char*>(&v4.sin_port), 2);
 }
 
 // The target's first bytes, if any come within a short while.
@@ -314,13 +324,14 @@ bool FakeSocksProxy::Level5(int fd, int index, int& target) {
         return false;
     }
     std::string host;
-    if (head[3] == 1) {
-        unsigned char a[4];
-        if (!ReadExact(fd, index, a, 4)) {
+    if (head[3] == 1 || head[3] == 4) {  // an IPv4 or an IPv6 address
+        const bool v6 = head[3] == 4;
+        unsigned char a[16];
+        if (!ReadExact(fd, index, a, v6 ? 16 : 4)) {
             return false;
         }
-        char text[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, a, text, sizeof text);
+        char text[INET6_ADDRSTRLEN];
+        inet_ntop(v6 ? AF_INET6 : AF_INET, a, text, sizeof text);
         host = text;
     } else if (head[3] == 3) {
         unsigned char len = 0;
@@ -354,7 +365,7 @@ bool FakeSocksProxy::Level5(int fd, int index, int& target) {
         return false;
     }
     const std::string extra = options_.joinFirstTargetBytes ? FirstBytes(target) : std::string();
-    SendAll(fd, Bytes({5, 0, 0, 1}) + BoundEnd(target) + extra);
+    SendAll(fd, Bytes({5, 0, 0}) + BoundEnd(target) + extra);
     return true;
 }
 

@@ -120,4 +120,15 @@ bool WaitReadable(int fd, std::chrono::milliseconds limit) {
     return poll(&p, 1, static_cast<int>(limit.count())) > 0;
 }
 
+bool Ipv6LoopbackUsable() {
+    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in6 local{};
+    local.sin6_family = AF_INET6;
+    local.sin6_addr = in6addr_loopback;
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+    close(fd);
+    return bound;
+}
+
 }  // namespace mv::test

@@ -30,6 +30,9 @@ bool WaitTakenByLocalPeer(int fd, std::chrono::milliseconds limit = std::chrono:
 // to address:port (a dotted IPv4 address).
 int EstablishedConnectionsTo(const std::string& address, uint16_t port);
 
+// True when a socket can be bound to ::1 (the computer has IPv6 on loopback).
+bool Ipv6LoopbackUsable();
+
 // Checks `condition` until it holds or `limit` passes, for conditions that no
 // message loop of the test delivers (another thread, another process); true
 // when it held. The limit only keeps a broken test from hanging.

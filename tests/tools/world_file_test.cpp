@@ -42,9 +42,9 @@ struct BadLine {
 TEST(WorldFile, EveryBadLineIsReportedWithItsNumberAndReason) {
     const BadLine cases[] = {
         {"hots mx.test", "unknown rule 'hots' (expected 'host', 'domain' or 'record')"},
-        {"record a.test a", "'record' needs a name, a type (a or ptr) and its value"},
+        {"record a.test a", "'record' needs a name, a type (a, aaaa or ptr) and its value"},
         {"record a.test a 1.2.3", "'record ... a' needs an IPv4 address"},
-        {"record a.test txt hello", "unknown record type 'txt' (expected a or ptr)"},
+        {"record a.test txt hello", "unknown record type 'txt' (expected a, aaaa or ptr)"},
         {"record *.test a 1.2.3.4", "bad record name '*.test'"},
         {"host", "'host' needs a name"},
         {"host bad..name", "bad host name 'bad..name'"},

@@ -195,8 +195,11 @@ void RecentFilesTest::failedSaveIsToldOnceInTheStatusBar() {
     QSignalSpy notes(form().StatusBar(), &QStatusBar::messageChanged);
     for (const char* name : {"a.mlt", "b.mlt", "a.mlt"})
         form().OpenProject(project(name));
-    QCOMPARE(notes.count(), 1);
-    QVERIFY(notes[0][0].toString().startsWith("The recently used files could not be saved"));
+    QStringList shown;
+    for (const QList<QVariant>& note : notes)
+        if (!note[0].toString().isEmpty()) shown << note[0].toString();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown[0].startsWith("The recently used files could not be saved"));
     QCOMPARE(form().RecentFiles()->Filenames().size(), 2);  // the menu has them all the same
 }
 

@@ -1,9 +1,11 @@
 // What a result means, in the window, against the fake mail world: each
 // checked row shows its verdict's icon and, as the result's tool tip, the
-// verdict, the reason and the deciding reply (after reopening: the verdict
-// from the code, said so); deferred addresses waiting for their recheck; and
-// the summary window's counts after a run, saved as PNG and CSV.
+// verdict, the reason and the deciding reply (after reopening the same, from
+// the findings file; without it the verdict from the code, said so);
+// deferred addresses waiting for their recheck; and the summary window's
+// counts after a run, saved as PNG and CSV.
 #include <QChartView>
+#include <QFile>
 #include <QImage>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -137,13 +139,25 @@ void VerdictWindowTest::resultsShowTheirVerdict() {
     QVERIFY(!cell(4, 1).data(Qt::ToolTipRole).isValid());  // never checked
     QCOMPARE(iconOf(4), mv::ui::ResultIcon(mv::kIconNotChecked).cacheKey());
 
-    // Saved and opened again: the verdict comes from the code alone, and the
-    // tool tip says so. A risky accept-all row was valid: its code says
-    // deliverable.
+    // Saved and opened again: every verdict, reason and reply as before.
+    QStringList checked;
+    for (size_t row = 0; row < std::size(kRows); ++row)
+        checked << cell(row, 1).data(Qt::ToolTipRole).toString();
     driver_->Expect(ModalDriver::ChooseFile(path("checked.mlt")));
     act("acSaveAs")->trigger();
-    driver_->Expect(ModalDriver::ChooseFile(path("checked.mlt")));
-    act("acOpen")->trigger();
+    const auto reopen = [this] {
+        driver_->Expect(ModalDriver::ChooseFile(path("checked.mlt")));
+        act("acOpen")->trigger();
+    };
+    reopen();
+    for (size_t row = 0; row < std::size(kRows); ++row)
+        QCOMPARE(cell(row, 1).data(Qt::ToolTipRole).toString(), checked[int(row)]);
+
+    // Without its findings file the verdict comes from the code alone, and
+    // the tool tip says so. A risky accept-all row was valid: its code says
+    // deliverable.
+    QVERIFY(QFile::remove(path("checked.mlt.findings")));
+    reopen();
     const Verdict fromCode[] = {Verdict::kDeliverable, Verdict::kUndeliverable,
                                 Verdict::kDeliverable, Verdict::kUnknown};
     for (size_t row = 0; row < std::size(fromCode); ++row) {
@@ -152,6 +166,10 @@ void VerdictWindowTest::resultsShowTheirVerdict() {
                      mv::ui::kDerivedFromCodeNote);
         QCOMPARE(iconOf(row), mv::ui::VerdictIcon(fromCode[row]).cacheKey());
     }
+    // A damaged one is told in the status bar.
+    mv::test::WriteFile(path("checked.mlt.findings").toStdString(), "mailvetter-findings 9\n");
+    reopen();
+    QVERIFY(form().StatusBar()->currentMessage().contains("findings is not one this program"));
 }
 
 void VerdictWindowTest::deferredAddressesWaitUntilStopped() {

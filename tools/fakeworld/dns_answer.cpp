@@ -20,6 +20,7 @@ constexpr uint8_t kRcodeNotImplemented = 4;
 constexpr uint8_t kRcodeRefused = 5;
 constexpr uint16_t kQuestionName = 12;  // answers point back at the question's name
 constexpr uint32_t kTtl = 300;
+constexpr uint16_t kTypeAaaa = 28;
 
 // Bytes of the first question (name, type, class) of a query that ParseQuery
 // accepted, so the question is echoed exactly as it came.
@@ -73,9 +74,11 @@ std::vector<uint8_t> EncodedName(const std::string& name) {
 bool AnswerRecords(const World& world, const dnswire::Query& query, ResponseBuilder& builder) {
     const std::vector<const RecordRule*> records = world.RecordsOf(query.name, query.type);
     for (const RecordRule* r : records) {
-        builder.Record(
-            dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
-            r->type == dnswire::kTypeA ? AddressBytes(r->address) : EncodedName(r->target));
+        builder.Record(dnswire::Name::Pointer(kQuestionName), r->type, dnswire::kClassIn, kTtl,
+                       r->type == dnswire::kTypeA ? AddressBytes(r->address)
+                       : r->type == kTypeAaaa
+                           ? std::vector<uint8_t>(r->address6.begin(), r->address6.end())
+                           : EncodedName(r->target));
     }
     return !records.empty();
 }
@@ -120,6 +123,28 @@ void AnswerMx(const World& world, const DomainRule* domain, std::string_view nam
     }
 }
 
+// An A or AAAA query: a host's IPv4 address, or ::1 for the ipv6 host. A
+// host without an address of the family asked (no-ipv4 too) gets no record;
+// a name that is no host's gets NXDOMAIN, whatever the type.
+void AnswerAddress(const World& world, uint16_t type, std::string_view name, Stats& stats,
+                   ResponseBuilder& builder) {
+    ++(type == dnswire::kTypeA ? stats.dnsA : stats.dnsOther);
+    const HostRule* host = world.FindHost(name);
+    if (host == nullptr || (host->address == 0 && !host->ipv6 && !host->noIpv4)) {
+        builder.Rcode(dnswire::kRcodeNameError);
+        return;
+    }
+    const dnswire::Name owner = dnswire::Name::Pointer(kQuestionName);
+    if (type == dnswire::kTypeA && host->address != 0) {
+        builder.Record(owner, dnswire::kTypeA, dnswire::kClassIn, kTtl,
+                       AddressBytes(host->address));
+    } else if (type == kTypeAaaa && host->ipv6) {
+        std::vector<uint8_t> loopback(16, 0);
+        loopback[15] = 1;
+        builder.Record(owner, kTypeAaaa, dnswire::kClassIn, kTtl, loopback);
+    }
+}
+
 }  // namespace
 
 DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Stats& stats,
@@ -153,15 +178,8 @@ DnsOutcome AnswerQuery(const World& world, const uint8_t* data, size_t size, Sta
             return DnsOutcome::kUnanswered;
         }
         AnswerMx(world, domain, name, builder);
-    } else if (query->type == dnswire::kTypeA) {
-        ++stats.dnsA;
-        const uint32_t address = world.AddressOf(name);
-        if (address == 0) {
-            builder.Rcode(dnswire::kRcodeNameError);
-        } else {
-            builder.Record(dnswire::Name::Pointer(kQuestionName), dnswire::kTypeA,
-                           dnswire::kClassIn, kTtl, AddressBytes(address));
-        }
+    } else if (query->type == dnswire::kTypeA || query->type == kTypeAaaa) {
+        AnswerAddress(world, query->type, name, stats, builder);
     } else {
         ++stats.dnsOther;  // other types: an empty answer
     }

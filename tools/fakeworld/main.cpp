@@ -202,6 +202,8 @@ int Serve(World& world, const Options& options) {
     for (const HostRule& host : world.hosts) {
         if (host.address != 0) {
             std::printf("host %s %s\n", host.name.c_str(), Dotted(host.address).c_str());
+        } else if (host.ipv6 && smtp.Ipv6Listening()) {
+            std::printf("host %s ::1\n", host.name.c_str());
         }
     }
     std::printf("ready dns=%s:%u smtp=%u\n", Dotted(net + 1).c_str(), dnsPort, smtpPort);

@@ -25,19 +25,30 @@ bool Delayed(const HostRule& host) {
     return host.delayMs > 0 || host.trickleMs > 0 || host.dripMs > 0;
 }
 
-// A non-blocking listening socket at address:port, or -1 with errno set.
-int ListenAt(uint32_t address, uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+// A non-blocking listening socket at address:port (host byte order), or at
+// [::1]:port for `ipv6`; -1 with errno set.
+int ListenAt(uint32_t address, uint16_t port, bool ipv6 = false) {
+    const int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
     }
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(address);
-    sa.sin_port = htons(port);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, kBacklog) != 0) {
+    sockaddr_storage storage{};
+    socklen_t size = sizeof(sockaddr_in);
+    if (ipv6) {
+        auto& sa = reinterpret_cast<sockaddr_in6&>(storage);
+        sa.sin6_family = AF_INET6;
+        sa.sin6_addr = in6addr_loopback;
+        sa.sin6_port = htons(port);
+        size = sizeof sa;
+    } else {
+        auto& sa = reinterpret_cast<sockaddr_in&>(storage);
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(address);
+        sa.sin_port = htons(port);
+    }
+    if (bind(fd, reinterpret_cast<sockaddr*>(&storage), size) != 0 || listen(fd, kBacklog) != 0) {
         const int saved = errno;
         close(fd);
         errno = saved;
@@ -47,10 +58,11 @@ int ListenAt(uint32_t address, uint16_t port) {
 }
 
 uint16_t BoundPort(int fd) {
-    sockaddr_in sa{};
+    sockaddr_storage sa{};
     socklen_t length = sizeof sa;
     getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length);
-    return ntohs(sa.sin_port);
+    return ntohs(sa.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(sa).sin6_port
+                                          : reinterpret_cast<sockaddr_in&>(sa).sin_port);
 }
 
 }  // namespace
@@ -83,11 +95,18 @@ void SmtpServer::CloseListeners() {
 
 uint16_t SmtpServer::Listen(uint16_t port) {
     CloseListeners();
+    ipv6Listening_ = false;
     for (size_t i = 0; i < world_.hosts.size(); ++i) {
-        if (!world_.hosts[i].Listens()) {
+        const HostRule& host = world_.hosts[i];
+        if (!host.Listens()) {
             continue;
         }
-        const int fd = ListenAt(world_.hosts[i].address, port);
+        const int fd = ListenAt(host.address, port, host.ipv6);
+        // A computer without IPv6 serves the other hosts all the same.
+        if (fd < 0 && host.ipv6 && (errno == EADDRNOTAVAIL || errno == EAFNOSUPPORT)) {
+            continue;
+        }
+        ipv6Listening_ = ipv6Listening_ || (fd >= 0 && host.ipv6);
         if (fd < 0) {
             const int error = errno;
             CloseListeners();
@@ -148,7 +167,7 @@ void SmtpServer::OnTimer(int fd) {
 
 void SmtpServer::Accept(const Listener& listener) {
     for (int i = 0; i < kAcceptBatch; ++i) {
-        sockaddr_in client{};
+        sockaddr_storage client{};
         socklen_t clientLength = sizeof client;
         const int fd = accept4(listener.fd, reinterpret_cast<sockaddr*>(&client), &clientLength,
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -198,7 +217,7 @@ void SmtpServer::Accept(const Listener& listener) {
     }
 }
 
-bool SmtpServer::Admit(size_t host, const sockaddr_in& client) {
+bool SmtpServer::Admit(size_t host, const sockaddr_storage& client) {
     const uint64_t now = EventLoop::NowMs();
     if (lastAcceptMs_[host] != 0) {
         const auto gap = static_cast<int64_t>(now - lastAcceptMs_[host]);
@@ -207,8 +226,14 @@ bool SmtpServer::Admit(size_t host, const sockaddr_in& client) {
         }
     }
     lastAcceptMs_[host] = now;
-    char text[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &client.sin_addr, text, sizeof text);
+    char text[INET6_ADDRSTRLEN] = "";
+    if (client.ss_family == AF_INET6) {
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(client).sin6_addr, text,
+                  sizeof text);
+    } else {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(client).sin_addr, text,
+                  sizeof text);
+    }
     const std::string address = text;
     const std::string listed = "," + stats_.clients + ",";
     if (listed.find("," + address + ",") == std::string::npos &&

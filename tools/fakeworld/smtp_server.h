@@ -28,6 +28,8 @@ class SmtpServer : public EventHandler {
     // when a later bind found the port taken (nothing stays bound then, so the
     // caller can try again). Other failures throw std::system_error.
     uint16_t Listen(uint16_t port);
+    // The ipv6 host listens on ::1 (false where this computer has no IPv6).
+    bool Ipv6Listening() const { return ipv6Listening_; }
 
     void OnEvent(int fd, uint32_t events) override;
     void OnTimer(int fd) override;
@@ -60,7 +62,7 @@ class SmtpServer : public EventHandler {
     void Accept(const Listener& listener);
     // Counts the new connection to `host` (and its client) in the statistics;
     // false when it is one more than the host's max-connections.
-    bool Admit(size_t host, const sockaddr_in& client);
+    bool Admit(size_t host, const sockaddr_storage& client);
     void PauseListeners(bool pause);
     void Read(Connection& c);
     void Pump(Connection& c);
@@ -81,6 +83,7 @@ class SmtpServer : public EventHandler {
     std::vector<uint32_t> openPerHost_;                     // connections open, per host
     std::vector<uint64_t> lastAcceptMs_;                    // per host; 0: none yet
     bool listenersPaused_ = false;
+    bool ipv6Listening_ = false;
 };
 
 }  // namespace mv::fakeworld

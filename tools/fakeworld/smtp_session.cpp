@@ -112,7 +112,7 @@ void SmtpSession::Start(const HostRule* host, GreylistMemory* greylisted, Stats*
     host_ = host;
     greylisted_ = greylisted;
     stats_ = stats;
-    helloDone_ = mailGiven_ = muted_ = false;
+    helloDone_ = mailGiven_ = muted_ = rcptSeen_ = false;
 }
 
 void SmtpSession::Greet(std::string& out) const {
@@ -172,6 +172,11 @@ bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
             return false;
         }
         case Verb::Rcpt:
+            if (host_->tarpit && rcptSeen_) {
+                muted_ = true;  // a tarpit: the connection is never answered again
+                return false;
+            }
+            rcptSeen_ = true;
             Rcpt(line, out);
             muted_ = host_->silentAfterRcpt;
             return host_->closeAfterRcpt;

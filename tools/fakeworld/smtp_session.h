@@ -39,8 +39,9 @@ class SmtpSession {
     Stats* stats_ = nullptr;
     bool helloDone_ = false;
     bool mailGiven_ = false;
-    bool muted_ = false;   // a host silent after RCPT TO has answered it
-    std::string scratch_;  // lower-cased address, reused to avoid allocations
+    bool muted_ = false;     // a host silent after RCPT TO has answered it
+    bool rcptSeen_ = false;  // a RCPT TO of this connection has been answered
+    std::string scratch_;    // lower-cased address, reused to avoid allocations
 };
 
 // The host name as this server names itself in replies ("*.bench" -> "bench").

@@ -51,7 +51,7 @@ void World::Index() {
 void World::AssignAddresses(uint32_t net) {
     uint32_t next = 1;
     for (HostRule& host : hosts) {
-        host.address = host.unresolvable ? 0 : net + next++;
+        host.address = host.HasNoAddress() || host.ipv6 ? 0 : net + next++;
     }
 }
 

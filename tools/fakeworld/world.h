@@ -3,6 +3,7 @@
 // only read; every lookup is a hash lookup per name suffix.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,6 +32,7 @@ struct HostRule {
     int line = 0;               // where the world file declared it
     bool refuse = false;        // nothing listens: connecting is refused
     bool unresolvable = false;  // its A query gets NXDOMAIN
+    bool noIpv4 = false;        // its A query gets NOERROR without records
     bool silent = false;        // accepts the connection and never says anything
     bool multilineGreeting = false;
     bool greylist = false;    // 450 to the first RCPT of each address, then the normal reply
@@ -38,6 +40,7 @@ struct HostRule {
     bool blocklist = false;   // every RCPT TO refused: the client is on a block list
     bool closeAfterRcpt = false;
     bool silentAfterRcpt = false;  // answers RCPT TO, then never sends anything again
+    bool tarpit = false;           // from the second RCPT TO of a connection on: silence
     uint16_t greetingCode = 220;
     uint16_t heloCode = 250;
     uint16_t mailCode = 250;
@@ -51,8 +54,10 @@ struct HostRule {
     NameSet users;                // full addresses ("alice@example.test")
     NameSet localParts;           // local parts that match at any domain ("alice")
     uint32_t address = 0;         // IPv4 in host byte order; 0 when it has none
+    bool ipv6 = false;            // no IPv4 address: listens on ::1, its AAAA record
 
-    bool Listens() const { return address != 0 && !refuse; }
+    bool HasNoAddress() const { return unresolvable || noIpv4; }
+    bool Listens() const { return (address != 0 || ipv6) && !refuse; }
 };
 
 struct MxEntry {
@@ -72,14 +77,16 @@ struct DomainRule {
     uint32_t address = 0;     // ARecord: the address given (0: the host's own, else 127.0.0.1)
 };
 
-// One record of its own for an exact name ("record NAME a ADDRESS" or
-// "record NAME ptr TARGET"): reverse names and block-list entries.
+// One record of its own for an exact name ("record NAME a ADDRESS", "record
+// NAME aaaa ADDRESS" or "record NAME ptr TARGET"): reverse names, block-list
+// entries and IPv6 addresses.
 struct RecordRule {
     std::string name;
     int line = 0;
-    uint16_t type = 1;     // 1 (A) or 12 (PTR)
-    uint32_t address = 0;  // A: host byte order
-    std::string target;    // PTR: the name it points to
+    uint16_t type = 1;                   // 1 (A), 12 (PTR) or 28 (AAAA)
+    uint32_t address = 0;                // A: host byte order
+    std::array<uint8_t, 16> address6{};  // AAAA: network byte order
+    std::string target;                  // PTR: the name it points to
 };
 
 class World {

@@ -94,6 +94,7 @@ class Parser {
     int number_ = 0;
     ParseResult result_;
     NameMap<int> hostLines_, domainLines_;
+    int ipv6Line_ = 0;  // the line of the host that listens on ::1
 };
 
 void Parser::Line(std::string_view line, int number) {
@@ -158,14 +159,21 @@ void Parser::Host(const std::vector<std::string_view>& words) {
     if (!ok) {
         return;
     }
-    if ((host.refuse || host.unresolvable) && words.size() > 3) {
-        return Fail(std::string("'") + (host.refuse ? "refuse" : "unresolvable") +
+    if ((host.refuse || host.HasNoAddress()) && words.size() > 3) {
+        return Fail(std::string("'") + (host.refuse ? "refuse" : std::string(words[2])) +
                     "' cannot be combined with other host options");
     }
     auto [it, added] = hostLines_.emplace(host.name, number_);
     if (!added) {
         return Fail("host '" + host.name + "' was already declared on line " +
                     std::to_string(it->second));
+    }
+    if (host.ipv6 && ipv6Line_ != 0) {
+        return Fail("only one host can be 'ipv6' (they would share ::1); the first is on line " +
+                    std::to_string(ipv6Line_));
+    }
+    if (host.ipv6) {
+        ipv6Line_ = number_;
     }
     result_.world.hosts.push_back(std::move(host));
 }
@@ -177,12 +185,15 @@ struct HostFlag {
 constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"refuse", &HostRule::refuse},
                                    {"unresolvable", &HostRule::unresolvable},
+                                   {"no-ipv4", &HostRule::noIpv4},
+                                   {"tarpit", &HostRule::tarpit},
                                    {"silent", &HostRule::silent},
                                    {"multiline", &HostRule::multilineGreeting},
                                    {"greylist", &HostRule::greylist},
                                    {"blocklist", &HostRule::blocklist},
                                    {"close-after-rcpt", &HostRule::closeAfterRcpt},
-                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt}};
+                                   {"silent-after-rcpt", &HostRule::silentAfterRcpt},
+                                   {"ipv6", &HostRule::ipv6}};
 
 struct HostCode {
     const char* key;
@@ -343,7 +354,7 @@ void Parser::Domain(const std::vector<std::string_view>& words) {
 }
 
 // "mx [PREF] HOST [[PREF] HOST]...": each host optionally preceded by its
-// preference, 10 when left out.
+// preference, 10 when left out; "." for the root.
 bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& words) {
     std::optional<uint16_t> preference;
     for (size_t i = 3; i < words.size(); ++i) {
@@ -358,7 +369,8 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
             preference = static_cast<uint16_t>(*value);
             continue;
         }
-        auto host = Name(words[i], "MX host", false);
+        // "." is the root: a record that names no host at all.
+        auto host = words[i] == "." ? std::string() : Name(words[i], "MX host", false);
         if (!host) {
             return false;
         }
@@ -372,10 +384,10 @@ bool Parser::MxList(DomainRule& domain, const std::vector<std::string_view>& wor
     return true;
 }
 
-// "record NAME a ADDRESS" or "record NAME ptr TARGET".
+// "record NAME a ADDRESS", "record NAME aaaa ADDRESS" or "record NAME ptr TARGET".
 void Parser::Record(const std::vector<std::string_view>& words) {
     if (words.size() != 4) {
-        return Fail("'record' needs a name, a type (a or ptr) and its value");
+        return Fail("'record' needs a name, a type (a, aaaa or ptr) and its value");
     }
     auto name = Name(words[1], "record", false);
     if (!name) {
@@ -390,6 +402,11 @@ void Parser::Record(const std::vector<std::string_view>& words) {
             return Fail("'record ... a' needs an IPv4 address");
         }
         record.address = ntohl(addr.s_addr);
+    } else if (words[2] == "aaaa") {
+        if (inet_pton(AF_INET6, std::string(words[3]).c_str(), record.address6.data()) != 1) {
+            return Fail("'record ... aaaa' needs an IPv6 address");
+        }
+        record.type = 28;
     } else if (words[2] == "ptr") {
         auto target = Name(words[3], "target", false);
         if (!target) {
@@ -398,7 +415,8 @@ void Parser::Record(const std::vector<std::string_view>& words) {
         record.type = 12;
         record.target = *target;
     } else {
-        return Fail("unknown record type '" + std::string(words[2]) + "' (expected a or ptr)");
+        return Fail("unknown record type '" + std::string(words[2]) +
+                    "' (expected a, aaaa or ptr)");
     }
     result_.world.records.push_back(std::move(record));
 }
@@ -406,7 +424,7 @@ void Parser::Record(const std::vector<std::string_view>& words) {
 ParseResult Parser::Finish() {
     size_t addressed = 0;
     for (const HostRule& host : result_.world.hosts) {
-        addressed += host.unresolvable ? 0 : 1;
+        addressed += host.HasNoAddress() || host.ipv6 ? 0 : 1;
     }
     if (addressed > World::kMaxAddressedHosts) {
         number_ = result_.world.hosts.back().line;

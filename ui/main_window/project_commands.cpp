@@ -74,16 +74,19 @@ void TMainForm::acSaveAsExecute() {
 
 void TMainForm::OpenProject(const QString& fileName) {
     std::exception_ptr failure;
+    std::string notice;  // about the findings file beside the project
     {
         WaitCursor wait;
         try {
-            project_.Open(fileName);  // the name and the unmodified state, whatever happens
+            // The name and the unmodified state, whatever happens.
+            notice = project_.Open(fileName);
         } catch (...) {
             failure = std::current_exception();
         }
     }
     UpdateCaption();
     ResetStatusBar();
+    if (!notice.empty()) StatusBar1->ShowNote(QString::fromStdString(notice));
     AddRecentFile(fileName);
     UpdateCommandStates();
     if (failure) std::rethrow_exception(failure);
@@ -93,7 +96,7 @@ void TMainForm::SaveProject(const QString& fileName) {
     const QRect area = ListView1->geometry();
     const ListBounds bounds{area.x(), area.y(), area.width(), area.height()};
     try {
-        project_.Save(fileName, bounds);
+        project_.Save(fileName, bounds);  // the project, then its findings
     } catch (const EFCreateError&) {
         throw;  // nothing was created
     } catch (...) {

@@ -10,11 +10,17 @@ namespace {
 
 // One of the five counters: 120 pixels wide. While an optional panel shows
 // beside them in a narrow window, they give up width down to what their
-// texts need (FitCounters).
+// texts need; while a note is shown, they take no more (FitCounters).
 class CounterPanel final : public QLabel {
   public:
     using QLabel::QLabel;
+    void SetCompact(bool compact) {
+        if (compact == compact_) return;
+        compact_ = compact;
+        updateGeometry();
+    }
     QSize sizeHint() const override {
+        if (compact_) return minimumSizeHint();
         return {StatusPanels::kPanelWidth, QLabel::sizeHint().height()};
     }
     QSize minimumSizeHint() const override {
@@ -23,6 +29,9 @@ class CounterPanel final : public QLabel {
         return {width + m.left() + m.right() + 2 * (frameWidth() + margin()),
                 QLabel::sizeHint().height()};
     }
+
+  private:
+    bool compact_ = false;
 };
 
 }  // namespace
@@ -38,6 +47,12 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     showing_ = AddPanel("ShowingPanel", new QLabel(this));
     for (QLabel* panel : {recheck_, showing_})
         panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    // A hint or another message in its place ends the note.
+    connect(this, &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message == note_) return;
+        note_.clear();
+        FitCounters();
+    });
     Reset();
     ShowShowing(false, 0, 0);
 }
@@ -60,6 +75,7 @@ void StatusPanels::Show(const std::array<std::string, kPanelCount>& texts) {
 }
 
 void StatusPanels::Reset() {
+    clearMessage();  // a note belongs to the project it was about
     std::array<std::string, kPanelCount> texts;
     for (size_t i = 0; i < texts.size(); ++i)
         texts[i] = CheckRun::kIdleStatus[i];
@@ -75,9 +91,12 @@ void StatusPanels::ShowRecheck(const std::string& text) {
 }
 
 void StatusPanels::FitCounters() {
-    const bool crowded = !recheck_->isHidden() || !showing_->isHidden();
-    for (QLabel* panel : panels_)
+    const bool noted = !note_.isEmpty();
+    const bool crowded = noted || !recheck_->isHidden() || !showing_->isHidden();
+    for (QLabel* panel : panels_) {
         panel->setMinimumWidth(crowded ? 0 : kPanelWidth);
+        static_cast<CounterPanel*>(panel)->SetCompact(noted);
+    }
 }
 
 QString StatusPanels::RecheckText() const {
@@ -97,7 +116,9 @@ QString StatusPanels::ShowingText() const {
 }
 
 void StatusPanels::ShowNote(const QString& note) {
-    showMessage(note);
+    note_ = note;
+    showMessage(note, kNoteMs);
+    FitCounters();
 }
 
 QString StatusPanels::PanelText(int panel) const {

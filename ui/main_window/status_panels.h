@@ -39,8 +39,10 @@ class StatusPanels final : public QStatusBar {
     void ShowShowing(bool filtered, size_t shown, size_t total);
     QString ShowingText() const;
 
-    // A note of the window, in the space beside the panels.
+    // A note of the window beside the panels, which make room for it, for
+    // kNoteMs or until a hint, another message or Reset takes its place.
     void ShowNote(const QString& note);
+    static constexpr int kNoteMs = 20000;
 
   private:
     QLabel* AddPanel(const char* name, QLabel* panel);
@@ -49,6 +51,7 @@ class StatusPanels final : public QStatusBar {
     std::array<QLabel*, kPanelCount> panels_{};
     QLabel* recheck_ = nullptr;
     QLabel* showing_ = nullptr;
+    QString note_;  // the note shown, if any
 };
 
 }  // namespace mv::ui

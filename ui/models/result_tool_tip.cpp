@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "engine/finding_explanation.h"
 #include "project/list/row_verdict.h"
 
 namespace mv::ui {
@@ -34,7 +35,11 @@ QString ResultToolTip(const RecipientList& list, size_t row) {
     if (verdict->derivedFromCode)
         return tip + QLatin1Char('\n') + QLatin1String(kDerivedFromCodeNote);
     if (verdict->reason) tip += QStringLiteral("\nReason: ") + Text(ReasonName(*verdict->reason));
-    return tip + QLatin1Char('\n') + ReplyLines(verdict->reply);
+    tip += QLatin1Char('\n') + ReplyLines(verdict->reply);
+    const ResultFinding* finding = list.FindingOf(row);
+    const std::optional<ResultColumn> result = ParseResultColumn(list.SubItem(row, 0));
+    const std::string why = finding && result ? ExplainFinding(result->code, *finding) : "";
+    return why.empty() ? tip : tip + QLatin1Char('\n') + Text(why);
 }
 
 }  // namespace mv::ui

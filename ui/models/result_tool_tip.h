@@ -18,6 +18,6 @@ QString ResultToolTip(const RecipientList& list, size_t row);
 // The note of a verdict that comes from the result code alone.
 inline constexpr const char* kDerivedFromCodeNote =
     "Derived from the result code alone:\n"
-    "the reason and the reply are not kept in the project file.";
+    "the project's findings file holds no reason or reply for this row.";
 
 }  // namespace mv::ui

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <exception>
 
+#include "project/findings/project_files.h"
 #include "project/run/host_lookups.h"
 #include "settings/tini.h"
 
@@ -56,20 +57,22 @@ void TProject::Clear() {
     SetProjectFileName(QString());
 }
 
-void TProject::Open(const QString& fileName) {
+std::string TProject::Open(const QString& fileName) {
     std::exception_ptr failure;
+    std::string notice;
     try {
-        LoadProjectFile(list_, ToPath(fileName));  // brackets its changes itself
+        notice = mv::OpenProject(list_, ToPath(fileName));  // brackets its changes itself
     } catch (...) {
         failure = std::current_exception();
     }
     SetProjectFileName(fileName);
     SetModified(false);
     if (failure) std::rethrow_exception(failure);
+    return notice;
 }
 
 void TProject::Save(const QString& fileName, const ListBounds& bounds) {
-    SaveProjectFile(list_, ToPath(fileName), bounds);
+    mv::SaveProject(list_, ToPath(fileName), bounds);
 }
 
 void TProject::StartRun(TINI& ini) {

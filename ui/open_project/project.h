@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+#include <string>
 
 #include "common/program_options.h"
 #include "engine/smtp_relay_server.h"
@@ -45,11 +46,14 @@ class TProject final : public QObject {
     void SetProjectFileName(const QString& fileName);
     // A new project: the two standard columns, no rows, no name, unmodified.
     void Clear();
-    // Reads `fileName` into the list. Whether it succeeds or not, the project
-    // then carries that name and is unmodified; a failure is thrown after.
-    void Open(const QString& fileName);
-    // Writes the list to `fileName`; throws EFCreateError when the file
-    // cannot be created (nothing written), another error when writing fails.
+    // Reads `fileName` into the list, and the findings file beside it into
+    // the rows. Whether it succeeds or not, the project then carries that
+    // name and is unmodified; a failure is thrown after. Returns the notice
+    // about a findings file that cannot be read (empty when none).
+    std::string Open(const QString& fileName);
+    // Writes the list to `fileName`, then its findings file; throws
+    // EFCreateError when the file cannot be created (nothing written),
+    // another error when writing fails (EFindingsSaveError for the findings).
     void Save(const QString& fileName, const ListBounds& bounds);
 
     // ---- The check run ----

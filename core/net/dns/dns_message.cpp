@@ -53,10 +53,24 @@ class Message {
     size_t size_;
 };
 
+// The bytes a label of a host name may hold: letters, digits and "-", with
+// "_" (service labels, and mail hosts named so by mistake) and "/" (the
+// owner names of classless reverse delegation, RFC 2317). Anything else, a
+// NUL or a line feed above all, would be cut or split by whoever prints or
+// looks up the name.
+bool IsHostNameByte(uint8_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '/';
+}
+
+enum class NameBytes { kAny, kHostName };
+
 // Decodes the name at `pos` into `text` and moves `pos` past it. Each label
 // is followed by "." unless the name ends right after it; a pointer appends
-// the name it points to. False when the name breaks one of the bounds rules.
-bool DecodeName(const Message& m, size_t& pos, std::string& text) {
+// the name it points to. False when the name breaks one of the bounds rules,
+// or, with kHostName, holds a byte that no host name has.
+bool DecodeName(const Message& m, size_t& pos, std::string& text,
+                NameBytes allowed = NameBytes::kHostName) {
     text.clear();
     size_t cur = pos;
     size_t partStart = pos;  // where the part being read began
@@ -90,7 +104,13 @@ bool DecodeName(const Message& m, size_t& pos, std::string& text) {
         if (b > kDnsMaxLabel || !m.Has(cur + 1, size_t{b} + 1)) {
             return false;
         }
-        text.append(m.Chars(cur + 1), b);
+        const char* label = m.Chars(cur + 1);
+        if (allowed == NameBytes::kHostName && !std::all_of(label, label + b, [](char c) {
+                return IsHostNameByte(static_cast<uint8_t>(c));
+            })) {
+            return false;
+        }
+        text.append(label, b);
         cur += 1 + size_t{b};
         if (m.U8(cur) != 0) {
             text += '.';
@@ -116,11 +136,13 @@ void DecodeHeader(const Message& m, DnsResponse& r) {
 }
 
 // Reads the first question into the result and skips the others, so that the
-// answers are read where they begin.
+// answers are read where they begin. A question's name may hold any byte: the
+// one that matters must be the name that was asked (AnswersQuestionOf), and a
+// domain taken from a list may hold anything.
 bool DecodeQuestions(const Message& m, size_t& pos, DnsResponse& r) {
     std::string name;
     for (uint32_t i = 0; i < r.questionCount; ++i) {
-        if (!DecodeName(m, pos, name) || !m.Has(pos, 4)) {
+        if (!DecodeName(m, pos, name, NameBytes::kAny) || !m.Has(pos, 4)) {
             return false;
         }
         if (i == 0) {

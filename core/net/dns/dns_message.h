@@ -9,6 +9,10 @@
 //    hops are followed per name;
 //  * labels of the reserved kinds (first byte 64 to 191) are rejected;
 //  * a decoded name may hold at most kDnsMaxNameText characters;
+//  * the names of answer records (owners, MX exchanges, PTR targets) hold
+//    only the bytes of host names: letters, digits, "-", "_" and "/"; a NUL,
+//    a line feed, a blank, a "." inside a label or any other byte makes the
+//    whole datagram malformed, never a name cut short;
 //  * a record's fixed fields and RDATA must lie inside the datagram; an A
 //    record's RDATA is exactly 4 bytes; an MX record's is at least 3 and its
 //    exchange name ends inside it; a PTR record's name ends inside its RDATA;

@@ -50,7 +50,7 @@ uint16_t _TDnsQuery::Query(const std::string& domain, uint16_t type) {
 
 void _TDnsQuery::OnDataAvailable(uint16_t error) {
     std::array<uint8_t, kDnsMessageSize> datagram{};
-    sockaddr_in from{};
+    sockaddr_storage from{};
     int fromLen = sizeof from;
     const int n =
         socket_->ReceiveFrom(datagram.data(), static_cast<int>(datagram.size()), from, fromLen);
@@ -61,8 +61,7 @@ void _TDnsQuery::OnDataAvailable(uint16_t error) {
     if (n < 12) return;  // short datagram or failed read: keep waiting
     // Whatever does not come from the server and port asked, or answers
     // another query or another question, is stale or forged.
-    const sockaddr_in& server = socket_->SocketAddress();
-    if (from.sin_addr.s_addr != server.sin_addr.s_addr || from.sin_port != server.sin_port) return;
+    if (!SockAddr::FromSystem(from).SameEndpoint(socket_->SocketAddress())) return;
     DnsResponse decoded;
     if (DecodeDnsResponse(datagram.data(), static_cast<size_t>(n), decoded) !=
         DnsDecodeStatus::kDecoded)

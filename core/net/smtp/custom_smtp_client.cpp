@@ -92,6 +92,7 @@ void _TCustomSmtpClient::Connect() {
     SetState(ssLookingUp);
     socket_->OnDataSent = nullptr;
     socket_->OnDnsLookupDone = [this](_TCustomAsyncSocket*, uint16_t e) { OnLookupDone(e); };
+    socket_->SetFamilies(families_);
     try {
         socket_->DnsLookup(host_);
     } catch (...) {
@@ -110,7 +111,7 @@ void _TCustomSmtpClient::OnLookupDone(uint16_t error) {
         return;
     }
     try {
-        socket_->SetAddr(socket_->DnsResult());
+        socket_->SetAddr(socket_->DnsAddresses().Preferred(families_ == HostFamilies::kIPv6First));
         socket_->SetProto("tcp");
         socket_->SetPort(port_);
         socket_->OnSessionConnected = [this](_TCustomAsyncSocket*, uint16_t e) {

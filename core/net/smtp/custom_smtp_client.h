@@ -119,6 +119,12 @@ class _TCustomSmtpClient {
     // the SOCKS error number, after an OnResponse line that says so.
     const SocksProxy& Proxy() const { return proxy_; }
     void SetProxy(const SocksProxy& proxy);
+    // Which addresses of a Host name a connection may take: IPv4 alone (the
+    // default, and a name without an IPv4 address fails with 11004), IPv6 too
+    // when the name has no IPv4 address, or IPv6 first. A numeric Host is
+    // what it says.
+    HostFamilies Families() const { return families_; }
+    void SetFamilies(HostFamilies value) { families_ = value; }
 
     // --- Events -----------------------------------------------------------
     TRequestDone OnRequestDone;
@@ -206,6 +212,7 @@ class _TCustomSmtpClient {
 
     std::unique_ptr<_TAsyncSocket> socket_;
     SocksProxy proxy_;
+    HostFamilies families_ = HostFamilies::kIPv4Only;
     std::string proxyFailure_;  // the proxy's refusal of the connection under way
     std::string host_;
     std::string port_ = "smtp";

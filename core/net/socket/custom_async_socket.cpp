@@ -1,13 +1,14 @@
-// Construction, properties, events, notification handling and name lookup of
-// the asynchronous socket. Connecting and listening are in
-// custom_async_socket_connect.cpp, sending, receiving and closing in
-// custom_async_socket_transfer.cpp.
+// Construction, properties, events and notification handling of the
+// asynchronous socket. Resolving is in custom_async_socket_resolve.cpp,
+// connecting and listening in custom_async_socket_connect.cpp, sending,
+// receiving and closing in custom_async_socket_transfer.cpp, name lookup in
+// custom_async_socket_lookup.cpp.
 #include "net/socket/custom_async_socket.h"
 
-#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 
 #include "net/socket/socket_error_text.h"
 #include "platform/error/winsock_errors.h"
@@ -15,6 +16,18 @@
 #include "platform/text/text_trim.h"
 
 namespace mv {
+
+namespace {
+
+std::vector<std::string> SplitBlanks(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(std::move(word));
+    return words;
+}
+
+}  // namespace
 
 _TCustomAsyncSocket::_TCustomAsyncSocket(MessageLoop& loop)
     : loop_(loop), notifier_(loop, [this](int fd, unsigned event, int error) {
@@ -94,11 +107,20 @@ void _TCustomAsyncSocket::SetLocalAddr(const std::string& value) {
         return;
     }
     const std::string text = TrimBlanks(value);
-    in_addr parsed{};
-    if (!text.empty() && inet_aton(text.c_str(), &parsed) == 0)
-        throw ESocketException("SetLocalAddr: '" + text + "' Invalid IP address.");
+    std::optional<SockAddr> v4;
+    std::optional<SockAddr> v6;
+    for (const std::string& word : SplitBlanks(text)) {
+        const std::optional<SockAddr> address = SockAddr::FromNumeric(word);
+        if (!address) throw ESocketException("SetLocalAddr: '" + word + "' Invalid IP address.");
+        std::optional<SockAddr>& family = address->IsIPv6() ? v6 : v4;
+        if (family)
+            throw ESocketException("SetLocalAddr: '" + text +
+                                   "' names two addresses of one family.");
+        family = address;
+    }
     localAddrText_ = text;
-    localAddr_ = text.empty() ? 0 : parsed.s_addr;
+    localAddr4_ = v4;
+    localAddr6_ = v6;
 }
 
 TSocketSendFlags _TCustomAsyncSocket::SendFlags() {
@@ -124,8 +146,7 @@ void _TCustomAsyncSocket::SetSendFlags(TSocketSendFlags value) {
 // --- Settings and state -----------------------------------------------------
 
 void _TCustomAsyncSocket::ResetSettings() {
-    sin_ = sockaddr_in{};
-    sin_.sin_family = AF_INET;
+    sin_ = SockAddr();
     addrAssigned_ = addrResolved_ = false;
     portAssigned_ = portResolved_ = false;
     protoText_ = "tcp";
@@ -298,7 +319,8 @@ void _TCustomAsyncSocket::HandleMessage(TSocketMessage& msg) {
             HandleLookupDone(msg);
             break;
         case TSocketMessage::kRescan:
-            break;  // only the line layer posts these
+        case TSocketMessage::kSocksLookupDone:
+            break;  // only the line layer and the proxy layer post these
     }
 }
 
@@ -372,74 +394,6 @@ void _TCustomAsyncSocket::ReadLoop(int error) {
     } catch (const Exception&) {
         // An exception inside the loop ends the loop.
     }
-}
-
-// --- Name lookup ------------------------------------------------------------
-
-void _TCustomAsyncSocket::DnsLookup(const std::string& hostName) {
-    if (hostName.empty()) {
-        RaiseError("DNS lookup: invalid host name.");
-        FireDnsLookupDone(wsa::kInvalidArgument);
-        return;
-    }
-    StartLookup(hostName, false);
-}
-
-void _TCustomAsyncSocket::ReverseDnsLookup(const std::string& hostAddr) {
-    if (hostAddr.empty()) {
-        RaiseError("DNS lookup: invalid host name.");
-        FireDnsLookupDone(wsa::kInvalidArgument);
-        return;
-    }
-    StartLookup(hostAddr, true);
-}
-
-void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
-    if (pendingLookup_ != 0) {
-        network_layer::Resolver().Cancel(pendingLookup_);
-        pendingLookup_ = 0;
-    }
-    dnsResult_.clear();
-    dnsResultList_.clear();
-    in_addr parsed{};
-    if (!reverse && inet_aton(name.c_str(), &parsed) != 0) {
-        dnsResult_ = inet_ntoa(parsed);
-        FireDnsLookupDone(0);
-        return;
-    }
-    auto done = [this, reverse, alive = token_.Weak()](int err,
-                                                       const std::vector<std::string>& results) {
-        if (alive.expired()) return;
-        TSocketMessage msg;
-        msg.kind = reverse ? TSocketMessage::kReverseLookupDone : TSocketMessage::kLookupDone;
-        msg.lookup = pendingLookup_;
-        msg.error = err;
-        msg.results = results;
-        Dispatch(msg);
-    };
-    HostResolver& resolver = network_layer::Resolver();
-    pendingLookup_ =
-        reverse ? resolver.LookupReverse(name, done) : resolver.LookupForward(name, done);
-    if (pendingLookup_ == 0) {
-        RaiseErrorFmt("%s: can't start DNS lookup, error #%d", name, wsa::kInvalidArgument);
-    }
-}
-
-void _TCustomAsyncSocket::HandleLookupDone(TSocketMessage& msg) {
-    if (msg.lookup == 0 || msg.lookup != pendingLookup_) return;
-    pendingLookup_ = 0;
-    if (msg.error == 0) {
-        dnsResultList_ = msg.results;
-        dnsResult_ = msg.results.empty() ? std::string() : msg.results.front();
-    }
-    FireDnsLookupDone(static_cast<uint16_t>(msg.error));
-}
-
-void _TCustomAsyncSocket::CancelDnsLookup() {
-    if (pendingLookup_ == 0) return;
-    network_layer::Resolver().Cancel(pendingLookup_);
-    pendingLookup_ = 0;
-    if (!destroying_) FireDnsLookupDone(wsa::kInterrupted);
 }
 
 }  // namespace mv

@@ -20,14 +20,17 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/socket/sock_addr.h"
 #include "net/socket/socket_buffer.h"
 #include "net/socket/socket_exception.h"
 #include "platform/loop/destruction_guard.h"
 #include "platform/loop/message_loop.h"
 #include "platform/loop/socket_notifier.h"
+#include "platform/resolver/host_addresses.h"
 
 namespace mv {
 
@@ -49,14 +52,15 @@ inline constexpr TSocket INVALID_SOCKET = -1;
 
 // What the notification endpoint delivers to a socket.
 struct TSocketMessage {
-    enum Kind { kSocketEvent, kLookupDone, kReverseLookupDone, kRescan };
+    enum Kind { kSocketEvent, kLookupDone, kReverseLookupDone, kRescan, kSocksLookupDone };
     Kind kind = kSocketEvent;
     TSocket handle = INVALID_SOCKET;  // kSocketEvent: the descriptor it is about
     uint64_t watch = 0;               // kSocketEvent: the connection (see ConnectionId)
     unsigned event = 0;               // kSocketEvent: one SocketEvent bit
     int error = 0;
-    uint64_t lookup = 0;  // lookups: the handle of the lookup that finished
-    std::vector<std::string> results;
+    uint64_t lookup = 0;               // lookups: the handle of the lookup that finished
+    std::vector<std::string> results;  // a reverse lookup: the name
+    HostAddresses addresses;           // a forward lookup
 };
 
 class _TCustomAsyncSocket {
@@ -82,12 +86,24 @@ class _TCustomAsyncSocket {
     virtual void SetProto(const std::string& value);
     const std::string& LocalPort() const { return localPortText_; }
     void SetLocalPort(const std::string& value);
-    // The local address a TCP connection leaves from, a dotted quad; empty
-    // (the default): the system's choice. Kept from one connection to the next.
+    // The local addresses a connection leaves from: up to two separated by
+    // blanks, at most one IPv4 address (a dotted quad) and one IPv6 address.
+    // A connection of a family without one leaves from the system's choice,
+    // as every connection does with the default, empty. Kept from one
+    // connection to the next; anything else raises ESocketException.
     const std::string& LocalAddr() const { return localAddrText_; }
     void SetLocalAddr(const std::string& value);
+    // The last forward lookup: the first IPv4 address, else the first IPv6
+    // address; every address, IPv4 first (empty after a numeric shortcut);
+    // and the addresses by family (also after the shortcut).
     const std::string& DnsResult() const { return dnsResult_; }
     const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
+    const HostAddresses& DnsAddresses() const { return dnsAddresses_; }
+    // Which addresses DnsLookup asks for: the IPv4 ones alone (the default);
+    // the IPv6 ones too when a name has no IPv4 address; both at once when
+    // IPv6 comes first. A numeric name is its own answer whatever the family.
+    HostFamilies Families() const { return families_; }
+    void SetFamilies(HostFamilies value) { families_ = value; }
     TSocketState state() const { return state_; }
     int ReadCount() const { return readCount_; }
     int Rcvdcount() { return GetRcvdCount(); }
@@ -108,8 +124,8 @@ class _TCustomAsyncSocket {
     void SetConnectTimeOutMs(uint32_t ms) { notifier_.SetConnectLimit(ms); }
     TSocket HSocket() const { return hSocket_; }
     // The address that Connect resolved (where a datagram socket sends to)
-    // or that Listen bound.
-    const sockaddr_in& SocketAddress() const { return sin_; }
+    // or that Listen bound, of either family.
+    const SockAddr& SocketAddress() const { return sin_; }
     MessageLoop& Loop() const { return loop_; }
 
     // --- Events -----------------------------------------------------------
@@ -133,17 +149,28 @@ class _TCustomAsyncSocket {
     virtual TSocket Accept();
     virtual int Receive(void* buffer, int bufferSize);
     virtual std::string ReceiveStr();
-    virtual int ReceiveFrom(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen);
+    // `from` receives the sender's address (fromLen: its size in, the size
+    // filled in out); an IPv6 sender needs room for a sockaddr_in6.
+    virtual int ReceiveFrom(void* buffer, int bufferSize, sockaddr* from, int& fromLen);
+    int ReceiveFrom(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen) {
+        return ReceiveFrom(buffer, bufferSize, reinterpret_cast<sockaddr*>(&from), fromLen);
+    }
+    int ReceiveFrom(void* buffer, int bufferSize, sockaddr_storage& from, int& fromLen) {
+        return ReceiveFrom(buffer, bufferSize, reinterpret_cast<sockaddr*>(&from), fromLen);
+    }
     virtual int Send(const void* data, int len);
-    virtual int SendTo(const sockaddr_in& dest, int destLen, const void* data, int len);
+    virtual int SendTo(const sockaddr* dest, int destLen, const void* data, int len);
+    int SendTo(const sockaddr_in& dest, int destLen, const void* data, int len) {
+        return SendTo(reinterpret_cast<const sockaddr*>(&dest), destLen, data, len);
+    }
     virtual int SendStr(const std::string& text);
     virtual void DnsLookup(const std::string& hostName);
     virtual void ReverseDnsLookup(const std::string& hostAddr);
     virtual void CancelDnsLookup();
     virtual std::string GetPeerAddr();
-    virtual int GetPeerName(sockaddr_in& name, int& nameLen);
+    virtual int GetPeerName(sockaddr_storage& name, int& nameLen);
     virtual std::string GetXPort();
-    virtual int GetSockName(sockaddr_in& name, int& nameLen);
+    virtual int GetSockName(sockaddr_storage& name, int& nameLen);
     virtual void Dup(TSocket newHSocket);
     virtual void Shutdown(int how);
     virtual void Pause();
@@ -169,7 +196,7 @@ class _TCustomAsyncSocket {
     virtual void FireDnsLookupDone(uint16_t error);
     virtual void FireError();
     virtual int RecvRaw(void* buffer, int bufferSize);
-    virtual int RecvFromRaw(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen);
+    virtual int RecvFromRaw(void* buffer, int bufferSize, sockaddr* from, int& fromLen);
 
     // Reports the failure of a system call: builds "Error N in function F"
     // with the error's text, closes the handle for 10054 and 10057, and raises.
@@ -193,6 +220,10 @@ class _TCustomAsyncSocket {
     uint64_t ConnectionId() const { return notifier_.Watch(); }
     // Delivers a message with the background-error handling of notifications.
     void Dispatch(TSocketMessage& msg);
+    // The same for the end of a lookup (`lookup`: its handle).
+    void DispatchLookup(TSocketMessage::Kind kind, uint64_t lookup, int error,
+                        const HostAddresses& addresses,
+                        const std::vector<std::string>& results = {});
     // Posts a message to this socket, dropped if the socket is gone by then.
     void PostMessage(TSocketMessage msg);
 
@@ -203,13 +234,14 @@ class _TCustomAsyncSocket {
     void ResolveHost();
     void ResolveAll();
     int OpenHandle(const char* function);
-    // The address of a host text (dotted quad or name, blocking lookup) and the
-    // number of a port text (number or service name), as the resolution above
-    // does them; ESocketException when the text cannot be converted.
-    static in_addr HostAddress(const std::string& text);
+    // The address of a host text (dotted quad, IPv6 address, or name by a
+    // blocking lookup, IPv4 first) and the number of a port text (number or
+    // service name), as the resolution above does them; ESocketException when
+    // the text cannot be converted. The address's port is 0.
+    static SockAddr HostAddress(const std::string& text);
     static int ServicePortNumber(const std::string& text, const std::string& proto);
 
-    sockaddr_in sin_{};
+    SockAddr sin_;
     int protoNumber_ = 6;
     int socketType_ = 1;  // 1 stream, 2 datagram
     bool addrAssigned_ = false, addrResolved_ = false;
@@ -226,6 +258,7 @@ class _TCustomAsyncSocket {
     void HandleSocketEvent(TSocketMessage& msg);
     void HandleLookupDone(TSocketMessage& msg);
     void StartLookup(const std::string& name, bool reverse);
+    void StartForwardLookup(const std::string& name, bool withIPv6);
     int QueueBytes(const void* data, int len);
     SocketKind Kind() const;
 
@@ -236,9 +269,14 @@ class _TCustomAsyncSocket {
     std::string protoText_ = "tcp";
     std::string localPortText_ = "0";
     std::string localAddrText_;
-    in_addr_t localAddr_ = 0;  // network byte order; 0 = any
+    std::optional<SockAddr> localAddr4_;  // where IPv4 connections leave from
+    std::optional<SockAddr> localAddr6_;  // and IPv6 connections
     std::string dnsResult_;
     std::vector<std::string> dnsResultList_;
+    HostAddresses dnsAddresses_;
+    HostFamilies families_ = HostFamilies::kIPv4Only;
+    std::string lookupName_;  // the forward lookup under way
+    bool lookupWithIPv6_ = false;
     TSocket hSocket_ = INVALID_SOCKET;
     TSocket acceptedHandle_ = INVALID_SOCKET;
     TSocketState state_ = wsClosed;

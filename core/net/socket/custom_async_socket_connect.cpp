@@ -1,173 +1,22 @@
-// Resolving, connecting, binding, listening and adopting handles.
-#include <arpa/inet.h>
-#include <netdb.h>
+// Connecting, binding, listening and adopting handles.
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
+#include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "net/socket/custom_async_socket.h"
 #include "platform/error/winsock_errors.h"
 
 namespace mv {
 
-namespace {
-
-// The few names the program itself uses, for systems whose protocol and
-// service databases are missing (a minimal installation has none).
-int BuiltInProtocol(const std::string& name) {
-    if (strcasecmp(name.c_str(), "tcp") == 0) return 6;
-    if (strcasecmp(name.c_str(), "udp") == 0) return 17;
-    return -1;
-}
-
-int BuiltInService(const std::string& name) {
-    if (strcasecmp(name.c_str(), "smtp") == 0) return 25;
-    if (strcasecmp(name.c_str(), "domain") == 0) return 53;
-    return -1;
-}
-
-// Decimal digits up to the first non-digit, leading blanks skipped.
-int LeadingNumber(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    long value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) &&
-           value < 1000000) {
-        value = value * 10 + (text[i] - '0');
-        ++i;
-    }
-    return static_cast<int>(value);
-}
-
-bool StartsWithDigit(const std::string& text) {
-    const auto p = text.find_first_not_of(' ');
-    return p != std::string::npos && std::isdigit(static_cast<unsigned char>(text[p]));
-}
-
-// The protocol and service databases are files that the C library reads on
-// every query; a busy checker resolves "tcp" and "smtp" thousands of times a
-// second, so what they answered is kept (per thread: no locks).
-thread_local std::unordered_map<std::string, int> t_protocols;
-thread_local std::unordered_map<std::string, int> t_services;
-
-int LookupProtocol(const std::string& name) {
-    const auto cached = t_protocols.find(name);
-    if (cached != t_protocols.end()) return cached->second;
-    protoent entry{};
-    protoent* found = nullptr;
-    char buffer[1024];
-    getprotobyname_r(name.c_str(), &entry, buffer, sizeof buffer, &found);
-    const int number = found != nullptr ? found->p_proto : BuiltInProtocol(name);
-    if (number >= 0) t_protocols.emplace(name, number);
-    return number;
-}
-
-int LookupService(const std::string& name, const std::string& proto) {
-    const std::string key = name + '/' + proto;
-    const auto cached = t_services.find(key);
-    if (cached != t_services.end()) return cached->second;
-    servent entry{};
-    servent* found = nullptr;
-    char buffer[1024];
-    getservbyname_r(name.c_str(), proto.empty() ? nullptr : proto.c_str(), &entry, buffer,
-                    sizeof buffer, &found);
-    const int port =
-        found != nullptr ? ntohs(static_cast<uint16_t>(found->s_port)) : BuiltInService(name);
-    if (port >= 0) t_services.emplace(key, port);
-    return port;
-}
-
-int ServicePort(const std::string& text, const std::string& proto, const char* what) {
-    if (text.empty() || text.size() >= 32)
-        throw ESocketException(std::string(what) + ": Invalid Port.");
-    if (StartsWithDigit(text)) return LeadingNumber(text);
-    const int port = LookupService(text, proto);
-    if (port >= 0) return port;
-    throw ESocketException(std::string(what) + ": Cannot convert port '" + text + "'");
-}
-
-}  // namespace
-
-void _TCustomAsyncSocket::ResolveProto() {
-    if (protoResolved_) return;
-    const std::string& text = proto();
-    if (text.empty() || text.size() >= 32)
-        throw ESocketException("SocketResolveProto: Invalid Protocol.");
-    if (StartsWithDigit(text)) {
-        protoNumber_ = LeadingNumber(text);
-    } else {
-        protoNumber_ = LookupProtocol(text);
-        if (protoNumber_ < 0)
-            throw ESocketException("SocketResolveProto: Cannot convert protocol '" + text + "'");
-    }
-    socketType_ = protoNumber_ == 17 ? 2 : 1;
-    protoResolved_ = true;
-}
-
-void _TCustomAsyncSocket::ResolvePort() {
-    if (portResolved_) return;
-    portNumber_ = ServicePort(port(), proto(), "SocketResolvePort");
-    sin_.sin_port = htons(static_cast<uint16_t>(portNumber_));
-    portResolved_ = true;
-}
-
-void _TCustomAsyncSocket::ResolveLocalPort() {
-    if (localPortResolved_) return;
-    localPortNumber_ = ServicePort(LocalPort(), proto(), "SocketResolvePort");
-    localPortResolved_ = true;
-}
-
-void _TCustomAsyncSocket::ResolveHost() {
-    if (addrResolved_) return;
-    sin_.sin_addr = HostAddress(Addr());
-    addrResolved_ = true;
-}
-
-in_addr _TCustomAsyncSocket::HostAddress(const std::string& text) {
-    if (text.empty() || text.size() > 256)
-        throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
-    in_addr parsed{};
-    if (StartsWithDigit(text)) {
-        if (text == "255.255.255.255") {
-            parsed.s_addr = INADDR_BROADCAST;
-        } else if (inet_aton(text.c_str(), &parsed) == 0 || parsed.s_addr == INADDR_NONE) {
-            throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
-        }
-    } else {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        addrinfo* result = nullptr;
-        if (getaddrinfo(text.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
-            throw ESocketException("SocketResolveHost: Cannot convert host address '" + text + "'");
-        parsed = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
-        freeaddrinfo(result);
-    }
-    return parsed;
-}
-
-int _TCustomAsyncSocket::ServicePortNumber(const std::string& text, const std::string& proto) {
-    return ServicePort(text, proto, "SocketResolvePort");
-}
-
-void _TCustomAsyncSocket::ResolveAll() {
-    ResolveProto();
-    ResolvePort();
-    ResolveLocalPort();
-    ResolveHost();
-}
-
 // Discards the send queue and creates the descriptor for the resolved
 // protocol; a failure is reported under `function` and gives -1.
 int _TCustomAsyncSocket::OpenHandle(const char* function) {
     DiscardSendQueue();
     const int type = socketType_ == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    const int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
+    const int fd = socket(sin_.Family(), type | SOCK_NONBLOCK | SOCK_CLOEXEC, protoNumber_);
     if (fd < 0) {
         SetPlatformError(LastWsaError());
         SocketError(function);
@@ -199,13 +48,13 @@ void _TCustomAsyncSocket::Connect() {
     if (socketType_ == 2) {
         BindLocal();
         if (hSocket_ != fd) return;
-        if (sin_.sin_addr.s_addr == INADDR_BROADCAST &&
+        if (!sin_.IsIPv6() && sin_.V4().sin_addr.s_addr == INADDR_BROADCAST &&
             setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
             SetPlatformError(LastWsaError());
             return SocketError("setsockopt(SO_BROADCAST)");
         }
     } else {
-        if (localPortNumber_ != 0 || localAddr_ != 0) BindLocal();
+        if (localPortNumber_ != 0 || (sin_.IsIPv6() ? localAddr6_ : localAddr4_)) BindLocal();
         if (hSocket_ != fd) return;
         ApplyLinger();
         if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0) {
@@ -225,8 +74,7 @@ void _TCustomAsyncSocket::Connect() {
         FireSessionConnected(0);
         return;
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) == 0 ||
-        errno == EINPROGRESS) {
+    if (::connect(fd, sin_.Get(), sin_.Size()) == 0 || errno == EINPROGRESS) {
         Notifier().ConnectStarted();
         ChangeState(wsConnecting);
         return;
@@ -247,20 +95,24 @@ void _TCustomAsyncSocket::Connect() {
 }
 
 void _TCustomAsyncSocket::BindLocal() {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = localAddr_;  // 0 is INADDR_ANY
-    local.sin_port = htons(static_cast<uint16_t>(localPortNumber_));
-    if (bind(HSocket(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    // The connection's family decides which source address applies; without
+    // one, any address of that family.
+    const std::optional<SockAddr>& source = sin_.IsIPv6() ? localAddr6_ : localAddr4_;
+    SockAddr local = source          ? *source
+                     : sin_.IsIPv6() ? SockAddr::FromIPv6(in6addr_any)
+                                     : SockAddr::FromIPv4(in_addr{INADDR_ANY});
+    local.SetPort(static_cast<uint16_t>(localPortNumber_));
+    if (bind(HSocket(), local.Get(), local.Size()) != 0) {
         RaiseErrorFmt("winsock.bind failed, error #%d", "", LastWsaError());
         return;
     }
-    socklen_t len = sizeof local;
-    if (getsockname(HSocket(), reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    sockaddr_storage bound{};
+    socklen_t len = sizeof bound;
+    if (getsockname(HSocket(), reinterpret_cast<sockaddr*>(&bound), &len) != 0) {
         RaiseErrorFmt("winsock.getsockname failed, error #%d", "", LastWsaError());
         return;
     }
-    localPortNumber_ = ntohs(local.sin_port);
+    localPortNumber_ = SockAddr::FromSystem(bound).Port();
     localPortText_ = std::to_string(localPortNumber_);
 }
 
@@ -305,7 +157,7 @@ void _TCustomAsyncSocket::Listen() {
     hSocket_ = fd;
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) != 0) {
+    if (bind(fd, sin_.Get(), sin_.Size()) != 0) {
         SetPlatformError(LastWsaError());
         close(fd);
         hSocket_ = INVALID_SOCKET;
@@ -337,7 +189,7 @@ TSocket _TCustomAsyncSocket::Accept() {
         SocketError("not a listening socket");
         return INVALID_SOCKET;
     }
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     const int fd =
         accept4(HSocket(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -388,17 +240,17 @@ void _TCustomAsyncSocket::Resume() {
 
 std::string _TCustomAsyncSocket::GetPeerAddr() {
     if (state() != wsConnected) return "error";
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     if (getpeername(HSocket(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
         SetPlatformError(LastWsaError());
         SocketError("GetPeerName");
         return "error";
     }
-    return inet_ntoa(peer.sin_addr);
+    return SockAddr::FromSystem(peer).HostText();
 }
 
-int _TCustomAsyncSocket::GetPeerName(sockaddr_in& name, int& nameLen) {
+int _TCustomAsyncSocket::GetPeerName(sockaddr_storage& name, int& nameLen) {
     if (state() != wsConnected) return -1;
     auto len = static_cast<socklen_t>(nameLen);
     const int rc = getpeername(HSocket(), reinterpret_cast<sockaddr*>(&name), &len);
@@ -407,7 +259,7 @@ int _TCustomAsyncSocket::GetPeerName(sockaddr_in& name, int& nameLen) {
     return rc;
 }
 
-int _TCustomAsyncSocket::GetSockName(sockaddr_in& name, int& nameLen) {
+int _TCustomAsyncSocket::GetSockName(sockaddr_storage& name, int& nameLen) {
     auto len = static_cast<socklen_t>(nameLen);
     const int rc = getsockname(HSocket(), reinterpret_cast<sockaddr*>(&name), &len);
     nameLen = static_cast<int>(len);
@@ -417,10 +269,10 @@ int _TCustomAsyncSocket::GetSockName(sockaddr_in& name, int& nameLen) {
 
 std::string _TCustomAsyncSocket::GetXPort() {
     if (state() != wsBound && state() != wsConnected && state() != wsListening) return "error";
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t len = sizeof local;
     if (getsockname(HSocket(), reinterpret_cast<sockaddr*>(&local), &len) != 0) return "error";
-    return std::to_string(ntohs(local.sin_port));
+    return std::to_string(SockAddr::FromSystem(local).Port());
 }
 
 }  // namespace mv

@@ -103,8 +103,7 @@ int _TCustomAsyncSocket::SendRaw(const void* data, int len) {
     int flags = MSG_NOSIGNAL | (sendFlags_ == 1 ? MSG_OOB : 0);
     ssize_t n;
     if (socketType_ == 2) {
-        n = sendto(HSocket(), data, static_cast<size_t>(len), flags,
-                   reinterpret_cast<const sockaddr*>(&sin_), sizeof sin_);
+        n = sendto(HSocket(), data, static_cast<size_t>(len), flags, sin_.Get(), sin_.Size());
     } else {
         n = send(HSocket(), data, static_cast<size_t>(len), flags);
     }
@@ -116,11 +115,10 @@ int _TCustomAsyncSocket::SendRaw(const void* data, int len) {
     return static_cast<int>(n);
 }
 
-int _TCustomAsyncSocket::SendTo(const sockaddr_in& dest, int destLen, const void* data, int len) {
-    const ssize_t n =
-        sendto(HSocket(), data, static_cast<size_t>(len < 0 ? 0 : len),
-               MSG_NOSIGNAL | (sendFlags_ == 1 ? MSG_OOB : 0),
-               reinterpret_cast<const sockaddr*>(&dest), static_cast<socklen_t>(destLen));
+int _TCustomAsyncSocket::SendTo(const sockaddr* dest, int destLen, const void* data, int len) {
+    const ssize_t n = sendto(HSocket(), data, static_cast<size_t>(len < 0 ? 0 : len),
+                             MSG_NOSIGNAL | (sendFlags_ == 1 ? MSG_OOB : 0), dest,
+                             static_cast<socklen_t>(destLen));
     if (n < 0) {
         lastError_ = LastWsaError();
         if (lastError_ == wsa::kWouldBlock) Notifier().SendWouldBlock();
@@ -167,8 +165,7 @@ int _TCustomAsyncSocket::Receive(void* buffer, int bufferSize) {
     return n;
 }
 
-int _TCustomAsyncSocket::RecvFromRaw(void* buffer, int bufferSize, sockaddr_in& from,
-                                     int& fromLen) {
+int _TCustomAsyncSocket::RecvFromRaw(void* buffer, int bufferSize, sockaddr* from, int& fromLen) {
     if (HSocket() == INVALID_SOCKET) {
         lastError_ = wsa::kNotSocket;
         return -1;
@@ -177,7 +174,7 @@ int _TCustomAsyncSocket::RecvFromRaw(void* buffer, int bufferSize, sockaddr_in& 
     auto len = static_cast<socklen_t>(fromLen);
     const ssize_t n =
         recvfrom(HSocket(), buffer, static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize),
-                 MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
+                 MSG_DONTWAIT, from, &len);
     fromLen = static_cast<int>(len);
     if (n < 0) {
         lastError_ = LastWsaError();
@@ -186,8 +183,7 @@ int _TCustomAsyncSocket::RecvFromRaw(void* buffer, int bufferSize, sockaddr_in& 
     return static_cast<int>(n);
 }
 
-int _TCustomAsyncSocket::ReceiveFrom(void* buffer, int bufferSize, sockaddr_in& from,
-                                     int& fromLen) {
+int _TCustomAsyncSocket::ReceiveFrom(void* buffer, int bufferSize, sockaddr* from, int& fromLen) {
     const int n = RecvFromRaw(buffer, bufferSize, from, fromLen);
     if (n > 0) readCount_ += n;
     return n;

@@ -16,6 +16,7 @@ void SocksProxy::ApplyTo(_TCustomSocksSocket& socket) const {
     const bool level5 = level == "5";
     socket.SetSocksAuthentication(level5 && !user.empty() ? socksAuthenticateUsercode
                                                           : socksNoAuthentication);
+    socket.SetSocksProxyAddress(found);
 }
 
 SocksProxyFault FindSocksProxyFault(const SocksProxy& proxy) {
@@ -32,7 +33,7 @@ SocksProxyFault FindSocksProxyFault(const SocksProxy& proxy) {
 namespace {
 
 constexpr int kFirstSocksError = socks_error::kLogic;
-constexpr std::array<const char*, 17> kSocksErrorTexts = {
+constexpr std::array<const char*, 18> kSocksErrorTexts = {
     "protocol error",  // 20001: the proxy answered out of turn
     "socks version error",
     "authentification method not acceptable",
@@ -50,6 +51,7 @@ constexpr std::array<const char*, 17> kSocksErrorTexts = {
     "authentication failed",
     "request rejected or failed",
     "target host name lookup failed",
+    "proxy host name lookup failed",
 };
 
 }  // namespace

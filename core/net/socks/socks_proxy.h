@@ -3,11 +3,22 @@
 // socket forgets its proxy whenever a connection closes).
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace mv {
 
 class _TCustomSocksSocket;
+
+// The proxy's address as the connections of one check run found it: the
+// first connection looks the proxy's name up on the message loop, and the
+// others take the answer (or the failure) from here.
+struct SocksProxyAddress {
+    bool done = false;   // the lookup has ended
+    std::string server;  // the name it was for
+    int error = 0;       // its error; 0: `address` holds the address
+    std::string address;
+};
 
 struct SocksProxy {
     std::string server;  // host name or address; empty: no proxy
@@ -18,7 +29,15 @@ struct SocksProxy {
     std::string user;
     std::string password;
 
+    // Shared by every copy of this value (the dispatcher's and its clients'),
+    // so that their connections look the proxy's name up once. Empty: each
+    // connection looks it up itself.
+    std::shared_ptr<SocksProxyAddress> found;
+
     bool Enabled() const { return !server.empty(); }
+    // Forgets the address an earlier run found: the next connection looks
+    // the name up again, once for all copies made from now on.
+    void NewRun() { found = std::make_shared<SocksProxyAddress>(); }
     // "server:port", as messages name the proxy.
     std::string Address() const { return server + ":" + port; }
     // Sets the socket's proxy properties; raises as the socket's setters do
@@ -32,7 +51,7 @@ struct SocksProxy {
 enum class SocksProxyFault { kNone, kServer, kPort, kLevel };
 SocksProxyFault FindSocksProxyFault(const SocksProxy& proxy);
 
-// The fixed text of a handshake error number (20001 to 20017), as results
+// The fixed text of a handshake error number (20001 to 20018), as results
 // show it; the handshake's own message may say more.
 std::string SocksErrorText(int code);
 bool IsSocksError(int code);

@@ -28,7 +28,8 @@ inline constexpr int kUnassigned = 20012;
 inline constexpr int kInternal = 20013;
 inline constexpr int kAuthFailed = 20015;
 inline constexpr int kRejected = 20016;
-inline constexpr int kLookup = 20017;
+inline constexpr int kLookup = 20017;       // the target's name (level 4)
+inline constexpr int kProxyLookup = 20018;  // the proxy's own name
 }  // namespace socks_error
 
 struct SocksReply {

@@ -59,4 +59,11 @@ std::string Socks5ConnectRequest(const std::string& host, uint16_t portNetOrder)
     return out;
 }
 
+std::string Socks5ConnectRequest(const in6_addr& address, uint16_t portNetOrder) {
+    std::string out{5, 1, 0, 4};
+    out.append(reinterpret_cast<const char*>(&address), sizeof address);
+    PutNetOrder16(out, portNetOrder);
+    return out;
+}
+
 }  // namespace mv

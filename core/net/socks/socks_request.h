@@ -3,6 +3,8 @@
 // levels 4, 4A and 5. Pure functions, no I/O.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <string>
 
@@ -34,8 +36,11 @@ std::string Socks4AConnectRequest(uint16_t portNetOrder, const std::string& user
                                   const std::string& host);
 
 // Level 5: 5, 1, 0, 3, the length and characters of the host name, the port
-// (network order as given). The target always goes as a name; the caller keeps
-// it within 255 bytes.
+// (network order as given). A name or an IPv4 address goes as a name; the
+// caller keeps it within 255 bytes.
 std::string Socks5ConnectRequest(const std::string& host, uint16_t portNetOrder);
+
+// Level 5 to an IPv6 address: 5, 1, 0, 4, the 16 address bytes, the port.
+std::string Socks5ConnectRequest(const in6_addr& address, uint16_t portNetOrder);
 
 }  // namespace mv

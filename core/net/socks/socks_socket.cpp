@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "platform/error/winsock_errors.h"
@@ -14,6 +15,10 @@
 namespace mv {
 
 _TCustomSocksSocket::_TCustomSocksSocket(MessageLoop& loop) : _TCustomAsyncSocket(loop) {}
+
+_TCustomSocksSocket::~_TCustomSocksSocket() {
+    CancelLookup();
+}
 
 // --- Properties -------------------------------------------------------------
 
@@ -73,6 +78,8 @@ SocksVersion _TCustomSocksSocket::Version() const {
 
 void _TCustomSocksSocket::ResetSettings() {
     _TCustomAsyncSocket::ResetSettings();
+    CancelLookup();
+    proxyAddress_.reset();
     phase_ = SocksPhase::kNone;
     awaitingProxy_ = false;
     socksServer_.clear();
@@ -111,7 +118,7 @@ void _TCustomSocksSocket::FireDataSent(uint16_t error) {
 
 void _TCustomSocksSocket::Connect() {
     // A refused call changes nothing: a handshake under way goes on.
-    if (HSocket() != INVALID_SOCKET && state() != wsClosed) {
+    if ((HSocket() != INVALID_SOCKET || lookup_ != 0) && state() != wsClosed) {
         RaiseError("Connect: Socket already in use");
         return;
     }
@@ -133,19 +140,15 @@ void _TCustomSocksSocket::Connect() {
         RaiseError("tcp is the only protocol supported thru socks server");
         return;
     }
+    std::optional<SockAddr> proxy;
     try {
         // A level 5 request carries the name with a length byte.
         if (Version() == SocksVersion::k5 && Addr().size() > 255) {
             throw ESocketException("SocketResolveHost: '" + Addr() + "' Invalid Hostname.");
         }
         targetPortNetOrder_ = htons(static_cast<uint16_t>(ServicePortNumber(port(), proto())));
-        const in_addr proxy = HostAddress(socksServer_);
-        const int proxyPort = ServicePortNumber(socksPort_, "tcp");
-        // The connection goes to the proxy; the target travels in the requests.
-        sin_.sin_addr = proxy;
-        sin_.sin_port = htons(static_cast<uint16_t>(proxyPort));
-        portNumber_ = proxyPort;
-        addrResolved_ = portResolved_ = true;
+        proxyPort_ = static_cast<uint16_t>(ServicePortNumber(socksPort_, "tcp"));
+        proxy = KnownProxyAddress();
     } catch (const Exception& e) {
         RaiseError(std::string("connect: ") + e.what());
         return;
@@ -153,6 +156,24 @@ void _TCustomSocksSocket::Connect() {
     phase_ = SocksPhase::kMethod;
     reader_.Start(Version(), SocksPhase::kNone);
     connectOwed_ = awaitingProxy_ = true;
+    if (proxy) {
+        ConnectToProxy(*proxy);
+        return;
+    }
+    // The connection is under way from now on: its settings are fixed.
+    GuardList::Scope guard(guards_);
+    ChangeState(wsConnecting);
+    if (!guard.Destroyed() && state() == wsConnecting) {
+        StartLookup(Lookup::kProxy, socksServer_);
+    }
+}
+
+void _TCustomSocksSocket::ConnectToProxy(const SockAddr& proxy) {
+    // The connection goes to the proxy; the target travels in the requests.
+    sin_.SetHost(proxy);
+    sin_.SetPort(proxyPort_);
+    portNumber_ = proxyPort_;
+    addrResolved_ = portResolved_ = true;
     GuardList::Scope guard(guards_);
     try {
         _TCustomAsyncSocket::Connect();
@@ -214,29 +235,49 @@ void _TCustomSocksSocket::StartHandshake() {
 }
 
 void _TCustomSocksSocket::SendConnectRequest() {
+    const std::string ipv6 = CanonicalIPv6(Addr());
     std::string request;
     switch (Version()) {
-        case SocksVersion::k4: {
-            in_addr target{};
-            try {
-                target = HostAddress(Addr());
-            } catch (const Exception& e) {
-                HandshakeFailed(socks_error::kLookup, std::string(e.ClassName()) + ": " + e.what());
+        case SocksVersion::k4:
+        case SocksVersion::k4A:
+            if (!ipv6.empty()) {
+                HandshakeFailed(
+                    socks_error::kAddressType,
+                    "the IPv6 address " + ipv6 + " needs SOCKS level 5, not " + socksLevel_);
                 return;
             }
-            request = Socks4ConnectRequest(targetPortNetOrder_, target.s_addr, socksUsercode_);
-            break;
-        }
-        case SocksVersion::k4A:
-            request = Socks4AConnectRequest(targetPortNetOrder_, socksUsercode_, Addr());
-            break;
+            if (Version() == SocksVersion::k4A) {
+                request = Socks4AConnectRequest(targetPortNetOrder_, socksUsercode_, Addr());
+                break;
+            }
+            if (!std::isdigit(static_cast<unsigned char>(Addr()[0]))) {
+                StartLookup(Lookup::kTarget, Addr());  // the request follows with the address
+                return;
+            }
+            try {
+                SendLevel4Request(HostAddress(Addr()).V4().sin_addr);
+            } catch (const Exception& e) {
+                HandshakeFailed(socks_error::kLookup, std::string(e.ClassName()) + ": " + e.what());
+            }
+            return;
         case SocksVersion::k5:
-            request = Socks5ConnectRequest(Addr(), targetPortNetOrder_);
+            if (ipv6.empty()) {
+                request = Socks5ConnectRequest(Addr(), targetPortNetOrder_);
+            } else {
+                request =
+                    Socks5ConnectRequest(HostAddress(ipv6).V6().sin6_addr, targetPortNetOrder_);
+            }
             break;
     }
     phase_ = SocksPhase::kConnect;
     reader_.Start(Version(), SocksPhase::kConnect);
     SendRequest(request);
+}
+
+void _TCustomSocksSocket::SendLevel4Request(in_addr target) {
+    phase_ = SocksPhase::kConnect;
+    reader_.Start(Version(), SocksPhase::kConnect);
+    SendRequest(Socks4ConnectRequest(targetPortNetOrder_, target.s_addr, socksUsercode_));
 }
 
 bool _TCustomSocksSocket::SendRequest(const std::string& bytes) {

@@ -9,12 +9,21 @@
 // out first by the next receive. Every outcome of the handshake ends either in
 // OnSessionConnected (0) or in OnSocksError, OnSessionConnected with the same
 // error number and the close.
+//
+// Names are looked up on the message loop, never by a blocking call: the
+// proxy's (once per check run when the connections share a
+// SocksProxyAddress; a failure is error 20018) and, at level 4, the target's
+// (20017). An IPv6 target goes to a level 5 proxy as an address; levels 4
+// and 4A cannot carry one and fail with 20011.
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "net/socket/custom_async_socket.h"
+#include "net/socks/socks_proxy.h"
 #include "net/socks/socks_reply.h"
 
 namespace mv {
@@ -36,6 +45,9 @@ class _TCustomSocksSocket : public _TCustomAsyncSocket {
         std::function<void(_TCustomAsyncSocket* Sender, TSocksAuthState AuthState)>;
 
     explicit _TCustomSocksSocket(MessageLoop& loop = MessageLoop::Current());
+    ~_TCustomSocksSocket() override;
+    _TCustomSocksSocket(const _TCustomSocksSocket&) = delete;
+    _TCustomSocksSocket& operator=(const _TCustomSocksSocket&) = delete;
 
     // --- Properties -------------------------------------------------------
     const std::string& SocksServer() const { return socksServer_; }
@@ -53,6 +65,11 @@ class _TCustomSocksSocket : public _TCustomAsyncSocket {
     // What the proxy reported as its end of the relayed connection (level 5).
     const std::string& BoundAddr() const { return boundAddr_; }
     const std::string& BoundPort() const { return boundPort_; }
+    // Where the proxy's address is shared with other connections (see
+    // SocksProxy::found); forgotten at every close, like the proxy itself.
+    void SetSocksProxyAddress(std::shared_ptr<SocksProxyAddress> found) {
+        proxyAddress_ = std::move(found);
+    }
 
     // --- Events -----------------------------------------------------------
     TSocksErrorEvent OnSocksError;
@@ -68,6 +85,7 @@ class _TCustomSocksSocket : public _TCustomAsyncSocket {
     virtual void FireSocksConnected(uint16_t error);
     virtual void FireSocksError(int error, const std::string& msg);
 
+    void HandleMessage(TSocketMessage& msg) override;
     void ResetSettings() override;
     void FireSessionConnected(uint16_t error) override;
     void FireSessionClosed(uint16_t error) override;
@@ -79,9 +97,21 @@ class _TCustomSocksSocket : public _TCustomAsyncSocket {
     bool SocksHandshaking() const { return phase_ != SocksPhase::kNone; }
 
   private:
+    enum class Lookup { kNone, kProxy, kTarget };
+
     SocksVersion Version() const;
+    // The proxy's address when it is known without a lookup: numeric, or
+    // found earlier in the run. ESocketException for a malformed number.
+    std::optional<SockAddr> KnownProxyAddress() const;
+    // Opens the TCP connection to the proxy at `proxy`.
+    void ConnectToProxy(const SockAddr& proxy);
+    void StartLookup(Lookup what, const std::string& name);
+    void CancelLookup();
+    void ProxyFound(int error, const HostAddresses& addresses);
+    void TargetFound(int error, const HostAddresses& addresses);
     void StartHandshake();
     void SendConnectRequest();
+    void SendLevel4Request(in_addr target);
     // Sends a request; false when the socket ended or went away meanwhile.
     bool SendRequest(const std::string& bytes);
     void ConsumeHandshakeData();
@@ -105,6 +135,11 @@ class _TCustomSocksSocket : public _TCustomAsyncSocket {
     TSocksAuthentication socksAuthentication_ = socksNoAuthentication;
     uint8_t requestedMethod_ = kSocksMethodNone;
     uint16_t targetPortNetOrder_ = 0;
+    uint16_t proxyPort_ = 0;
+    std::shared_ptr<SocksProxyAddress> proxyAddress_;
+    uint64_t lookup_ = 0;  // the pending lookup of a name
+    Lookup lookingUp_ = Lookup::kNone;
+    WeakToken token_;
     std::string boundAddr_;
     std::string boundPort_;
     SocksReplyReader reader_;

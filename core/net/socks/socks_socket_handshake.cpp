@@ -108,6 +108,7 @@ void _TCustomSocksSocket::HandshakeDone() {
 }
 
 void _TCustomSocksSocket::EndHandshake() {
+    CancelLookup();
     phase_ = SocksPhase::kNone;
     connectOwed_ = awaitingProxy_ = false;
 }

@@ -22,6 +22,12 @@ bool IsLocalhostName(const std::string& name) {
     return n == "localhost" || (n.size() > 10 && n.compare(n.size() - 10, 10, ".localhost") == 0);
 }
 
+// The key of a name being asked for: the same name asked for IPv4 alone and
+// for both families are two different questions.
+std::string FlightKey(const std::string& name, bool withIPv6) {
+    return (withIPv6 ? "6 " : "4 ") + LowerCase(name);
+}
+
 }  // namespace
 
 struct HostResolver::Request {
@@ -29,6 +35,7 @@ struct HostResolver::Request {
     uint64_t id;
     bool reverse;
     std::string name;
+    bool withIPv6 = false;
 };
 
 HostResolver::HostResolver(MessageLoop& loop, const std::string& servers) : loop_(loop) {
@@ -65,40 +72,87 @@ bool HostResolver::SetServers(const std::string& servers) {
 }
 
 uint64_t HostResolver::LookupForward(const std::string& name, Callback cb) {
+    return Forward(name, false, [cb = std::move(cb)](int error, const Answer& answer) {
+        // A name with IPv6 addresses alone has no address for this question.
+        const bool none = error == 0 && answer.addresses.ipv4.empty();
+        if (cb) cb(none ? wsa::kNoData : error, answer.addresses.ipv4);
+    });
+}
+
+uint64_t HostResolver::LookupHost(const std::string& name, HostCallback cb) {
+    HostAddresses numeric;
+    if (numeric.AddNumeric(name)) {
+        const uint64_t id = nextId_++;
+        pending_.emplace(id, [cb = std::move(cb)](int error, const Answer& answer) {
+            if (cb) cb(error, answer.addresses);
+        });
+        Complete(id, 0, {std::move(numeric), {}});
+        return id;
+    }
+    return Forward(name, true, [cb = std::move(cb)](int error, const Answer& answer) {
+        if (cb) cb(error, answer.addresses);
+    });
+}
+
+uint64_t HostResolver::Forward(const std::string& name, bool withIPv6, Done done) {
     const uint64_t id = nextId_++;
-    pending_.emplace(id, std::move(cb));
-    if (const auto* known = hosts_.Addresses(name)) {
-        Complete(id, 0, *known);
+    pending_.emplace(id, std::move(done));
+    const HostAddresses* known = hosts_.Addresses(name);
+    // The hosts file answers a name it gives an address of the family asked.
+    if (known != nullptr && (withIPv6 || !known->ipv4.empty())) {
+        HostAddresses found = *known;
+        // Loopback names have both loopback addresses, whatever the file says.
+        if (withIPv6 && found.ipv6.empty() && IsLocalhostName(name)) found.ipv6.emplace_back("::1");
+        Complete(id, 0, {std::move(found), {}});
     } else if (IsLocalhostName(name)) {
         // Loopback names never leave the machine, hosts file or not.
-        Complete(id, 0, {"127.0.0.1"});
-    } else if (const auto* cached = cache_.Find(name)) {
-        Complete(id, 0, *cached);
+        HostAddresses loopback{{"127.0.0.1"}, {}};
+        if (withIPv6) loopback.ipv6.emplace_back("::1");
+        Complete(id, 0, {std::move(loopback), {}});
+    } else if (const auto* cached = cache_.Find(name, withIPv6)) {
+        Complete(id, 0, {*cached, {}});
     } else {
         // Lookups of a name that is already being asked for wait for the same
         // answer: a thousand sessions starting at once send one query.
-        auto& waiting = inFlight_[LowerCase(name)];
+        auto& waiting = inFlight_[FlightKey(name, withIPv6)];
         waiting.push_back(id);
         if (waiting.size() == 1) {
-            ares_search(channel_, name.c_str(), 1 /* IN */, 1 /* A */,
-                        &HostResolver::OnAddressAnswer, new Request{this, id, false, name});
+            auto* req = new Request{this, id, false, name, withIPv6};
+            if (withIPv6) {
+                ares_addrinfo_hints hints{};
+                hints.ai_family = AF_UNSPEC;
+                hints.ai_flags = ARES_AI_NOSORT;  // answer order, as for IPv4 alone
+                ares_getaddrinfo(channel_, name.c_str(), nullptr, &hints, &HostResolver::OnAddrInfo,
+                                 req);
+            } else {
+                ares_search(channel_, name.c_str(), 1 /* IN */, 1 /* A */,
+                            &HostResolver::OnAddressAnswer, req);
+            }
             Reschedule();
         }
     }
     return id;
 }
 
-uint64_t HostResolver::LookupReverse(const std::string& dottedAddress, Callback cb) {
-    in_addr addr{};
-    if (inet_aton(dottedAddress.c_str(), &addr) == 0) return 0;
+uint64_t HostResolver::LookupReverse(const std::string& address, Callback cb) {
+    HostAddresses numeric;
+    if (!numeric.AddNumeric(address)) return 0;
     const uint64_t id = nextId_++;
-    pending_.emplace(id, std::move(cb));
-    if (const std::string* known = hosts_.NameOf(inet_ntoa(addr))) {
-        Complete(id, 0, {*known});
+    pending_.emplace(id, [cb = std::move(cb)](int error, const Answer& answer) {
+        if (cb)
+            cb(error,
+               error == 0 ? std::vector<std::string>{answer.name} : std::vector<std::string>{});
+    });
+    const std::string canonical = numeric.Preferred(false);
+    if (const std::string* known = hosts_.NameOf(canonical)) {
+        Complete(id, 0, {{}, *known});
         return id;
     }
-    ares_gethostbyaddr(channel_, &addr, sizeof addr, AF_INET, &HostResolver::OnHostResult,
-                       new Request{this, id, true, dottedAddress});
+    const bool v6 = numeric.ipv4.empty();
+    unsigned char bytes[16];
+    inet_pton(v6 ? AF_INET6 : AF_INET, canonical.c_str(), bytes);
+    ares_gethostbyaddr(channel_, bytes, v6 ? 16 : 4, v6 ? AF_INET6 : AF_INET,
+                       &HostResolver::OnHostResult, new Request{this, id, true, address});
     Reschedule();
     return id;
 }
@@ -107,7 +161,7 @@ void HostResolver::OnAddressAnswer(void* arg, int status, int /*timeouts*/, unsi
                                    int length) {
     std::unique_ptr<Request> req(static_cast<Request*>(arg));
     if (status == ARES_EDESTRUCTION) return;
-    std::vector<std::string> results;
+    HostAddresses found;
     uint32_t ttl = LookupCache::kMaxTtlSeconds;
     if (status == ARES_SUCCESS) {
         hostent* host = nullptr;
@@ -118,19 +172,48 @@ void HostResolver::OnAddressAnswer(void* arg, int status, int /*timeouts*/, unsi
             for (int i = 0; i < count; ++i) {
                 char text[INET_ADDRSTRLEN];
                 if (inet_ntop(AF_INET, &ttls[i].ipaddr, text, sizeof text) != nullptr)
-                    results.emplace_back(text);
+                    found.ipv4.emplace_back(text);
                 ttl = std::min(ttl, static_cast<uint32_t>(std::max(ttls[i].ttl, 0)));
             }
         }
         if (host != nullptr) ares_free_hostent(host);
-        if (status == ARES_SUCCESS && results.empty()) status = ARES_ENODATA;
     }
-    HostResolver& self = *req->self;
-    if (status == ARES_SUCCESS) self.cache_.Store(req->name, results, ttl);
-    const auto waiting = self.inFlight_.extract(LowerCase(req->name));
+    req->self->Finished(*req, status, found, ttl);
+}
+
+void HostResolver::OnAddrInfo(void* arg, int status, int /*timeouts*/, ares_addrinfo* info) {
+    std::unique_ptr<Request> req(static_cast<Request*>(arg));
+    HostAddresses found;
+    uint32_t ttl = LookupCache::kMaxTtlSeconds;
+    for (auto* node = info != nullptr ? info->nodes : nullptr; node != nullptr;
+         node = node->ai_next) {
+        char text[INET6_ADDRSTRLEN];
+        const bool v6 = node->ai_family == AF_INET6;
+        if (!v6 && node->ai_family != AF_INET) continue;
+        const void* bytes =
+            v6 ? static_cast<const void*>(
+                     &reinterpret_cast<sockaddr_in6*>(node->ai_addr)->sin6_addr)
+               : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(node->ai_addr)->sin_addr);
+        if (inet_ntop(node->ai_family, bytes, text, sizeof text) == nullptr) continue;
+        auto& family = v6 ? found.ipv6 : found.ipv4;
+        if (std::find(family.begin(), family.end(), text) == family.end())
+            family.emplace_back(text);
+        ttl = std::min(ttl, static_cast<uint32_t>(std::max(node->ai_ttl, 0)));
+    }
+    if (info != nullptr) ares_freeaddrinfo(info);
+    if (status == ARES_EDESTRUCTION) return;
+    req->self->Finished(*req, status, found, ttl);
+}
+
+// Every lookup that waited for the name's answer gets it.
+void HostResolver::Finished(const Request& req, int status, const HostAddresses& found,
+                            uint32_t ttl) {
+    if (status == ARES_SUCCESS && found.Empty()) status = ARES_ENODATA;
+    if (status == ARES_SUCCESS) cache_.Store(req.name, found, req.withIPv6, ttl);
+    const auto waiting = inFlight_.extract(FlightKey(req.name, req.withIPv6));
     if (waiting.empty()) return;
     for (uint64_t id : waiting.mapped())
-        self.Complete(id, self.LookupError(status), results);
+        Complete(id, LookupError(status), {found, {}});
 }
 
 bool HostResolver::Cancel(uint64_t handle) {
@@ -140,20 +223,12 @@ bool HostResolver::Cancel(uint64_t handle) {
 void HostResolver::OnHostResult(void* arg, int status, int /*timeouts*/, ::hostent* host) {
     std::unique_ptr<Request> req(static_cast<Request*>(arg));
     if (status == ARES_EDESTRUCTION) return;
-    std::vector<std::string> results;
-    if (status == ARES_SUCCESS && host != nullptr) {
-        if (req->reverse) {
-            if (host->h_name != nullptr) results.emplace_back(host->h_name);
-        } else if (host->h_addrtype == AF_INET) {
-            for (char** p = host->h_addr_list; p != nullptr && *p != nullptr; ++p) {
-                char text[INET_ADDRSTRLEN];
-                if (inet_ntop(AF_INET, *p, text, sizeof text) != nullptr)
-                    results.emplace_back(text);
-            }
-        }
-        if (results.empty()) status = ARES_ENODATA;
+    Answer answer;
+    if (status == ARES_SUCCESS) {
+        if (host != nullptr && host->h_name != nullptr) answer.name = host->h_name;
+        if (answer.name.empty()) status = ARES_ENODATA;
     }
-    req->self->Complete(req->id, req->self->LookupError(status), std::move(results));
+    req->self->Complete(req->id, req->self->LookupError(status), std::move(answer));
 }
 
 int HostResolver::LookupError(int status) const {
@@ -161,16 +236,16 @@ int HostResolver::LookupError(int status) const {
     return WsaErrorFromLookupStatus(status);
 }
 
-void HostResolver::Complete(uint64_t id, int wsaError, std::vector<std::string> results) {
+void HostResolver::Complete(uint64_t id, int wsaError, Answer answer) {
     // Always a later notification: the library may answer inside the call
     // that started the lookup (a hosts-file hit, a bad name).
-    loop_.Post([this, id, wsaError, results = std::move(results), alive = token_.Weak()] {
+    loop_.Post([this, id, wsaError, answer = std::move(answer), alive = token_.Weak()] {
         if (alive.expired()) return;
         auto it = pending_.find(id);
         if (it == pending_.end()) return;  // cancelled
-        Callback cb = std::move(it->second);
+        Done done = std::move(it->second);
         pending_.erase(it);
-        if (cb) cb(wsaError, results);
+        if (done) done(wsaError, answer);
     });
 }
 

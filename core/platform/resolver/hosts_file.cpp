@@ -41,19 +41,21 @@ void HostsFile::Refresh() {
     while (std::getline(in, line)) {
         line.erase(std::find(line.begin(), line.end(), '#'), line.end());
         std::istringstream words(line);
-        std::string address;
-        in_addr parsed{};
-        if (!(words >> address) || inet_pton(AF_INET, address.c_str(), &parsed) != 1) continue;
+        std::string text;
+        HostAddresses address;
+        if (!(words >> text) || !address.AddNumeric(text)) continue;
+        const bool v6 = address.ipv4.empty();
+        const std::string& canonical = v6 ? address.ipv6.front() : address.ipv4.front();
         std::string name;
         while (words >> name) {
-            const std::string key = LowerCase(name);
-            if (byName_.count(key) == 0) byName_[key] = {address};
-            byAddress_.emplace(address, name);
+            auto& family = v6 ? byName_[LowerCase(name)].ipv6 : byName_[LowerCase(name)].ipv4;
+            if (family.empty()) family.push_back(canonical);
+            byAddress_.emplace(canonical, name);
         }
     }
 }
 
-const std::vector<std::string>* HostsFile::Addresses(const std::string& name) {
+const HostAddresses* HostsFile::Addresses(const std::string& name) {
     Refresh();
     const auto it = byName_.find(LowerCase(name));
     return it == byName_.end() ? nullptr : &it->second;
@@ -65,22 +67,23 @@ const std::string* HostsFile::NameOf(const std::string& address) {
     return it == byAddress_.end() ? nullptr : &it->second;
 }
 
-const std::vector<std::string>* LookupCache::Find(const std::string& name) {
+const HostAddresses* LookupCache::Find(const std::string& name, bool withIPv6) {
     const auto it = entries_.find(LowerCase(name));
     if (it == entries_.end()) return nullptr;
     if (TickDiff(it->second.expires, GetTickCount()) <= 0) {
         entries_.erase(it);
         return nullptr;
     }
-    return &it->second.addresses;
+    return withIPv6 && !it->second.withIPv6 ? nullptr : &it->second.addresses;
 }
 
-void LookupCache::Store(const std::string& name, std::vector<std::string> addresses,
+void LookupCache::Store(const std::string& name, HostAddresses addresses, bool withIPv6,
                         uint32_t ttlSeconds) {
-    if (ttlSeconds == 0 || addresses.empty()) return;
+    if (ttlSeconds == 0 || addresses.Empty()) return;
     if (entries_.size() >= kMaxEntries) entries_.clear();
     ttlSeconds = std::min(ttlSeconds, kMaxTtlSeconds);
-    entries_[LowerCase(name)] = {std::move(addresses), GetTickCount() + ttlSeconds * 1000u};
+    entries_[LowerCase(name)] = {std::move(addresses), withIPv6,
+                                 GetTickCount() + ttlSeconds * 1000u};
 }
 
 }  // namespace mv

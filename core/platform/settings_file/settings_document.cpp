@@ -315,6 +315,11 @@ bool SettingsDocument::SetValue(std::string_view section, std::string_view key,
     return true;
 }
 
+size_t SettingsDocument::BadLines() const {
+    return static_cast<size_t>(
+        std::count_if(lines_.begin(), lines_.end(), [](const Line& line) { return line.bad; }));
+}
+
 bool SettingsDocument::DeleteSection(std::string_view section) {
     const size_t before = lines_.size();
     bool inSection = false;

@@ -43,6 +43,8 @@ class SettingsDocument {
     // UTF-8 (the settings file converts what is not).
     bool SetValue(std::string_view section, std::string_view key, std::string_view value);
     bool DeleteSection(std::string_view section);
+    // Lines that are not text; a change that replaces or drops one lowers it.
+    size_t BadLines() const;
 
   private:
     enum class Kind { Other, Section, Value };

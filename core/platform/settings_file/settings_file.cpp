@@ -193,10 +193,13 @@ bool SettingsFile::Modify(Change&& change) {
         return false;
     }
     Loaded loaded = Load();  // what the file holds now, other copies' changes included
+    const size_t badLines = loaded.document.BadLines();
     if (!change(loaded.document)) {
         return true;
     }
-    if (loaded.state == State::Damaged && !KeepDamagedCopy()) {
+    // What a user could still recover by hand is kept before it is lost.
+    const bool losesBadLine = loaded.document.BadLines() < badLines;
+    if ((loaded.state == State::Damaged || losesBadLine) && !KeepDamagedCopy()) {
         return false;
     }
     const std::string text = loaded.document.Serialize();

@@ -18,7 +18,8 @@
 // A file that cannot be read or is larger than 1 MiB reads as empty, so
 // every value takes its default, and it is never replaced by a change that
 // removes nothing and adds nothing. When a value is written into such a
-// file, the file is first kept beside it as "<file>.bad".
+// file, or a write replaces or drops a line that is not text, the file as
+// read is first kept beside it as "<file>.bad" (the newest such file).
 #pragma once
 
 #include <filesystem>

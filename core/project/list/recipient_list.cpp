@@ -216,6 +216,9 @@ void RecipientList::SetCaption(size_t row, std::string_view caption) {
     item.texts.Unpack(texts);
     texts[0] = caption;
     SetTexts(row, MakeTexts(texts));
+    // The finding was about the old address: kept, it would be saved beside
+    // the new one and read back as its verdict.
+    SetFinding(row, std::nullopt);
 }
 
 void RecipientList::SetSubItem(size_t row, size_t index, std::string_view text) {

@@ -151,6 +151,7 @@ class RecipientList {
     void Texts(size_t row, std::vector<std::string_view>& out) const;
 
     // ---- Changing rows ----
+    // A new caption drops the row's finding, which was about the old address.
     void SetCaption(size_t row, std::string_view caption);
     // Sets sub-item `index`, first adding empty sub-items up to it.
     void SetSubItem(size_t row, size_t index, std::string_view text);

@@ -64,17 +64,20 @@ std::string Port25Step::Details() const {
 }
 
 void Port25Step::Conclude() {
-    size_t tried = 0, connected = 0, timedOut = 0, refused = 0;
+    size_t tried = 0, greeted = 0, connected = 0, timedOut = 0, refused = 0;
     for (const auto& p : probes_) {
         const ProbeOutcome o = p->Outcome();
         tried += o != ProbeOutcome::kNoHost;
-        connected += o == ProbeOutcome::kConnected;
+        greeted += o == ProbeOutcome::kConnected;
+        connected += o == ProbeOutcome::kConnected || o == ProbeOutcome::kNoGreeting;
         timedOut += o == ProbeOutcome::kTimedOut;
         refused += o == ProbeOutcome::kRefused;
     }
     const std::string details = Details();
     if (tried == 0) return Finish(PreflightStatus::kWarning, "no mail server to try: " + details);
-    if (connected == tried) return Finish(PreflightStatus::kOk, details);
+    if (greeted == tried) return Finish(PreflightStatus::kOk, details);
+    // A silent connection says why in its own words.
+    if (connected == tried) return Finish(PreflightStatus::kWarning, details);
     if (connected > 0)
         return Finish(PreflightStatus::kWarning,
                       details + ": some mail servers cannot be reached from here");

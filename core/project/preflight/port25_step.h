@@ -1,7 +1,9 @@
 // "Outgoing port 25": the mail hosts of a few domains are connected to at
-// once, each within the connect limit. When none can be reached the checks
-// would all fail (most networks and cloud providers block the port); a line
-// tells whether the attempts timed out (dropped) or were refused. With a
+// once, each within the connect limit, and must greet. When none can be
+// reached the checks would all fail (most networks and cloud providers block
+// the port); a line tells whether the attempts timed out (dropped) or were
+// refused, and shows each greeting. A connection without a greeting is a
+// warning: something between (the provider) took it. With a
 // source address the probes leave from it, as a run's connections do; one
 // that is not this computer's fails the check before any probe.
 #pragma once

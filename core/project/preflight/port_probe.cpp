@@ -1,9 +1,11 @@
 #include "project/preflight/port_probe.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/mail_hosts.h"
 #include "platform/error/winsock_errors.h"
+#include "platform/time/tick_count.h"
 #include "project/preflight/preflight_settings.h"
 
 namespace mv {
@@ -17,6 +19,32 @@ ProbeOutcome OutcomeOfError(int error) {
     return ProbeOutcome::kFailed;
 }
 
+constexpr size_t kShownGreeting = 120;
+
+// "220 ..." or "220-...": a line of an SMTP reply.
+bool IsReplyLine(std::string_view line) {
+    const auto digit = [&](size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+    return line.size() >= 4 && digit(0) && digit(1) && digit(2) &&
+           (line[3] == ' ' || line[3] == '-' || line[3] == '\r' || line[3] == '\n');
+}
+
+// The line without its end, cut, with anything unprintable made a "?".
+std::string Printable(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    std::string shown(line.substr(0, kShownGreeting));
+    for (char& c : shown)
+        if (c < 32 || c > 126) c = '?';
+    return shown;
+}
+
+// "3 s", "0.5 s".
+std::string Seconds(uint32_t ms) {
+    std::string text = std::to_string(ms / 1000);
+    if (ms % 1000 != 0) text += "." + std::to_string(ms % 1000 / 100);
+    return text + " s";
+}
+
 }  // namespace
 
 PortProbe::PortProbe(MessageLoop& loop, const PreflightSettings& settings, std::string domain)
@@ -25,10 +53,15 @@ PortProbe::PortProbe(MessageLoop& loop, const PreflightSettings& settings, std::
       smtpPort_(settings.smtpPort),
       sourceAddress_(settings.sourceAddress),
       connectLimitMs_(settings.connectLimitMs),
+      greetingLimitMs_(settings.greetingLimitMs),
       dns_(loop, settings) {}
 
 PortProbe::~PortProbe() {
-    if (socket_) socket_->OnSessionConnected = nullptr;
+    if (timer_ != 0) loop_.StopTimer(timer_);
+    if (!socket_) return;
+    socket_->OnSessionConnected = nullptr;
+    socket_->OnDataAvailable = nullptr;
+    socket_->OnSessionClosed = nullptr;
 }
 
 void PortProbe::Start() {
@@ -76,6 +109,7 @@ void PortProbe::Connect(const std::string& address) {
     try {
         // A source address that cannot be bound fails here, not in the loop.
         if (!sourceAddress_.empty()) socket_->SetLocalAddr(sourceAddress_);
+        connectStart_ = GetTickCount();
         socket_->Connect();
     } catch (const ESocketException& e) {
         error_ = e.ErrorCode() != 0 ? e.ErrorCode() : wsa::kHostUnreach;
@@ -86,8 +120,39 @@ void PortProbe::Connect(const std::string& address) {
 void PortProbe::Connected(uint16_t error) {
     socket_->OnSessionConnected = nullptr;
     error_ = error;
-    if (error == 0) socket_->Abort();  // the connection was the answer; nothing is said
-    End(OutcomeOfError(error));
+    if (error != 0) return End(OutcomeOfError(error));
+    AwaitGreeting();
+}
+
+void PortProbe::AwaitGreeting() {
+    const uint32_t spent = GetTickCount() - connectStart_;
+    const uint32_t left = spent < connectLimitMs_ ? connectLimitMs_ - spent : 1;
+    socket_->SetLineEnd("\n");  // a bare line feed ends a line too
+    socket_->SetLineMode(true);
+    socket_->OnDataAvailable = [this](_TCustomAsyncSocket*, uint16_t) { GreetingLine(); };
+    socket_->OnSessionClosed = [this](_TCustomAsyncSocket*, uint16_t) {
+        HangUp(ProbeOutcome::kNoGreeting);
+    };
+    timer_ = loop_.StartTimer(std::max<uint32_t>(1, std::min(greetingLimitMs_, left)),
+                              [this] { HangUp(ProbeOutcome::kNoGreeting); });
+}
+
+void PortProbe::GreetingLine() {
+    const std::string line = socket_->ReceiveStr();
+    if (line.empty() || line.back() != '\n') return;  // the rest at a close: no whole line
+    if (!IsReplyLine(line)) return HangUp(ProbeOutcome::kNoGreeting);
+    greeting_ = Printable(line);
+    HangUp(ProbeOutcome::kConnected);
+}
+
+// Ends the connection without a word (nothing is sent) and the probe.
+void PortProbe::HangUp(ProbeOutcome outcome) {
+    if (timer_ != 0) loop_.StopTimer(timer_);
+    timer_ = 0;
+    socket_->OnDataAvailable = nullptr;
+    socket_->OnSessionClosed = nullptr;
+    socket_->Abort();
+    End(outcome);
 }
 
 void PortProbe::End(ProbeOutcome outcome) {
@@ -101,7 +166,10 @@ std::string PortProbe::OutcomeText() const {
         case ProbeOutcome::kPending:
             return "still waiting";
         case ProbeOutcome::kConnected:
-            return "connected";
+            return "connected (" + greeting_ + ")";
+        case ProbeOutcome::kNoGreeting:
+            return "connected, but no SMTP greeting within " + Seconds(greetingLimitMs_) +
+                   " (the provider may intercept port 25)";
         case ProbeOutcome::kRefused:
             return "refused";
         case ProbeOutcome::kTimedOut:

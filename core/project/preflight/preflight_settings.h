@@ -33,7 +33,10 @@ struct PreflightSettings {
     // at most two are asked per question.
     uint32_t dnsTryMs = 2000;
     uint32_t connectLimitMs = 5000;  // per port-25 connection
-    uint32_t wholeLimitMs = 14000;   // the whole check, whatever still waits
+    // For the first greeting line after a port-25 connection is made, inside
+    // the connection's connectLimitMs.
+    uint32_t greetingLimitMs = 3000;
+    uint32_t wholeLimitMs = 14000;  // the whole check, whatever still waits
 
     // The settings a check run would use: the sender and HELO name as the run
     // sends them, the DNS servers as the dispatcher settles them (the stored

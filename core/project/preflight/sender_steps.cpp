@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/mail_hosts.h"
+#include "project/preflight/mail_provider_names.h"
 #include "project/preflight/preflight_settings.h"
 #include "project/run/address_text.h"
 
@@ -102,6 +103,12 @@ void HeloNameStep::Start() {
                       "'" + helo_ +
                           "' is not a full domain name: receivers refuse such HELO names; set "
                           "the HELO host (DNS settings) to a name of your own domain");
+    if (IsMailProviderName(helo_))
+        return Finish(PreflightStatus::kWarning,
+                      "HELO " + helo_ +
+                          " belongs to a mail provider; receivers treat it as forged. Give this "
+                          "computer's own name (the reverse name of its public address) with "
+                          "--helo or Tools | Options.");
     dns_.Ask(helo_, kDnsTypeA,
              [this](PreflightDns::Outcome o, const _TDnsQuery& a) { Conclude(o, a); });
 }

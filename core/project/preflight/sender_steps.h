@@ -1,6 +1,7 @@
 // How receivers judge the sender: "From address" (its domain must exist, have
 // mail hosts and not refuse all mail with a null MX: receivers refuse senders
-// they could not answer) and "HELO name" (a full domain name that resolves).
+// they could not answer) and "HELO name" (a full domain name that resolves,
+// and not a mail provider's, which receivers take for a forgery).
 #pragma once
 
 #include <string>

@@ -11,6 +11,12 @@ bool AddressChar(char ch) {
            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '[' || c == ']' || c == '_';
 }
 
+// A local part may also hold these (the "atext" of an address), so that
+// "first+tag@" and "o'brien@" are checked whole.
+bool LocalPartChar(char c) {
+    return AddressChar(c) || std::string_view("!$%&'*+/=?^`{|}~").find(c) != std::string_view::npos;
+}
+
 constexpr size_t kMaxDomain = 255;
 
 }  // namespace
@@ -19,7 +25,7 @@ std::string ExtractAddress(std::string_view text) {
     const size_t at = text.find('@');
     if (at == std::string_view::npos) return {};
     size_t first = at;
-    while (first > 0 && AddressChar(text[first - 1]))
+    while (first > 0 && LocalPartChar(text[first - 1]))
         --first;
     size_t last = at;
     while (last + 1 < text.size() && AddressChar(text[last + 1]))

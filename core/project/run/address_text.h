@@ -7,11 +7,13 @@
 namespace mv {
 
 // The characters that can belong to an address are "#", "-", ".", the digits,
-// "@", the letters A-Z and a-z, "[", "]" and "_"; anything else (and any byte
-// outside 32..127) ends an address. The result is the stretch of such
-// characters around the first "@", or empty when there is no "@". So
-// "John Smith <john@example.com>" gives "john@example.com", and a plus sign or
-// an apostrophe before the "@" cuts off what is in front of it.
+// "@", the letters A-Z and a-z, "[", "]" and "_", and to the left of the "@"
+// also ! $ % & ' * + / = ? ^ ` { | } ~ (so the whole local part is taken);
+// anything else (blanks, angle brackets, quotes, parentheses, commas,
+// semicolons, colons and any byte outside 32..127) ends an address. The
+// result is the stretch of such characters around the first "@", or empty
+// when there is no "@". So "John Smith <john@example.com>" gives
+// "john@example.com", and "first+tag@example.com" stays whole.
 std::string ExtractAddress(std::string_view text);
 
 // The text after the first "@", at most 255 characters; the whole text (at
