@@ -657,9 +657,29 @@ void MainWindowTest::commandStatesFollowTheFacts() {
 void MainWindowTest::statusPanelsStayBesideHints() {
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
-    form().StatusBar()->showMessage("Open project");  // a menu entry's hint
-    for (int i = 0; i < 5; ++i)
-        QVERIFY(form().StatusBar()->findChildren<QLabel*>().at(i)->isVisible());
+    mv::ui::StatusPanels* bar = form().StatusBar();
+    const QList<QLabel*> counters = bar->findChildren<QLabel*>().mid(0, 5);
+    const auto widths = [&counters] {
+        QList<int> got;
+        for (const QLabel* counter : counters)
+            got << counter->width();
+        return got;
+    };
+    const QList<int> full(5, mv::ui::StatusPanels::kPanelWidth);
+    bar->showMessage("Open project");  // a menu entry's hint
+    for (const QLabel* counter : counters)
+        QVERIFY(counter->isVisible());
+    QTRY_COMPARE(widths(), full);
+    // A note: the counters give it room until a hint takes its place; Reset
+    // (another project) ends it too.
+    bar->ShowNote("The findings file beside this project is not one this program can read");
+    QTRY_VERIFY(widths().at(0) < mv::ui::StatusPanels::kPanelWidth);
+    bar->showMessage("Open project");
+    QTRY_COMPARE(widths(), full);
+    bar->ShowNote("a note");
+    bar->Reset();
+    QCOMPARE(bar->currentMessage(), QString());
+    QTRY_COMPARE(widths(), full);
 }
 
 void MainWindowTest::handlerFailuresShowOncePerMessage() {
