@@ -19,11 +19,13 @@
 #include "platform/process/resource_limits.h"
 #include "platform/time/tick_count.h"
 #include "project/findings/project_files.h"
+#include "project/journal/project_journal.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
 #include "project/run/host_lookups.h"
 #include "project/stream/project_stream.h"
+#include "project_journal_cli.h"
 #include "sender_options.h"
 #include "settings/tini.h"
 #include "socks_options.h"
@@ -66,21 +68,59 @@ struct CheckJob {
     std::unique_ptr<OutputTarget> output;
     std::optional<CheckResultWriter> writer;  // once the output is open
     bool outputFailed = false;
+    ProjectJournal journal;
+    bool journaling = false;  // --save or --resume: the results go to the journal
 };
 
-int Finish(const ParsedArgs& args, const CheckJob& job, RecipientList& list, bool interrupted,
-           bool warned) {
-    if (args.Has("save")) {
-        try {
-            SaveProject(list, job.input);
-        } catch (const Exception& e) {
-            PrintError(e.what());
-            return kExitFailure;
-        }
+// Writes the results into the project (--save); the journal, whose results
+// it then holds, goes.
+bool Save(CheckJob& job, const RecipientList& list) {
+    job.journal.EndWriting();
+    try {
+        SaveProject(list, job.input);
+    } catch (const Exception& e) {
+        PrintError(e.what());
+        return false;
     }
+    job.journal.Remove();
+    return true;
+}
+
+int Finish(const ParsedArgs& args, CheckJob& job, RecipientList& list, bool interrupted,
+           bool warned) {
+    job.journal.EndWriting();
+    if (args.Has("save") && !Save(job, list)) return kExitFailure;
     if (job.outputFailed) return kExitFailure;
     if (interrupted) return 130;
     return warned ? kExitWarning : kExitOk;
+}
+
+// A run that does not start: what a journal gave is saved all the same, and
+// --resume with nothing left to check is done.
+int Refused(const ParsedArgs& args, CheckJob& job, RecipientList& list,
+            const std::string& message) {
+    job.journal.EndWriting();  // before the loop it may use is gone
+    const bool nothingLeft = args.Has("resume") && message == "Nothing to check";
+    if (nothingLeft)
+        PrintError("nothing left to check");
+    else
+        PrintRefusal(message);
+    if (args.Has("save") && job.journal.Applied() && !Save(job, list)) return kExitFailure;
+    return nothingLeft ? kExitOk : kExitFailure;
+}
+
+// Reads INPUT; a project's journal is applied (--recover, --resume) or told
+// about. False, with the message printed, when the run cannot go on.
+bool Load(const ParsedArgs& args, CheckJob& job, RecipientList& list) {
+    if (KindOf(job.input) != InputKind::kProject) {
+        LoadInput(job.input, list);
+        return true;
+    }
+    JournalUse use;
+    use.recover = args.Has("recover") || args.Has("resume");
+    use.saving = args.Has("save");
+    use.howToApply = "--recover applies them, --resume applies them and checks the rest";
+    return OpenProjectWithJournal(job.input, list, job.journal, use);
 }
 
 }  // namespace
@@ -90,8 +130,10 @@ int RunCheck(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     CheckJob job;
     job.input = parsed.Positional()[0];
-    if (parsed.Has("save") && KindOf(job.input) != InputKind::kProject)
-        throw UsageError("--save needs a project (.mlt) as INPUT");
+    for (const char* option : {"save", "recover", "resume"})
+        if (parsed.Has(option) && KindOf(job.input) != InputKind::kProject)
+            throw UsageError(std::string("--") + option + " needs a project (.mlt) as INPUT");
+    job.journaling = parsed.Has("save") || parsed.Has("resume");
     const ResultFormat format = ChooseFormat(parsed);
     const auto smtpPort = parsed.Number("smtp-port", 1, 65535);
     const auto dnsPort = parsed.Number("dns-port", 1, 65535);
@@ -102,7 +144,7 @@ int RunCheck(const ParsedArgs& parsed) {
     RecipientList list;
     const AddressKnowledge* lists = nullptr;
     try {
-        LoadInput(job.input, list);
+        if (!Load(parsed, job, list)) return kExitFailure;
         lists = &AddressKnowledge::Installed();
     } catch (const Exception& e) {
         PrintError(e.what());
@@ -120,6 +162,10 @@ int RunCheck(const ParsedArgs& parsed) {
     if (smtpPort) dispatcher.SetSmtpPort(std::to_string(*smtpPort));
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);
+    if (job.journaling) {
+        WarnWhenJournalFails(job.journal.StartWriting(loop));
+        run.SetJournal(job.journal.Writer());
+    }
     const auto flush = [&] {
         if (job.writer) job.writer->Flush();
     };
@@ -168,10 +214,9 @@ int RunCheck(const ParsedArgs& parsed) {
         loop, [&] { run.Stop(); }, flush);
 
     try {
-        run.Start(settings);
+        run.Start(settings, parsed.Has("resume") ? RunRows::kRest : RunRows::kMarked);
     } catch (const Exception& e) {
-        PrintRefusal(e.what());
-        return kExitFailure;
+        return Refused(parsed, job, list, e.what());
     }
     begin();
     progress.SetTotal(dispatcher.Recipients().size());

@@ -17,7 +17,8 @@
 #include "interrupts.h"
 #include "list_input.h"
 #include "platform/loop/epoll_loop.h"
-#include "project/stream/project_stream.h"
+#include "project/findings/project_files.h"
+#include "project_journal_cli.h"
 #include "sender_options.h"
 #include "status_line.h"
 
@@ -29,7 +30,7 @@ namespace {
 const std::set<std::string> kConnectionOptions = {"redis", "redis-password-file"};
 const std::set<std::string> kRunOptions = {"run", "no-accept-all-probe", "recheck-deferred",
                                            "claim-after"};
-const std::set<std::string> kOutputOptions = {"output", "format", "transcripts", "save"};
+const std::set<std::string> kOutputOptions = {"output", "format", "transcripts", "save", "recover"};
 const std::vector<std::string> kAllOptions = {"redis",
                                               "redis-password-file",
                                               "run",
@@ -39,7 +40,8 @@ const std::vector<std::string> kAllOptions = {"redis",
                                               "output",
                                               "format",
                                               "transcripts",
-                                              "save"};
+                                              "save",
+                                              "recover"};
 
 void Refuse(const ParsedArgs& args, const std::string& command,
             std::initializer_list<const std::set<std::string>*> allowed) {
@@ -66,11 +68,20 @@ cluster::RunOptions RunOptionsFor(const ParsedArgs& args, TINI& ini, const std::
     return o;
 }
 
-// Null, with the message printed, when INPUT cannot be read.
-std::unique_ptr<RecipientList> LoadList(const std::string& input) {
+// Null, with the message printed, when INPUT cannot be read. A project read
+// with its `journal` has that applied with --recover, or told about.
+std::unique_ptr<RecipientList> LoadList(const ParsedArgs& args, const std::string& input,
+                                        ProjectJournal* journal = nullptr) {
     auto list = std::make_unique<RecipientList>();
     try {
-        LoadInput(input, *list);
+        if (journal == nullptr) {
+            LoadInput(input, *list);
+            return list;
+        }
+        JournalUse use;
+        use.recover = args.Has("recover");
+        use.saving = args.Has("save");
+        if (!OpenProjectWithJournal(input, *list, *journal, use)) return nullptr;
     } catch (const Exception& e) {
         PrintError(e.what());
         return nullptr;
@@ -98,7 +109,7 @@ int Submit(const ParsedArgs& args) {
     const cluster::RedisUrl url = ClusterRedisUrl(args, "redis", ini);
     const std::string input = args.Positional()[1];
     const cluster::RunOptions options = RunOptionsFor(args, ini, input);
-    const std::unique_ptr<RecipientList> list = LoadList(input);
+    const std::unique_ptr<RecipientList> list = LoadList(args, input);
     if (!list) return kExitFailure;
     EpollLoop loop;
     cluster::RedisConnection connection(loop);
@@ -127,7 +138,8 @@ int Submit(const ParsedArgs& args) {
 // does. `stopCancels`: the first Ctrl-C cancels the run (else it leaves it
 // to the workers).
 int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, RecipientList& list,
-          const std::function<void()>& start, bool stopCancels, const std::string& saveTo) {
+          const std::function<void()>& start, bool stopCancels, const std::string& saveTo,
+          ProjectJournal& journal) {
     const ResultFormat format = ChooseFormat(args);
     const AddressKnowledge* lists = nullptr;
     try {
@@ -147,6 +159,10 @@ int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, Rec
         out = file.get();
     }
     CheckResultWriter writer(out, format, args.Has("transcripts"));
+    if (!saveTo.empty()) {
+        WarnWhenJournalFails(journal.StartWriting(loop));
+        run.SetJournal(journal.Writer());
+    }
     StatusLine status(loop, StatusTextsOf(run), [&] { writer.Flush(); });
     bool begun = false;
     const auto begin = [&] {
@@ -185,13 +201,15 @@ int Watch(const ParsedArgs& args, EpollLoop& loop, cluster::ClusterRun& run, Rec
     if (run.Duplicates() > 0)
         std::fprintf(stderr, "duplicates: %d (the first result of each row was kept)\n",
                      run.Duplicates());
+    journal.EndWriting();
     if (!saveTo.empty()) {
         try {
-            SaveProjectFile(list, saveTo);
+            SaveProject(list, saveTo);
         } catch (const Exception& e) {
             PrintError(e.what());
             return kExitFailure;
         }
+        journal.Remove();  // the project holds its results now
     }
     return interrupts.Interrupted() ? 130 : kExitOk;
 }
@@ -204,20 +222,16 @@ int Collect(const ParsedArgs& args) {
         throw UsageError("--save needs a project (.mlt)");
     TINI ini;
     const cluster::RedisUrl url = ClusterRedisUrl(args, "redis", ini);
-    RecipientList list;
-    if (!save.empty()) {
-        try {
-            LoadInput(save, list);
-        } catch (const Exception& e) {
-            PrintError(e.what());
-            return kExitFailure;
-        }
-    }
+    if (args.Has("recover") && save.empty()) throw UsageError("--recover needs --save PROJECT");
+    ProjectJournal journal;
+    std::unique_ptr<RecipientList> list = std::make_unique<RecipientList>();
+    if (!save.empty()) list = LoadList(args, save, &journal);
+    if (!list) return kExitFailure;
     EpollLoop loop;
-    cluster::ClusterRun run(list, loop);
+    cluster::ClusterRun run(*list, loop);
     const std::string name = args.Positional()[1];
     return Watch(
-        args, loop, run, list, [&] { run.Attach(url, name); }, false, save);
+        args, loop, run, *list, [&] { run.Attach(url, name); }, false, save, journal);
 }
 
 int Cancel(const ParsedArgs& args) {
@@ -284,12 +298,19 @@ int RunCheckOnCluster(const ParsedArgs& args) {
                              " belongs to the workers; check --cluster does not take it");
     if (args.Positional().size() != 1) throw UsageError("check needs exactly one INPUT");
     const std::string input = args.Positional()[0];
-    if (args.Has("save") && KindOf(input) != InputKind::kProject)
-        throw UsageError("--save needs a project (.mlt) as INPUT");
+    if (args.Has("resume"))
+        throw UsageError(
+            "--resume checks the rest on this computer; check --cluster does not take it");
+    for (const char* option : {"save", "recover"})
+        if (args.Has(option) && KindOf(input) != InputKind::kProject)
+            throw UsageError(std::string("--") + option + " needs a project (.mlt) as INPUT");
     TINI ini;
     const cluster::RedisUrl url = ClusterRedisUrl(args, "cluster", ini);
     const cluster::RunOptions options = RunOptionsFor(args, ini, input);
-    const std::unique_ptr<RecipientList> list = LoadList(input);
+    ProjectJournal journal;
+    const bool saving = args.Has("save");
+    const std::unique_ptr<RecipientList> list =
+        LoadList(args, input, KindOf(input) == InputKind::kProject ? &journal : nullptr);
     if (!list) return kExitFailure;
     EpollLoop loop;
     cluster::ClusterRun run(*list, loop);
@@ -297,8 +318,8 @@ int RunCheckOnCluster(const ParsedArgs& args) {
         std::fprintf(stderr, "run %s submitted\n", name.c_str());
     };
     return Watch(
-        args, loop, run, *list, [&] { run.Start(url, options); }, true,
-        args.Has("save") ? input : "");
+        args, loop, run, *list, [&] { run.Start(url, options); }, true, saving ? input : "",
+        journal);
 }
 
 }  // namespace mv::cli

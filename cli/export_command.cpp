@@ -13,6 +13,7 @@
 #include "project/import_export/export_leave_out.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
+#include "project_journal_cli.h"
 #include "settings/tini.h"
 
 namespace mv::cli {
@@ -87,8 +88,12 @@ int RunExport(const ParsedArgs& parsed) {
         WriteExportTolerance(ini, tolerance);  // the choice persists, as in the window
     }
     RecipientList list;
+    ProjectJournal journal;
+    JournalUse use;
+    use.recover = parsed.Has("recover");
     try {
-        OpenProjectTelling(list, parsed.Positional()[0]);
+        if (!OpenProjectWithJournal(parsed.Positional()[0], list, journal, use))
+            return kExitFailure;
         // The address lists are read only when rows are to be left out.
         const AddressKnowledge* lists = leaveOut.Empty() ? nullptr : &AddressKnowledge::Installed();
         const size_t rows = ExportRows(list, target, [&] {

@@ -27,6 +27,14 @@ OptionGroup SocksGroup(const char* heading) {
             }};
 }
 
+Option RecoverOption() {
+    return {.name = "recover",
+            .help =
+                "apply the journal of an interrupted check (PROJECT.journal) first, in "
+                "memory only: the project and the journal stay as they are. Without it "
+                "such a journal (newer than the project) is told about in one line"};
+}
+
 namespace {
 
 Command Check() {
@@ -120,7 +128,25 @@ Command Check() {
                      {.name = "transcripts", .help = "JSON Lines only: add each row's transcript"},
                      {.name = "save",
                       .help = "write the results back into the INPUT project, and each row's "
-                              "verdict and reason into its findings file (INPUT.findings)"},
+                              "verdict and reason into its findings file (INPUT.findings). "
+                              "While the run lasts, each result is also appended to the "
+                              "journal INPUT.journal, flushed to the disk at least once a "
+                              "second, so that a crash or a killed run loses at most its last "
+                              "second; the save removes the journal. A journal of an "
+                              "interrupted check that is not applied refuses --save"},
+                     {.name = "recover",
+                      .help = "apply the journal of an interrupted check of the INPUT project "
+                              "first: each row it holds takes the result it had there. "
+                              "Without it such a journal (newer than the project) is told "
+                              "about in one line. One whose rows do not match the project is "
+                              "refused and kept; a damaged last line is left out"},
+                     {.name = "resume",
+                      .help = "apply the journal as --recover does, then check only the marked "
+                              "rows that have no result yet: never checked, left "
+                              "\"Checking...\", stopped (-8), or not checked because their mail "
+                              "server had failed too often. Nothing already answered is asked "
+                              "again. The results are appended to the same journal; with "
+                              "--save they go into the project. Not with --cluster"},
                  }},
             },
         .notes =
@@ -218,7 +244,7 @@ Command Export() {
         .synopsis =
             "export PROJECT --to FILE [--tolerance zero | --tolerance "
             "mailbox,storage,timeout | --verdict deliverable,risky,...] "
-            "[--leave-out role,disposable,free]",
+            "[--leave-out role,disposable,free] [--recover]",
         .summary = "write the addresses that passed a check to a text, CSV or dBase file",
         .description =
             "Writes the rows of PROJECT whose result passes the tolerance to FILE: "
@@ -251,6 +277,7 @@ Command Export() {
                           .help = "of those rows, leave out the ones whose address is flagged "
                                   "role, disposable or free (separated by commas)",
                           .complete = WordList("role disposable free")},
+                         RecoverOption(),
                      }}},
         .notes =
             "The tolerance is stored (section Export) and used when neither --tolerance nor "
@@ -265,13 +292,13 @@ Command Export() {
 Command Show() {
     return {
         .name = "show",
-        .synopsis = "show PROJECT",
+        .synopsis = "show [--recover] PROJECT",
         .summary = "print the rows of a project as CSV",
         .description =
             "Prints the rows of PROJECT as CSV: a header with the column captions, "
             "then per row its position (from 0), its check mark (1 or 0) and its "
             "columns.",
-        .options = {},
+        .options = {{"", {RecoverOption()}}},
         .notes =
             "Exit status: 0 when PROJECT was read, 1 when it could not be, 2 for a usage "
             "error.",
@@ -367,82 +394,6 @@ Command Smtp() {
             "Exit status: 0 when RCPT TO was accepted, 1 otherwise, 2 for a usage error.",
         .operands = Hosts(),
         .run = &RunSmtp,
-    };
-}
-
-Command Doctor() {
-    return {
-        .name = "doctor",
-        .synopsis =
-            "doctor [--from ADDRESS] [--helo HOST] [--dns \"SERVER [SERVER]\"] [--dns-port P] "
-            "[--smtp-port P] [--source-address ADDR] [--public-address ADDR] "
-            "[--blocklists ZONE,ZONE...] [DOMAIN...]",
-        .summary =
-            "check whether this computer can check addresses (DNS, HELO, port 25, block "
-            "lists)",
-        .description =
-            "Checks whether this computer can check addresses at all, and prints one line per "
-            "check: its result (OK, warning, failed or skipped), its name and one line of "
-            "advice. The whole check takes at most 15 seconds.\n\n"
-            "DNS servers: every DNS server in use answers (an answer REFUSED or SERVFAIL counts "
-            "as a failure).\n\n"
-            "From address: the sender's domain exists, has mail hosts and is not a null MX "
-            "(receivers refuse senders they cannot answer).\n\n"
-            "HELO name: the HELO name is a full domain name that resolves, and not the domain "
-            "of a large mail provider (gmail.com and the like: receivers take it for a "
-            "forgery).\n\n"
-            "Outgoing port 25: the mail hosts of the DOMAINs (at most 5; none given: the "
-            "sender's domain) can be connected to and greet; the line tells connections that "
-            "time out (a blocked port) from refused ones and shows each greeting. Each "
-            "connection gets 5 seconds, of which at most 3 for the greeting; a connection "
-            "without a greeting is a warning (the provider may intercept port 25). Nothing is "
-            "sent.\n\n"
-            "Reverse name (PTR): the address the receivers see has a reverse name, and it is "
-            "the HELO name.\n\n"
-            "Block list ZONE: that address is not listed in the DNS block list ZONE (the "
-            "answer code explained).\n\n"
-            "With a source address (--source-address or Checks/SourceAddress) the connections "
-            "leave from it, and the last two are about it; one that is not this computer's "
-            "fails the port check.\n\n"
-            "The last two are skipped when this computer's outgoing address is private "
-            "(behind a router), unless the router's address is given with --public-address. "
-            "Options override the stored settings for this check only.",
-        .options = {{"",
-                     {
-                         {.name = "from",
-                          .value = "ADDRESS",
-                          .help = "the sender for MAIL FROM (Connection/From)"},
-                         {.name = "helo",
-                          .value = "HOST",
-                          .help = "the name given in HELO (else the domain of From)",
-                          .complete = Hosts()},
-                         {.name = "dns",
-                          .value = "\"SERVER [SERVER]\"",
-                          .help = "the DNS servers (DNS/Primary, DNS/Secondary)"},
-                         {.name = "dns-port",
-                          .value = "PORT",
-                          .help = "the port of the DNS servers (default 53)"},
-                         {.name = "smtp-port",
-                          .value = "PORT",
-                          .help = "the port of the mail servers (default 25)"},
-                         {.name = "source-address",
-                          .value = "ADDR",
-                          .help = "the local IPv4 address the connections leave from "
-                                  "(Checks/SourceAddress; default: the system's choice)"},
-                         {.name = "public-address",
-                          .value = "ADDR",
-                          .help = "the IPv4 address the receivers see (for a computer behind "
-                                  "a router)"},
-                         {.name = "blocklists",
-                          .value = "ZONE,ZONE...",
-                          .help = "the block-list zones (Checks/BlockLists, default "
-                                  "zen.spamhaus.org,bl.spamcop.net)"},
-                     }}},
-        .notes =
-            "Exit status: 0 when no check failed (warnings and skipped checks alone give 0), "
-            "1 when one failed, 2 for a usage error.",
-        .operands = Hosts(),
-        .run = &RunDoctor,
     };
 }
 

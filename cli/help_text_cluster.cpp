@@ -80,8 +80,12 @@ Command Cluster() {
                      {.name = "save",
                       .value = "PROJECT",
                       .help = "write the results into PROJECT, the project the run was "
-                              "submitted from",
+                              "submitted from, and journal them in PROJECT.journal while "
+                              "collecting, as check --save does",
                       .complete = Files("mlt")},
+                     {.name = "recover",
+                      .help = "with --save: apply the journal of an interrupted check of "
+                              "PROJECT first (else it refuses the save, as in check)"},
                  }},
             },
         .notes =

@@ -15,5 +15,10 @@ OptionGroup ClusterGroup(const char* heading, const char* address);
 // The cluster's commands (help_text_cluster.cpp).
 Command Cluster();
 Command Worker();
+// help_text_doctor.cpp
+Command Doctor();
+
+// --recover of the commands that read a project without saving it.
+Option RecoverOption();
 
 }  // namespace mv::cli

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "list_input.h"
 #include "project/findings/project_files.h"
+#include "project_journal_cli.h"
 
 namespace mv::cli {
 
@@ -23,11 +24,17 @@ int RunImport(const ParsedArgs& parsed) {
     if (parsed.Has("data")) choices.firstLineIsHeader = false;
 
     RecipientList list;
+    ProjectJournal journal;
     try {
         std::error_code ec;
-        if (std::filesystem::exists(project, ec)) OpenProjectTelling(list, project);
+        if (std::filesystem::exists(project, ec)) {
+            JournalUse use;
+            use.howToApply = "it stays on offer to --recover";
+            OpenProjectWithJournal(project, list, journal, use);
+        }
         ImportFile(parsed.Positional()[0], list, choices);
         SaveProject(list, project);
+        journal.KeepAcrossSave();  // an interrupted check's results stay on offer
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;

@@ -7,14 +7,19 @@
 #include "output_formats.h"
 #include "platform/error/exception.h"
 #include "project/list/recipient_list.h"
+#include "project_journal_cli.h"
 
 namespace mv::cli {
 
 int RunShow(const ParsedArgs& parsed) {
     if (parsed.Positional().size() != 1) throw UsageError("show needs exactly one PROJECT");
     RecipientList list;
+    ProjectJournal journal;
+    JournalUse use;
+    use.recover = parsed.Has("recover");
     try {
-        OpenProjectTelling(list, parsed.Positional()[0]);
+        if (!OpenProjectWithJournal(parsed.Positional()[0], list, journal, use))
+            return kExitFailure;
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;

@@ -32,6 +32,7 @@
 #include <functional>
 #include <string>
 
+#include "../bench_world.h"
 #include "common/application.h"
 #include "fake_world.h"
 #include "main_window/main_form.h"
@@ -44,25 +45,15 @@
 
 namespace {
 
-constexpr int kHosts = 16;
-
-std::string BenchWorld() {
-    std::string world;
-    for (int h = 0; h < kHosts; ++h) {
-        const std::string n = std::to_string(h);
-        world.append("host mx").append(n).append(".bench users=valid\n");
-        world.append("domain *.b").append(n).append(" mx 10 mx").append(n).append(".bench\n");
-    }
-    return world;
-}
+using mv::bench::BenchAddress;
+using mv::bench::BenchWorld;
 
 // Half valid, half refused (550), spread over the hosts.
 void WriteList(const std::filesystem::path& file, int rows) {
     mv::RecipientList list;
     list.BeginUpdate();
     for (int i = 0; i < rows; ++i) {
-        const std::string caption = std::string(i % 2 == 0 ? "valid" : "nobody") + "@d" +
-                                    std::to_string(i) + ".b" + std::to_string(i % kHosts);
+        const std::string caption = BenchAddress(i);
         const std::string_view subItems[] = {""};
         list.AppendRow(caption, subItems, mv::kIconNotChecked, mv::kMarkChecked);
     }

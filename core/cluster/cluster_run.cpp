@@ -184,6 +184,7 @@ void ClusterRun::Fail(const std::string& message) {
     running_ = false;
     if (commands_) commands_->Close();
     if (reader_) reader_->Close();
+    Stopped();
     if (OnFailed) OnFailed(message);
     if (OnRunningChanged) OnRunningChanged(false);
 }
@@ -213,6 +214,7 @@ void ClusterRun::Detach() {
     running_ = false;
     commands_->Close();
     reader_->Close();
+    Stopped();
     Refresh();
     if (OnRunningChanged) OnRunningChanged(false);
 }
@@ -232,8 +234,14 @@ void ClusterRun::Finish() {
     describeTimer_ = giveUpTimer_ = 0;
     commands_->Close();
     reader_->Close();
+    Stopped();
     Refresh();
     if (OnRunningChanged) OnRunningChanged(false);
+}
+
+// Watching has ended: what the journal holds goes to the disk.
+void ClusterRun::Stopped() {
+    if (journal_ != nullptr) journal_->Sync();
 }
 
 std::array<std::string, 5> ClusterRun::StatusTexts() const {

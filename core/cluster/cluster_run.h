@@ -27,6 +27,7 @@
 #include "cluster/cluster_entries.h"
 #include "cluster/cluster_submit.h"
 #include "cluster/redis_connection.h"
+#include "project/journal/journal_writer.h"
 #include "project/list/recipient_list.h"
 #include "project/run/check_run.h"
 
@@ -53,6 +54,9 @@ class ClusterRun {
     // Stops watching; the run goes on without this watcher.
     void Detach();
     bool Running() const { return running_; }
+    // Every result from now on is appended to `journal` (null: none), which
+    // is flushed to the disk when watching ends. It must outlive the run.
+    void SetJournal(JournalWriter* journal) { journal_ = journal; }
     const std::string& Name() const { return name_; }
 
     int Waiting() const { return waiting_; }
@@ -106,8 +110,11 @@ class ClusterRun {
     void GiveUpInFlight();
     bool RowFits(const ClusterEvent& event);
     void Refresh() const;
+    void Journal(size_t row);
+    void Stopped();
 
     RecipientList& list_;
+    JournalWriter* journal_ = nullptr;
     MessageLoop& loop_;
     RedisUrl url_;
     std::unique_ptr<RedisConnection> commands_;

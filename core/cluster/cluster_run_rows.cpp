@@ -86,6 +86,7 @@ void ClusterRun::ApplyResult(const ClusterEvent& event) {
     list_.SetImageIndex(row, code != 0 ? kIconFailed : kIconValid);
     if (code == 0) list_.SetStateIndex(row, kMarkUnchecked);
     list_.SetSubItem(row, 0, ResultColumnText(code));
+    Journal(row);
     if (OnRowReported) OnRowReported(row, code);
     if (event.final) {
         EndRow(row, code, true);
@@ -113,6 +114,10 @@ void ClusterRun::EndRow(size_t row, int code, bool counted) {
         ++tally_.reasons[static_cast<size_t>(f->reason)];
     }
     if (OnRowFinal) OnRowFinal(row, code);
+}
+
+void ClusterRun::Journal(size_t row) {
+    if (journal_ != nullptr) journal_->Append(list_, row);
 }
 
 // A corrupted entry: its row, when known, ends without a result.
@@ -151,6 +156,7 @@ void ClusterRun::GiveUpInFlight() {
         list_.SetFinding(row, aborted);
         list_.SetImageIndex(row, kIconFailed);
         list_.SetSubItem(row, 0, ResultColumnText(ResultAborted));
+        Journal(row);
         if (OnRowReported) OnRowReported(row, ResultAborted);
         EndRow(row, ResultAborted, true);
     }

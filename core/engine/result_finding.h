@@ -23,6 +23,10 @@ struct ResultFinding {
     std::string host;
     // The mail hosts tried for the address, in the order they were tried.
     std::vector<std::string> hostsTried;
+    // The address was not asked about: its mail server had failed too often
+    // in a row. Its code is that server's last failure, and a later run
+    // checks it again.
+    bool notChecked = false;
     bool operator==(const ResultFinding&) const = default;
 };
 

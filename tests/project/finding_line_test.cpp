@@ -37,6 +37,8 @@ TEST(FindingLine, RoundTripsEveryField) {
     empty.code = -2;
     empty.finding.reason = Reason::kTimeout;
     EXPECT_EQ(ParseFindingLine(FormatFindingLine(empty)), empty);
+    empty.finding.notChecked = true;  // a tenth field, which nine-field readers ignore
+    EXPECT_EQ(ParseFindingLine(FormatFindingLine(empty)), empty);
 }
 
 TEST(FindingLine, ControlCharactersAndLongRepliesCannotBreakTheLine) {

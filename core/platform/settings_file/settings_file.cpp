@@ -1,7 +1,6 @@
 #include "platform/settings_file/settings_file.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "platform/file/atomic_file.h"
+#include "platform/file/user_folders.h"
 #include "platform/text/code_page.h"
 
 namespace mv {
@@ -71,16 +71,7 @@ bool ReadAll(int fd, std::string& out, size_t limit) {
 SettingsFile::SettingsFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 std::filesystem::path SettingsFile::ConfigHome() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return xdg;
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const passwd* user = ::getpwuid(::getuid());
-        home = user != nullptr ? user->pw_dir : "/";
-    }
-    return std::filesystem::path(home) / ".config";
+    return UserFolder("XDG_CONFIG_HOME", ".config");
 }
 
 std::filesystem::path SettingsFile::PathForKey(std::string_view keyPath,

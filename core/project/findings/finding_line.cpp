@@ -91,19 +91,24 @@ std::string FormatFindingLine(const FindingRecord& record) {
     }
     line += '\t';
     AppendField(line, CutUtf8(JoinedReply(f.reply), kMaxReplyBytes));
+    if (f.notChecked) {
+        line += '\t';
+        line += kNotCheckedMark;
+    }
     return line;
 }
 
 std::optional<FindingRecord> ParseFindingLine(std::string_view line) {
     if (line.size() > kMaxLineBytes) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    std::string_view fields[kFields];
+    std::string_view fields[kFields + 1];
     for (size_t i = 0; i < kFields; ++i) {
         const size_t tab = line.find('\t');
         if (tab == std::string_view::npos && i + 1 < kFields) return std::nullopt;
         fields[i] = line.substr(0, tab);
         line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
     }
+    fields[kFields] = line.substr(0, line.find('\t'));
     FindingRecord record;
     const auto verdict = ParseVerdict(fields[3]);
     const auto reason = ParseReason(fields[4]);
@@ -117,6 +122,7 @@ std::optional<FindingRecord> ParseFindingLine(std::string_view line) {
     record.finding.host = fields[6];
     record.finding.hostsTried = SplitHosts(fields[7]);
     record.finding.reply = SplitReply(CutUtf8(fields[8], kMaxReplyBytes));
+    record.finding.notChecked = fields[kFields] == kNotCheckedMark;
     return record;
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file/file_blocks.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 
@@ -31,19 +32,6 @@ FindingsParser::Take IntoRows(RecipientList& list) {
     };
 }
 
-// Calls `take` with each block of the open file; false with errno set when
-// reading fails.
-bool ReadBlocks(int fd, const std::function<void(std::string_view)>& take) {
-    std::string block(kReadBlock, '\0');
-    for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return true;
-        take(std::string_view(block.data(), static_cast<size_t>(got)));
-    }
-}
-
 std::string NoticeOf(const std::filesystem::path& path, const FindingsTally& tally) {
     const std::string file = "The findings file " + path.string();
     if (!tally.headerOk)
@@ -60,12 +48,16 @@ void FindingsParser::Feed(std::string_view bytes) {
     while (!bytes.empty()) {
         const size_t end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
-        if (end != std::string_view::npos && pending_.empty()) {
+        if (end == std::string_view::npos) {
+            offset_ += bytes.size();
+            pending_.append(piece.substr(0, kMaxHeld - std::min(pending_.size(), kMaxHeld)));
+            return;
+        }
+        offset_ += end + 1;
+        if (pending_.empty()) {
             Line(piece.substr(0, kMaxHeld));  // read in place
         } else {
-            const size_t room = kMaxHeld - std::min(pending_.size(), kMaxHeld);
-            pending_.append(piece.substr(0, room));
-            if (end == std::string_view::npos) return;
+            pending_.append(piece.substr(0, kMaxHeld - std::min(pending_.size(), kMaxHeld)));
             Line(pending_);
             pending_.clear();
         }
@@ -87,17 +79,24 @@ void FindingsParser::Line(std::string_view line) {
         first_ = false;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         tally_.headerOk = line == kFindingsHeader;
+        if (tally_.headerOk) tally_.goodBytes = offset_;
         return;
     }
     if (!tally_.headerOk) return;
     ++tally_.lines;
-    std::optional<FindingRecord> record = ParseFindingLine(line);
-    // The writer goes down the rows in order: a row out of order is damage.
-    if (!record || (lastRow_ && record->row <= *lastRow_)) {
+    std::optional<FindingRecord> record;
+    if (!ended_) record = ParseFindingLine(line);
+    // The writer of a findings file goes down the rows in order: a row out of
+    // order is damage.
+    const bool outOfOrder =
+        record && order_ == FindingsOrder::kByRow && lastRow_ && record->row <= *lastRow_;
+    if (!record || outOfOrder) {
         ++tally_.badLines;
+        ended_ = order_ == FindingsOrder::kAsWritten;
         return;
     }
     lastRow_ = record->row;
+    tally_.goodBytes = offset_;
     take_(*record);
 }
 

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -36,7 +37,21 @@ struct FindingsTally {
     bool headerOk = false;  // the first line is kFindingsHeader
     size_t lines = 0;       // findings lines read after the header
     size_t badLines = 0;    // lines skipped as damaged
+    // The length of the text up to the end of the last line handed over (or
+    // of the header): where the good part of a journal ends.
+    uint64_t goodBytes = 0;
     bool operator==(const FindingsTally&) const = default;
+};
+
+// How the lines of a findings text follow one another.
+enum class FindingsOrder {
+    // A findings file: one line per row, in row order. A damaged line, or
+    // one out of order, is skipped; the lines after it still count.
+    kByRow,
+    // A run journal: lines in the order the results came, a later line of a
+    // row replacing an earlier one. The first damaged line ends the good
+    // part: it and every line after it are damaged.
+    kAsWritten,
 };
 
 // Splits findings text, given in pieces of any size, into its lines and hands
@@ -46,7 +61,8 @@ class FindingsParser {
   public:
     // Gets each line's record, which it may move from.
     using Take = std::function<void(FindingRecord&)>;
-    explicit FindingsParser(Take take) : take_(std::move(take)) {}
+    explicit FindingsParser(Take take, FindingsOrder order = FindingsOrder::kByRow)
+        : take_(std::move(take)), order_(order) {}
 
     void Feed(std::string_view bytes);
     // The end of the text; an unfinished last line is a torn tail.
@@ -56,8 +72,11 @@ class FindingsParser {
     void Line(std::string_view line);
 
     Take take_;
+    FindingsOrder order_;
     std::string pending_;  // the start of a line whose end has not come yet
+    uint64_t offset_ = 0;  // bytes fed up to the end of the line being read
     bool first_ = true;
+    bool ended_ = false;  // a journal's good part has ended
     std::optional<size_t> lastRow_;
     FindingsTally tally_;
 };

@@ -7,6 +7,7 @@
 #include "net/socket/local_address.h"
 #include "platform/text/text_trim.h"
 #include "platform/time/tick_count.h"
+#include "project/journal/journal_writer.h"
 #include "project/run/address_text.h"
 #include "settings/tini.h"
 
@@ -117,7 +118,7 @@ CheckRun::~CheckRun() {
     dispatcher_.OnWarning = nullptr;
 }
 
-void CheckRun::Start(const CheckSettings& settings) {
+void CheckRun::Start(const CheckSettings& settings, RunRows rows) {
     if (list_.Empty()) throw ECheckRunError("Please open / fill the recipient list before");
     dispatcher_.SetFrom(ExtractAddress(settings.from));
     dispatcher_.SetDns(TrimBlanks(settings.dnsPrimary + " " + settings.dnsSecondary));
@@ -131,7 +132,7 @@ void CheckRun::Start(const CheckSettings& settings) {
     dispatcher_.SetProxy(settings.proxyEnabled ? settings.proxy : SocksProxy{});
     TRecipientList recipients;
     for (size_t row = 0; row < list_.RowCount(); ++row) {
-        if (list_.StateIndex(row) == kMarkChecked)
+        if (RunTakesRow(rows, list_, row))
             recipients.push_back({ExtractAddress(list_.Caption(row)), static_cast<int>(row)});
     }
     dispatcher_.SetRecipients(std::move(recipients));
@@ -226,6 +227,7 @@ void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<s
         list_.SetImageIndex(row, err != 0 ? kIconFailed : kIconValid);
         if (err == 0) list_.SetStateIndex(row, kMarkUnchecked);
         list_.SetSubItem(row, 0, "[" + std::to_string(err) + "] " + text);
+        if (journal_ != nullptr) journal_->Append(list_, row);
         if (OnRowReported) OnRowReported(row, err);
         if (info.final && OnRowFinal) OnRowFinal(row, err);
     }
@@ -240,6 +242,7 @@ void CheckRun::OnEMailProcessed(int recipientIndex, int err, const std::vector<s
 }
 
 void CheckRun::OnFinished() {
+    if (journal_ != nullptr) journal_->Sync();
     SetRunning(false);
     Refresh();
 }

@@ -24,10 +24,12 @@
 #include "net/socks/socks_proxy.h"
 #include "platform/error/exception.h"
 #include "project/list/recipient_list.h"
+#include "project/run/run_rows.h"
 
 namespace mv {
 
 class TINI;
+class JournalWriter;
 
 // A refusal to start a run, with the message the user sees.
 class ECheckRunError : public Exception {
@@ -100,19 +102,23 @@ class CheckRun {
     CheckRun(const CheckRun&) = delete;
     CheckRun& operator=(const CheckRun&) = delete;
 
-    // Starts a run over the marked rows ("&Check"). Raises ECheckRunError
+    // Starts a run over the marked rows ("&Check"), or over those of them
+    // that have no result yet (RunRows::kRest). Raises ECheckRunError
     // with "Please open / fill the recipient list before", "Please provide a
     // valid e-mail address for the FROM field (Tools | Options)", one of the
     // proxy refusals (kProxyServerMissing ...), one of the source address refusals or
     // "Nothing to check", and passes the dispatcher's own refusals on (after
     // switching back to idle).
-    void Start(const CheckSettings& settings);
+    void Start(const CheckSettings& settings, RunRows rows = RunRows::kMarked);
     // Stops the run ("S&top"): every row in flight ends as -8.
     void Stop();
     bool Running() const { return running_; }
     // After OnWarning: the run is held until GoOn (or Stop).
     bool Held() const { return dispatcher_.Held(); }
     void GoOn();
+    // Every result from now on is appended to `journal` (null: none), which
+    // is flushed to the disk when the run ends. It must outlive the run.
+    void SetJournal(JournalWriter* journal) { journal_ = journal; }
 
     int Waiting() const { return waiting_; }
     int Good() const { return good_; }
@@ -157,6 +163,7 @@ class CheckRun {
 
     RecipientList& list_;
     TSmtpRelayServer& dispatcher_;
+    JournalWriter* journal_ = nullptr;
     bool running_ = false;
     uint32_t checkStart_ = 0;
     int waiting_ = 0;
