@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     mv::ui::Application app(argc, argv);
     mv::test::TempDir dir;
+    qputenv("XDG_STATE_HOME",
+            QByteArray::fromStdString((dir / "state").string()));  // no offer of the user's own
     mv::bench::WriteProjectFile(dir / "big.mlt", rows);
 
     mv::QtMessageLoop loop;

@@ -142,6 +142,8 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acSaveAs", "Save &As...", "Save project as", none, true},
         {"acStart", "&Check", "Start checking addresses", none, true},
         {"acAbort", "S&top", "Stop checking addresses", none, false},
+        {"acCheckRest", "C&heck the Rest", "Check the marked addresses that have no result yet",
+         none, true},
         {"acRecipientAdd", "&New...", "New Recipient", none, true},
         {"acRecipientEdit", "&Properties...", "Edit recipient", none, false},
         {"acRecipientDelete", "&Delete...", "Delete recipient", none, false},
@@ -186,9 +188,10 @@ void MainWindowTest::menusAndToolBarAsSpecified() {
     auto menu = [this](const char* name) {
         return mv::test::Entries(form().findChild<QMenu*>(QString::fromLatin1(name)));
     };
-    QCOMPARE(menu("File1"), QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check",
-                                         "S&top", "-", "&Recipient>", "&Import Recipient List...",
-                                         "&Export Recipient List...", "-", "E&xit"}));
+    QCOMPARE(menu("File1"),
+             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check", "S&top",
+                          "C&heck the Rest", "-", "&Recipient>", "&Import Recipient List...",
+                          "&Export Recipient List...", "-", "E&xit"}));
     QCOMPARE(menu("Recipient1"),
              QStringList({"&New...", "&Properties...", "&Delete...", "D&elete All Checked...", "-",
                           "&Check All", "&Uncheck All", "&Invert Selection", "-", "&View Log..."}));
@@ -617,6 +620,7 @@ void MainWindowTest::commandStatesFollowTheFacts_data() {
     const QStringList idle = {"acNew",
                               "acOpen",
                               "acStart",
+                              "acCheckRest",
                               "acOptions",
                               "acPreflight",
                               "acRecipientAdd",

@@ -129,13 +129,14 @@ void RecentFilesTest::windowFileMenuAndStoreLayout() {
         old.WriteSection("MRU", {{"0", "/old/a.mlt"}, {"4", "/old/stale.mlt"}, {"Total", "many"}}));
     mv::test::WindowUnderTest window(config(), loop_->loop());
     window.form().OpenStartArgument({});
-    QCOMPARE(fileMenu(window.form()).size(), 13);  // nothing added to the menu
+    QCOMPARE(fileMenu(window.form()).size(), 14);  // nothing added to the menu
     window.form().OpenProject(project("first.mlt"));
     window.form().OpenProject(project("second.mlt"));
     QCOMPARE(fileMenu(window.form()),
-             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check", "S&top", "-",
-                          "&Recipient>", "&Import Recipient List...", "&Export Recipient List...",
-                          "-", "&1 second.mlt", "&2 first.mlt", "-", "E&xit"}));
+             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check", "S&top",
+                          "C&heck the Rest", "-", "&Recipient>", "&Import Recipient List...",
+                          "&Export Recipient List...", "-", "&1 second.mlt", "&2 first.mlt", "-",
+                          "E&xit"}));
     // Saved at once, while the program still runs.
     const mv::SettingsValues expected = {{"0", path("second.mlt").toStdString()},
                                          {"1", path("first.mlt").toStdString()},

@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include <QFile>
 #include <QToolBar>
 
 #include "project/stream/project_stream.h"
@@ -10,7 +11,11 @@ WindowUnderTest::WindowUnderTest(const std::filesystem::path& config, MessageLoo
                                  ui::CheckOverrides overrides)
     : ini_(config),
       project_(loop, std::move(overrides)),
-      form_(std::make_unique<ui::TMainForm>(ini_, project_)) {}
+      form_(std::make_unique<ui::TMainForm>(ini_, project_)) {
+    // Projects never saved are journaled in the state folder: the test's own.
+    qputenv("XDG_STATE_HOME",
+            QFile::encodeName(QString::fromStdString((config / "state").string())));
+}
 
 QAction* WindowUnderTest::action(const char* name) const {
     return form_->findChild<QAction*>(QString::fromLatin1(name));

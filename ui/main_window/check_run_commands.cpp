@@ -1,4 +1,5 @@
-// The check run in the window: "&Check" and "S&top", and what a run shows.
+// The check run in the window: "&Check", "S&top" and "C&heck the Rest", and
+// what a run shows.
 // The project's check run (core: CheckRun) does the work and reports; the
 // window switches its commands and cursor, and draws the rows, the counters
 // and the scrolling once per frame however many checks report in between.
@@ -17,6 +18,7 @@ namespace mv::ui {
 void TMainForm::WireCheckRunCommands() {
     Connect(acStart, &TMainForm::acStartExecute);
     Connect(acAbort, &TMainForm::acAbortExecute);
+    Connect(acCheckRest, &TMainForm::acCheckRestExecute);
     runFrame_.setSingleShot(true);
     runFrame_.setInterval(RecipientModel::kFrameMs);
     connect(&runFrame_, &QTimer::timeout, this, [this] { EnterCore([this] { ShowRunFrame(); }); });
@@ -50,10 +52,18 @@ void TMainForm::WireCheckRunCommands() {
     project_.SmtpRelayServer1.Loop().OnHandlerFailed = [this](const std::string& message) {
         RunWarningBar1->AddFailure(QString::fromStdString(message));
     };
+    // A run whose journal cannot be written goes on; the user should know.
+    connect(&project_, &TProject::JournalFailed, RunWarningBar1, &RunWarningBar::AddFailure);
 }
 
 void TMainForm::acStartExecute() {
-    project_.StartRun(ini_);  // refusals reach the error display
+    project_.StartRun(ini_, RunRows::kMarked,
+                      ListViewBounds());  // refusals reach the error display
+}
+
+// Only the marked rows without a result: what an interrupted run left.
+void TMainForm::acCheckRestExecute() {
+    project_.StartRun(ini_, RunRows::kRest, ListViewBounds());
 }
 
 void TMainForm::acAbortExecute() {

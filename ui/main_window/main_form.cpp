@@ -10,6 +10,7 @@
 
 #include "common/error_display.h"
 #include "common/icons.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
@@ -98,10 +99,13 @@ TMainForm::~TMainForm() {
 void TMainForm::OpenStartArgument(const QStringList& arguments) {
     RunCommand([&] {
         // By its full path: the recently used files name it from any folder.
-        if (!arguments.isEmpty() && IsProjectFileName(arguments.first().toStdString()))
+        if (!arguments.isEmpty() && IsProjectFileName(arguments.first().toStdString())) {
             OpenProject(QFileInfo(arguments.first()).absoluteFilePath());
-        else
-            acNewExecute();
+            return;
+        }
+        acNewExecute();
+        // Only when no project was asked for: a No deletes what it offers.
+        OfferInterruptedUnsavedProject();
     });
 }
 
@@ -117,13 +121,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    try {
-        AskSaveChanges();
-        event->accept();
-    } catch (...) {
-        ShowCurrentException(this);
-        event->ignore();
-    }
+    EnterCore([&] {  // a save or a discarded journal reaches the core
+        try {
+            AskSaveChanges();
+            event->accept();
+        } catch (...) {
+            ShowCurrentException(this);
+            event->ignore();
+        }
+    });
 }
 
 }  // namespace mv::ui

@@ -9,7 +9,8 @@
 //   main_form_actions.cpp      the action table, menus, tool bar, context menu
 //   command_states.cpp         which commands are enabled, from named facts
 //   project_commands.cpp       New, Open..., Save, Save As..., the modified prompt
-//   check_run_commands.cpp     "&Check", "S&top" and what a run shows
+//   check_run_commands.cpp     "&Check", "S&top", "C&heck the Rest" and what a run shows
+//   journal_commands.cpp       the journal of an interrupted check: the questions
 //   selection_commands.cpp     the selection, the check-mark press
 //   filter_commands.cpp        "S&how": which rows the list shows
 //   file_drops.cpp             project files dropped onto the window
@@ -71,7 +72,8 @@ class TMainForm : public QMainWindow {
 
     // Start-up's last step: opens the first argument (by its absolute path)
     // when its extension is ".mlt" (in any case); any other argument, or
-    // none, starts a new project.
+    // none, starts a new project and offers an unsaved project whose check
+    // was interrupted.
     void OpenStartArgument(const QStringList& arguments);
 
     // ---- The project, and the project's state the commands read ----
@@ -161,10 +163,21 @@ class TMainForm : public QMainWindow {
     void acSaveExecute();
     void acSaveAsExecute();
     void ClearProject();
+    ListBounds ListViewBounds() const;  // stored with the project
+
+    // journal_commands.cpp (the journal of an interrupted check)
+    // Asks whether to apply the journal left beside `fileName`; Cancel aborts.
+    bool AskAboutJournal(const QString& fileName);
+    // After the project was opened: applies the journal or keeps it declined.
+    void TakeJournal(bool apply);
+    void SettleJournalAfterSave(const QString& fileName);
+    // At start-up: offers the unsaved projects whose check was interrupted.
+    void OfferInterruptedUnsavedProject();
 
     // check_run_commands.cpp
     void acStartExecute();
     void acAbortExecute();
+    void acCheckRestExecute();
     void RunningChanged(bool running);
     void ScheduleFrame();
     void ShowRunFrame();
@@ -260,6 +273,7 @@ class TMainForm : public QMainWindow {
     QAction* acSaveAs = nullptr;
     QAction* acStart = nullptr;
     QAction* acAbort = nullptr;
+    QAction* acCheckRest = nullptr;
     QAction* acRecipientAdd = nullptr;
     QAction* acRecipientEdit = nullptr;
     QAction* acRecipientDelete = nullptr;

@@ -73,6 +73,7 @@ void TMainForm::acSaveAsExecute() {
 }
 
 void TMainForm::OpenProject(const QString& fileName) {
+    const bool applyJournal = AskAboutJournal(fileName);  // Cancel opens nothing
     std::exception_ptr failure;
     std::string notice;  // about the findings file beside the project
     {
@@ -90,13 +91,17 @@ void TMainForm::OpenProject(const QString& fileName) {
     AddRecentFile(fileName);
     UpdateCommandStates();
     if (failure) std::rethrow_exception(failure);
+    TakeJournal(applyJournal);
+}
+
+ListBounds TMainForm::ListViewBounds() const {
+    const QRect area = ListView1->geometry();
+    return {area.x(), area.y(), area.width(), area.height()};
 }
 
 void TMainForm::SaveProject(const QString& fileName) {
-    const QRect area = ListView1->geometry();
-    const ListBounds bounds{area.x(), area.y(), area.width(), area.height()};
     try {
-        project_.Save(fileName, bounds);  // the project, then its findings
+        project_.Save(fileName, ListViewBounds());  // the project, then its findings
     } catch (const EFCreateError&) {
         throw;  // nothing was created
     } catch (...) {
@@ -104,6 +109,7 @@ void TMainForm::SaveProject(const QString& fileName) {
         throw;
     }
     AddRecentFile(project_.ProjectFileName());
+    SettleJournalAfterSave(fileName);
 }
 
 void TMainForm::AskSaveChanges() {
@@ -114,6 +120,7 @@ void TMainForm::AskSaveChanges() {
             acSaveExecute();
             break;
         case Answer::kNo:
+            project_.DiscardJournal();
             break;
         case Answer::kCancel:
             Abort();

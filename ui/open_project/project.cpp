@@ -9,23 +9,23 @@
 
 namespace mv::ui {
 
-namespace {
-
 std::filesystem::path ToPath(const QString& fileName) {
     return std::filesystem::path(QFile::encodeName(fileName).toStdString());
 }
-
-}  // namespace
 
 TProject::TProject(MessageLoop& loop, CheckOverrides overrides, QObject* parent)
     : QObject(parent),
       SmtpRelayServer1(loop),
       overrides_(std::move(overrides)),
+      journal_(std::make_unique<ProjectJournal>()),
       run_(list_, SmtpRelayServer1) {
     SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
     overrides_.ApplyTo(SmtpRelayServer1);
     run_.OnModified = [this] { SetModified(true); };
-    run_.OnRunningChanged = [this](bool running) { emit RunningChanged(running); };
+    run_.OnRunningChanged = [this](bool running) {
+        if (!running) EndJournal();  // flushed by the run's end
+        emit RunningChanged(running);
+    };
     run_.OnStatusChanged = [this] { emit StatusChanged(); };
     run_.OnRowBegun = [this](size_t row) { emit RowBegun(row); };
     run_.OnRowReported = [this](size_t row, int) { emit RowReported(row); };
@@ -53,6 +53,7 @@ void TProject::Clear() {
     list_.ResetColumns();
     list_.Clear();
     list_.EndUpdate();
+    UseJournalOf({}, false);
     SetModified(false);
     SetProjectFileName(QString());
 }
@@ -65,6 +66,7 @@ std::string TProject::Open(const QString& fileName) {
     } catch (...) {
         failure = std::current_exception();
     }
+    UseJournalOf(ToPath(fileName), false);
     SetProjectFileName(fileName);
     SetModified(false);
     if (failure) std::rethrow_exception(failure);
@@ -75,10 +77,18 @@ void TProject::Save(const QString& fileName, const ListBounds& bounds) {
     mv::SaveProject(list_, ToPath(fileName), bounds);
 }
 
-void TProject::StartRun(TINI& ini) {
+void TProject::StartRun(TINI& ini, RunRows rows, const ListBounds& bounds) {
     CheckSettings settings = CheckSettings::FromIni(ini);
     overrides_.ApplyTo(settings);
-    run_.Start(settings);
+    const bool hadFile = !journalOf_.empty();
+    StartJournal(bounds);
+    try {
+        run_.Start(settings, rows);
+    } catch (...) {
+        EndJournal();
+        if (!hadFile && unsaved_) DiscardJournal();  // the copy was made for this run alone
+        throw;
+    }
     if (overrides_.dnsPort && run_.Running())
         PointHostLookups(SmtpRelayServer1, std::to_string(*overrides_.dnsPort));
 }
