@@ -1,6 +1,5 @@
 #include "ui_test_support.h"
 
-#include <QFile>
 #include <QToolBar>
 
 #include "project/stream/project_stream.h"
@@ -13,8 +12,7 @@ WindowUnderTest::WindowUnderTest(const std::filesystem::path& config, MessageLoo
       project_(loop, std::move(overrides)),
       form_(std::make_unique<ui::TMainForm>(ini_, project_)) {
     // Projects never saved are journaled in the state folder: the test's own.
-    qputenv("XDG_STATE_HOME",
-            QFile::encodeName(QString::fromStdString((config / "state").string())));
+    setenv("XDG_STATE_HOME", (config / "state").c_str(), 1);
 }
 
 QAction* WindowUnderTest::action(const char* name) const {
