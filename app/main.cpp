@@ -3,6 +3,7 @@
 // settings and the main window, and runs until the main window closes.
 #include <QStringList>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "common/program_options.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
+#include "open_project/project.h"
 #include "platform/process/resource_limits.h"
 #include "settings/tini.h"
 #include "splash/splash_form.h"
@@ -54,7 +56,8 @@ int Main(int argc, char** argv) {
     mv::QtMessageLoop loop;
 
     mv::TINI ini;
-    mv::ui::TMainForm window(ini, loop, options.overrides);
+    mv::ui::TProject project(loop, options.overrides);
+    mv::ui::TMainForm window(ini, project);
     splash.HoldMainWindow(&window);  // disabled until the splash closes
     window.show();
     splash.raise();  // above the main window, even where no window manager keeps it there
@@ -67,5 +70,15 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return Main(argc, argv);
+    // The last resort: whatever escapes start-up or the end of the program
+    // (the loop's handlers and the commands catch their own) is said on
+    // standard error with a failure status, not as an abort.
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mailvetter: %s\n", e.what());
+    } catch (...) {
+        std::fputs("mailvetter: an unknown error ended the program\n", stderr);
+    }
+    return 1;
 }

@@ -15,12 +15,11 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "bench_lists.h"
 #include "project/import_export/recipient_export.h"
 #include "project/import_export/recipient_import.h"
-#include "storage/dbf/tb_dbf.h"
 
 namespace {
 
@@ -40,17 +39,7 @@ const std::filesystem::path& Dir() {
 const std::filesystem::path& CsvPath() {
     static const std::filesystem::path path = [] {
         std::filesystem::path file = Dir() / "list.csv";
-        std::ofstream out(file, std::ios::binary);
-        out << "Email,First name,Last name,City,Phone\r\n";
-        std::string line;
-        for (int n = 0; n < kLines; ++n) {
-            const std::string id = std::to_string(n);
-            line.assign("user").append(id).append("@example").append(std::to_string(n % 97));
-            line.append(".com,First").append(id).append(",\"Last, ").append(id);
-            line.append("\",City ").append(std::to_string(n % 1000)).append(",+47 ").append(id);
-            line.append("\r\n");
-            out << line;
-        }
+        mv::bench::WriteCsvList(file, kLines);
         return file;
     }();
     return path;
@@ -59,26 +48,7 @@ const std::filesystem::path& CsvPath() {
 const std::filesystem::path& DbfPath() {
     static const std::filesystem::path path = [] {
         std::filesystem::path file = Dir() / "list.dbf";
-        mv::TTbDbf table("bench");
-        table.SetDbfFileName(file.string());
-        table.SetDbfFields(
-            {"EMAIL,C,40,0", "NAME,C,30,0", "VISITS,N,8,0", "SINCE,D,8,0", "ACTIVE,L,1,0"});
-        table.CreateTable();
-        table.SetActive(true);
-        for (int n = 0; n < kLines; ++n) {
-            const std::string id = std::to_string(n);
-            char date[11];
-            std::snprintf(date, sizeof date, "%04d-%02d-%02d", 1990 + n % 30, 1 + n % 12,
-                          1 + n % 28);
-            table.Append();
-            table.Fields(0).SetAsString("user" + id + "@example" + std::to_string(n % 97) + ".com");
-            table.Fields(1).SetAsString("Name " + id);
-            table.Fields(2).SetAsString(std::to_string(n % 100000));
-            table.Fields(3).SetAsString(date);
-            table.Fields(4).SetAsString(n % 3 == 0 ? "F" : "T");
-            table.Post();
-        }
-        table.Close();
+        mv::bench::WriteDbfList(file, kLines);
         return file;
     }();
     return path;

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_lists.h"
 #include "project/findings/findings_file.h"
 #include "project/list/recipient_list.h"
 #include "project/stream/project_stream.h"
@@ -47,33 +48,6 @@ double PeakMb() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-void Build(mv::RecipientList& list, size_t rows) {
-    list.AddColumn("Name", 120);
-    list.AddColumn("City", 120);
-    list.BeginUpdate();
-    list.Reserve(rows);
-    char caption[64];
-    char name[32];
-    char city[32];
-    for (size_t i = 0; i < rows; ++i) {
-        std::snprintf(caption, sizeof caption, "user%07zu@example%04zu.com", i, i % 9973);
-        std::snprintf(name, sizeof name, "Name %zu", i);
-        std::snprintf(city, sizeof city, "City %zu", i % 5000);
-        const bool valid = i % 3 != 0;
-        const std::string_view subItems[] = {
-            valid ? "[0] Valid E-mail Address!" : "[550] Mailbox unavailable", name, city};
-        list.AppendRow(caption, subItems, valid ? 0 : 1, valid ? 0 : 1);
-        mv::ResultFinding finding;
-        finding.verdict = valid ? mv::Verdict::kDeliverable : mv::Verdict::kUndeliverable;
-        finding.reason = valid ? mv::Reason::kAccepted : mv::Reason::kMailboxUnknown;
-        finding.reply = valid ? "250 2.1.5 Ok" : "550 5.1.1 <user> Recipient address rejected";
-        finding.host = "mx1.example.com";
-        finding.hostsTried = {finding.host};
-        list.SetFinding(i, std::move(finding));
-    }
-    list.EndUpdate();
-}
-
 int Read(const std::filesystem::path& file) {
     const double before = ResidentMb();
     mv::RecipientList list;
@@ -93,7 +67,8 @@ void Write(const std::filesystem::path& file, size_t rows) {
     const double before = ResidentMb();
     mv::RecipientList list;
     auto start = Clock::now();
-    Build(list, rows);
+    mv::bench::FillProjectList(list, rows);
+    mv::bench::AddFindings(list);
     std::printf("build  %zu rows: %.3f s; rows in memory %.1f MB (RSS %.1f MB)\n", rows,
                 Seconds(start), ResidentMb() - before, ResidentMb());
 

@@ -17,12 +17,13 @@
 #include "output_target.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
-#include "platform/resolver/host_resolver.h"
+#include "platform/time/tick_count.h"
 #include "project/findings/project_files.h"
 #include "project/journal/project_journal.h"
 #include "project/list/row_verdict.h"
 #include "project/run/address_text.h"
 #include "project/run/check_run.h"
+#include "project/run/host_lookups.h"
 #include "project/stream/project_stream.h"
 #include "project_journal_cli.h"
 #include "sender_options.h"
@@ -33,17 +34,6 @@
 namespace mv::cli {
 
 namespace {
-
-// When the DNS servers answer on another port, the names of the mail
-// exchangers are looked up there too (a test world or a tunnel).
-void PointHostLookups(const TSmtpRelayServer& dispatcher, const std::string& port) {
-    std::string servers;
-    for (const std::string& s : dispatcher.DnsServerList()) {
-        if (!servers.empty()) servers += ',';
-        servers.append(s).append(":").append(port);
-    }
-    network_layer::SetLookupServers(servers);
-}
 
 // The window's refusals that point at the window get, on a second line, how
 // to do the same from the command line.
@@ -179,7 +169,15 @@ int RunCheck(const ParsedArgs& parsed) {
     const auto flush = [&] {
         if (job.writer) job.writer->Flush();
     };
-    StatusLine status(loop, StatusTextsOf(run), flush);
+    RunProgress progress(GetTickCount());
+    StatusLine status(
+        loop,
+        [&, panels = StatusTextsOf(run)] {
+            std::vector<std::string> texts = panels();
+            texts.push_back(progress.Text(GetTickCount()));
+            return texts;
+        },
+        flush);
     run.OnStatusChanged = [&] { status.Changed(); };
     // The output is opened and the header written once the run has begun (or
     // with its first result, which can come while it starts): a refused run
@@ -202,6 +200,7 @@ int RunCheck(const ParsedArgs& parsed) {
     // A deferred result that will be checked again is written once it is final.
     run.OnRowFinal = [&](size_t row, int code) {
         begin();
+        progress.Final(GetTickCount());
         finalRows.Write(row, code);
     };
     run.OnRunningChanged = [&](bool running) {
@@ -220,11 +219,13 @@ int RunCheck(const ParsedArgs& parsed) {
         return Refused(parsed, job, list, e.what());
     }
     begin();
+    progress.SetTotal(dispatcher.Recipients().size());
     if (dnsPort) PointHostLookups(dispatcher, std::to_string(*dnsPort));
     if (run.Running()) loop.Run();
     flush();
     status.Finish();
     PrintRunSummary(run.Tally(), finalRows.Flags());
+    std::fprintf(stderr, "%s\n", progress.Closing(GetTickCount()).c_str());
     return Finish(parsed, job, list, interrupts.Interrupted(), warned);
 }
 

@@ -11,7 +11,6 @@
 #include "platform/loop/epoll_loop.h"
 #include "project/preflight/outgoing_address.h"
 #include "project/preflight/preflight_run.h"
-#include "project/run/address_text.h"
 #include "project/run/check_run.h"
 #include "sender_options.h"
 #include "settings/tini.h"
@@ -32,8 +31,7 @@ PreflightSettings DoctorSettings(const ParsedArgs& args, TINI& ini) {
             throw UsageError("--public-address needs an IPv4 address, not '" + *v + "'");
         s.publicAddress = *v;
     }
-    s.domains = args.Positional();
-    if (s.domains.empty() && s.from.find('@') != std::string::npos) s.domains = {DomainOf(s.from)};
+    s.SetDomains(args.Positional());
     return s;
 }
 

@@ -14,27 +14,10 @@
 #include "net/socket/local_host_name.h"
 #include "platform/loop/epoll_loop.h"
 #include "platform/process/resource_limits.h"
-#include "platform/resolver/host_resolver.h"
-#include "platform/text/text_trim.h"
+#include "project/run/host_lookups.h"
 #include "sender_options.h"
 
 namespace mv::cli {
-
-namespace {
-
-// With the DNS servers on another port, the mail servers' names are looked
-// up there too (as check does).
-void PointHostLookups(const CheckSettings& s, const std::string& port) {
-    std::string servers;
-    for (const std::string& server :
-         TSmtpRelayServer::SplitServers(TrimBlanks(s.dnsPrimary + " " + s.dnsSecondary))) {
-        if (!servers.empty()) servers += ',';
-        servers.append(server).append(":").append(port);
-    }
-    if (!servers.empty()) network_layer::SetLookupServers(servers);
-}
-
-}  // namespace
 
 int RunWorker(const ParsedArgs& args) {
     if (!args.Positional().empty()) throw UsageError("worker takes no operands");

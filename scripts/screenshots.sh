@@ -22,6 +22,12 @@
 #   19-summary-reasons.png, 20-summary-domains.png, 21-summary-table.png
 #                        its other pages
 #   22-preflight.png     the pre-flight check (Tools > Check This Computer...)
+#   23-imported.png      a new project after importing examples/recipients.csv:
+#                        the Email column as wide as its longest address
+#   24-show-menu.png     Search > Show, the filter of the rows shown (whole screen)
+#   25-show-filtered.png the window showing the undeliverable rows only
+#   26-journal.png       the question when the demo project, checked but not
+#                        saved before the program was killed, is opened again
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -100,6 +106,19 @@ wait_other_window() {  # like wait_window, but not the window $2
   done
   echo "screenshots: no second window '$1' appeared" >&2; exit 1
 }
+# shoot_window ID FILE [SETTLE]: lets the window settle (0.5 s unless
+# given), takes its picture as FILE and closes it with Escape.
+shoot_window() {
+  sleep "${3:-0.5}"
+  "$shot" "$OUT/$2" "$1"
+  xdotool windowfocus --sync "$1" key --clearmodifiers Escape
+  sleep 0.5
+}
+# shoot_dialog CAPTION FILE [SETTLE]: the same for the window CAPTION once it
+# has appeared.
+shoot_dialog() {
+  shoot_window "$(wait_window "$1")" "$2" "${3:-0.5}"
+}
 # choose_file MENU-KEY TITLE PATH: opens a command of the File menu and
 # types PATH into its file dialog; prints the dialog's window id.
 choose_file() {
@@ -143,29 +162,21 @@ xdotool key --clearmodifiers Escape
 sleep 0.5
 
 menu_key "$wid" h a  # Help > About Mailvetter....
-about=$(wait_window 'About Mailvetter$')
-sleep 0.5
-"$shot" "$OUT/12-about.png" "$about"
-xdotool key --clearmodifiers Escape
-sleep 0.5
+shoot_dialog 'About Mailvetter$' 12-about.png
 
+choose_file i 'Open Recipient List' "$WORK/recipients.csv" >/dev/null
+shoot_dialog 'Import Recipient List' 13-import-text.png 1
+choose_file i 'Open Recipient List' "$WORK/people.dbf" >/dev/null
+shoot_dialog 'Import Recipient List' 14-import-dbase.png 1
+files=$(choose_file e 'Export Recipient List' "$WORK/valid.txt")
+shoot_window "$(wait_other_window 'Export Recipient List' "$files")" 15-export.png 1
+# The list imported for real: its columns made to fit the addresses.
 choose_file i 'Open Recipient List' "$WORK/recipients.csv" >/dev/null
 dialog=$(wait_window 'Import Recipient List')
 sleep 1
-"$shot" "$OUT/13-import-text.png" "$dialog"
-xdotool key --clearmodifiers Escape
-sleep 0.5
-choose_file i 'Open Recipient List' "$WORK/people.dbf" >/dev/null
-dialog=$(wait_window 'Import Recipient List')
-sleep 1
-"$shot" "$OUT/14-import-dbase.png" "$dialog"
-xdotool key --clearmodifiers Escape
-sleep 0.5
-files=$(choose_file e 'Export Recipient List' "$WORK/valid.txt")
-dialog=$(wait_other_window 'Export Recipient List' "$files")
-sleep 1
-"$shot" "$OUT/15-export.png" "$dialog"
-xdotool key --clearmodifiers Escape
+xdotool windowfocus --sync "$dialog" key --clearmodifiers alt+i
+sleep 1.5
+"$shot" "$OUT/23-imported.png" "$wid"
 kill "$pid"; wait "$pid" || true
 
 # shellcheck disable=SC2086
@@ -196,18 +207,10 @@ menu() {  # in the main window, presses the keys of a menu path one after the ot
   xdotool key --clearmodifiers "$1"; shift
   for key in "$@"; do sleep 0.3; xdotool key --clearmodifiers "$key"; done
 }
-dialog_shot() {  # DIALOG-CAPTION FILE: waits for it, takes it, closes it with Escape
-  local id
-  id=$(wait_window "$1")
-  sleep 0.5
-  "$shot" "$OUT/$2" "$id"
-  xdotool windowfocus --sync "$id" key --clearmodifiers Escape
-  sleep 0.5
-}
 menu alt+f r v
-dialog_shot 'Log of' 04-log.png
+shoot_dialog 'Log of' 04-log.png
 menu alt+f r p
-dialog_shot 'Properties' 05-properties.png
+shoot_dialog 'Properties' 05-properties.png
 menu alt+s f
 id=$(wait_window 'Find$')
 xdotool windowfocus --sync "$id" type --delay 20 'example'
@@ -232,23 +235,33 @@ done
 xdotool windowfocus --sync "$id" key --clearmodifiers Escape
 sleep 0.3
 menu alt+t c  # Tools > Check This Computer...: the demo world answers at once
-id=$(wait_window 'Check This Computer$')
-sleep 1.5
-"$shot" "$OUT/22-preflight.png" "$id"
-xdotool windowfocus --sync "$id" key --clearmodifiers Escape
-sleep 0.3
+shoot_dialog 'Check This Computer$' 22-preflight.png 1.5
+menu alt+s h  # Search > Show
+sleep 0.8
+"$shot" "$OUT/24-show-menu.png"
+xdotool key --clearmodifiers u  # Undeliverable
+sleep 0.8
+"$shot" "$OUT/25-show-filtered.png" "$wid"
+kill "$pid"; wait "$pid" || true
+
+# The run above was never saved: its journal is offered.
+# shellcheck disable=SC2086
+"$app" $WINDOW_OPTIONS "$WORK/demo.mlt" & pid=$!
+shoot_dialog 'Confirm$' 26-journal.png 2.5
 kill "$pid"; wait "$pid" || true
 SESSION
 # -noreset: the server stays as it is when the first program ends, so the
 # second can connect at once.
 BUILD_DIR=$(cd "$build" && pwd) OUT=$out WORK=$work TIMEOUT=$timeout \
   WINDOW_OPTIONS=$(demo_window_options) XDG_CONFIG_HOME="$work/config" \
+  XDG_STATE_HOME="$work/state" \
   timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$work/session.sh"
 
 for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 07-recent-files \
   08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
   14-import-dbase 15-export 16-verdict-tooltip 17-options-checks 18-summary 19-summary-reasons \
-  20-summary-domains 21-summary-table 22-preflight; do
+  20-summary-domains 21-summary-table 22-preflight 23-imported 24-show-menu 25-show-filtered \
+  26-journal; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -7,6 +7,7 @@
 //   QT_QPA_PLATFORM=offscreen mv_bench_window_editing [--rows N] [--lines N]
 #include <QAction>
 #include <QApplication>
+#include <QSortFilterProxyModel>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_lists.h"
 #include "find/find_dialog.h"
 #include "main_window/recipient_list_view.h"
 #include "modal_driver.h"
@@ -45,25 +47,6 @@ class PaintCounter final : public QObject {
     int count_ = 0;
 };
 
-void FillList(mv::RecipientList& list, size_t rows) {
-    list.AddColumn("Name", 120);
-    list.AddColumn("City", 120);
-    list.BeginUpdate();
-    list.Reserve(rows);
-    char caption[64];
-    char name[32];
-    for (size_t i = 0; i < rows; ++i) {
-        std::snprintf(caption, sizeof caption, "user%07zu@example%04zu.com", i, i % 9973);
-        std::snprintf(name, sizeof name, "%s %zu", i % 10 == 0 ? "Jürgen" : "Name", i);
-        const bool valid = i % 3 != 0;
-        const std::string_view subItems[] = {
-            valid ? "[0] Valid E-mail Address!" : "[550] Mailbox unavailable", name,
-            i % 7 == 0 ? "Zürich" : "Lisbon"};
-        list.AppendRow(caption, subItems, valid ? 0 : 1, valid ? 0 : 1);
-    }
-    list.EndUpdate();
-}
-
 struct Timed {
     double ms;
     int paints;
@@ -72,7 +55,9 @@ struct Timed {
 // Runs `command`, then lets the window show its result and paint once.
 template <typename Command>
 Timed UntilPainted(mv::ui::TMainForm& form, PaintCounter& paints, Command command) {
-    auto* model = qobject_cast<mv::ui::RecipientModel*>(form.ListView()->model());
+    QAbstractItemModel* shown = form.ListView()->model();  // the rows, or a filter over them
+    if (auto* filter = qobject_cast<QSortFilterProxyModel*>(shown)) shown = filter->sourceModel();
+    auto* model = qobject_cast<mv::ui::RecipientModel*>(shown);
     QCoreApplication::processEvents();
     paints.Take();
     const auto start = Clock::now();
@@ -104,7 +89,7 @@ int main(int argc, char** argv) {
     mv::ui::TMainForm& form = window.form();
     mv::test::ModalDriver driver;
     form.OpenStartArgument({});
-    FillList(form.List(), rows);
+    mv::bench::FillProjectList(form.List(), rows, true);  // names and cities with umlauts
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) std::fputs("the window was not shown\n", stderr);
     PaintCounter paints(form.ListView()->viewport());

@@ -26,16 +26,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench_lists.h"
 #include "common/application.h"
 #include "import/import_dialog.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
 #include "modal_driver.h"
-#include "project/import_export/recipient_export.h"
 #include "settings/tini.h"
 #include "test_support.h"
 
@@ -46,38 +45,6 @@ using mv::test::ModalDriver;
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-void WriteCsv(const std::filesystem::path& file, int lines) {
-    std::ofstream out(file, std::ios::binary);
-    out << "Email,First name,Last name,City,Phone\r\n";
-    std::string line;
-    for (int n = 0; n < lines; ++n) {
-        const std::string id = std::to_string(n);
-        line.assign("user").append(id).append("@example").append(std::to_string(n % 97));
-        line.append(".com,First").append(id).append(",\"Last, ").append(id);
-        line.append("\",City ").append(std::to_string(n % 1000)).append(",+47 ").append(id);
-        line.append("\r\n");
-        out << line;
-    }
-}
-
-// A table of EMAIL, NAME and CITY, written by the export.
-void WriteDbf(const std::filesystem::path& file, int records) {
-    mv::RecipientList list;
-    list.AddColumn("Name", 120);
-    list.AddColumn("City", 120);
-    list.BeginUpdate();
-    for (int n = 0; n < records; ++n) {
-        const std::string id = std::to_string(n);
-        const std::string address = "user" + id + "@example" + std::to_string(n % 97) + ".com";
-        const std::string name = "Name " + id;
-        const std::string city = "City " + std::to_string(n % 1000);
-        const std::string_view subItems[] = {"[0] Valid E-mail Address!", name, city};
-        list.AppendRow(address, subItems, mv::kIconValid, mv::kMarkUnchecked);
-    }
-    list.EndUpdate();
-    mv::ExportRecipients(list, file, mv::ExportTolerance{});
 }
 
 // The gaps between the ticks of a 1 ms timer: how long the event loop
@@ -221,12 +188,15 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     mv::ui::Application app(argc, argv);
     mv::test::TempDir dir;
-    WriteCsv(dir / "list.csv", lines);
-    WriteDbf(dir / "list.dbf", lines);
+    qputenv("XDG_STATE_HOME",
+            QByteArray::fromStdString((dir / "state").string()));  // no offer of the user's own
+    mv::bench::WriteCsvList(dir / "list.csv", static_cast<size_t>(lines));
+    mv::bench::WriteDbfList(dir / "list.dbf", static_cast<size_t>(lines));
 
     mv::QtMessageLoop loop;
     mv::TINI ini(dir / "config");
-    mv::ui::TMainForm form(ini, loop);
+    mv::ui::TProject project(loop);
+    mv::ui::TMainForm form(ini, project);
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) std::fputs("the window was not shown\n", stderr);
     form.OpenStartArgument({});

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_lists.h"
 #include "common/application.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
@@ -39,28 +40,6 @@ double ResidentMb() {
     long resident = 0;
     statm >> pages >> resident;
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-
-void WriteBenchProject(const std::filesystem::path& file, size_t rows) {
-    mv::RecipientList list;
-    list.AddColumn("Name", 120);
-    list.AddColumn("City", 120);
-    list.BeginUpdate();
-    list.Reserve(rows);
-    char caption[64];
-    char name[32];
-    char city[32];
-    for (size_t i = 0; i < rows; ++i) {
-        std::snprintf(caption, sizeof caption, "user%07zu@example%04zu.com", i, i % 9973);
-        std::snprintf(name, sizeof name, "Name %zu", i);
-        std::snprintf(city, sizeof city, "City %zu", i % 5000);
-        const bool valid = i % 3 != 0;
-        const std::string_view subItems[] = {
-            valid ? "[0] Valid E-mail Address!" : "[550] Mailbox unavailable", name, city};
-        list.AppendRow(caption, subItems, valid ? 0 : 1, valid ? 0 : 1);
-    }
-    list.EndUpdate();
-    mv::SaveProjectFile(list, file);
 }
 
 double ThreadCpuMs() {
@@ -112,11 +91,14 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     mv::ui::Application app(argc, argv);
     mv::test::TempDir dir;
-    WriteBenchProject(dir / "big.mlt", rows);
+    qputenv("XDG_STATE_HOME",
+            QByteArray::fromStdString((dir / "state").string()));  // no offer of the user's own
+    mv::bench::WriteProjectFile(dir / "big.mlt", rows);
 
     mv::QtMessageLoop loop;
     mv::TINI ini(dir / "config");
-    mv::ui::TMainForm form(ini, loop);
+    mv::ui::TProject project(loop);
+    mv::ui::TMainForm form(ini, project);
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) std::fputs("the window was not shown\n", stderr);
     form.OpenStartArgument({});

@@ -128,7 +128,8 @@ std::string MeasureWindow(const mv::test::FakeWorld& world, const Options& o, in
     ini.ilConnections.SetAsInteger(o.connections);
     ini.ilTimeOut.SetAsInteger(o.timeOut);
     ini.ilPerServer.SetAsInteger(0);  // figures comparable with those before the limit
-    mv::ui::TMainForm form(ini, loop.loop(), overrides);
+    mv::ui::TProject project(loop.loop(), overrides);
+    mv::ui::TMainForm form(ini, project);
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) std::fputs("the window was not shown\n", stderr);
     form.OpenProject(QString::fromStdString((dir / "list.mlt").string()));

@@ -75,6 +75,17 @@ bool TINIArquivo::WriteString(std::string_view section, std::string_view key,
     return file_->WriteValue(section, key, text);
 }
 
+bool TINIArquivo::SaveFailed() const {
+    for (const TINISecao* section : secoes_)
+        for (const TINILinha* key : section->Linhas())
+            if (key->Modified()) return true;
+    return false;
+}
+
+std::string TINIArquivo::SaveError() const {
+    return file_ != nullptr ? file_->LastError() : std::string();
+}
+
 // ---- TINISecao ----
 
 TINISecao::TINISecao(std::string caption, TINIArquivo* arquivo) : caption_(std::move(caption)) {

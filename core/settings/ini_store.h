@@ -65,6 +65,11 @@ class TINIArquivo {
 
     const std::vector<TINISecao*>& Secoes() const { return secoes_; }
 
+    // True while a key of this store holds a value that could not be
+    // written; SaveError() then tells why, when the file said so.
+    bool SaveFailed() const;
+    std::string SaveError() const;
+
   private:
     friend class TINISecao;
 

@@ -31,6 +31,7 @@ class TINI {
     TINISecao isExport;
     TINISecao isProxy;
     TINISecao isChecks;
+    TINISecao isFolders;
     TINISecao isCluster;
 
     // [Connection]
@@ -44,6 +45,11 @@ class TINI {
     TINILinha ilHostFromDomain;  // "1", AsInteger: 1 = HELO host from the domain of From
     // [Environment]
     TINILinha isMaximized;  // "False", AsBoolean
+    // [Folders]: where the window's file dialogs start, one folder per purpose
+    TINILinha ilFolderProjects;  // "": opening and saving projects
+    TINILinha ilFolderImports;   // "": the lists imported
+    TINILinha ilFolderExports;   // "": the lists exported
+    TINILinha ilFolderSummary;   // "": the summary's charts and tables
     // [Export]
     TINILinha isToleranceZero;                // "True", AsBoolean
     TINILinha isToleranceMailboxUnavailable;  // "False", AsBoolean

@@ -96,6 +96,9 @@ TEST_F(CheckCommand, AProjectIsCheckedSavedAndShown) {
     EXPECT_NE(r.err.find("deliverable: 1   risky: 0   undeliverable: 1   unknown: 1\n"),
               std::string::npos)
         << r.err;
+    // The counters end with how far the run came, and the run with its pace.
+    EXPECT_NE(r.err.find("   3/3 100% "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nchecked 3 in 0:00:"), std::string::npos) << r.err;
 
     r = RunProgram({CliPath(), "show", project}, "", Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;

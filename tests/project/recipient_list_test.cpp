@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -279,6 +281,31 @@ TEST(RecipientList, TextsAreViewedInPlace) {
     EXPECT_EQ(list.SubItem(2, 0), huge);
     list.RemoveRow(1);
     EXPECT_EQ(list.Caption(1), huge);
+}
+
+// The verdict kept with each row follows every change of its result and
+// finding: the finding's verdict, else the code's, none without a result.
+TEST(RecipientList, EachRowKeepsTheVerdictOfItsResult) {
+    RecipientList list;
+    list.AppendRow(Row("a@x.test"));
+    std::string_view parts[] = {"[550] Mailbox unavailable"};
+    list.AppendRow("b@x.test", parts, kIconFailed, kMarkChecked);
+    ResultFinding risky;
+    risky.verdict = Verdict::kRisky;
+    using Step = std::function<void()>;
+    const std::pair<Step, std::optional<Verdict>> steps[] = {
+        {[] {}, std::nullopt},
+        {[&] { list.SetSubItem(0, 0, "[0] Valid E-mail Address!"); }, Verdict::kDeliverable},
+        {[&] { list.SetFinding(0, risky); }, Verdict::kRisky},
+        {[&] { list.ClearTranscripts(); }, Verdict::kDeliverable},
+        {[&] { list.SetSubItem(0, 0, "Checking..."); }, std::nullopt},
+        {[&] { list.SetRow(0, list.Row(1)); }, Verdict::kUndeliverable},
+    };
+    for (const auto& [step, verdict] : steps) {
+        step();
+        EXPECT_EQ(list.VerdictOf(0), verdict);
+    }
+    EXPECT_EQ(list.VerdictOf(1), Verdict::kUndeliverable);
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ const char* const kWorld =
     "host mx.ok.test users=valid\n"
     "host quiet.slow.test silent\n"
     "host gone.dead.test refuse\n"
+    "host mx.drip.test drip=50\nhost mx.late.test delay=60000\nhost mx.bye.test close-after-rcpt\n"
+    "domain drip.test mx mx.drip.test\ndomain late.test mx mx.late.test\n"
+    "domain bye.test mx mx.bye.test\ndomain hush.test silent\n"
     "domain ok.test mx 10 mx.ok.test\n"
     "domain slow.test mx 10 quiet.slow.test\n"
     "domain dead.test mx 10 gone.dead.test\n"
@@ -77,6 +80,8 @@ class CheckRunWindowTest : public mv::test::WindowSuite {
     void cleanupTestCase();
     void runShowsEveryRowsResult();
     void stopEndsTheRowsInFlight();
+    void stopFreesNoSessionWhileItsWalkIsOnTheStack();
+    void runUnderAFilterRechecksTheRowsShown();
     void logShowsTheTranscriptUntilReopened();
     void aWarningHoldsTheRunUntilAnswered_data();
     void aWarningHoldsTheRunUntilAnswered();
@@ -231,6 +236,85 @@ void CheckRunWindowTest::stopEndsTheRowsInFlight() {
     QCOMPARE(panel(4), QStringLiteral("Bad: 2"));
     verifyCommands(false);
     QVERIFY(act("acRecipientEdit")->isEnabled());  // the row pressed is selected
+}
+
+// Notes, at every row change during "S&top", whether a retired session has
+// been freed since "S&top" was pressed: the rows report their -8 from inside
+// the dispatcher's walk over its sessions.
+class FreedDuringStop final : public mv::RecipientListObserver {
+  public:
+    explicit FreedDuringStop(mv::MessageLoop& loop) : loop_(loop) {}
+    void Press(QAction* stop) {
+        atPress_ = loop_.RetiredFreed();
+        inside_ = true;
+        stop->trigger();
+        inside_ = false;
+    }
+    void RowsChanged(size_t, size_t) override {
+        if (!inside_) return;
+        ++reports;
+        if (loop_.RetiredFreed() != atPress_) freedInside = true;
+    }
+    int reports = 0;
+    bool freedInside = false;
+
+  private:
+    mv::MessageLoop& loop_;
+    uint64_t atPress_ = 0;
+    bool inside_ = false;
+};
+
+void CheckRunWindowTest::stopFreesNoSessionWhileItsWalkIsOnTheStack() {
+    window_->ini().ilTimeOut.SetAsInteger(60);
+    window_->ini().ilConnections.SetAsInteger(12);
+    // Sessions waiting for a greeting, inside an endless one, for a late
+    // reply, for a DNS answer, and ending their conversations.
+    const char* domains[] = {"slow.test", "drip.test", "late.test",
+                             "hush.test", "bye.test",  "ok.test"};
+    for (int i = 0; i < 24; ++i)
+        addRow("u" + std::to_string(i) + "@" + domains[i % 6]);
+    // Every session's wait for its connection to close lets the loop work,
+    // as a wait that is not over at once does.
+    form().Project().SmtpRelayServer1.OnDropWaitForTesting = [this] {
+        loop_->loop().ProcessMessages(false);
+    };
+    act("acStart")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(panel(2) == "Waiting: 12" && panel(3) != "Good: 0", 10000);
+    FreedDuringStop witness(loop_->loop());
+    list().AddObserver(&witness);
+    witness.Press(act("acAbort"));
+    list().RemoveObserver(&witness);
+    QVERIFY(witness.reports > 0);
+    QVERIFY(!witness.freedInside);
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+}
+
+void CheckRunWindowTest::runUnderAFilterRechecksTheRowsShown() {
+    addRow("valid@ok.test");
+    addRow("nobody@ok.test");
+    const size_t silent = addRow("someone@slow.test");
+    act("acShowNotChecked")->trigger();
+    form().ListView()->SelectRow(silent);
+    act("acStart")->trigger();
+    QVERIFY(act("acShowAll")->isEnabled());  // the filter stays at hand during a run
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+    // Every row has its result: none is left to show, nor selected.
+    QCOMPARE(form().StatusBar()->ShowingText(), QStringLiteral("Showing 0 of 3"));
+    QCOMPARE(form().ListView()->SelectedRow(), std::nullopt);
+    QCOMPARE(panel(1), QStringLiteral("Total: 3"));
+
+    // Only the rows shown are marked again, so "&Check" takes exactly them.
+    for (const char* step : {"acShowAll", "acUnCheckAll", "acShowUnknown", "acCheckAll"})
+        act(step)->trigger();
+    QCOMPARE(form().StatusBar()->ShowingText(), QStringLiteral("Showing 1 of 3"));
+    const std::string validBefore(list().SubItem(0, 0));
+    act("acStart")->trigger();
+    QTRY_COMPARE(panel(2), QStringLiteral("Waiting: 1"));
+    QCOMPARE(std::string(list().SubItem(silent, 0)), std::string("Checking..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 10000);
+    QCOMPARE(std::string(list().SubItem(0, 0)), validBefore);
+    QCOMPARE(panel(4), QStringLiteral("Bad: 1"));
+    QCOMPARE(form().ListView()->ShownRowCount(), size_t{1});
 }
 
 QString CheckRunWindowTest::viewLog() {

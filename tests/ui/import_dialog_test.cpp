@@ -16,6 +16,7 @@
 #include "../storage/dbf/dbf_bytes.h"
 #include "import/elided_path_label.h"
 #include "import/import_dialog.h"
+#include "main_window/recipient_list_view.h"
 #include "modal_driver.h"
 #include "ui_test_support.h"
 #include "window_suite.h"
@@ -93,6 +94,7 @@ class ImportDialogTest : public mv::test::WindowSuite {
     void cancelWhileImporting();
     void filesThatCannotBeReadAreReported_data();
     void filesThatCannotBeReadAreReported();
+    void importWidensTheAddressColumn();
 };
 
 void ImportDialogTest::init() {
@@ -281,6 +283,25 @@ void ImportDialogTest::cancelWhileImporting() {
         QCOMPARE(list().RowCount(), static_cast<size_t>(kLines));
     }
     QVERIFY(form().Modified());
+}
+
+void ImportDialogTest::importWidensTheAddressColumn() {
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    const std::string longest = "long.mailbox.name@example.org";
+    importFile(file("people.csv", "Email\nann@a.org\n" + longest + "\n"));
+    mv::ui::RecipientListView* view = form().ListView();
+    const int half = view->viewport()->width() / 2;
+    QVERIFY(view->columnWidth(0) > view->fontMetrics().horizontalAdvance(Q(longest)));
+    QVERIFY(view->columnWidth(0) <= half);
+    QCOMPARE(view->columnWidth(1), 290);  // the results are empty: it keeps its width
+    QCOMPARE(list().Column(0).width, view->columnWidth(0));  // saved with the project
+    // An address longer than half the list gets half of it.
+    importFile(file("long.csv", "Email\n" + std::string(300, 'x') + "@example.org\n"));
+    QCOMPARE(view->columnWidth(0), half);
+    // The folder of the list imported is where the next import starts.
+    QCOMPARE(QString::fromStdString(window_->ini().ilFolderImports.Text()),
+             QString::fromStdString(dir_->path().string()));
 }
 
 void ImportDialogTest::filesThatCannotBeReadAreReported_data() {

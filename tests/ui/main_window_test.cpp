@@ -1,27 +1,35 @@
 // The main window as a user meets it: its layout and commands, the project
 // commands with the modified prompt, closing, the remembered maximised state,
 // the error display, the check-mark press, dropped files and help.
+#include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QToolBar>
 #include <QUrl>
+#include <stdexcept>
 
 #include "common/app_info.h"
 #include "common/error_display.h"
+#include "main_window/command_states.h"
 #include "main_window/recipient_list_view.h"
+#include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
 #include "modal_driver.h"
 #include "project/stream/project_stream.h"
+#include "recent_files/most_recent_used_list.h"
 #include "ui_test_support.h"
 #include "window_suite.h"
 
 using mv::test::ModalDriver;
+
+Q_DECLARE_METATYPE(mv::ui::CommandFacts)
 
 class MainWindowTest : public mv::test::WindowSuite {
     Q_OBJECT
@@ -59,6 +67,11 @@ class MainWindowTest : public mv::test::WindowSuite {
     void droppedProjectFileIsOpened();
     void helpAndHomePageUseTheDesktopOpener();
     void selectionDecidesTheRowCommands();
+    void commandStatesFollowTheFacts_data();
+    void commandStatesFollowTheFacts();
+    void statusPanelsStayBesideHints();
+    void handlerFailuresShowOncePerMessage();
+    void dividerDoubleClickFitsTheColumn();
 };
 
 void MainWindowTest::init() {
@@ -99,8 +112,10 @@ void MainWindowTest::layoutAsSpecified() {
     const QStringList idle = {"Elapsed:", "Total:", "Waiting:", "Good:", "Bad:"};
     for (int i = 0; i < 5; ++i)
         QCOMPARE(form().StatusBar()->PanelText(i), idle[i]);
+    form().show();  // the panels' widths are the status bar's layout
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
     for (const QLabel* panel : form().StatusBar()->findChildren<QLabel*>())
-        if (!panel->isHidden()) QCOMPARE(panel->width(), 120);  // the deferred panel waits hidden
+        if (!panel->isHidden()) QCOMPARE(panel->width(), 120);  // the others wait hidden
     QCOMPARE(form().AddColumn("City", 120), size_t{2});
     QCOMPARE(form().ListView()->columnWidth(2), 120);
     QVERIFY(form().acceptDrops());
@@ -127,6 +142,8 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acSaveAs", "Save &As...", "Save project as", none, true},
         {"acStart", "&Check", "Start checking addresses", none, true},
         {"acAbort", "S&top", "Stop checking addresses", none, false},
+        {"acCheckRest", "C&heck the Rest", "Check the marked addresses that have no result yet",
+         none, true},
         {"acRecipientAdd", "&New...", "New Recipient", none, true},
         {"acRecipientEdit", "&Properties...", "Edit recipient", none, false},
         {"acRecipientDelete", "&Delete...", "Delete recipient", none, false},
@@ -171,13 +188,17 @@ void MainWindowTest::menusAndToolBarAsSpecified() {
     auto menu = [this](const char* name) {
         return mv::test::Entries(form().findChild<QMenu*>(QString::fromLatin1(name)));
     };
-    QCOMPARE(menu("File1"), QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check",
-                                         "S&top", "-", "&Recipient>", "&Import Recipient List...",
-                                         "&Export Recipient List...", "-", "E&xit"}));
+    QCOMPARE(menu("File1"),
+             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check", "S&top",
+                          "C&heck the Rest", "-", "&Recipient>", "&Import Recipient List...",
+                          "&Export Recipient List...", "-", "E&xit"}));
     QCOMPARE(menu("Recipient1"),
              QStringList({"&New...", "&Properties...", "&Delete...", "D&elete All Checked...", "-",
                           "&Check All", "&Uncheck All", "&Invert Selection", "-", "&View Log..."}));
-    QCOMPARE(menu("Search1"), QStringList({"&Find...", "Find &Next"}));
+    QCOMPARE(menu("Search1"), QStringList({"&Find...", "Find &Next", "-", "S&how>"}));
+    QCOMPARE(menu("Show1"), QStringList({"&All", "&Deliverable", "&Risky", "&Undeliverable",
+                                         "Un&known", "&Not checked"}));
+    QVERIFY(act("acShowAll")->isChecked());
     QCOMPARE(menu("Tools1"),
              QStringList({"&Options...", "&Summary...", "Check This &Computer..."}));
     QCOMPARE(menu("Help1"), QStringList({"&Contents...", "-", "&Corvane Software Home Page...", "-",
@@ -338,20 +359,31 @@ void MainWindowTest::startArgumentDecides_data() {
     QTest::newRow("mixed") << "project.Mlt" << true;
     QTest::newRow("text file") << "project.txt" << false;
     QTest::newRow("none") << "" << false;
+    QTest::newRow("relative to the working folder") << "./project.mlt" << true;
 }
 
 void MainWindowTest::startArgumentDecides() {
     QFETCH(QString, argument);
     QFETCH(bool, opened);
-    if (opened) mv::test::WriteProject(*dir_ / argument.toStdString(), {{"a@x.test", "", -1, 1}});
+    if (opened)
+        mv::test::WriteProject(*dir_ / QFileInfo(argument).fileName().toStdString(),
+                               {{"a@x.test", "", -1, 1}});
     mv::test::WriteFile(*dir_ / "project.txt", "a@x.test\n");
     mv::test::WindowUnderTest second(*dir_ / "config", loop_->loop());
+    const bool relative = argument.startsWith("./");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(path(""));  // a relative argument names a file of the working folder
     second.form().OpenStartArgument(argument.isEmpty() ? QStringList()
+                                    : relative         ? QStringList{argument}
                                                        : QStringList{path("") + argument});
+    QDir::setCurrent(before);
     verifyNoSurprises();
     QCOMPARE(second.form().List().RowCount(), opened ? size_t{1} : size_t{0});
+    const QString name = QFileInfo(argument).fileName();
     QCOMPARE(second.form().windowTitle(),
-             opened ? "Mailvetter - [" + argument + "]  " : "Mailvetter - [New Project]  ");
+             opened ? "Mailvetter - [" + name + "]  " : "Mailvetter - [New Project]  ");
+    // Remembered by its full path, so that it opens from any folder later.
+    if (opened) QCOMPARE(second.form().RecentFiles()->Filenames().value(0), path("") + name);
 }
 
 void MainWindowTest::closingAsksAndCanBeRefused() {
@@ -580,6 +612,104 @@ void MainWindowTest::selectionDecidesTheRowCommands() {
             QVERIFY2(act(name)->isEnabled() == row.has_value(), name);
         QCOMPARE(act("acViewLog")->isEnabled(), row == std::optional<size_t>(1));
     }
+}
+
+void MainWindowTest::commandStatesFollowTheFacts_data() {
+    QTest::addColumn<mv::ui::CommandFacts>("facts");
+    QTest::addColumn<QStringList>("enabled");  // every other command with a rule is disabled
+    const QStringList idle = {"acNew",
+                              "acOpen",
+                              "acStart",
+                              "acCheckRest",
+                              "acOptions",
+                              "acPreflight",
+                              "acRecipientAdd",
+                              "acCheckAll",
+                              "acUnCheckAll",
+                              "acInvertSelection",
+                              "acRecipientDeleteSelected",
+                              "acImportRecipient",
+                              "acExportRecipient"};
+    const QStringList row = {"acRecipientEdit", "acRecipientDelete", "acCheck", "acFind",
+                             "acFindNext"};
+    using F = mv::ui::CommandFacts;
+    QTest::newRow("new project") << F{} << idle;
+    QTest::newRow("rows") << F{false, true, false, false} << idle + QStringList{"acSummary"};
+    QTest::newRow("row selected") << F{false, true, true, false}
+                                  << idle + row + QStringList{"acSummary"};
+    QTest::newRow("checked row selected")
+        << F{false, true, true, true} << idle + row + QStringList{"acSummary", "acViewLog"};
+    QTest::newRow("running") << F{true, true, false, false} << QStringList{"acAbort", "acSummary"};
+    QTest::newRow("running, checked row selected")
+        << F{true, true, true, true}
+        << QStringList{"acAbort", "acSummary", "acCheck", "acFind", "acFindNext", "acViewLog"};
+}
+
+void MainWindowTest::commandStatesFollowTheFacts() {
+    QFETCH(mv::ui::CommandFacts, facts);
+    QFETCH(QStringList, enabled);
+    QStringList got;
+    for (const mv::ui::CommandRule& rule : mv::ui::CommandRules()) {
+        QVERIFY2(act(rule.action) != nullptr, rule.action);
+        if (rule.enabled(facts)) got << QString::fromLatin1(rule.action);
+    }
+    got.sort();
+    enabled.sort();
+    QCOMPARE(got, enabled);
+}
+
+void MainWindowTest::statusPanelsStayBesideHints() {
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    mv::ui::StatusPanels* bar = form().StatusBar();
+    const QList<QLabel*> counters = bar->findChildren<QLabel*>().mid(0, 5);
+    const auto widths = [&counters] {
+        QList<int> got;
+        for (const QLabel* counter : counters)
+            got << counter->width();
+        return got;
+    };
+    const QList<int> full(5, mv::ui::StatusPanels::kPanelWidth);
+    bar->showMessage("Open project");  // a menu entry's hint
+    for (const QLabel* counter : counters)
+        QVERIFY(counter->isVisible());
+    QTRY_COMPARE(widths(), full);
+    // A note: the counters give it room until a hint takes its place; Reset
+    // (another project) ends it too.
+    bar->ShowNote("The findings file beside this project is not one this program can read");
+    QTRY_VERIFY(widths().at(0) < mv::ui::StatusPanels::kPanelWidth);
+    bar->showMessage("Open project");
+    QTRY_COMPARE(widths(), full);
+    bar->ShowNote("a note");
+    bar->Reset();
+    QCOMPARE(bar->currentMessage(), QString());
+    QTRY_COMPARE(widths(), full);
+}
+
+void MainWindowTest::handlerFailuresShowOncePerMessage() {
+    mv::ui::RunWarningBar* bar = form().WarningBar();
+    for (const char* message : {"boom", "bang", "boom"})
+        loop_->loop().Post([message] { throw std::runtime_error(message); });
+    QTRY_COMPARE(bar->FailureText(),
+                 QStringLiteral("Internal error (2 times): boom\nInternal error: bang"));
+    QVERIFY(!bar->isHidden());
+    bar->findChild<QPushButton*>("btCloseFailures")->click();
+    QVERIFY(bar->isHidden());
+}
+
+void MainWindowTest::dividerDoubleClickFitsTheColumn() {
+    giveRows(1);
+    form().List().SetCaption(0, "a.rather.long.address.for.the.column@example.test");
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    QHeaderView* header = form().ListView()->horizontalHeader();
+    const QPoint divider(header->sectionViewportPosition(0) + header->sectionSize(0) - 1,
+                         header->height() / 2);
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, divider);
+    const QAbstractItemView* view = form().ListView();
+    QCOMPARE(form().ListView()->columnWidth(0), view->sizeHintForColumn(0));
+    QVERIFY(form().ListView()->columnWidth(0) > 120);
+    QCOMPARE(form().List().Column(0).width, form().ListView()->columnWidth(0));  // saved with it
 }
 
 MV_UI_TEST_MAIN(MainWindowTest)

@@ -2,10 +2,12 @@
 // from the settings, what OK stores (and only what changed), that Cancel
 // stores nothing, the arrows' limits, the host-name rule, the proxy page and
 // the checks page.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -121,6 +123,8 @@ class OptionsDialogTest : public mv::test::WindowSuite {
     void proxyPageIsStoredAndReadBack();
     void checksPageIsStoredAndReadBack_data();
     void checksPageIsStoredAndReadBack();
+    void accessKeysDifferOnEachPage();
+    void failedSaveIsToldAndKeepsTheDialog();
 };
 
 void OptionsDialogTest::init() {
@@ -457,6 +461,43 @@ void OptionsDialogTest::checksPageIsStoredAndReadBack() {
         PressCancel(d);
     });
     QCOMPARE(seen, expected);
+}
+
+void OptionsDialogTest::accessKeysDifferOnEachPage() {
+    open([](QDialog* d) {
+        auto* pages = Child<QTabWidget>(d, "PageControl1");
+        for (int i = 0; i < pages->count(); ++i) {
+            QStringList keys;
+            QWidget* page = pages->widget(i);
+            for (const QObject* child : page->findChildren<QObject*>()) {
+                const auto* label = qobject_cast<const QLabel*>(child);
+                const auto* button = qobject_cast<const QAbstractButton*>(child);
+                const QString text = label ? label->text() : button ? button->text() : QString();
+                const qsizetype amp = text.indexOf(QLatin1Char('&'));
+                if (amp >= 0 && amp + 1 < text.size()) keys << text.mid(amp + 1, 1).toLower();
+            }
+            keys.sort();
+            QVERIFY2(keys.removeDuplicates() == 0, qPrintable(pages->tabText(i)));
+        }
+        PressCancel(d);
+    });
+}
+
+void OptionsDialogTest::failedSaveIsToldAndKeepsTheDialog() {
+    // The settings file cannot be replaced: a folder stands in its place.
+    const auto file = mv::SettingsFile::PathForKey(mv::TINI::kKeyPath, *dir_ / "config");
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    bool stayedOpen = false;
+    open([&](QDialog* d) {
+        Child<QLineEdit>(d, "edFrom")->setText("me@sender.test");
+        driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+        PressOk(d);
+        stayedOpen = d->isVisible();
+        PressCancel(d);
+    });
+    QVERIFY(stayedOpen);
+    QVERIFY(driver_->Seen().back().text.startsWith("The settings could not be saved"));
 }
 
 MV_UI_TEST_MAIN(OptionsDialogTest)

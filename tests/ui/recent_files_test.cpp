@@ -3,9 +3,11 @@
 // in the settings file, and that a killed program still offers the files it
 // opened.
 #include <QMenu>
+#include <QSignalSpy>
 #include <csignal>
 #include <functional>
 
+#include "main_window/status_panels.h"
 #include "modal_driver.h"
 #include "platform/error/exception.h"
 #include "platform/settings_file/settings_file.h"
@@ -40,6 +42,7 @@ class RecentFilesTest : public mv::test::WindowSuite {
     void pickedEntryStandsFirst();
     void deletedFileIsReportedAndKept();
     void killedProgramStillOffersItsFiles();
+    void failedSaveIsToldOnceInTheStatusBar();
 };
 
 void RecentFilesTest::init() {
@@ -126,13 +129,14 @@ void RecentFilesTest::windowFileMenuAndStoreLayout() {
         old.WriteSection("MRU", {{"0", "/old/a.mlt"}, {"4", "/old/stale.mlt"}, {"Total", "many"}}));
     mv::test::WindowUnderTest window(config(), loop_->loop());
     window.form().OpenStartArgument({});
-    QCOMPARE(fileMenu(window.form()).size(), 13);  // nothing added to the menu
+    QCOMPARE(fileMenu(window.form()).size(), 14);  // nothing added to the menu
     window.form().OpenProject(project("first.mlt"));
     window.form().OpenProject(project("second.mlt"));
     QCOMPARE(fileMenu(window.form()),
-             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check", "S&top", "-",
-                          "&Recipient>", "&Import Recipient List...", "&Export Recipient List...",
-                          "-", "&1 second.mlt", "&2 first.mlt", "-", "E&xit"}));
+             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Check", "S&top",
+                          "C&heck the Rest", "-", "&Recipient>", "&Import Recipient List...",
+                          "&Export Recipient List...", "-", "&1 second.mlt", "&2 first.mlt", "-",
+                          "E&xit"}));
     // Saved at once, while the program still runs.
     const mv::SettingsValues expected = {{"0", path("second.mlt").toStdString()},
                                          {"1", path("first.mlt").toStdString()},
@@ -181,6 +185,23 @@ void RecentFilesTest::killedProgramStillOffersItsFiles() {
     mv::test::WindowUnderTest next(config(), loop_->loop());
     QVERIFY(entry(next.form(), QStringLiteral("&1 opened.mlt")) != nullptr);
     QCOMPARE(next.form().RecentFiles()->Filenames(), QStringList{opened});
+}
+
+void RecentFilesTest::failedSaveIsToldOnceInTheStatusBar() {
+    OpenWindow();
+    // The settings file cannot be replaced: a folder stands in its place.
+    const auto file = mv::SettingsFile::PathForKey(mv::TINI::kKeyPath, config());
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file);
+    QSignalSpy notes(form().StatusBar(), &QStatusBar::messageChanged);
+    for (const char* name : {"a.mlt", "b.mlt", "a.mlt"})
+        form().OpenProject(project(name));
+    QStringList shown;
+    for (const QList<QVariant>& note : notes)
+        if (!note[0].toString().isEmpty()) shown << note[0].toString();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown[0].startsWith("The recently used files could not be saved"));
+    QCOMPARE(form().RecentFiles()->Filenames().size(), 2);  // the menu has them all the same
 }
 
 MV_UI_TEST_MAIN(RecentFilesTest)

@@ -10,6 +10,7 @@
 
 #include "find/find_dialog.h"
 #include "main_window/recipient_list_view.h"
+#include "main_window/status_panels.h"
 #include "modal_driver.h"
 #include "properties/form_properties.h"
 #include "properties/vertical_grid.h"
@@ -59,6 +60,7 @@ class RecipientEditingTest : public mv::test::WindowSuite {
     void findNext_data();
     void findNext();
     void findDialogIsModelessAndStandard();
+    void filterDecidesWhatIsShownAndSearched();
 };
 
 void RecipientEditingTest::init() {
@@ -369,6 +371,37 @@ void RecipientEditingTest::findDialogIsModelessAndStandard() {
     findNext->click();
     QCOMPARE(form().ListView()->SelectedRow(), std::optional<size_t>(1));
     QVERIFY(find->isVisible());  // it stays open while the user works on
+}
+
+void RecipientEditingTest::filterDecidesWhatIsShownAndSearched() {
+    addRow("a@example.com", {"[0] Valid E-mail Address!"});
+    addRow("b@example.com", {"[-2] Time Out"});
+    addRow("c@example.com", {"[550] Mailbox unavailable"});
+    addRow("d@example.com", {"[-2] Time Out"});
+    form().ListView()->SelectRow(2);
+    list().SetColumnWidth(0, 200);
+    act("acShowUnknown")->trigger();
+    QCOMPARE(form().ListView()->columnWidth(0), 200);  // the project's widths stand
+    QCOMPARE(list().Column(0).width, 200);
+    mv::ui::RecipientListView* view = form().ListView();
+    QCOMPARE(view->ShownRowCount(), size_t{2});
+    QCOMPARE(form().StatusBar()->ShowingText(), QStringLiteral("Showing 2 of 4"));
+    // The selected row has left the list shown: nothing is selected.
+    QCOMPARE(view->SelectedRow(), std::nullopt);
+    QVERIFY(!act("acCheck")->isEnabled());
+    // Find searches the rows shown, in their order (from the dialog, which
+    // stays open when nothing is selected).
+    mv::ui::TFindDialog* find = form().FindDialogWindow();
+    find->SetFindText("example");
+    emit find->Find();
+    QCOMPARE(view->SelectedRow(), std::optional<size_t>(1));
+    emit find->Find();
+    QCOMPARE(view->SelectedRow(), std::optional<size_t>(3));
+    act("acInvertSelection")->trigger();  // the rows shown only
+    QCOMPARE(marks(), (std::vector<int32_t>{1, 0, 1, 0}));
+    act("acShowAll")->trigger();
+    QCOMPARE(form().StatusBar()->ShowingText(), QString());
+    QCOMPARE(view->SelectedRow(), std::optional<size_t>(3));  // a shown row stays selected
 }
 
 MV_UI_TEST_MAIN(RecipientEditingTest)

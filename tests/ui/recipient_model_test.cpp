@@ -6,6 +6,7 @@
 
 #include "common/icons.h"
 #include "models/recipient_model.h"
+#include "models/row_filter_model.h"
 #include "ui_test_support.h"
 
 using mv::RecipientList;
@@ -33,6 +34,7 @@ class RecipientModelTest : public QObject {
     void rolesShowTheRow();
     void rowChangesReachTheViewOncePerFrame();
     void structuralChangeSendsWaitingChangesFirst();
+    void filterShowsTheRowsOfOneVerdict();
 };
 
 void RecipientModelTest::staysConsistentThroughEveryKindOfChange() {
@@ -123,6 +125,49 @@ void RecipientModelTest::structuralChangeSendsWaitingChangesFirst() {
     list.RemoveRows(5, 5);  // the changed row goes; its change was sent while it still existed
     QCOMPARE(order, QStringList({"changed 9-9", "removing 5-9"}));
     QVERIFY(!model.ChangesPending());
+}
+
+void RecipientModelTest::filterShowsTheRowsOfOneVerdict() {
+    using mv::ui::RowFilter;
+    RecipientList list;
+    RecipientModel model(list);
+    mv::ui::RowFilterModel shown(model);
+    QAbstractItemModelTester tester(&shown, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const char* results[] = {"[0] Valid E-mail Address!",
+                             "[550] Mailbox unavailable",
+                             "",
+                             "[-2] Time Out",
+                             "Checking...",
+                             "[552] Mailbox full"};
+    for (const char* result : results)
+        list.AppendRow(Row("a@x.test", {result}, *result == '[' ? mv::kIconFailed : -1));
+    const auto rows = [&] {
+        QList<size_t> listed;
+        for (int r = 0; r < shown.rowCount(); ++r)
+            listed << shown.ListRow(r);
+        return listed;
+    };
+    const std::pair<RowFilter, QList<size_t>> table[] = {
+        {RowFilter::kDeliverable, {0}},   {RowFilter::kUndeliverable, {1}},
+        {RowFilter::kNotChecked, {2, 4}}, {RowFilter::kUnknown, {3}},
+        {RowFilter::kRisky, {5}},
+    };
+    for (const auto& [filter, expected] : table) {
+        shown.SetFilter(filter);
+        QCOMPARE(rows(), expected);
+    }
+    shown.SetFilter(RowFilter::kAll);  // it stands aside: the view shows the list itself
+    QCOMPARE(shown.rowCount(), 0);
+    // Results that arrive move rows in and out, once per frame.
+    shown.SetFilter(RowFilter::kNotChecked);
+    list.SetSubItem(4, 0, "[0] Valid E-mail Address!");
+    list.SetSubItem(1, 0, "Checking...");
+    QTRY_COMPARE(rows(), QList<size_t>({1, 2}));
+    QCOMPARE(shown.ShownRow(4), std::nullopt);
+    QCOMPARE(shown.ShownRow(2), std::optional<int>(1));
+    list.RemoveRows(0, 2);
+    list.AppendRow(Row("new@x.test"));
+    QCOMPARE(rows(), QList<size_t>({0, 4}));
 }
 
 MV_UI_TEST_MAIN(RecipientModelTest)

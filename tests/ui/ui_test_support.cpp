@@ -8,7 +8,12 @@ namespace mv::test {
 
 WindowUnderTest::WindowUnderTest(const std::filesystem::path& config, MessageLoop& loop,
                                  ui::CheckOverrides overrides)
-    : ini_(config), form_(std::make_unique<ui::TMainForm>(ini_, loop, std::move(overrides))) {}
+    : ini_(config),
+      project_(loop, std::move(overrides)),
+      form_(std::make_unique<ui::TMainForm>(ini_, project_)) {
+    // Projects never saved are journaled in the state folder: the test's own.
+    setenv("XDG_STATE_HOME", (config / "state").c_str(), 1);
+}
 
 QAction* WindowUnderTest::action(const char* name) const {
     return form_->findChild<QAction*>(QString::fromLatin1(name));

@@ -32,6 +32,7 @@ class WindowUnderTest {
 
   private:
     TINI ini_;
+    ui::TProject project_;
     std::unique_ptr<ui::TMainForm> form_;
 };
 

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "common/app_info.h"
+#include "loop/qt_message_loop.h"
 
 namespace mv::ui {
 
@@ -45,13 +46,18 @@ void ShowCurrentException(QWidget* parent) {
 }
 
 bool RunCommand(QWidget* parent, const std::function<void()>& command) {
-    try {
-        command();
-        return true;
-    } catch (...) {
-        ShowCurrentException(parent);
-        return false;
-    }
+    bool ranToEnd = false;
+    EnterCore([&] {
+        try {
+            command();
+            ranToEnd = true;
+        } catch (...) {
+            // The command's own code has gone: its box need not hold up
+            // what the loop frees.
+            OutsideCore([&] { ShowCurrentException(parent); });
+        }
+    });
+    return ranToEnd;
 }
 
 }  // namespace mv::ui

@@ -31,8 +31,10 @@ std::string ErrorBoxText(const std::string& message);
 // OK button, owned by `parent` (or the active window), and waits for it.
 void ShowErrorBox(QWidget* parent, const std::string& message);
 
-// Runs `command`; a user error is shown with ShowErrorBox, EAbort is dropped.
-// Returns true when the command ran to its end.
+// Runs `command` as one entry into the core (EnterCore: nothing the core
+// retires meanwhile is freed before it ends); a user error is shown with
+// ShowErrorBox, EAbort is dropped. Returns true when the command ran to its
+// end.
 bool RunCommand(QWidget* parent, const std::function<void()>& command);
 
 // Shows the exception being handled (inside a catch block); EAbort shows

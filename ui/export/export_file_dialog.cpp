@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "common/file_dialog.h"
+
 namespace mv::ui {
 
 namespace {
@@ -18,19 +20,20 @@ QString SuffixOf(const QString& filter) {
 
 }  // namespace
 
-QString ChooseExportFile(QWidget* parent, const QString& lastFileName) {
-    QFileDialog dialog(parent, QStringLiteral("Export Recipient List"), QString(),
-                       kDataFiles + ";;Text files (*.txt);;" + kCsvFiles + ";;" + kDbaseFiles);
-    dialog.setObjectName(QStringLiteral("ExportRecipientDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);  // asks before replacing a file
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    QObject::connect(
-        &dialog, &QFileDialog::filterSelected, &dialog,
-        [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOf(filter)); });
-    if (!lastFileName.isEmpty()) dialog.selectFile(lastFileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+QString ChooseExportFile(FileDialog& files, QWidget* parent) {
+    FileDialogSpec spec;
+    spec.purpose = FilePurpose::kExports;
+    spec.objectName = "ExportRecipientDialog";
+    spec.title = QStringLiteral("Export Recipient List");
+    spec.filter = kDataFiles + ";;Text files (*.txt);;" + kCsvFiles + ";;" + kDbaseFiles;
+    spec.defaultSuffix = QStringLiteral("txt");
+    spec.offerLastName = true;
+    spec.setUp = [](QFileDialog& dialog) {
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOf(filter)); });
+    };
+    return files.SaveFile(parent, spec);
 }
 
 }  // namespace mv::ui

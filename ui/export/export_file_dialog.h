@@ -8,11 +8,12 @@ class QWidget;
 
 namespace mv::ui {
 
-// Shows "Export Recipient List", offering `lastFileName` (the name chosen
-// last time), and returns the chosen file, or an empty text when the user
-// cancelled. A name typed without an extension gets that of the chosen
-// filter ("txt" for "Data files"); an existing file is replaced only when
-// the user agrees.
-QString ChooseExportFile(QWidget* parent, const QString& lastFileName);
+class FileDialog;
+
+// Shows "Export Recipient List", offering the name chosen last time, and
+// returns the chosen file, or an empty text when the user cancelled. A name
+// typed without an extension gets that of the chosen filter ("txt" for "Data
+// files"); an existing file is replaced only when the user agrees.
+QString ChooseExportFile(FileDialog& files, QWidget* parent);
 
 }  // namespace mv::ui

@@ -8,9 +8,11 @@ class QWidget;
 
 namespace mv::ui {
 
-// Shows "Open Recipient List" in `folder` (the file name field empty) and
-// returns the chosen file, or an empty text when the user cancelled. The
-// chosen file's folder becomes `folder`, where the next import starts.
-QString ChooseRecipientListFile(QWidget* parent, QString& folder);
+class FileDialog;
+
+// Shows "Open Recipient List" (the file name field empty) where the last
+// import was chosen, and returns the chosen file, or an empty text when the
+// user cancelled.
+QString ChooseRecipientListFile(FileDialog& files, QWidget* parent);
 
 }  // namespace mv::ui

@@ -86,6 +86,10 @@ QtMessageLoop::~QtMessageLoop() {
     bridge_.reset();
 }
 
+QtMessageLoop* QtMessageLoop::CurrentOrNull() {
+    return dynamic_cast<QtMessageLoop*>(MessageLoop::CurrentOrNull());
+}
+
 void QtMessageLoop::Post(Callback cb) {
     // From another thread the epoll descriptor wakes Qt; on this thread one
     // queued event stands for every callback posted until it arrives.

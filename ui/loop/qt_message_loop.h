@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "platform/loop/epoll_loop.h"
 
@@ -46,6 +47,18 @@ class QtMessageLoop final : public EpollLoop {
         const DispatchScope level(*this);
         Dispatch(fn);
     }
+    // Runs `fn` outside the innermost Call: for a modal window of a command
+    // whose own code holds nothing of the core while the window is shown (a
+    // log, a summary, a message). Connections that end while it stays open
+    // through a long run are then freed as they end, not when it closes.
+    template <class F>
+    void OutsideCall(F&& fn) {
+        const DispatchPause pause(*this);
+        fn();
+    }
+
+    // The Qt loop of this thread, if the thread's loop is one.
+    static QtMessageLoop* CurrentOrNull();
 
   protected:
     // Run is a Qt event loop (QEventLoop::exec) that Quit ends.
@@ -70,5 +83,25 @@ class QtMessageLoop final : public EpollLoop {
     bool blockingRound_ = false;  // a ProcessMessages(true) is in Qt's wait
     uint64_t passesHandled_ = 0;
 };
+
+// Runs `fn` as a handler of the thread's Qt loop (QtMessageLoop::Call), or
+// at once on a thread without one. Every entry from Qt into the core goes
+// through here (the window's commands through RunCommand).
+template <class F>
+void EnterCore(F&& fn) {
+    if (QtMessageLoop* loop = QtMessageLoop::CurrentOrNull())
+        loop->Call(std::forward<F>(fn));
+    else
+        fn();
+}
+
+// Runs `fn` outside the innermost Call of the thread's Qt loop, if any.
+template <class F>
+void OutsideCore(F&& fn) {
+    if (QtMessageLoop* loop = QtMessageLoop::CurrentOrNull())
+        loop->OutsideCall(std::forward<F>(fn));
+    else
+        fn();
+}
 
 }  // namespace mv

@@ -13,17 +13,19 @@ namespace mv::ui {
 
 namespace {
 
-// The first matching row after `selected` going down, or before it going up
-// (from the first or the last row when none is selected). No wrap-around.
+// The first matching row the list shows after `selected` going down, or
+// before it going up (from the first or the last shown row when none is
+// selected). No wrap-around. Rows are counted as shown.
 std::optional<size_t> FindRow(const FindMatcher& matcher, const RecipientList& list,
-                              std::optional<size_t> selected, bool down) {
-    const size_t count = list.RowCount();
+                              const RecipientListView& view, bool down) {
+    const size_t count = view.ShownRowCount();
+    const std::optional<size_t> selected = view.SelectedShownRow();
     if (down) {
-        for (size_t row = selected ? *selected + 1 : 0; row < count; ++row)
-            if (matcher.Matches(list, row)) return row;
+        for (size_t shown = selected ? *selected + 1 : 0; shown < count; ++shown)
+            if (matcher.Matches(list, view.ListRowAt(shown))) return view.ListRowAt(shown);
     } else {
-        for (size_t row = std::min(selected.value_or(count), count); row > 0; --row)
-            if (matcher.Matches(list, row - 1)) return row - 1;
+        for (size_t shown = std::min(selected.value_or(count), count); shown > 0; --shown)
+            if (matcher.Matches(list, view.ListRowAt(shown - 1))) return view.ListRowAt(shown - 1);
     }
     return std::nullopt;
 }
@@ -56,14 +58,14 @@ void TMainForm::acFindNextExecute() {
     }
     const FindMatcher matcher(text, FindDialog->MatchCase());
     const std::optional<size_t> found =
-        FindRow(matcher, list_, ListView1->SelectedRow(), FindDialog->Down());
+        FindRow(matcher, project_.List(), *ListView1, FindDialog->Down());
     if (!found) throw Exception("Not found '" + text.toStdString() + "'");
     ListView1->SelectRow(*found);
     ListView1->RevealRow(*found);
 }
 
 bool TMainForm::MatchesFind(const QString& text, size_t row) const {
-    return FindMatcher(text, FindDialog->MatchCase()).Matches(list_, row);
+    return FindMatcher(text, FindDialog->MatchCase()).Matches(project_.List(), row);
 }
 
 }  // namespace mv::ui

@@ -14,6 +14,7 @@
 #include "import/import_dialog.h"
 #include "import/import_file_dialog.h"
 #include "main_window/main_form.h"
+#include "main_window/recipient_list_view.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
 
@@ -25,23 +26,25 @@ void TMainForm::WireImportExportCommands() {
 }
 
 void TMainForm::acImportRecipientExecute() {
-    const QString fileName = ChooseRecipientListFile(this, lastImportFolder_);
+    const QString fileName = ChooseRecipientListFile(fileDialog_, this);
     if (fileName.isEmpty()) Abort();
-    TImportDialog dialog(list_, fileName, this);
+    TImportDialog dialog(project_.List(), fileName, this);
     {
         WaitCursor wait;   // the preview reads the whole file
         dialog.Preview();  // a file that cannot be read is reported before any dialog
     }
     dialog.exec();
-    if (dialog.ImportStarted()) modified_ = true;
-    UpdateSelectionCommands();  // Replace may have removed the selected row
-    dialog.RethrowFailure();    // the rows read before the error stay
+    if (dialog.ImportStarted()) {
+        project_.SetModified(true);
+        ListView1->FitColumnsToAddresses();
+    }
+    UpdateCommandStates();    // Replace may have removed the selected row
+    dialog.RethrowFailure();  // the rows read before the error stay
 }
 
 void TMainForm::acExportRecipientExecute() {
-    const QString fileName = ChooseExportFile(this, lastExportFileName_);
+    const QString fileName = ChooseExportFile(fileDialog_, this);
     if (fileName.isEmpty()) Abort();
-    lastExportFileName_ = fileName;
     TExportDialog dialog(ReadExportTolerance(ini_), ReadExportVerdicts(ini_), this);
     if (dialog.exec() != QDialog::Accepted) Abort();
     const ExportTolerance tolerance = dialog.Tolerance();
@@ -49,16 +52,17 @@ void TMainForm::acExportRecipientExecute() {
     WriteExportTolerance(ini_, tolerance);
     WriteExportVerdicts(ini_, verdicts);
     const std::filesystem::path target(QFile::encodeName(fileName).toStdString());
+    const RecipientList& list = project_.List();
     size_t written = 0;
     {
         WaitCursor wait;
-        written = verdicts.byVerdict ? ExportRecipientsByVerdict(list_, target, verdicts.verdicts)
-                                     : ExportRecipients(list_, target, tolerance);
+        written = verdicts.byVerdict ? ExportRecipientsByVerdict(list, target, verdicts.verdicts)
+                                     : ExportRecipients(list, target, tolerance);
     }
     QMessageBox::information(this, QString::fromUtf8(kAppTitle),
                              QStringLiteral("Exported %1 of %2 recipients to %3.")
                                  .arg(written)
-                                 .arg(list_.RowCount())
+                                 .arg(list.RowCount())
                                  .arg(QDir::toNativeSeparators(fileName)));
 }
 

@@ -1,9 +1,10 @@
 // "&View Log...": the transcript of the selected recipient's last check in
-// its own window. When the command is enabled is decided by
-// UpdateViewLogCommand (selection_commands.cpp).
+// its own window. When the command is enabled is decided by its rule
+// (command_states.cpp).
 #include <QAction>
 
 #include "log/form_log.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 
@@ -15,11 +16,14 @@ void TMainForm::WireLogCommands() {
 
 void TMainForm::acViewLogExecute() {
     const std::optional<size_t> row = ListView1->SelectedRow();
-    if (!row || *row >= list_.RowCount()) return;
-    const std::string_view address = list_.Caption(*row);
+    const RecipientList& list = project_.List();
+    if (!row || *row >= list.RowCount()) return;
+    const std::string_view address = list.Caption(*row);
     TFormLog log(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size())),
-                 list_.TranscriptOf(*row), this);
-    log.exec();
+                 list.TranscriptOf(*row), this);
+    // The window has its own copy of the transcript: it may stay open
+    // through a run without holding up what the run frees.
+    OutsideCore([&] { log.exec(); });
 }
 
 }  // namespace mv::ui

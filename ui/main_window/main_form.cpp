@@ -3,16 +3,19 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "common/error_display.h"
 #include "common/icons.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
+#include "models/row_filter_model.h"
 #include "recent_files/most_recent_used_list.h"
 #include "settings/tini.h"
 
@@ -25,26 +28,21 @@ constexpr QSize kMinimumSize(300, 100);
 
 }  // namespace
 
-TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWidget* parent)
-    : QMainWindow(parent),
-      ini_(ini),
-      overrides_(std::move(overrides)),
-      SmtpRelayServer1(loop),
-      run_(list_, SmtpRelayServer1) {
+TMainForm::TMainForm(TINI& ini, TProject& project, QWidget* parent)
+    : QMainWindow(parent), ini_(ini), project_(project), fileDialog_(ini) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(Icon(IconId::kProgram));
-    SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
-    overrides_.ApplyTo(SmtpRelayServer1);
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
-    model_ = new RecipientModel(list_, this);
-    // The list, with the bar of a run's warning above it.
+    model_ = new RecipientModel(project_.List(), this);
+    shown_ = new RowFilterModel(*model_, this);
+    // The list, with the bar of warnings and errors above it.
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     RunWarningBar1 = new RunWarningBar(central);
-    ListView1 = new RecipientListView(*model_, central);
+    ListView1 = new RecipientListView(*model_, *shown_, central);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     column->addWidget(RunWarningBar1);
     column->addWidget(ListView1);
@@ -60,6 +58,7 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
     WireProjectCommands();
     WireCheckRunCommands();
     WireSelectionCommands();
+    WireFilterCommands();
     WireHelpCommands();
     WireOptionsAboutCommands();
     WirePreflightCommands();
@@ -69,6 +68,7 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
     WireRecentFiles();
     WireImportExportCommands();
     WireSummaryCommands();
+    WireCommandStates();
 
     resize(kInitialSize);
     setMinimumSize(kMinimumSize);
@@ -76,7 +76,6 @@ TMainForm::TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides, QWi
 
     // FormCreate: accept dropped files, restore the maximised state, and
     // begin as a new project until the start argument decides.
-    setAcceptDrops(true);
     if (ini_.isMaximized.AsBoolean()) setWindowState(windowState() | Qt::WindowMaximized);
     ClearProject();
 }
@@ -88,18 +87,25 @@ TMainForm::~TMainForm() {
     } catch (...) {
         // A settings file that cannot be written must not stop the program's end.
     }
+    MostRecentUsedList1->OnSaveFailed = nullptr;  // nobody is left to tell
     MostRecentUsedList1.reset();  // saves the recently used files, while the menu still exists
-    // The view and the model watch the list, which goes before Qt frees children.
+    project_.SmtpRelayServer1.Loop().OnHandlerFailed = nullptr;
+    // The view and the models watch the project's list: they go first.
     delete ListView1;
+    delete shown_;
     delete model_;
 }
 
 void TMainForm::OpenStartArgument(const QStringList& arguments) {
     RunCommand([&] {
-        if (!arguments.isEmpty() && IsProjectFileName(arguments.first().toStdString()))
-            OpenProject(arguments.first());
-        else
-            acNewExecute();
+        // By its full path: the recently used files name it from any folder.
+        if (!arguments.isEmpty() && IsProjectFileName(arguments.first().toStdString())) {
+            OpenProject(QFileInfo(arguments.first()).absoluteFilePath());
+            return;
+        }
+        acNewExecute();
+        // Only when no project was asked for: a No deletes what it offers.
+        OfferInterruptedUnsavedProject();
     });
 }
 
@@ -115,13 +121,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    try {
-        AskSaveChanges();
-        event->accept();
-    } catch (...) {
-        ShowCurrentException(this);
-        event->ignore();
-    }
+    EnterCore([&] {  // a save or a discarded journal reaches the core
+        try {
+            AskSaveChanges();
+            event->accept();
+        } catch (...) {
+            ShowCurrentException(this);
+            event->ignore();
+        }
+    });
 }
 
 }  // namespace mv::ui

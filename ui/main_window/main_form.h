@@ -1,16 +1,18 @@
-// The main window (TMainForm): the project's recipient list, every command of
-// the program as one action each, the menus, the tool bar, the list's context
-// menu and the status bar. It owns the recipient list, the checking dispatcher
-// and the check run; the run's logic is the core's CheckRun, which the window
-// only shows.
+// The main window (TMainForm): every command of the program as one action
+// each, the menus, the tool bar, the list's context menu and the status bar,
+// over the open project (TProject, handed to it), which owns the list, its
+// file and the runs. The window keeps only widgets and commands.
 //
 // The commands are spread over files by feature, each with its own Wire...()
 // that connects its actions to its handlers:
 //   main_form.cpp              creation, caption, closing, destruction
 //   main_form_actions.cpp      the action table, menus, tool bar, context menu
+//   command_states.cpp         which commands are enabled, from named facts
 //   project_commands.cpp       New, Open..., Save, Save As..., the modified prompt
-//   check_run_commands.cpp     "&Check", "S&top" and what a run shows
-//   selection_commands.cpp     the selection rule, "&View Log..."'s state, the check-mark press
+//   check_run_commands.cpp     "&Check", "S&top", "C&heck the Rest" and what a run shows
+//   journal_commands.cpp       the journal of an interrupted check: the questions
+//   selection_commands.cpp     the selection, the check-mark press
+//   filter_commands.cpp        "S&how": which rows the list shows
 //   file_drops.cpp             project files dropped onto the window
 //   help_commands.cpp          "&Contents...", the home page
 //   options_about_commands.cpp "&Options...", "&About Mailvetter...."
@@ -21,8 +23,9 @@
 //   recent_files.cpp           the recently used files of the "&File" menu
 //   import_export_commands.cpp "&Import Recipient List...", "&Export Recipient List..."
 //   summary_commands.cpp       "&Summary...": the results counted, as charts and a table
-// Every handler runs through RunCommand (common/error_display.h): it may raise
-// a user error (shown in the error box) or call Abort() (a silent end).
+// Every handler runs through RunCommand (common/error_display.h): one entry
+// into the core, where it may raise a user error (shown in the error box) or
+// call Abort() (a silent end).
 #pragma once
 
 #include <QMainWindow>
@@ -32,19 +35,20 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
-#include "common/program_options.h"
-#include "engine/smtp_relay_server.h"
-#include "project/list/recipient_list.h"
-#include "project/run/check_run.h"
+#include "common/file_dialog.h"
+#include "main_window/command_states.h"
+#include "open_project/project.h"
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class QMimeData;
 class QUrl;
 
 namespace mv {
-class MessageLoop;
 class TINI;
 }  // namespace mv
 
@@ -52,30 +56,34 @@ namespace mv::ui {
 
 class RecipientListView;
 class RecipientModel;
+class RowFilterModel;
 class RunWarningBar;
 class StatusPanels;
 class TFindDialog;
 class TMostRecentUsedList;
+enum class RowFilter;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
   public:
-    // `ini` and `loop` outlive the window; `overrides` apply to every run.
-    TMainForm(TINI& ini, MessageLoop& loop, CheckOverrides overrides = {},
-              QWidget* parent = nullptr);
+    // `ini` and `project` outlive the window.
+    TMainForm(TINI& ini, TProject& project, QWidget* parent = nullptr);
     ~TMainForm() override;  // FormDestroy
 
-    // Start-up's last step: opens the first argument when its extension is
-    // ".mlt" (in any case); any other argument, or none, starts a new project.
+    // Start-up's last step: opens the first argument (by its absolute path)
+    // when its extension is ".mlt" (in any case); any other argument, or
+    // none, starts a new project and offers an unsaved project whose check
+    // was interrupted.
     void OpenStartArgument(const QStringList& arguments);
 
-    // ---- The project ----
-    RecipientList& List() { return list_; }
-    bool Modified() const { return modified_; }
-    void SetModified(bool modified) { modified_ = modified; }
-    const QString& ProjectFileName() const { return projectFileName_; }
-    // A check run is under way (the dispatcher is busy).
-    bool Running() const { return run_.Running(); }
+    // ---- The project, and the project's state the commands read ----
+    TProject& Project() { return project_; }
+    RecipientList& List() { return project_.List(); }
+    bool Modified() const { return project_.Modified(); }
+    void SetModified(bool modified) { project_.SetModified(modified); }
+    const QString& ProjectFileName() const { return project_.ProjectFileName(); }
+    bool Running() const { return project_.Running(); }
+
     RecipientListView* ListView() const { return ListView1; }
     RunWarningBar* WarningBar() const { return RunWarningBar1; }
     StatusPanels* StatusBar() const { return StatusBar1; }
@@ -90,11 +98,10 @@ class TMainForm : public QMainWindow {
     void ResetColumns();
     size_t AddColumn(const QString& caption, int width);
     void ResetStatusBar();
-    // "&View Log..." is enabled exactly when a row is selected and its result
-    // icon is 0 or 1.
-    void UpdateViewLogCommand();
-    // The selection-dependent commands follow whether a row is selected.
-    void UpdateSelectionCommands();
+    // Applies every command's rule (command_states.h) to the facts as they
+    // are now; called whenever one of them changes.
+    void UpdateCommandStates();
+    CommandFacts Facts() const;
     // Runs `command` through the application's error display.
     bool RunCommand(const std::function<void()>& command);
 
@@ -125,6 +132,7 @@ class TMainForm : public QMainWindow {
 
     // main_form_actions.cpp
     void CreateActions();
+    void CreateFilterActions();
     void CreateMenus();
     void CreateToolBar();
     void CreateContextMenu();
@@ -137,6 +145,7 @@ class TMainForm : public QMainWindow {
     void WireProjectCommands();
     void WireCheckRunCommands();
     void WireSelectionCommands();
+    void WireFilterCommands();
     void WireHelpCommands();
     void WireOptionsAboutCommands();
     void WirePreflightCommands();
@@ -146,6 +155,7 @@ class TMainForm : public QMainWindow {
     void WireRecentFiles();
     void WireImportExportCommands();
     void WireSummaryCommands();
+    void WireCommandStates();
 
     // project_commands.cpp
     void acNewExecute();
@@ -153,20 +163,34 @@ class TMainForm : public QMainWindow {
     void acSaveExecute();
     void acSaveAsExecute();
     void ClearProject();
-    QString ChooseProjectToOpen();
-    QString ChooseProjectToSave();
+    ListBounds ListViewBounds() const;  // stored with the project
+
+    // journal_commands.cpp (the journal of an interrupted check)
+    // Asks whether to apply the journal left beside `fileName`; Cancel aborts.
+    bool AskAboutJournal(const QString& fileName);
+    // After the project was opened: applies the journal or keeps it declined.
+    void TakeJournal(bool apply);
+    void SettleJournalAfterSave(const QString& fileName);
+    // At start-up: offers the unsaved projects whose check was interrupted.
+    void OfferInterruptedUnsavedProject();
 
     // check_run_commands.cpp
     void acStartExecute();
     void acAbortExecute();
+    void acCheckRestExecute();
     void RunningChanged(bool running);
-    void SetRunningCommandStates(bool running);
     void ScheduleFrame();
     void ShowRunFrame();
 
     // selection_commands.cpp
     void ListView1SelectItem();
     void ListView1CheckMarkPressed(size_t row);
+
+    // filter_commands.cpp
+    void ShowRows(RowFilter filter);
+    void UpdateShowingPanel();
+    // The rows the commands on "every row" act on: those shown.
+    bool FilterShowsAll() const;
 
     // help_commands.cpp
     void acContentExecute();
@@ -194,6 +218,8 @@ class TMainForm : public QMainWindow {
     void acInvertSelectionExecute();
     void acCheckExecute();
     void ListView1DblClick();
+    // Gives every shown row the mark `mark(current mark)`.
+    void MarkShownRows(int32_t (*mark)(int32_t current));
 
     // find_commands.cpp
     void acFindExecute();
@@ -212,20 +238,10 @@ class TMainForm : public QMainWindow {
 
     // summary_commands.cpp
     void acSummaryExecute();
-    void UpdateSummaryCommand();
 
     TINI& ini_;
-    CheckOverrides overrides_;
-    RecipientList list_;
-    TSmtpRelayServer SmtpRelayServer1;
-    CheckRun run_;
-
-    bool modified_ = false;
-    QString projectFileName_;
-    QString lastOpenFolder_;      // where the open dialog starts
-    QString lastSaveFileName_;    // the save dialog offers the name chosen last time
-    QString lastImportFolder_;    // where the import's file dialog starts
-    QString lastExportFileName_;  // the export's save dialog offers the name chosen last time
+    TProject& project_;
+    FileDialog fileDialog_;  // remembers a folder per purpose
     bool busyCursor_ = false;
 
     // What a run shows is gathered and drawn once per frame.
@@ -234,15 +250,21 @@ class TMainForm : public QMainWindow {
     std::optional<size_t> revealPending_;
 
     RecipientModel* model_ = nullptr;
+    RowFilterModel* shown_ = nullptr;  // the rows the list shows
     RecipientListView* ListView1 = nullptr;
-    RunWarningBar* RunWarningBar1 = nullptr;  // above the list, shown while a warning holds a run
+    RunWarningBar* RunWarningBar1 = nullptr;  // above the list
     StatusPanels* StatusBar1 = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* recipientMenu_ = nullptr;
+    QMenu* showMenu_ = nullptr;
     QMenu* PopupMenu1 = nullptr;
     // The recently used files go into the "&File" menu just before this
     // separator (the one above "E&xit").
     QAction* recentFilesAnchor_ = nullptr;
+    // Each rule of command_states.h with its action, and the rows fact as
+    // the rules last saw it.
+    std::vector<std::pair<QAction*, CommandRule>> commandRules_;
+    bool factRows_ = false;
 
     // The action list. Each is named after itself (QObject::objectName).
     QAction* acNew = nullptr;
@@ -251,6 +273,7 @@ class TMainForm : public QMainWindow {
     QAction* acSaveAs = nullptr;
     QAction* acStart = nullptr;
     QAction* acAbort = nullptr;
+    QAction* acCheckRest = nullptr;
     QAction* acRecipientAdd = nullptr;
     QAction* acRecipientEdit = nullptr;
     QAction* acRecipientDelete = nullptr;
@@ -270,7 +293,8 @@ class TMainForm : public QMainWindow {
     QAction* acContent = nullptr;
     QAction* acHomePage = nullptr;
     QAction* acAbout = nullptr;
-    QAction* Exit1 = nullptr;  // the "E&xit" menu entry (not an action): closes the window
+    QAction* Exit1 = nullptr;        // the "E&xit" menu entry (not an action): closes the window
+    QActionGroup* acShow = nullptr;  // "S&how": one radio entry per RowFilter
 
     TFindDialog* FindDialog = nullptr;  // modeless, lives with the window
     std::unique_ptr<TMostRecentUsedList> MostRecentUsedList1;

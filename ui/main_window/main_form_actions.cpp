@@ -2,6 +2,7 @@
 // bar and the list's context menu. Captions, hints, shortcuts and initial
 // states are the program's own texts; "&" marks the access key.
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -10,6 +11,7 @@
 #include "common/icons.h"
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
+#include "models/row_filter_model.h"
 
 namespace mv::ui {
 
@@ -32,6 +34,8 @@ void TMainForm::CreateActions() {
     MakeAction(acSaveAs, "acSaveAs", "Save &As...", "Save project as", none, true);
     MakeAction(acStart, "acStart", "&Check", "Start checking addresses", none, true);
     MakeAction(acAbort, "acAbort", "S&top", "Stop checking addresses", none, false);
+    MakeAction(acCheckRest, "acCheckRest", "C&heck the Rest",
+               "Check the marked addresses that have no result yet", none, true);
     MakeAction(acRecipientAdd, "acRecipientAdd", "&New...", "New Recipient", none, true);
     MakeAction(acRecipientEdit, "acRecipientEdit", "&Properties...", "Edit recipient", none, false);
     MakeAction(acRecipientDelete, "acRecipientDelete", "&Delete...", "Delete recipient", none,
@@ -75,6 +79,38 @@ void TMainForm::CreateActions() {
     acStart->setIcon(Icon(IconId::kStart));
     acAbort->setIcon(Icon(IconId::kStop));
     acOptions->setIcon(Icon(IconId::kOptions));
+    CreateFilterActions();
+}
+
+void TMainForm::CreateFilterActions() {
+    struct Entry {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        RowFilter filter;
+    };
+    static constexpr Entry kEntries[] = {
+        {"acShowAll", "&All", "Show all recipients", RowFilter::kAll},
+        {"acShowDeliverable", "&Deliverable", "Show the deliverable recipients",
+         RowFilter::kDeliverable},
+        {"acShowRisky", "&Risky", "Show the risky recipients", RowFilter::kRisky},
+        {"acShowUndeliverable", "&Undeliverable", "Show the undeliverable recipients",
+         RowFilter::kUndeliverable},
+        {"acShowUnknown", "Un&known", "Show the recipients whose verdict is unknown",
+         RowFilter::kUnknown},
+        {"acShowNotChecked", "&Not checked", "Show the recipients not checked yet",
+         RowFilter::kNotChecked},
+    };
+    acShow = new QActionGroup(this);
+    acShow->setExclusive(true);
+    for (const Entry& e : kEntries) {
+        QAction* entry = nullptr;
+        MakeAction(entry, e.name, e.caption, e.hint, QKeySequence(), true);
+        entry->setCheckable(true);
+        entry->setChecked(e.filter == RowFilter::kAll);
+        entry->setData(static_cast<int>(e.filter));
+        acShow->addAction(entry);
+    }
 }
 
 namespace {
@@ -102,14 +138,18 @@ void TMainForm::CreateMenus() {
     AddEntries(recipientMenu_,
                {acRecipientAdd, acRecipientEdit, acRecipientDelete, acRecipientDeleteSelected,
                 nullptr, acCheckAll, acUnCheckAll, acInvertSelection, nullptr, acViewLog});
-    AddEntries(fileMenu_, {acNew, acOpen, acSave, acSaveAs, nullptr, acStart, acAbort, nullptr});
+    AddEntries(fileMenu_,
+               {acNew, acOpen, acSave, acSaveAs, nullptr, acStart, acAbort, acCheckRest, nullptr});
     fileMenu_->addMenu(recipientMenu_);
     AddEntries(fileMenu_, {acImportRecipient, acExportRecipient, nullptr, Exit1});
     recentFilesAnchor_ = fileMenu_->actions().at(fileMenu_->actions().size() - 2);
 
     QMenu* search = menuBar()->addMenu(QStringLiteral("&Search"));
     search->setObjectName(QStringLiteral("Search1"));
-    AddEntries(search, {acFind, acFindNext});
+    AddEntries(search, {acFind, acFindNext, nullptr});
+    showMenu_ = search->addMenu(QStringLiteral("S&how"));
+    showMenu_->setObjectName(QStringLiteral("Show1"));
+    showMenu_->addActions(acShow->actions());
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("Tools1"));
     AddEntries(tools, {acOptions, acSummary, acPreflight});

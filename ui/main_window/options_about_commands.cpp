@@ -4,6 +4,7 @@
 #include <QAction>
 
 #include "about/about_box.h"
+#include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
 #include "options/options_form.h"
 
@@ -21,7 +22,7 @@ void TMainForm::acOptionsExecute() {
 
 void TMainForm::acAboutExecute() {
     TAboutBox box(SystemAboutSources(), this);
-    box.exec();
+    OutsideCore([&] { box.exec(); });  // it may stay open through a run
 }
 
 }  // namespace mv::ui

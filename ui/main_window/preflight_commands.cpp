@@ -8,7 +8,6 @@
 #include "platform/loop/message_loop.h"
 #include "preflight/preflight_form.h"
 #include "project/preflight/preflight_settings.h"
-#include "project/run/address_text.h"
 #include "settings/tini.h"
 
 namespace mv::ui {
@@ -18,15 +17,14 @@ void TMainForm::WirePreflightCommands() {
 }
 
 void TMainForm::acPreflightExecute() {
+    const CheckOverrides& overrides = project_.Overrides();
     CheckSettings check = CheckSettings::FromIni(ini_);
-    overrides_.ApplyTo(check);
+    overrides.ApplyTo(check);
     PreflightSettings settings =
         PreflightSettings::FromCheckSettings(check, ini_.ilBlockLists.Text());
-    if (overrides_.dnsPort) settings.dnsPort = std::to_string(*overrides_.dnsPort);
-    if (overrides_.smtpPort) settings.smtpPort = std::to_string(*overrides_.smtpPort);
-    settings.domains = DistinctDomains(list_, PreflightSettings::kMaxDomains);
-    if (settings.domains.empty() && settings.from.find('@') != std::string::npos)
-        settings.domains = {DomainOf(settings.from)};
+    if (overrides.dnsPort) settings.dnsPort = std::to_string(*overrides.dnsPort);
+    if (overrides.smtpPort) settings.smtpPort = std::to_string(*overrides.smtpPort);
+    settings.SetDomains(DistinctDomains(project_.List(), PreflightSettings::kMaxDomains));
     TFormPreflight dialog(std::move(settings), MessageLoop::Current(), this);
     dialog.exec();
 }

@@ -1,8 +1,6 @@
 // Project commands: New, Open..., Save, Save As..., the modified prompt, and
-// reading and writing the project file.
+// reading and writing the project file (through the project, TProject).
 #include <QAction>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <exception>
@@ -14,16 +12,19 @@
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/status_panels.h"
-#include "project/findings/project_files.h"
 
 namespace mv::ui {
 
 namespace {
 
-const QString kProjectFilter = QStringLiteral("Mailvetter Projects (*.mlt)");
-
-std::filesystem::path ToPath(const QString& fileName) {
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+FileDialogSpec ProjectFileSpec(const char* objectName) {
+    FileDialogSpec spec;
+    spec.purpose = FilePurpose::kProjects;
+    spec.objectName = objectName;
+    spec.filter = QStringLiteral("Mailvetter Projects (*.mlt)");
+    spec.defaultSuffix = QStringLiteral("mlt");
+    spec.offerLastName = true;  // Save As offers the name chosen last time
+    return spec;
 }
 
 }  // namespace
@@ -33,6 +34,7 @@ void TMainForm::WireProjectCommands() {
     Connect(acOpen, &TMainForm::acOpenExecute);
     Connect(acSave, &TMainForm::acSaveExecute);
     Connect(acSaveAs, &TMainForm::acSaveAsExecute);
+    connect(&project_, &TProject::FileNameChanged, this, &TMainForm::UpdateCaption);
 }
 
 void TMainForm::acNewExecute() {
@@ -42,108 +44,83 @@ void TMainForm::acNewExecute() {
 
 // The steps of a new project after the prompt.
 void TMainForm::ClearProject() {
-    list_.BeginUpdate();
-    list_.ResetColumns();
-    list_.Clear();
-    list_.EndUpdate();
-    modified_ = false;
-    projectFileName_.clear();
+    project_.Clear();
     UpdateCaption();
     ResetStatusBar();
-    UpdateSelectionCommands();
+    UpdateCommandStates();
 }
 
 void TMainForm::acOpenExecute() {
     AskSaveChanges();
-    const QString fileName = ChooseProjectToOpen();
+    const QString fileName = fileDialog_.OpenFile(this, ProjectFileSpec("OpenProjectDlg"));
     if (!fileName.isEmpty()) OpenProject(fileName);
 }
 
 void TMainForm::acSaveExecute() {
-    if (projectFileName_.isEmpty()) {
+    if (project_.ProjectFileName().isEmpty()) {
         acSaveAsExecute();
         return;
     }
-    SaveProject(projectFileName_);
-    modified_ = false;
+    SaveProject(project_.ProjectFileName());
+    project_.SetModified(false);
 }
 
 void TMainForm::acSaveAsExecute() {
-    const QString fileName = ChooseProjectToSave();
+    const QString fileName = fileDialog_.SaveFile(this, ProjectFileSpec("SaveProjectDlg"));
     if (fileName.isEmpty()) Abort();
-    projectFileName_ = fileName;
-    UpdateCaption();
+    project_.SetProjectFileName(fileName);
     acSaveExecute();
 }
 
-QString TMainForm::ChooseProjectToOpen() {
-    QFileDialog dialog(this, QString(), lastOpenFolder_, kProjectFilter);
-    dialog.setObjectName(QStringLiteral("OpenProjectDlg"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(QStringLiteral("mlt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    QString chosen = dialog.selectedFiles().first();
-    lastOpenFolder_ = QFileInfo(chosen).absolutePath();
-    return chosen;
-}
-
-QString TMainForm::ChooseProjectToSave() {
-    QFileDialog dialog(this, QString(), QString(), kProjectFilter);
-    dialog.setObjectName(QStringLiteral("SaveProjectDlg"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("mlt"));
-    if (!lastSaveFileName_.isEmpty()) dialog.selectFile(lastSaveFileName_);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    lastSaveFileName_ = dialog.selectedFiles().first();
-    return lastSaveFileName_;
-}
-
 void TMainForm::OpenProject(const QString& fileName) {
+    const bool applyJournal = AskAboutJournal(fileName);  // Cancel opens nothing
     std::exception_ptr failure;
     std::string notice;  // about the findings file beside the project
     {
         WaitCursor wait;
         try {
-            notice = mv::OpenProject(list_, ToPath(fileName));  // brackets its changes itself
+            // The name and the unmodified state, whatever happens.
+            notice = project_.Open(fileName);
         } catch (...) {
             failure = std::current_exception();
         }
     }
-    // Whatever happened, the project now carries this file's name.
-    projectFileName_ = fileName;
     UpdateCaption();
-    modified_ = false;
     ResetStatusBar();
-    if (!notice.empty()) StatusBar1->showMessage(QString::fromStdString(notice));
+    if (!notice.empty()) StatusBar1->ShowNote(QString::fromStdString(notice));
     AddRecentFile(fileName);
-    UpdateSelectionCommands();
+    UpdateCommandStates();
     if (failure) std::rethrow_exception(failure);
+    TakeJournal(applyJournal);
+}
+
+ListBounds TMainForm::ListViewBounds() const {
+    const QRect area = ListView1->geometry();
+    return {area.x(), area.y(), area.width(), area.height()};
 }
 
 void TMainForm::SaveProject(const QString& fileName) {
-    const QRect area = ListView1->geometry();
-    const ListBounds bounds{area.x(), area.y(), area.width(), area.height()};
     try {
-        mv::SaveProject(list_, ToPath(fileName), bounds);  // the project, then its findings
+        project_.Save(fileName, ListViewBounds());  // the project, then its findings
     } catch (const EFCreateError&) {
         throw;  // nothing was created
     } catch (...) {
-        AddRecentFile(projectFileName_);
+        AddRecentFile(project_.ProjectFileName());
         throw;
     }
-    AddRecentFile(projectFileName_);
+    AddRecentFile(project_.ProjectFileName());
+    SettleJournalAfterSave(fileName);
 }
 
 void TMainForm::AskSaveChanges() {
-    if (!modified_) return;
+    if (!project_.Modified()) return;
     switch (ConfirmYesNoCancel(
         this, QStringLiteral("Project has been modified.  Would you like to save before?"))) {
         case Answer::kYes:
             acSaveExecute();
             break;
         case Answer::kNo:
+            project_.DiscardJournal();
             break;
         case Answer::kCancel:
             Abort();
@@ -151,8 +128,9 @@ void TMainForm::AskSaveChanges() {
 }
 
 void TMainForm::UpdateCaption() {
-    const QString name = projectFileName_.isEmpty() ? QStringLiteral("New Project")
-                                                    : QFileInfo(projectFileName_).fileName();
+    const QString& fileName = project_.ProjectFileName();
+    const QString name =
+        fileName.isEmpty() ? QStringLiteral("New Project") : QFileInfo(fileName).fileName();
     QString caption = QString::fromUtf8(kAppTitle) + " - [" + name + "]  ";
     // Qt reads "[*]" in a caption as the modified mark; a file named "*" keeps its name.
     caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
@@ -160,11 +138,11 @@ void TMainForm::UpdateCaption() {
 }
 
 void TMainForm::ResetColumns() {
-    list_.ResetColumns();
+    project_.List().ResetColumns();
 }
 
 size_t TMainForm::AddColumn(const QString& caption, int width) {
-    return list_.AddColumn(caption.toStdString(), width);
+    return project_.List().AddColumn(caption.toStdString(), width);
 }
 
 void TMainForm::ResetStatusBar() {

@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "main_window/main_form.h"
+#include "main_window/status_panels.h"
 #include "platform/error/exception.h"
 #include "recent_files/most_recent_used_list.h"
 #include "settings/tini.h"
@@ -22,6 +23,11 @@ void TMainForm::WireRecentFiles() {
         static_cast<int>(fileMenu_->actions().indexOf(recentFilesAnchor_));
     MostRecentUsedList1->OnSelectFilename = [this](const QString& fileName) {
         MostRecentUsedList1SelectFilename(fileName);
+    };
+    // Losing them costs little, but the user should know once.
+    MostRecentUsedList1->OnSaveFailed = [this](const QString& why) {
+        StatusBar1->ShowNote(QStringLiteral("The recently used files could not be saved") +
+                             (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
     };
     MostRecentUsedList1->Loaded();
 }

@@ -1,9 +1,11 @@
 // Adding, editing, deleting and marking recipients. Adding and editing go
 // through the properties dialog; the commands on every row change the list
 // in one pass with one notice, so a million rows take a blink and the view
-// repaints once.
+// repaints once. "&Check All", "&Uncheck All" and "&Invert Selection" act on
+// the rows the list shows (all of them unless "S&how" says otherwise).
 #include <QAction>
 #include <QGuiApplication>
+#include <vector>
 
 #include "common/confirm.h"
 #include "common/wait_cursor.h"
@@ -28,17 +30,18 @@ void TMainForm::WireRecipientCommands() {
 }
 
 void TMainForm::acRecipientAddExecute() {
+    RecipientList& list = project_.List();
     TFormProperties dialog(QStringLiteral("New Recipient"), this);
-    BuildPropertyRows(dialog, list_);
+    BuildPropertyRows(dialog, list);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    modified_ = true;  // whether the dialog closed with OK or not
+    project_.SetModified(true);  // whether the dialog closed with OK or not
     if (!ok) return;
     // A new row stands just before the selected one, or last.
-    const size_t row = ListView1->SelectedRow().value_or(list_.RowCount());
+    const size_t row = ListView1->SelectedRow().value_or(list.RowCount());
     RecipientRow value;  // marked, never checked, an empty log
-    value.subItems.resize(list_.ColumnCount() > 0 ? list_.ColumnCount() - 1 : 0);
-    list_.InsertRow(row, value);
-    StorePropertyRows(dialog, list_, row);
+    value.subItems.resize(list.ColumnCount() > 0 ? list.ColumnCount() - 1 : 0);
+    list.InsertRow(row, value);
+    StorePropertyRows(dialog, list, row);
     ListView1->SelectRow(row);
     ListView1->RevealRow(row);
 }
@@ -46,12 +49,13 @@ void TMainForm::acRecipientAddExecute() {
 void TMainForm::acRecipientEditExecute() {
     const std::optional<size_t> row = ListView1->SelectedRow();
     if (!row) return;
+    RecipientList& list = project_.List();
     TFormProperties dialog(QStringLiteral("Properties"), this);
-    BuildPropertyRows(dialog, list_);
-    LoadPropertyRows(dialog, list_, *row);
+    BuildPropertyRows(dialog, list);
+    LoadPropertyRows(dialog, list, *row);
     const bool ok = dialog.exec() == QDialog::Accepted;
-    modified_ = true;  // whether the dialog closed with OK or not
-    if (ok && *row < list_.RowCount()) StorePropertyRows(dialog, list_, *row);
+    project_.SetModified(true);  // whether the dialog closed with OK or not
+    if (ok && *row < list.RowCount()) StorePropertyRows(dialog, list, *row);
 }
 
 void TMainForm::acRecipientDeleteExecute() {
@@ -60,10 +64,10 @@ void TMainForm::acRecipientDeleteExecute() {
     if (ConfirmYesNo(this, QStringLiteral("Would you like to delete this recipient?")) !=
         Answer::kYes)
         return;
-    list_.RemoveRow(*row);
-    modified_ = true;
+    project_.List().RemoveRow(*row);
+    project_.SetModified(true);
     ListView1->SelectRow(std::nullopt);
-    UpdateSelectionCommands();
+    UpdateCommandStates();
 }
 
 void TMainForm::acRecipientDeleteSelectedExecute() {
@@ -72,39 +76,70 @@ void TMainForm::acRecipientDeleteSelectedExecute() {
         return;
     {
         WaitCursor wait;
-        list_.BeginUpdate();
-        list_.RemoveRowsIf(
+        RecipientList& list = project_.List();
+        list.BeginUpdate();
+        list.RemoveRowsIf(
             [](const RecipientList& l, size_t row) { return l.StateIndex(row) == kMarkChecked; });
-        list_.EndUpdate();
+        list.EndUpdate();
     }
-    modified_ = true;  // even when no row was checked
-    UpdateSelectionCommands();
+    project_.SetModified(true);  // even when no row was checked
+    UpdateCommandStates();
+}
+
+namespace {
+
+int32_t Checked(int32_t) {
+    return kMarkChecked;
+}
+int32_t Unchecked(int32_t) {
+    return kMarkUnchecked;
+}
+int32_t Inverted(int32_t mark) {
+    return mark == kMarkChecked ? kMarkUnchecked : kMarkChecked;
+}
+
+}  // namespace
+
+void TMainForm::MarkShownRows(int32_t (*mark)(int32_t current)) {
+    const WaitCursor wait;
+    RecipientList& list = project_.List();
+    if (FilterShowsAll()) {  // the list's own passes: one notice for a million rows
+        if (mark == Inverted)
+            list.InvertStateIndexes();
+        else
+            list.SetAllStateIndexes(mark(kMarkUnchecked));
+    } else {
+        // The rows to mark first: marks do not change what the filter shows,
+        // but the shown rows are read before the list changes.
+        std::vector<size_t> rows(ListView1->ShownRowCount());
+        for (size_t shown = 0; shown < rows.size(); ++shown)
+            rows[shown] = ListView1->ListRowAt(shown);
+        list.BeginUpdate();
+        for (size_t row : rows)
+            list.SetStateIndex(row, mark(list.StateIndex(row)));
+        list.EndUpdate();
+    }
+    project_.SetModified(true);
 }
 
 void TMainForm::acCheckAllExecute() {
-    const WaitCursor wait;
-    list_.SetAllStateIndexes(kMarkChecked);
-    modified_ = true;
+    MarkShownRows(Checked);
 }
 
 void TMainForm::acUnCheckAllExecute() {
-    const WaitCursor wait;
-    list_.SetAllStateIndexes(kMarkUnchecked);
-    modified_ = true;
+    MarkShownRows(Unchecked);
 }
 
 void TMainForm::acInvertSelectionExecute() {
-    const WaitCursor wait;
-    list_.InvertStateIndexes();
-    modified_ = true;
+    MarkShownRows(Inverted);
 }
 
 void TMainForm::acCheckExecute() {
     const std::optional<size_t> row = ListView1->SelectedRow();
     if (!row) return;
-    list_.SetStateIndex(*row,
-                        list_.StateIndex(*row) == kMarkChecked ? kMarkUnchecked : kMarkChecked);
-    modified_ = true;
+    RecipientList& list = project_.List();
+    list.SetStateIndex(*row, Inverted(list.StateIndex(*row)));
+    project_.SetModified(true);
 }
 
 void TMainForm::ListView1DblClick() {

@@ -5,7 +5,6 @@
 
 #include "common/icons.h"
 #include "models/result_tool_tip.h"
-#include "project/list/row_verdict.h"
 
 namespace mv::ui {
 
@@ -24,8 +23,8 @@ QString Text(std::string_view text) {
 const QIcon& RowIcon(const RecipientList& list, size_t row) {
     const int32_t icon = list.ImageIndex(row);
     if (icon == kIconValid || icon == kIconFailed) {
-        if (const std::optional<RowVerdict> verdict = VerdictOfRow(list, row))
-            return VerdictIcon(verdict->verdict);
+        if (const std::optional<Verdict> verdict = list.VerdictOf(row))
+            return VerdictIcon(*verdict);
     }
     return ResultIcon(icon);
 }

@@ -78,7 +78,7 @@ ChecksPage::ChecksPage(QWidget* parent) : OptionsPage(parent) {
     form_->addRow(cbAcceptAllProbe);
     // "Check deferred addresses again after N seconds": the number stands in
     // the sentence, the label before it and the unit after it.
-    AddNumberRow(QStringLiteral("Check &deferred addresses again after"), edRecheckDeferred,
+    AddNumberRow(QStringLiteral("Check deferred addresses a&gain after"), edRecheckDeferred,
                  new QLabel(QStringLiteral("seconds"), this));
     form_->addRow(QString(),
                   MakeNote(this, QStringLiteral("0: deferred addresses are not checked again.")));

@@ -77,17 +77,11 @@ void TFormOptions::Button1Click() {
 }
 
 bool TFormOptions::Saved() {
-    for (const TINISecao* section : ini_.INIArquivo1.Secoes()) {
-        for (const TINILinha* key : section->Linhas()) {
-            if (!key->Modified()) continue;
-            const SettingsFile* file = ini_.INIArquivo1.File();
-            const std::string why = file != nullptr ? file->LastError() : std::string();
-            ShowErrorBox(this, "The settings could not be saved" +
-                                   (why.empty() ? std::string() : ": " + why));
-            return false;
-        }
-    }
-    return true;
+    if (!ini_.INIArquivo1.SaveFailed()) return true;
+    const std::string why = ini_.INIArquivo1.SaveError();
+    ShowErrorBox(this,
+                 "The settings could not be saved" + (why.empty() ? std::string() : ": " + why));
+    return false;
 }
 
 }  // namespace mv::ui

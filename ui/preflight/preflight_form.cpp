@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "loop/qt_message_loop.h"
 #include "project/preflight/outgoing_address.h"
 
 namespace mv::ui {
@@ -73,7 +74,8 @@ TFormPreflight::TFormPreflight(PreflightSettings settings, MessageLoop& loop, QW
     btClose = new QPushButton(QStringLiteral("Close"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
     btClose->setDefault(true);
-    connect(btAgain, &QPushButton::clicked, this, &TFormPreflight::StartCheck);
+    // The check runs on the core's loop: starting it is an entry into the core.
+    connect(btAgain, &QPushButton::clicked, this, [this] { EnterCore([this] { StartCheck(); }); });
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* address = new QFormLayout;
@@ -94,7 +96,7 @@ TFormPreflight::~TFormPreflight() = default;
 
 void TFormPreflight::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!started_) StartCheck();
+    if (!started_) EnterCore([this] { StartCheck(); });
 }
 
 void TFormPreflight::StartCheck() {

@@ -115,7 +115,11 @@ bool TMostRecentUsedList::SaveToRegistry() {
     for (size_t i = 0; i < entries_.size(); ++i)
         values.emplace_back(std::to_string(i), entries_[i].filename.toStdString());
     values.emplace_back(kTotal, std::to_string(entries_.size()));
-    return file.CreateFolder() && file.WriteSection(kSection, values);
+    const bool saved = file.CreateFolder() && file.WriteSection(kSection, values);
+    if (!saved && !saveFailed_ && OnSaveFailed)
+        OnSaveFailed(QString::fromStdString(file.LastError()));
+    saveFailed_ = !saved;
+    return saved;
 }
 
 void TMostRecentUsedList::RemoveMenuItems() {

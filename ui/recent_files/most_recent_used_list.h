@@ -50,6 +50,9 @@ class TMostRecentUsedList final : public QObject {
     std::function<void(const QString& filename)> OnSelectFilename;
     // Supplies an entry's caption from its 1-based position and file name.
     std::function<void(int index, QString& filename)> OnDrawFilename;
+    // The list could not be saved (with the reason, when known); told once,
+    // and again only after a save has succeeded in between.
+    std::function<void(const QString& why)> OnSaveFailed;
 
     // All properties are set: checks MenuToAttach and loads the list.
     void Loaded();
@@ -85,6 +88,7 @@ class TMostRecentUsedList final : public QObject {
     QAction* separator_ = nullptr;
     bool menuBuilt_ = false;
     bool loaded_ = false;
+    bool saveFailed_ = false;  // the last save failed and was told
 };
 
 }  // namespace mv::ui

@@ -3,7 +3,6 @@
 #include <QChartView>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSaveFile>
@@ -12,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "common/error_display.h"
+#include "common/file_dialog.h"
 #include "summary/summary_charts.h"
 
 namespace mv::ui {
@@ -24,21 +24,10 @@ QString Cell(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A file name chosen in a save dialog of its own; empty when cancelled.
-QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& suffix) {
-    QFileDialog dialog(parent, title, QString(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);  // asks before replacing a file
-    dialog.setDefaultSuffix(suffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
-}
-
 }  // namespace
 
-TSummaryWindow::TSummaryWindow(ListSummary summary, QWidget* parent)
-    : QDialog(parent), summary_(std::move(summary)) {
+TSummaryWindow::TSummaryWindow(ListSummary summary, FileDialog& files, QWidget* parent)
+    : QDialog(parent), summary_(std::move(summary)), files_(files) {
     setObjectName(QStringLiteral("SummaryWindow"));
     setWindowTitle(QStringLiteral("Summary"));
     setSizeGripEnabled(true);
@@ -138,15 +127,25 @@ bool TSummaryWindow::SaveTable(const QString& fileName) {
     return true;
 }
 
+QString TSummaryWindow::ChooseFileToSave(const QString& title, const QString& filter,
+                                         const QString& suffix) {
+    FileDialogSpec spec;
+    spec.purpose = FilePurpose::kSummary;
+    spec.title = title;
+    spec.filter = filter;
+    spec.defaultSuffix = suffix;
+    return files_.SaveFile(this, spec);
+}
+
 void TSummaryWindow::SaveChartExecute() {
     const QString fileName =
-        ChooseFileToSave(this, QStringLiteral("Save Chart"), QStringLiteral("PNG pictures (*.png)"),
+        ChooseFileToSave(QStringLiteral("Save Chart"), QStringLiteral("PNG pictures (*.png)"),
                          QStringLiteral("png"));
     if (!fileName.isEmpty()) SaveChart(fileName);
 }
 
 void TSummaryWindow::SaveTableExecute() {
-    const QString fileName = ChooseFileToSave(this, QStringLiteral("Save Table"),
+    const QString fileName = ChooseFileToSave(QStringLiteral("Save Table"),
                                               QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
     if (!fileName.isEmpty()) SaveTable(fileName);
 }

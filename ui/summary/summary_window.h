@@ -18,10 +18,13 @@ class QTableWidget;
 
 namespace mv::ui {
 
+class FileDialog;
+
 class TSummaryWindow final : public QDialog {
     Q_OBJECT
   public:
-    TSummaryWindow(ListSummary summary, QWidget* parent);
+    // `files` chooses where the chart and the table are saved.
+    TSummaryWindow(ListSummary summary, FileDialog& files, QWidget* parent);
 
     // Writes the chart of the page shown as a PNG picture; false, after
     // telling the user, when the file cannot be written.
@@ -34,11 +37,13 @@ class TSummaryWindow final : public QDialog {
     QChartView* AddChartPage(const QString& caption, const char* name, QChart* chart);
     QTableWidget* MakeTable();
     QChartView* ShownChart() const;
+    QString ChooseFileToSave(const QString& title, const QString& filter, const QString& suffix);
     void SaveChartExecute();
     void SaveTableExecute();
     void UpdateButtons();
 
     ListSummary summary_;
+    FileDialog& files_;
     QTabWidget* pages_ = nullptr;
     QPushButton* btSaveChart = nullptr;
     QPushButton* btSaveTable = nullptr;

@@ -64,6 +64,7 @@ void MessageLoop::LeaveDispatch() {
 }
 
 void MessageLoop::HandlerFailed(const std::exception_ptr& error) noexcept {
+    std::string message;
     try {
         std::rethrow_exception(error);
     } catch (const std::bad_alloc&) {
@@ -72,9 +73,17 @@ void MessageLoop::HandlerFailed(const std::exception_ptr& error) noexcept {
         std::_Exit(1);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mailvetter: an event handler failed: %s (going on)\n", e.what());
+        message = e.what();
     } catch (...) {
         std::fputs("mailvetter: an event handler failed with an unknown exception (going on)\n",
                    stderr);
+        message = "unknown exception";
+    }
+    if (!OnHandlerFailed) return;
+    try {
+        OnHandlerFailed(message);
+    } catch (...) {
+        // Standard error has it; a listener that fails must not stop the loop.
     }
 }
 
@@ -86,6 +95,7 @@ void MessageLoop::FreeRetired() {
         retired_.clear();
         auto graves = std::move(graveyard_);
         graveyard_.clear();
+        retiredFreed_ += retired.size();
         retired.clear();
         graves.clear();
     }

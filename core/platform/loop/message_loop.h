@@ -27,7 +27,8 @@
 //  * std::bad_alloc ends the program with a message on standard error and
 //    exit status 1 (standard output is flushed first): after running out of
 //    memory nothing can be trusted to go on;
-//  * any other exception is reported on standard error and the loop goes on
+//  * any other exception is reported on standard error (and to
+//    OnHandlerFailed, for a front end that shows it) and the loop goes on
 //    with the next message, so that one faulty check does not cost the results
 //    of all the others.
 #pragma once
@@ -36,6 +37,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -109,6 +111,13 @@ class MessageLoop {
     // How many levels of dispatch are on the stack: ProcessMessages calls, or
     // on a backend inside another toolkit's loop its calls into the core.
     int Depth() const { return depth_; }
+    // How many retired objects have been freed so far: a witness for tests
+    // that nothing goes while a handler may still be on the stack.
+    uint64_t RetiredFreed() const { return retiredFreed_; }
+
+    // Told the message of every exception that escaped a handler (after it
+    // has been reported on standard error); it must not throw.
+    std::function<void(const std::string& message)> OnHandlerFailed;
 
     // Hands an object over for deletion once the loop is back at its outermost
     // level (see the rules above).
@@ -139,6 +148,26 @@ class MessageLoop {
         MessageLoop& loop_;
     };
 
+    // Inside a level of dispatch, steps out of it for as long as it lives:
+    // for code that waits (a modal window) while nothing of the handler that
+    // opened the level is on the stack below it. What retires meanwhile is
+    // then freed as usual instead of when that handler ends.
+    class DispatchPause {
+      public:
+        explicit DispatchPause(MessageLoop& loop) : loop_(loop), paused_(loop.depth_ > 0) {
+            if (paused_) --loop_.depth_;
+        }
+        ~DispatchPause() {
+            if (paused_) ++loop_.depth_;
+        }
+        DispatchPause(const DispatchPause&) = delete;
+        DispatchPause& operator=(const DispatchPause&) = delete;
+
+      private:
+        MessageLoop& loop_;
+        bool paused_;
+    };
+
     // Runs one handler (a posted callback, a timer tick, a descriptor's
     // readiness). Every backend calls its handlers through here: this is where
     // an exception escaping a handler ends (see the top of this file).
@@ -158,7 +187,7 @@ class MessageLoop {
 
   private:
     void LeaveDispatch();
-    static void HandlerFailed(const std::exception_ptr& error) noexcept;
+    void HandlerFailed(const std::exception_ptr& error) noexcept;
 
     struct Retired {
         virtual ~Retired() = default;
@@ -170,6 +199,7 @@ class MessageLoop {
     };
 
     int depth_ = 0;
+    uint64_t retiredFreed_ = 0;
     bool quit_ = false;
     int quitCode_ = 0;
     std::vector<std::unique_ptr<Retired>> retired_;

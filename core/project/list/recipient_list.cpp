@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "project/list/row_verdict.h"
+
 namespace mv {
 
 namespace {
@@ -153,6 +155,19 @@ const ResultFinding* RecipientList::FindingOf(size_t row) const {
     return item.record && item.record->finding ? &*item.record->finding : nullptr;
 }
 
+std::optional<Verdict> RecipientList::VerdictOf(size_t row) const {
+    const uint8_t verdict = At(row).verdict;
+    if (verdict == kNoVerdict) return std::nullopt;
+    return static_cast<Verdict>(verdict);
+}
+
+void RecipientList::Classify(Item& item) {
+    const ResultFinding* finding =
+        item.record && item.record->finding ? &*item.record->finding : nullptr;
+    const std::optional<Verdict> verdict = ClassifyResult(item.texts.At(1), finding);
+    item.verdict = verdict ? static_cast<uint8_t>(*verdict) : kNoVerdict;
+}
+
 RecipientRow RecipientList::Row(size_t row) const {
     const Item& item = At(row);
     std::vector<std::string_view> texts;
@@ -188,6 +203,7 @@ void RecipientList::ReleaseTexts(TextPack texts) noexcept {
 
 void RecipientList::SetTexts(size_t row, TextPack texts) {
     ReleaseTexts(std::exchange(rows_[row].texts, texts));
+    Classify(rows_[row]);
     Changed(row, 1);
 }
 
@@ -265,6 +281,7 @@ void RecipientList::ChangeRecord(size_t row, F&& change) {
     if (item.record->Empty()) {
         item.record.reset();
     }
+    Classify(item);
     Changed(row, 1);
 }
 
@@ -304,6 +321,7 @@ RecipientList::Item RecipientList::MakeItem(const RecipientRow& value) {
     item.imageIndex = value.imageIndex;
     item.stateIndex = value.stateIndex;
     item.overlayIndex = value.overlayIndex;
+    Classify(item);
     return item;
 }
 
@@ -323,6 +341,7 @@ size_t RecipientList::AppendRow(std::string_view caption,
     item.imageIndex = imageIndex;
     item.stateIndex = stateIndex;
     item.overlayIndex = overlayIndex;
+    Classify(item);
     Insert(rows_.size(), std::move(item));
     return rows_.size() - 1;
 }

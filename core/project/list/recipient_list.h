@@ -140,6 +140,10 @@ class RecipientList {
     // What the row's last check found; null when it has not been checked
     // since the project was opened, or is being checked.
     const ResultFinding* FindingOf(size_t row) const;
+    // What the row's result means (ClassifyResult of its Result text and
+    // finding), decided when either changes and kept with the row, so that
+    // views and filters read it without parsing; none without a result.
+    std::optional<Verdict> VerdictOf(size_t row) const;
     // A copy of the whole row.
     RecipientRow Row(size_t row) const;
     // Replaces `out` with views of the row's caption and its sub-items in
@@ -203,7 +207,9 @@ class RecipientList {
         int32_t imageIndex = kIconNotChecked;
         int32_t stateIndex = kMarkChecked;
         int32_t overlayIndex = -1;
+        uint8_t verdict = kNoVerdict;  // a Verdict, or kNoVerdict
     };
+    static constexpr uint8_t kNoVerdict = 0xff;
 
     const Item& At(size_t row) const { return rows_.at(row); }
     Item& At(size_t row) { return rows_.at(row); }
@@ -215,6 +221,8 @@ class RecipientList {
     void ChangeRecord(size_t row, F&& change);
     void ReleaseTexts(TextPack texts) noexcept;
     void SetTexts(size_t row, TextPack texts);
+    // Decides the row's verdict again from its Result text and finding.
+    static void Classify(Item& item);
 
     // Notification helpers; inside a bracket they defer or merge.
     template <typename F>

@@ -16,6 +16,7 @@ void RecipientList::ClearTranscripts() {
             continue;
         }
         rows_[row].record.reset();
+        Classify(rows_[row]);
         first = std::min(first, row);
         end = row + 1;
     }

@@ -32,4 +32,10 @@ std::optional<RowVerdict> VerdictOfRow(const RecipientList& list, size_t row) {
     return verdict;
 }
 
+std::optional<Verdict> ClassifyResult(std::string_view result, const ResultFinding* finding) {
+    const std::optional<ResultColumn> column = ParseResultColumn(result);
+    if (!column) return std::nullopt;
+    return finding != nullptr ? finding->verdict : VerdictOfCode(column->code);
+}
+
 }  // namespace mv

@@ -33,6 +33,11 @@ struct RowVerdict {
 // views stay valid while the row is unchanged.
 std::optional<RowVerdict> VerdictOfRow(const RecipientList& list, size_t row);
 
+// The verdict of a Result text and the finding beside it (null when none):
+// the finding's when there is one, else the code's; none without a result.
+// The list keeps it with each row (RecipientList::VerdictOf).
+std::optional<Verdict> ClassifyResult(std::string_view result, const ResultFinding* finding);
+
 // A set of verdicts, for choosing rows by verdict.
 class VerdictSet {
   public:

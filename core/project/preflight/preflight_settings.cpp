@@ -76,6 +76,11 @@ PreflightSettings PreflightSettings::FromCheckSettings(const CheckSettings& sett
     return s;
 }
 
+void PreflightSettings::SetDomains(std::vector<std::string> given) {
+    domains = std::move(given);
+    if (domains.empty() && from.find('@') != std::string::npos) domains = {DomainOf(from)};
+}
+
 std::vector<std::string> DistinctDomains(const RecipientList& list, size_t max) {
     std::vector<std::string> domains;
     AddDomainsOf(list, true, max, domains);

@@ -44,6 +44,9 @@ struct PreflightSettings {
     // and the zones of `blockLists` ("zone,zone ...").
     static PreflightSettings FromCheckSettings(const CheckSettings& settings,
                                                const std::string& blockLists);
+    // The domains to try on port 25: those given, else the sender's own
+    // domain (none when the sender has no at sign).
+    void SetDomains(std::vector<std::string> given);
 };
 
 // The entries of a list separated by commas or blanks, without empty ones.
