@@ -194,9 +194,9 @@ class TSmtpThread {
     std::vector<std::string> log_;
     int recipientIndex_ = -1;
     std::string address_;
-    std::string domain_;        // as asked for: ASCII, no trailing dot
-    std::string rcptAddress_;   // as RCPT TO carries it
-    bool smtputf8_ = false;     // the local part is not ASCII: EHLO and SMTPUTF8
+    std::string domain_;       // as asked for: ASCII, no trailing dot
+    std::string rcptAddress_;  // as RCPT TO carries it
+    bool smtputf8_ = false;    // the local part is not ASCII: EHLO and SMTPUTF8
     std::vector<std::string> hostList_;
     size_t hostIndex_ = 0;
     int firstError_ = 0;

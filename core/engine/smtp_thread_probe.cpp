@@ -19,7 +19,8 @@ namespace mv {
 // run knows its answer for the domain or another session's probe of it is out.
 void TSmtpThread::AfterAccepted() {
     const ProbeAdvice advice = ProviderAdvice();
-    if (advice == ProbeAdvice::kAcceptedIsRisky) evidence_.knownReason = Reason::kProviderAcceptsAll;
+    if (advice == ProbeAdvice::kAcceptedIsRisky)
+        evidence_.knownReason = Reason::kProviderAcceptsAll;
     if (advice != ProbeAdvice::kProbe || !owner_.AcceptAllProbe() || RunAborted()) return EndHost();
     const std::string& host = hostList_[hostIndex_];
     AcceptAllProbes& probes = owner_.Probes();

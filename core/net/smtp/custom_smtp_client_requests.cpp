@@ -33,8 +33,7 @@ void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
 
 void _TCustomSmtpClient::Helo() {
     ExecCommand(smtpHelo,
-                (ehlo_ ? "EHLO " : "HELO ") + (signOn_.empty() ? LocalHostName() : signOn_),
-                {250});
+                (ehlo_ ? "EHLO " : "HELO ") + (signOn_.empty() ? LocalHostName() : signOn_), {250});
 }
 
 void _TCustomSmtpClient::Vrfy() {
