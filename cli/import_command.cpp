@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "list_input.h"
 #include "project/findings/project_files.h"
+#include "project/list/storable_caption.h"
 
 namespace mv::cli {
 
@@ -23,16 +24,20 @@ int RunImport(const ParsedArgs& parsed) {
     if (parsed.Has("data")) choices.firstLineIsHeader = false;
 
     RecipientList list;
+    ImportResult imported;
     try {
         std::error_code ec;
         if (std::filesystem::exists(project, ec)) OpenProjectTelling(list, project);
-        ImportFile(parsed.Positional()[0], list, choices);
+        imported = ImportFile(parsed.Positional()[0], list, choices);
         SaveProject(list, project);
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;
     }
-    std::fprintf(stderr, "%zu rows in %s\n", list.RowCount(), project.c_str());
+    std::fprintf(stderr, "%zu rows in %s", list.RowCount(), project.c_str());
+    if (imported.refused > 0)
+        std::fprintf(stderr, " (%zu refused: %s)", imported.refused, kUnstorableLocalPart.data());
+    std::fprintf(stderr, "\n");
     return kExitOk;
 }
 

@@ -305,7 +305,8 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (probing_) return ProbeDone(error);
     if (error >= 10000 && LostWithConnection()) return;
     if (error == wsa::kNetUnreach || error == wsa::kHostUnreach) NoteIpv6Only();
-    if (smtp_->Ehlo() && request == smtpOpen && error >= 500 && error < 600 &&
+    const bool opening = request == smtpConnect || request == smtpOpen;
+    if (smtp_->Ehlo() && opening && error >= 500 && error < 600 &&
         replies_.Current().stage == SmtpStage::kHelo)
         return EhloRefused(error);
     lastError_ = error;

@@ -16,6 +16,7 @@
 #include "main_window/main_form.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
+#include "project/list/storable_caption.h"
 
 namespace mv::ui {
 
@@ -35,7 +36,14 @@ void TMainForm::acImportRecipientExecute() {
     dialog.exec();
     if (dialog.ImportStarted()) modified_ = true;
     UpdateSelectionCommands();  // Replace may have removed the selected row
-    dialog.RethrowFailure();    // the rows read before the error stay
+    if (dialog.Refused() > 0)
+        QMessageBox::information(
+            this, QString::fromUtf8(kAppTitle),
+            QStringLiteral("%1 rows refused: %2")
+                .arg(dialog.Refused())
+                .arg(QString::fromUtf8(kUnstorableLocalPart.data(),
+                                       static_cast<qsizetype>(kUnstorableLocalPart.size()))));
+    dialog.RethrowFailure();  // the rows read before the error stay
 }
 
 void TMainForm::acExportRecipientExecute() {
