@@ -53,7 +53,9 @@ in_page() {
   local page=$1 option
   shift
   for option in "$@"; do
-    zcat "$prefix/share/man/man1/$page.1.gz" | grep -qF -- "${option//-/\\-}" ||
+    # grep reads to the end: an early exit (-q) would cut zcat off with
+    # SIGPIPE, which pipefail takes for a failure once the page is long.
+    zcat "$prefix/share/man/man1/$page.1.gz" | grep -F -- "${option//-/\\-}" >/dev/null ||
       fail "$page(1) does not describe $option"
   done
 }
@@ -62,7 +64,7 @@ in_page mailvetter $(options_of "$prefix/bin/mailvetter")
 commands=$("$prefix/bin/mailvetter-cli" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]*\) .*/\1/p')
 [ -n "$commands" ] || fail "mailvetter-cli --help lists no commands"
 for command in $commands; do
-  zcat "$prefix/share/man/man1/mailvetter-cli.1.gz" | grep -qx "\.SS $command" ||
+  zcat "$prefix/share/man/man1/mailvetter-cli.1.gz" | grep -x "\.SS $command" >/dev/null ||
     fail "mailvetter-cli(1) has no section for $command"
   # shellcheck disable=SC2046
   in_page mailvetter-cli $(options_of "$prefix/bin/mailvetter-cli" "$command")

@@ -437,10 +437,10 @@ TEST_F(CheckRunWorld, AFailingProxyEndsEveryAddressWithItsError) {
     }
 }
 
-TEST_F(CheckRunWorld, ACaptionWithoutAddressEndsAsTimeOut) {
+TEST_F(CheckRunWorld, ACaptionWithoutAddressEndsAsBadSyntaxAtOnce) {
     list.AppendRow(Row("just a name"));
     RunToTheEnd();
-    EXPECT_EQ(list.SubItem(0, 0), "[-2] Time Out: Recipient's SMTP Server didn't respond");
+    EXPECT_EQ(list.SubItem(0, 0), "[-1] Failed: Invalid Domain Name");
 }
 
 }  // namespace
