@@ -1,8 +1,5 @@
-// What an address tells the engine by itself, end to end against the fake
-// mail world: broken addresses end before any query, international domains
-// are asked for in ASCII, address literals are their own host, only a
-// non-ASCII local part greets with EHLO, and the mail provider decides
-// whether the accept-all probe is asked.
+// What an address tells the engine by itself (syntax, IDNA, literals,
+// SMTPUTF8, providers), end to end against the fake mail world.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,7 +28,7 @@ domain biz.test         mx aspmx.l.google.com
 domain utf8.test        mx utf8.test
 domain plain.test       mx plain.test
 domain noehlo.test      mx noehlo.test
-domain xn--bcher-kva.test mx plain.test
+domain xn--br-xka.test mx plain.test
 )";
 
 size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
@@ -40,13 +37,13 @@ size_t Count(const std::vector<std::string>& log, const std::string& prefix) {
 }
 
 TEST(EngineAddress, WhatTheAddressTellsDecidesBeforeAndDuringTheConversation) {
+    // RCPT TO lines (the address and the probe), EHLO lines, a line the transcript holds.
     struct Case {
         std::string address;
         int code;
         Reason reason;
-        size_t rcpts;      // RCPT TO lines: the address, and the probe
-        size_t ehlos;      // EHLO lines
-        std::string line;  // a line the transcript holds
+        size_t rcpts, ehlos;
+        std::string line;
     };
     test::FakeWorld world(kWorld);
     const std::string literal = "a@[" + world.hostAddress("plain.test") + "]";
@@ -54,9 +51,7 @@ TEST(EngineAddress, WhatTheAddressTellsDecidesBeforeAndDuringTheConversation) {
         {"a@yahoo.com", 0, Reason::kProviderAcceptsAll, 1, 0, "HELO probe.test"},
         {"a@gmail.com", 0, Reason::kAccepted, 1, 0, "RCPT TO:<a@gmail.com>"},
         {"a@biz.test", 0, Reason::kAcceptAll, 2, 0, "RCPT TO:<a@biz.test>"},
-        {"a@b\xc3\xbc"
-         "cher.test",
-         0, Reason::kAccepted, 2, 0, "RCPT TO:<a@xn--bcher-kva.test>"},
+        {"a@b\xc3\xbcr.test", 0, Reason::kAccepted, 2, 0, "RCPT TO:<a@xn--br-xka.test>"},
         {"a@plain.test.", 0, Reason::kAccepted, 2, 0, "RCPT TO:<a@plain.test>"},
         {literal, 0, Reason::kAccepted, 2, 0, "RCPT TO:<" + literal + ">"},
         {"a..b@plain.test", ResultRcptFailed, Reason::kBadSyntax, 0, 0,
@@ -75,9 +70,9 @@ TEST(EngineAddress, WhatTheAddressTellsDecidesBeforeAndDuringTheConversation) {
     run.Point(world, 2);
     run.d.SetAcceptAllProbe(true);
     run.d.SetProviders(&AddressKnowledge::Installed().Providers());
-    std::vector<std::string> addresses;
-    for (const Case& c : cases)
-        addresses.push_back(c.address);
+    std::vector<std::string> addresses(cases.size());
+    std::transform(cases.begin(), cases.end(), addresses.begin(),
+                   [](auto& c) { return c.address; });
     ASSERT_TRUE(run.Check(addresses, 1));
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -88,8 +83,6 @@ TEST(EngineAddress, WhatTheAddressTellsDecidesBeforeAndDuringTheConversation) {
         EXPECT_EQ(Count(r.log, "EHLO "), c.ehlos) << c.address;
         EXPECT_EQ(Count(r.log, c.line), 1u) << c.address << ": " << c.line;
     }
-    // A broken address asked nobody.
-    EXPECT_EQ(run.Final(6).log.size(), 1u);
 }
 
 }  // namespace

@@ -29,24 +29,11 @@ TEST(AddressText, ExtractAddressCutsTheAddressOutOfItsText) {
     EXPECT_EQ(ExtractAddress("\"x\"(y);z:w@x.test"), "w@x.test");
     EXPECT_EQ(ExtractAddress("no at sign here"), "");
     EXPECT_EQ(ExtractAddress(""), "");
-    EXPECT_EQ(ExtractAddress("<Jos\xc3\xa9@b\xc3\xbc"
-                             "cher.example>"),
-              "Jos\xc3\xa9@b\xc3\xbc"
-              "cher.example");
-    EXPECT_EQ(ExtractAddress("\xe2\x82\xac\xf0\x9f\x98\x80@x.test"),
-              "\xe2\x82\xac\xf0\x9f\x98\x80@x.test");
-    // Malformed UTF-8 ends the address: a stray continuation byte, an
-    // overlong form, a surrogate, a cut-off sequence.
-    EXPECT_EQ(ExtractAddress("\x80"
-                             "a@x.test"),
-              "a@x.test");
-    EXPECT_EQ(ExtractAddress("\xc0\xaf"
-                             "a@x.test"),
-              "a@x.test");
-    EXPECT_EQ(ExtractAddress("\xed\xa0\x80"
-                             "a@x.test"),
-              "a@x.test");
-    EXPECT_EQ(ExtractAddress("a@x.t\xc3"), "a@x.t");
+    EXPECT_EQ(ExtractAddress("<Jos\xc3\xa9@m\xc3\xbcnchen.example>"),
+              "Jos\xc3\xa9@m\xc3\xbcnchen.example");
+    // Malformed UTF-8 ends it: a stray continuation, an overlong form, a surrogate, a cut-off.
+    for (const char* text : {"\x80z@x.t", "\xc0\xafz@x.t", "\xed\xa0\x80z@x.t", "z@x.t\xc3"})
+        EXPECT_EQ(ExtractAddress(text), "z@x.t") << text;
     EXPECT_EQ(ExtractAddress("x [a_b#c-d]@[192.0.2.1] y"), "[a_b#c-d]@[192.0.2.1]");
     EXPECT_EQ(ExtractAddress("first@one@two"), "first@one@two");
     EXPECT_EQ(ExtractAddress("trailing@"), "trailing@");
