@@ -142,7 +142,7 @@ TEST_F(TextImportTest, AnAddressAProjectFileCannotStoreIsRefusedOrStoredInAscii)
         "Ann <ann@\xe4\xbe\x8b.test>,Ann\n"              // domain: a CJK letter
         "jos\xc3\xa9@m\xc3\xbcnchen.test,Jos\xc3\xa9\n"  // both fit
         "plain@x.test \xf0\x9f\x98\x80,Emoji\n");        // outside the address
-    EXPECT_EQ(result.rows * 10 + result.refused, 31u);   // 3 rows, 1 refused
+    EXPECT_EQ((std::pair{result.rows, result.refused}), (std::pair<size_t, size_t>{3, 1}));
     EXPECT_EQ(list_.Caption(0), "Ann <ann@xn--fsq.test>");
     EXPECT_EQ(list_.Caption(1), "jos\xc3\xa9@m\xc3\xbcnchen.test");
     EXPECT_EQ(list_.Caption(2), "plain@x.test \xf0\x9f\x98\x80");
