@@ -347,7 +347,7 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
             if (!hostGroup_.empty()) owner_.ServerSucceeded(hostGroup_);
             ConnectionOpened();
             if (aborted) return EndHost();
-            if (smtputf8_) return GreetedForSmtputf8();
+            if (smtputf8_ && !GreetedForSmtputf8()) return;
             try {
                 smtp_->MailFrom();
             } catch (const Exception&) {

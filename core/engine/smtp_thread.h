@@ -168,8 +168,9 @@ class TSmtpThread {
     void StartAtLiteral();
     // EHLO was refused: greets with HELO, then leaves without RCPT TO.
     void EhloRefused(int error);
-    // Greeted: MAIL FROM with SMTPUTF8, or leaves the host when it lacks it.
-    void GreetedForSmtputf8();
+    // Greeted: true when MAIL FROM goes on with SMTPUTF8; false when the
+    // host lacks it and is being left.
+    bool GreetedForSmtputf8();
     // What the accepting host's provider says about the accept-all probe.
     ProbeAdvice ProviderAdvice() const;
     // --- Evidence and the accept-all probe (smtp_thread_probe.cpp) ---

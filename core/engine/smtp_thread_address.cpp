@@ -92,22 +92,17 @@ void TSmtpThread::EhloRefused(int error) {
 
 // An address whose local part needs SMTPUTF8 is never asked for without it:
 // the host is left, and the address ends unknown unless another host offers it.
-void TSmtpThread::GreetedForSmtputf8() {
+bool TSmtpThread::GreetedForSmtputf8() {
     if (smtp_->Ehlo() && OffersSmtputf8(replies_.Current().lines)) {
         smtp_->SetMailParameters("SMTPUTF8");
-        try {
-            smtp_->MailFrom();
-        } catch (const Exception&) {
-            Report(ResultMailFromFailed);
-            ProcessNext();
-        }
-        return;
+        return true;
     }
     AddLog(hostList_[hostIndex_] + " does not offer SMTPUTF8: the address is not asked for");
     evidence_.knownReason = Reason::kNeedsSmtputf8;
     firstError_ = lastError_ = ResultRcptFailed;
     firstReply_ = lastReply_ = {};
     EndHost();
+    return false;
 }
 
 ProbeAdvice TSmtpThread::ProviderAdvice() const {
