@@ -159,6 +159,7 @@ int RunCheck(const ParsedArgs& parsed) {
     EpollLoop loop;
     TSmtpRelayServer dispatcher(loop);
     dispatcher.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
+    dispatcher.SetProviders(&lists->Providers());
     if (smtpPort) dispatcher.SetSmtpPort(std::to_string(*smtpPort));
     if (dnsPort) dispatcher.SetDnsPort(std::to_string(*dnsPort));
     CheckRun run(list, dispatcher);

@@ -6,7 +6,8 @@
 
 namespace mv::cli {
 
-void ImportFile(const std::string& path, RecipientList& list, const ImportChoices& choices) {
+ImportResult ImportFile(const std::string& path, RecipientList& list,
+                        const ImportChoices& choices) {
     RecipientImport import(path);
     import.Open();
     if (choices.emailColumn && !import.SelectEmailColumn(*choices.emailColumn))
@@ -15,7 +16,7 @@ void ImportFile(const std::string& path, RecipientList& list, const ImportChoice
         import.SetFirstLine(*choices.firstLineIsHeader ? ImportFirstLine::Header
                                                        : ImportFirstLine::Data);
     import.SetMode(choices.replace ? ImportMode::Replace : ImportMode::Append);
-    import.Import(list);
+    return import.Import(list);
 }
 
 }  // namespace mv::cli

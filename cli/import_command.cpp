@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "list_input.h"
 #include "project/findings/project_files.h"
+#include "project/list/storable_caption.h"
 #include "project_journal_cli.h"
 
 namespace mv::cli {
@@ -25,6 +26,7 @@ int RunImport(const ParsedArgs& parsed) {
 
     RecipientList list;
     ProjectJournal journal;
+    ImportResult imported;
     try {
         std::error_code ec;
         if (std::filesystem::exists(project, ec)) {
@@ -32,14 +34,17 @@ int RunImport(const ParsedArgs& parsed) {
             use.howToApply = "it stays on offer to --recover";
             OpenProjectWithJournal(project, list, journal, use);
         }
-        ImportFile(parsed.Positional()[0], list, choices);
+        imported = ImportFile(parsed.Positional()[0], list, choices);
         SaveProject(list, project);
         journal.KeepAcrossSave();  // an interrupted check's results stay on offer
     } catch (const Exception& e) {
         PrintError(e.what());
         return kExitFailure;
     }
-    std::fprintf(stderr, "%zu rows in %s\n", list.RowCount(), project.c_str());
+    std::fprintf(stderr, "%zu rows in %s", list.RowCount(), project.c_str());
+    if (imported.refused > 0)
+        std::fprintf(stderr, " (%zu refused: %s)", imported.refused, kUnstorableLocalPart.data());
+    std::fprintf(stderr, "\n");
     return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "project/import_export/recipient_import.h"
 #include "project/list/recipient_list.h"
 
 namespace mv::cli {
@@ -33,6 +34,6 @@ void LoadInput(const std::string& path, RecipientList& list, const ImportChoices
 void OpenProjectTelling(RecipientList& list, const std::string& path);
 
 // Imports a text, CSV or dBase file into `list`.
-void ImportFile(const std::string& path, RecipientList& list, const ImportChoices& choices);
+ImportResult ImportFile(const std::string& path, RecipientList& list, const ImportChoices& choices);
 
 }  // namespace mv::cli

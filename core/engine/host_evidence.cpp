@@ -106,6 +106,14 @@ void DecideFinding(const AddressEvidence& evidence, ResultFinding& finding) {
         finding.reply = outcome.reply;
         finding.host = outcome.host;
     }
+    // A provider's acceptance proves nothing only where it was the answer.
+    const bool applies = evidence.knownReason != Reason::kProviderAcceptsAll ||
+                         finding.reason == Reason::kAccepted ||
+                         finding.reason == Reason::kAcceptAll;
+    if (evidence.knownReason && applies && evidence.code != ResultAborted) {
+        finding.reason = *evidence.knownReason;
+        finding.verdict = VerdictOfReason(finding.reason);
+    }
     finding.enhanced.assign(EnhancedStatusOf(finding.reply));
 }
 

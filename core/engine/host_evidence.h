@@ -15,6 +15,7 @@
 // conversation gives (the last host's, or 0 for an acceptance).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ struct AddressEvidence {
     std::vector<HostOutcome> tried;  // in the order tried
     // The host that accepted also accepted a made-up address of the domain.
     bool acceptsAll = false;
+    // A reason the session knows better than any reply: the address broke a
+    // syntax rule, its local part needs SMTPUTF8 that no host offered, or its
+    // provider accepts every recipient (only with `code` 0). It decides the
+    // verdict; the code and the deciding host stay as the hosts gave them.
+    std::optional<Reason> knownReason;
 };
 
 // Fills every field of `finding` (reusing its storage).

@@ -72,6 +72,8 @@
 
 namespace mv {
 
+class ProviderTable;
+
 class TSmtpThread;
 
 class TSmtpRelayServerException : public Exception {
@@ -165,6 +167,12 @@ class TSmtpRelayServer {
     // program turns it on from its settings).
     bool AcceptAllProbe() const { return acceptAllProbe_; }
     void SetAcceptAllProbe(bool on);
+    // The mail providers known by their mail hosts (null, the default: none;
+    // the table must outlive the runs). An address accepted by a provider
+    // that accepts every recipient is risky without a probe, and the probe is
+    // left out where a provider's answer is final (provider_profiles.h).
+    const ProviderTable* Providers() const { return providers_; }
+    void SetProviders(const ProviderTable* table) { providers_ = table; }
     // Milliseconds after which a deferred address is checked again; 0 (the
     // default) checks every address once.
     uint32_t RecheckDeferredMs() const { return recheckDeferredMs_; }
@@ -426,6 +434,7 @@ class TSmtpRelayServer {
     MessageLoop::TimerId finishTimer_ = 0;
 
     AcceptAllProbes probes_;
+    const ProviderTable* providers_ = nullptr;
     bool releasePosted_ = false;
     std::mt19937_64 random_;
     std::deque<WaitingRecheck> rechecks_;         // in order of their due times

@@ -20,8 +20,6 @@ namespace mv {
 
 namespace {
 
-constexpr size_t kMaxDomain = 10000;
-
 std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
@@ -95,6 +93,7 @@ void TSmtpThread::ProcessNext() {
     awaitedHost_.clear();
     evidence_.hosts = MailHostSource::kUnknown;
     evidence_.tried.clear();
+    evidence_.knownReason.reset();
     hostList_.clear();
     hostIndex_ = 0;
     tries_ = retryCode_ = 0;
@@ -131,9 +130,13 @@ void TSmtpThread::Begin(TSmtpRelayServer::TakenAddress& taken) {
         owner_.RaiseGetData(recipientIndex_);
         if (ended_) return;
     }
-    const auto at = address_.find('@');
-    domain_ = at == std::string::npos ? address_ : address_.substr(at + 1);
-    if (domain_.size() > kMaxDomain) domain_.resize(kMaxDomain);
+    if (!ReadAddress()) {
+        // From the loop: a list of broken addresses must not pile up on the stack.
+        owner_.Loop().Post([this, alive = token_.Weak()] {
+            if (!alive.expired()) ProcessNext();
+        });
+        return;
+    }
     if (taken.resumed) {  // a try again: on where the last try stopped
         TSmtpRelayServer::AddressTry& t = *taken.resumed;
         log_ = std::move(t.log);
@@ -143,10 +146,10 @@ void TSmtpThread::Begin(TSmtpRelayServer::TakenAddress& taken) {
         tries_ = t.tries;
         retryCode_ = t.retryCode;
         hostsBegun_ = true;
-        smtp_->SetRcptName({address_});
+        smtp_->SetRcptName({rcptAddress_});
         return ConnectHost();
     }
-    if (domain_.empty()) return;  // idle until the watchdog expires it
+    if (domain_.front() == '[') return StartAtLiteral();
     SendDnsQuery();
 }
 
@@ -259,7 +262,7 @@ void TSmtpThread::StartSmtp() {
     }
     hostIndex_ = 0;
     hostsBegun_ = true;
-    smtp_->SetRcptName({address_});
+    smtp_->SetRcptName({rcptAddress_});
     ConnectHost();
 }
 
@@ -271,6 +274,8 @@ void TSmtpThread::ConnectHost() {
     lastReply_ = firstReply_ = {};
     probing_ = false;
     attemptOpen_ = ipv6Only_ = false;
+    smtp_->SetEhlo(smtputf8_);
+    smtp_->SetMailParameters({});
     hostGroup_.clear();
     onConnection_ = 0;
     const bool polite = owner_.Places().Active();
@@ -300,6 +305,10 @@ void TSmtpThread::OnSmtpDone(TSmtpRequest request, uint16_t error) {
     if (probing_) return ProbeDone(error);
     if (error >= 10000 && LostWithConnection()) return;
     if (error == wsa::kNetUnreach || error == wsa::kHostUnreach) NoteIpv6Only();
+    const bool opening = request == smtpConnect || request == smtpOpen;
+    if (smtp_->Ehlo() && opening && error >= 500 && error < 600 &&
+        replies_.Current().stage == SmtpStage::kHelo)
+        return EhloRefused(error);
     lastError_ = error;
     if (error != 0) {
         // A lost connection (socket errors are 10000 and up) is no reply.
@@ -334,9 +343,11 @@ void TSmtpThread::OnSmtpSuccess(TSmtpRequest request) {
     switch (request) {
         case smtpConnect:  // the end of Open: connected, greeted, HELO accepted
         case smtpOpen:
+        case smtpHelo:  // HELO after a refused EHLO
             if (!hostGroup_.empty()) owner_.ServerSucceeded(hostGroup_);
             ConnectionOpened();
             if (aborted) return EndHost();
+            if (smtputf8_ && !GreetedForSmtputf8()) return;
             try {
                 smtp_->MailFrom();
             } catch (const Exception&) {

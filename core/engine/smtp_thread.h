@@ -25,6 +25,14 @@
 // PreferIPv6); when this computer has no route there (10051, 10065) the host
 // is told apart from one that leads nowhere.
 //
+// What the address tells by itself comes first (smtp_thread_address.cpp):
+// an address that breaks a syntax rule ends at once without a DNS query; a
+// domain written with non-ASCII letters is asked for, and written in RCPT TO,
+// in its ASCII form; an address literal is its own mail host. Only an
+// address whose local part is not ASCII greets with EHLO, and is asked for
+// only where the host offers SMTPUTF8. With the dispatcher's Providers, the
+// provider of the accepting host may make the accept-all probe needless.
+//
 // A session that drops a connection waits for its SMTP client to become idle
 // by processing messages in place (DropConnection). A time-out or abort that
 // reaches it during that wait is held back and carried out when the wait
@@ -48,6 +56,7 @@
 #include <string>
 #include <vector>
 
+#include "address/provider_profiles.h"
 #include "engine/host_evidence.h"
 #include "engine/mx_cache.h"
 #include "engine/reply_recorder.h"
@@ -150,6 +159,20 @@ class TSmtpThread {
     void LeftConnection();
     // The three lines that begin an address's MX question.
     void LogDnsRequest();
+    // --- What the address tells by itself (smtp_thread_address.cpp) ---
+    // Reads the syntax of the current address and sets the domain to ask
+    // for and the address RCPT TO carries. False when the address breaks a
+    // rule: it has been reported then.
+    bool ReadAddress();
+    // Begins an address literal's check with its own address as the host.
+    void StartAtLiteral();
+    // EHLO was refused: greets with HELO, then leaves without RCPT TO.
+    void EhloRefused(int error);
+    // Greeted: true when MAIL FROM goes on with SMTPUTF8; false when the
+    // host lacks it and is being left.
+    bool GreetedForSmtputf8();
+    // What the accepting host's provider says about the accept-all probe.
+    ProbeAdvice ProviderAdvice() const;
     // --- Evidence and the accept-all probe (smtp_thread_probe.cpp) ---
     // Keeps what ended the current host, once.
     void NoteHostOutcome(int code, const DecidingReply* reply);
@@ -172,7 +195,9 @@ class TSmtpThread {
     std::vector<std::string> log_;
     int recipientIndex_ = -1;
     std::string address_;
-    std::string domain_;
+    std::string domain_;       // as asked for: ASCII, no trailing dot
+    std::string rcptAddress_;  // as RCPT TO carries it
+    bool smtputf8_ = false;    // the local part is not ASCII: EHLO and SMTPUTF8
     std::vector<std::string> hostList_;
     size_t hostIndex_ = 0;
     int firstError_ = 0;

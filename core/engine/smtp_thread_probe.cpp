@@ -18,7 +18,10 @@ namespace mv {
 // The host that accepted the address is asked about a made-up one, unless the
 // run knows its answer for the domain or another session's probe of it is out.
 void TSmtpThread::AfterAccepted() {
-    if (!owner_.AcceptAllProbe() || RunAborted()) return EndHost();
+    const ProbeAdvice advice = ProviderAdvice();
+    if (advice == ProbeAdvice::kAcceptedIsRisky)
+        evidence_.knownReason = Reason::kProviderAcceptsAll;
+    if (advice != ProbeAdvice::kProbe || !owner_.AcceptAllProbe() || RunAborted()) return EndHost();
     const std::string& host = hostList_[hostIndex_];
     AcceptAllProbes& probes = owner_.Probes();
     switch (probes.Of(domain_, host)) {
@@ -43,7 +46,7 @@ void TSmtpThread::AfterAccepted() {
     } catch (const Exception&) {
         probing_ = false;
         EndProbe(std::nullopt);
-        smtp_->SetRcptName({address_});
+        smtp_->SetRcptName({rcptAddress_});
         EndHost();
     }
 }
@@ -55,7 +58,7 @@ void TSmtpThread::AfterAccepted() {
 void TSmtpThread::ProbeDone(uint16_t error) {
     probing_ = false;
     CountRcptReply(error);
-    smtp_->SetRcptName({address_});
+    smtp_->SetRcptName({rcptAddress_});
     const bool refused = error >= 500 && error < 600;
     acceptsAll_ = error == 0;
     EndProbe(error == 0 || refused ? std::optional<bool>(error == 0) : std::nullopt);
@@ -95,6 +98,9 @@ void TSmtpThread::Report(int code, const DecidingReply* reply) {
     evidence_.stage = reply != nullptr ? reply->stage : SmtpStage::kNone;
     evidence_.reply = reply != nullptr ? std::string_view(reply->lines) : std::string_view();
     evidence_.acceptsAll = acceptsAll_;
+    // A host without SMTPUTF8 decides only when no later host answered.
+    if (evidence_.knownReason == Reason::kNeedsSmtputf8 && code != ResultRcptFailed)
+        evidence_.knownReason.reset();
     DecideFinding(evidence_, finding_);
     std::string why = ExplainFinding(code, finding_);
     if (!why.empty()) AddLog(std::move(why));

@@ -34,7 +34,7 @@ void TSmtpThread::CountRcptReply(int code) {
 }
 
 bool TSmtpThread::MayReuse() const {
-    return owner_.AddressesOnConnection() > 1 && onConnection_ > 0 &&
+    return owner_.AddressesOnConnection() > 1 && onConnection_ > 0 && !smtputf8_ &&
            onConnection_ < owner_.AddressesOnConnection() && rcpt4xx_ == 0 && rcpt5xx_ < 2 &&
            !RunAborted() && !owner_.Held();
 }
@@ -81,13 +81,15 @@ void TSmtpThread::BeginOnConnection(TSmtpRelayServer::TakenAddress& next, const 
         owner_.RaiseGetData(recipientIndex_);
         if (ended_) return;
     }
-    const auto at = address_.find('@');
-    domain_ = at == std::string::npos ? address_ : address_.substr(at + 1);
+    evidence_.knownReason.reset();
+    // A broken address, or one that needs EHLO, is begun afresh on its own.
+    const bool fits = ReadAddress() && !smtputf8_;
+    if (!fits && !hasAddress_) return LeaveConnection();  // reported as broken
     // Its mail hosts are known from its domain's answer; an answer gone
     // meanwhile, or one that no longer begins with this host, sends the
     // address back to be begun afresh.
     const MxAnswer* answer = owner_.MxAnswers().Find(domain_);
-    if (answer == nullptr || answer->hosts.empty() ||
+    if (!fits || answer == nullptr || answer->hosts.empty() ||
         LowerCase(answer->hosts.front()) != LowerCase(host)) {
         PutBack(std::nullopt);
         return LeaveConnection();
@@ -102,7 +104,7 @@ void TSmtpThread::BeginOnConnection(TSmtpRelayServer::TakenAddress& next, const 
     hostLogStart_ = log_.size();
     log_.insert(log_.end(), connectionLines_.begin(), connectionLines_.end());
     ++onConnection_;
-    smtp_->SetRcptName({address_});
+    smtp_->SetRcptName({rcptAddress_});
     try {
         smtp_->MailFrom();
     } catch (const Exception&) {

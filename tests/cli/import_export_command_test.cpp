@@ -73,6 +73,14 @@ TEST_F(ListCommands, ImportAppendReplaceAndChoices) {
     const std::string project = Path("p.mlt");
     auto r = Cli({"import", Path("list.csv"), "--to", project});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(" rows in " + project + "\n"), std::string::npos) << r.err;
+    test::WriteFile(dir / "cjk.txt", "\xe5\xbc\xa0@good.test\nann@good.test\n");
+    r = Cli({"import", Path("cjk.txt"), "--to", Path("cjk.mlt")});
+    EXPECT_NE(r.err.find("1 rows in " + Path("cjk.mlt") +
+                         " (1 refused: their local part holds characters a project file "
+                         "cannot store)\n"),
+              std::string::npos)
+        << r.err;
     r = Cli({"import", Path("list.csv"), "--to", project});  // appended again
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Cli({"show", project});

@@ -194,9 +194,11 @@ TEST_P(EngineWorld, ReplyCodesAndSpecialAnswers) {
     EXPECT_NE(std::find(reports[5].log.begin(), reports[5].log.end(),
                         "No SMTP Relays found. Trying \"selfhost.test\""),
               reports[5].log.end());
-    EXPECT_EQ(reports[6].code, ResultTimeOut);  // nothing after the at sign: no query
-    EXPECT_EQ(reports[6].log, std::vector<std::string>{"Connection time-out"});
-    EXPECT_EQ(reports[7].code, 11001);  // no at sign: the text is taken as the domain
+    // Nothing after the at sign, or no at sign: bad syntax at once, no query.
+    EXPECT_EQ(reports[6].code, ResultInvalidDomain);
+    EXPECT_EQ(reports[6].log, std::vector<std::string>{"Bad address syntax: empty domain"});
+    EXPECT_EQ(reports[7].code, ResultInvalidDomain);
+    EXPECT_EQ(reports[7].info.finding.reason, Reason::kBadSyntax);
 }
 
 // Once a host has answered RCPT TO, that answer decides, whatever happens

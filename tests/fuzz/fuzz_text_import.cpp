@@ -65,9 +65,12 @@ void CheckAddress(std::string_view caption) {
     }
     Check(address.find('@') != std::string::npos);
     Check(caption.find(address) != std::string_view::npos);
+    // Non-ASCII letters stay as well-formed UTF-8.
+    Check(mv::IsValidUtf8(address));
     for (const char c : address) {
-        Check(std::string_view("#-.@[]_").find(c) != std::string_view::npos ||
-              (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+        Check(std::string_view("#-.@[]_!$%&'*+/=?^`{|}~").find(c) != std::string_view::npos ||
+              (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+              static_cast<unsigned char>(c) >= 0x80);
     }
 }
 

@@ -53,6 +53,8 @@ in_page() {
   local page=$1 option
   shift
   for option in "$@"; do
+    # grep reads to the end: an early exit (-q) would cut zcat off with
+    # SIGPIPE, which pipefail takes for a failure once the page is long.
     zcat "$prefix/share/man/man1/$page.1.gz" | grep -F -- "${option//-/\\-}" >/dev/null ||
       fail "$page(1) does not describe $option"
   done

@@ -29,7 +29,11 @@ TEST(AddressText, ExtractAddressCutsTheAddressOutOfItsText) {
     EXPECT_EQ(ExtractAddress("\"x\"(y);z:w@x.test"), "w@x.test");
     EXPECT_EQ(ExtractAddress("no at sign here"), "");
     EXPECT_EQ(ExtractAddress(""), "");
-    EXPECT_EQ(ExtractAddress("Jos\xc3\xa9@example.com"), "@example.com");  // outside 32..127
+    EXPECT_EQ(ExtractAddress("<Jos\xc3\xa9@m\xc3\xbcnchen.example>"),
+              "Jos\xc3\xa9@m\xc3\xbcnchen.example");
+    // Malformed UTF-8 ends it: a stray continuation, an overlong form, a surrogate, a cut-off.
+    for (const char* text : {"\x80z@x.t", "\xc0\xafz@x.t", "\xed\xa0\x80z@x.t", "z@x.t\xc3"})
+        EXPECT_EQ(ExtractAddress(text), "z@x.t") << text;
     EXPECT_EQ(ExtractAddress("x [a_b#c-d]@[192.0.2.1] y"), "[a_b#c-d]@[192.0.2.1]");
     EXPECT_EQ(ExtractAddress("first@one@two"), "first@one@two");
     EXPECT_EQ(ExtractAddress("trailing@"), "trailing@");
@@ -420,10 +424,10 @@ TEST_F(CheckRunWorld, AFailingProxyEndsEveryAddressWithItsError) {
     }
 }
 
-TEST_F(CheckRunWorld, ACaptionWithoutAddressEndsAsTimeOut) {
+TEST_F(CheckRunWorld, ACaptionWithoutAddressEndsAsBadSyntaxAtOnce) {
     list.AppendRow(Row("just a name"));
     RunToTheEnd();
-    EXPECT_EQ(list.SubItem(0, 0), "[-2] Time Out: Recipient's SMTP Server didn't respond");
+    EXPECT_EQ(list.SubItem(0, 0), "[-1] Failed: Invalid Domain Name");
 }
 
 }  // namespace

@@ -135,6 +135,19 @@ EXPECT_EQ(list_.Caption(0), "a@a.org");
 EXPECT_EQ(list_.Caption(1), "b@b.org");
 }  // namespace
 
+TEST_F(TextImportTest, AnAddressAProjectFileCannotStoreIsRefusedOrStoredInAscii) {
+    const ImportResult result = Import(
+        "Email,Name\n"
+        "\xe5\xbc\xa0@x.test,Zhang\n"                    // local part: a CJK letter
+        "Ann <ann@\xe4\xbe\x8b.test>,Ann\n"              // domain: a CJK letter
+        "jos\xc3\xa9@m\xc3\xbcnchen.test,Jos\xc3\xa9\n"  // both fit
+        "plain@x.test \xf0\x9f\x98\x80,Emoji\n");        // outside the address
+    EXPECT_EQ((std::pair{result.rows, result.refused}), (std::pair<size_t, size_t>{3, 1}));
+    EXPECT_EQ(list_.Caption(0), "Ann <ann@xn--fsq.test>");
+    EXPECT_EQ(list_.Caption(1), "jos\xc3\xa9@m\xc3\xbcnchen.test");
+    EXPECT_EQ(list_.Caption(2), "plain@x.test \xf0\x9f\x98\x80");
+}
+
 TEST_F(TextImportTest, AFirstLineWithTabsAndNoCommaSplitsEveryLineAtTabs) {
     Import("Name\tEmail\nSmith, John\tjohn@j.org\n");
     EXPECT_EQ(Captions(list_), (Texts{"Email", "Result", "Name"}));

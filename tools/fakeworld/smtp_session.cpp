@@ -159,12 +159,16 @@ bool SmtpSession::HandleLine(std::string_view line, std::string& out) {
     }
     switch (verb) {
         case Verb::Helo:
-        case Verb::Ehlo:
-            helloDone_ = host_->heloCode / 100 == 2;
-            AppendCode(out, host_->heloCode, ' ');
-            out += helloDone_ ? GreetingName(*host_) : TextOf(host_->heloCode);
-            out += "\r\n";
+        case Verb::Ehlo: {
+            const bool ehlo = verb == Verb::Ehlo;
+            const uint16_t code = ehlo && host_->ehloCode != 0 ? host_->ehloCode : host_->heloCode;
+            helloDone_ = code / 100 == 2;
+            const bool extensions = ehlo && helloDone_ && host_->smtputf8;
+            AppendCode(out, code, extensions ? '-' : ' ');
+            out += helloDone_ ? GreetingName(*host_) : TextOf(code);
+            out += extensions ? "\r\n250 SMTPUTF8\r\n" : "\r\n";
             return false;
+        }
         case Verb::Mail: {
             std::string_view sender;
             unsigned code = !helloDone_ ? 503 : !AngleAddress(line, sender) ? 501 : host_->mailCode;

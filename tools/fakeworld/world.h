@@ -44,6 +44,8 @@ struct HostRule {
     bool tarpit = false;           // from the second RCPT TO of a connection on: silence
     uint16_t greetingCode = 220;
     uint16_t heloCode = 250;
+    uint16_t ehloCode = 0;  // 0: as heloCode
+    bool smtputf8 = false;  // EHLO's reply names SMTPUTF8
     uint16_t mailCode = 250;
     uint16_t rcptCode = 250;      // reply to an accepted recipient
     uint16_t rejectCode = 550;    // reply to a recipient not in `users`

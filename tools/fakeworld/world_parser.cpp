@@ -192,17 +192,17 @@ constexpr HostFlag kHostFlags[] = {{"accept", nullptr},
                                    {"greylist", &HostRule::greylist},
                                    {"blocklist", &HostRule::blocklist},
                                    {"silent-after-rcpt", &HostRule::silentAfterRcpt},
+                                   {"smtputf8", &HostRule::smtputf8},
                                    {"ipv6", &HostRule::ipv6}};
 
 struct HostCode {
     const char* key;
     uint16_t HostRule::*field;
 };
-constexpr HostCode kHostCodes[] = {{"greeting", &HostRule::greetingCode},
-                                   {"helo", &HostRule::heloCode},
-                                   {"mail", &HostRule::mailCode},
-                                   {"rcpt", &HostRule::rcptCode},
-                                   {"reject", &HostRule::rejectCode}};
+constexpr HostCode kHostCodes[] = {
+    {"greeting", &HostRule::greetingCode}, {"helo", &HostRule::heloCode},
+    {"ehlo", &HostRule::ehloCode},         {"mail", &HostRule::mailCode},
+    {"rcpt", &HostRule::rcptCode},         {"reject", &HostRule::rejectCode}};
 
 // One word of a host line: a flag ("silent") or KEY=VALUE.
 bool Parser::HostOption(HostRule& host, std::string_view word) {

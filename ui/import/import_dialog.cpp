@@ -252,7 +252,7 @@ void TImportDialog::FinishImport() {
     slice_.stop();
     if (import_.Importing()) {
         try {
-            import_.EndImport();
+            refused_ = import_.EndImport().refused;
         } catch (...) {
             if (!failure_) failure_ = std::current_exception();
         }

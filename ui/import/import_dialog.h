@@ -58,6 +58,9 @@ class TImportDialog final : public QDialog {
     // "&Import" was pressed: the project has changed (rows may have come in,
     // or gone in Replace mode, even when the import failed or was stopped).
     bool ImportStarted() const { return started_; }
+    // Rows the import refused: their address's local part holds characters
+    // a project file cannot store.
+    size_t Refused() const { return refused_; }
     // The error that ended the preview or the import, if any, raised again
     // once the dialog has closed; the rows read before it stay.
     void RethrowFailure() const;
@@ -90,6 +93,7 @@ class TImportDialog final : public QDialog {
     bool asking_ = false;  // the stop question is open: the import waits
     bool busyCursor_ = false;
     std::exception_ptr failure_;
+    size_t refused_ = 0;
 
     ElidedPathLabel* lbFileName = nullptr;
     QLabel* lbFileKind = nullptr;

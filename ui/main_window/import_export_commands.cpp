@@ -17,6 +17,7 @@
 #include "main_window/recipient_list_view.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
+#include "project/list/storable_caption.h"
 
 namespace mv::ui {
 
@@ -38,7 +39,14 @@ void TMainForm::acImportRecipientExecute() {
         project_.SetModified(true);
         ListView1->FitColumnsToAddresses();
     }
-    UpdateCommandStates();    // Replace may have removed the selected row
+    UpdateCommandStates();  // Replace may have removed the selected row
+    if (dialog.Refused() > 0)
+        QMessageBox::information(
+            this, QString::fromUtf8(kAppTitle),
+            QStringLiteral("%1 rows refused: %2")
+                .arg(dialog.Refused())
+                .arg(QString::fromUtf8(kUnstorableLocalPart.data(),
+                                       static_cast<qsizetype>(kUnstorableLocalPart.size()))));
     dialog.RethrowFailure();  // the rows read before the error stay
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/error_display.h"
 #include "platform/text/text_trim.h"
+#include "project/list/storable_caption.h"
 #include "properties/vertical_grid.h"
 
 namespace mv::ui {
@@ -56,6 +57,10 @@ void TFormProperties::Button1Click() {
     if (TrimBlanksAndControls(address).empty()) {
         ShowErrorBox(this, "E-mail address cannot be blank");
         return;  // the dialog stays open with its values
+    }
+    if (!StorableCaption(TrimBlanksAndControls(address))) {
+        ShowErrorBox(this, std::string(kUnstorableCaption));
+        return;
     }
     accept();
 }

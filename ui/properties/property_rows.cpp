@@ -4,6 +4,7 @@
 
 #include "platform/text/text_trim.h"
 #include "project/list/recipient_list.h"
+#include "project/list/storable_caption.h"
 #include "properties/form_properties.h"
 #include "properties/vertical_grid.h"
 
@@ -39,7 +40,9 @@ void LoadPropertyRows(TFormProperties& dialog, const RecipientList& list, size_t
 
 void StorePropertyRows(const TFormProperties& dialog, RecipientList& list, size_t row) {
     const TVerticalGrid& grid = *dialog.VerticalGrid;
-    list.SetCaption(row, Trimmed(grid.Text(0)));
+    const std::string caption = Trimmed(grid.Text(0));
+    // The dialog has refused a caption that cannot be stored.
+    list.SetCaption(row, StorableCaption(caption).value_or(caption));
     for (size_t column = 2; column < list.ColumnCount(); ++column)
         list.SetSubItem(row, column - 1, Trimmed(grid.Text(static_cast<int>(column - 1))));
 }

@@ -125,6 +125,13 @@ class _TCustomSmtpClient {
     // what it says.
     HostFamilies Families() const { return families_; }
     void SetFamilies(HostFamilies value) { families_ = value; }
+    // Greet with EHLO instead of HELO (Helo and the Open chain; default off).
+    bool Ehlo() const { return ehlo_; }
+    void SetEhlo(bool value) { ehlo_ = value; }
+    // Parameters after MAIL FROM:<...>, such as "SMTPUTF8"; empty (the
+    // default): none.
+    const std::string& MailParameters() const { return mailParameters_; }
+    void SetMailParameters(const std::string& value) { mailParameters_ = value; }
 
     // --- Events -----------------------------------------------------------
     TRequestDone OnRequestDone;
@@ -213,6 +220,8 @@ class _TCustomSmtpClient {
     std::unique_ptr<_TAsyncSocket> socket_;
     SocksProxy proxy_;
     HostFamilies families_ = HostFamilies::kIPv4Only;
+    bool ehlo_ = false;
+    std::string mailParameters_;
     std::string proxyFailure_;  // the proxy's refusal of the connection under way
     std::string host_;
     std::string port_ = "smtp";

@@ -32,7 +32,8 @@ void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
 }
 
 void _TCustomSmtpClient::Helo() {
-    ExecCommand(smtpHelo, "HELO " + (signOn_.empty() ? LocalHostName() : signOn_), {250});
+    ExecCommand(smtpHelo,
+                (ehlo_ ? "EHLO " : "HELO ") + (signOn_.empty() ? LocalHostName() : signOn_), {250});
 }
 
 void _TCustomSmtpClient::Vrfy() {
@@ -40,7 +41,9 @@ void _TCustomSmtpClient::Vrfy() {
 }
 
 void _TCustomSmtpClient::MailFrom() {
-    ExecCommand(smtpMailFrom, "MAIL FROM:<" + TrimBlanks(fromName_) + ">", {250});
+    std::string command = "MAIL FROM:<" + TrimBlanks(fromName_) + ">";
+    if (!mailParameters_.empty()) command += " " + mailParameters_;
+    ExecCommand(smtpMailFrom, command, {250});
 }
 
 void _TCustomSmtpClient::RcptTo() {

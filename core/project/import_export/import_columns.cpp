@@ -5,6 +5,7 @@
 
 #include "project/import_export/csv_fields.h"
 #include "project/import_export/import_export_error.h"
+#include "project/list/storable_caption.h"
 
 namespace mv {
 
@@ -141,7 +142,7 @@ ImportColumnMap BuildColumnMap(RecipientList& list, const SourceColumnNames& nam
     return map;
 }
 
-void AppendImportedRow(RecipientList& list, const ImportColumnMap& map,
+bool AppendImportedRow(RecipientList& list, const ImportColumnMap& map,
                        std::span<const std::string_view> values,
                        std::vector<std::string_view>& scratch) {
     const auto value = [&](int source) {
@@ -149,13 +150,16 @@ void AppendImportedRow(RecipientList& list, const ImportColumnMap& map,
                    ? TrimBlanksAndControls(values[static_cast<size_t>(source)])
                    : std::string_view();
     };
+    const std::optional<std::string> caption = StorableCaption(value(map[0]));
+    if (!caption) return false;
     scratch.clear();
     scratch.emplace_back();  // the Result column
     const size_t columns = std::min(list.ColumnCount(), kMaxImportColumns);
     for (size_t k = 2; k < columns; ++k) {
         scratch.push_back(value(map[k]));
     }
-    list.AppendRow(value(map[0]), scratch, kIconNotChecked, kMarkChecked, -1);
+    list.AppendRow(*caption, scratch, kIconNotChecked, kMarkChecked, -1);
+    return true;
 }
 
 }  // namespace mv

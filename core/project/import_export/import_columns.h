@@ -83,8 +83,9 @@ ImportColumnMap BuildColumnMap(RecipientList& list, const SourceColumnNames& nam
 // and each list column from the third to the 255th gets its mapped value
 // (empty when none is mapped or the line is too short). Values are trimmed
 // of blanks and control characters. A new row is marked for checking, has
-// never been checked and has an empty transcript.
-void AppendImportedRow(RecipientList& list, const ImportColumnMap& map,
+// never been checked and has an empty transcript. The caption is stored as
+// StorableCaption gives it; false, and no row, when it cannot be stored.
+bool AppendImportedRow(RecipientList& list, const ImportColumnMap& map,
                        std::span<const std::string_view> values,
                        std::vector<std::string_view>& scratch);
 

@@ -218,6 +218,7 @@ struct RecipientImport::Pass {
     explicit Pass(RecipientList& into) : list(into) {}
     RecipientList& list;
     size_t rowsBefore = 0;
+    size_t refused = 0;
     // Text: only the fields that feed a list column are kept (a line may
     // hold millions of them), with a map that points into them.
     std::vector<size_t> sources;
@@ -301,7 +302,7 @@ ImportResult RecipientImport::EndImport() {
     }
     const std::unique_ptr<Pass> pass = std::move(pass_);
     importing_ = false;
-    const ImportResult result{pass->list.RowCount() - pass->rowsBefore, stopped_};
+    const ImportResult result{pass->list.RowCount() - pass->rowsBefore, stopped_, pass->refused};
     stopped_ = true;
     pass->list.EndUpdate();
     return result;
@@ -359,7 +360,7 @@ void RecipientImport::ImportLine() {
         return;
     }
     SplitWantedFields(text, delimiter_, pass.sources, pass.buffer, pass.fields);
-    AppendImportedRow(pass.list, pass.dense, pass.fields, pass.scratch);
+    if (!AppendImportedRow(pass.list, pass.dense, pass.fields, pass.scratch)) ++pass.refused;
 }
 
 void RecipientImport::BeginTable() {
@@ -383,7 +384,7 @@ void RecipientImport::ImportRecord() {
             pass.values[i] = pass.texts[i];
         }
     }
-    AppendImportedRow(pass.list, columnMap_, pass.values, pass.scratch);
+    if (!AppendImportedRow(pass.list, columnMap_, pass.values, pass.scratch)) ++pass.refused;
     table_->Next();
 }
 

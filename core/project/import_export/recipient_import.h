@@ -17,8 +17,9 @@
 // it returns false, then EndImport().
 //
 // Every data line or record becomes one row appended after the list's rows,
-// in file order; blank lines of a text file are skipped. No address is
-// checked and no duplicate looked for. Nothing here prints or asks; errors
+// in file order; blank lines of a text file are skipped, and so is a line or
+// record whose address a project file cannot store (counted as refused). No
+// address is checked and no duplicate looked for. Nothing here prints or asks; errors
 // are raised: EImportError for a text file that cannot be opened or read,
 // ETableError for a table the dBase engine refuses. Rows imported before an
 // error stay in the list. The caller marks its project modified.
@@ -60,6 +61,9 @@ const char* FileKindText(ImportFileKind kind);
 struct ImportResult {
     size_t rows = 0;       // rows appended to the list
     bool stopped = false;  // Stop() was called during the import
+    // Lines or records not imported: their address's local part holds
+    // characters a project file cannot store (storable_caption.h).
+    size_t refused = 0;
 };
 
 class RecipientImport {

@@ -10,7 +10,9 @@ namespace mv {
 // "@", the letters A-Z and a-z, "[", "]" and "_", and to the left of the "@"
 // also ! $ % & ' * + / = ? ^ ` { | } ~ (so the whole local part is taken);
 // anything else (blanks, angle brackets, quotes, parentheses, commas,
-// semicolons, colons and any byte outside 32..127) ends an address. The
+// semicolons, colons, other bytes outside 32..127) ends an address; a
+// well-formed UTF-8 sequence (a non-ASCII letter) belongs to it on either
+// side of the "@", a malformed one ends it. The
 // result is the stretch of such characters around the first "@", or empty
 // when there is no "@". So "John Smith <john@example.com>" gives
 // "john@example.com", and "first+tag@example.com" stays whole.
