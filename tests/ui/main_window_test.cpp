@@ -142,6 +142,9 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acSaveAs", "Save &As...", "Save project as", none, true},
         {"acStart", "&Check", "Start checking addresses", none, true},
         {"acAbort", "S&top", "Stop checking addresses", none, false},
+        // Hidden, and so disabled, until a cluster is set (Tools | Options).
+        {"acCheckOnCluster", "Check on the C&luster", "Check the marked addresses on the cluster",
+         none, false},
         {"acRecipientAdd", "&New...", "New Recipient", none, true},
         {"acRecipientEdit", "&Properties...", "Edit recipient", none, false},
         {"acRecipientDelete", "&Delete...", "Delete recipient", none, false},
@@ -617,6 +620,7 @@ void MainWindowTest::commandStatesFollowTheFacts_data() {
     const QStringList idle = {"acNew",
                               "acOpen",
                               "acStart",
+                              "acCheckOnCluster",
                               "acOptions",
                               "acPreflight",
                               "acRecipientAdd",

@@ -1,7 +1,7 @@
 // The options dialog as a user meets it through "&Options...": what it shows
 // from the settings, what OK stores (and only what changed), that Cancel
 // stores nothing, the arrows' limits, the host-name rule, the proxy page and
-// the checks page.
+// the checks page, the cluster page and its "&Test".
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,9 +13,12 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTreeWidget>
+#include <ctime>
 
 #include "modal_driver.h"
 #include "platform/settings_file/settings_file.h"
+#include "redis_server.h"
 #include "ui_test_support.h"
 #include "window_suite.h"
 
@@ -124,6 +127,9 @@ class OptionsDialogTest : public mv::test::WindowSuite {
     void checksPageIsStoredAndReadBack_data();
     void checksPageIsStoredAndReadBack();
     void accessKeysDifferOnEachPage();
+    void clusterAddressBringsTheClusterCommand();
+    void clusterTestListsTheWorkers_data();
+    void clusterTestListsTheWorkers();
     void failedSaveIsToldAndKeepsTheDialog();
 };
 
@@ -186,7 +192,7 @@ void OptionsDialogTest::showsTheStoredSettings() {
     if (stored) storeExample();
     const Shown s = openAndRead();
     QCOMPARE(s.caption, QStringLiteral("Options"));
-    QCOMPARE(s.pages, QStringList({"Connection", "DNS", "Proxy", "Checks"}));
+    QCOMPARE(s.pages, QStringList({"Connection", "DNS", "Proxy", "Checks", "Cluster"}));
     QCOMPARE(s.page, 0);
     QVERIFY(s.fixedSize);
     QCOMPARE(s.connections, stored ? 12 : 200);
@@ -490,6 +496,71 @@ void OptionsDialogTest::failedSaveIsToldAndKeepsTheDialog() {
     });
     QVERIFY(stayedOpen);
     QVERIFY(driver_->Seen().back().text.startsWith("The settings could not be saved"));
+}
+
+void OptionsDialogTest::clusterAddressBringsTheClusterCommand() {
+    const auto fileMenu = [this] {
+        return mv::test::Entries(form().findChild<QMenu*>(QStringLiteral("File1")));
+    };
+    QVERIFY(!fileMenu().contains("Check on the C&luster"));
+    const auto setAddress = [this](const char* address) {
+        openAndRead([address](QDialog* d) {
+            Child<QLineEdit>(d, "edClusterRedis")->setText(QString::fromLatin1(address));
+            Child<QLineEdit>(d, "edClusterUser")->setText("ann");
+            Child<QLineEdit>(d, "edClusterPassword")->setText("p w");
+            PressOk(d);
+        });
+    };
+    setAddress(" redis://10.0.0.9:6379/2 ");
+    QCOMPARE(fileMenu().mid(5, 4), QStringList({"&Check", "S&top", "Check on the C&luster", "-"}));
+    mv::TINI reread(*dir_ / "config");
+    QCOMPARE(reread.ilClusterRedis.Text(), std::string("redis://10.0.0.9:6379/2"));
+    QCOMPARE(reread.ilClusterUser.Text(), std::string("ann"));
+    QCOMPARE(reread.ilClusterPassword.Text(), std::string("p w"));  // as the proxy's
+    setAddress("");
+    QVERIFY(!fileMenu().contains("Check on the C&luster"));
+}
+
+void OptionsDialogTest::clusterTestListsTheWorkers_data() {
+    QTest::addColumn<QString>("address");  // "redis": the test's own server
+    QTest::addColumn<QString>("result");   // how the result line begins
+    QTest::addColumn<QStringList>("workers");
+    QTest::newRow("a worker") << "redis"
+                              << "Connected to unix://" << QStringList{"w1", "host-1", "7", "idle"};
+    QTest::newRow("malformed") << "http://x"
+                               << "The Redis address is malformed: " << QStringList();
+    QTest::newRow("no server") << "unix:///nonexistent/redis.sock"
+                               << "unix:///nonexistent" << QStringList();
+}
+
+void OptionsDialogTest::clusterTestListsTheWorkers() {
+    QFETCH(QString, address);
+    QFETCH(QString, result);
+    QFETCH(QStringList, workers);
+    std::unique_ptr<mv::test::RedisServer> redis;
+    if (address == "redis") {
+        if (!mv::test::RedisServer::Available()) QSKIP("redis-server is not installed");
+        redis = std::make_unique<mv::test::RedisServer>(mv::test::RedisServer::Options{});
+        redis->Cli({"SADD", "mailvetter:workers", "w1"});
+        redis->Cli({"HSET", "mailvetter:worker:w1", "host", "host-1", "seen",
+                    std::to_string(std::time(nullptr)), "done", "7", "state", "idle"});
+        address = QString::fromStdString(redis->Url());
+    }
+    QString shown;
+    QStringList listed;
+    open([&](QDialog* d) {
+        Child<QLineEdit>(d, "edClusterRedis")->setText(address);
+        Child<QPushButton>(d, "btTest")->click();
+        auto* label = Child<QLabel>(d, "lbTestResult");
+        QTRY_VERIFY_WITH_TIMEOUT(!label->text().endsWith("..."), 15000);
+        shown = label->text();
+        if (QTreeWidgetItem* item = Child<QTreeWidget>(d, "lvWorkers")->topLevelItem(0))
+            for (int c = 0; c < item->columnCount(); ++c)
+                listed << item->text(c);
+        PressCancel(d);
+    });
+    QVERIFY2(shown.startsWith(result), qPrintable(shown));
+    QCOMPARE(listed, workers);
 }
 
 MV_UI_TEST_MAIN(OptionsDialogTest)

@@ -32,6 +32,7 @@ constexpr CommandRule kRules[] = {
     {"acOpen", Idle},
     {"acStart", Idle},
     {"acAbort", Running},
+    {"acCheckOnCluster", Idle},  // exactly as "&Check"
     {"acOptions", Idle},
     {"acPreflight", Idle},
     {"acRecipientAdd", Idle},

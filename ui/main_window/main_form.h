@@ -9,7 +9,8 @@
 //   main_form_actions.cpp      the action table, menus, tool bar, context menu
 //   command_states.cpp         which commands are enabled, from named facts
 //   project_commands.cpp       New, Open..., Save, Save As..., the modified prompt
-//   check_run_commands.cpp     "&Check", "S&top" and what a run shows
+//   check_run_commands.cpp     "&Check", "S&top", "Check on the C&luster" and what a
+//                              run shows
 //   selection_commands.cpp     the selection, the check-mark press
 //   filter_commands.cpp        "S&how": which rows the list shows
 //   file_drops.cpp             project files dropped onto the window
@@ -165,6 +166,9 @@ class TMainForm : public QMainWindow {
     // check_run_commands.cpp
     void acStartExecute();
     void acAbortExecute();
+    void acCheckOnClusterExecute();
+    // "Check on the C&luster" is in the menu while Cluster/Redis is set.
+    void UpdateClusterCommand();
     void RunningChanged(bool running);
     void ScheduleFrame();
     void ShowRunFrame();
@@ -260,6 +264,7 @@ class TMainForm : public QMainWindow {
     QAction* acSaveAs = nullptr;
     QAction* acStart = nullptr;
     QAction* acAbort = nullptr;
+    QAction* acCheckOnCluster = nullptr;
     QAction* acRecipientAdd = nullptr;
     QAction* acRecipientEdit = nullptr;
     QAction* acRecipientDelete = nullptr;

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <exception>
 
+#include "address/address_knowledge.h"
+#include "cluster/cluster_run.h"
 #include "project/findings/project_files.h"
 #include "project/run/host_lookups.h"
 #include "settings/tini.h"
@@ -20,10 +22,15 @@ std::filesystem::path ToPath(const QString& fileName) {
 TProject::TProject(MessageLoop& loop, CheckOverrides overrides, QObject* parent)
     : QObject(parent),
       SmtpRelayServer1(loop),
+      loop_(loop),
       overrides_(std::move(overrides)),
       run_(list_, SmtpRelayServer1) {
     SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
     overrides_.ApplyTo(SmtpRelayServer1);
+    WireRun();
+}
+
+void TProject::WireRun() {
     run_.OnModified = [this] { SetModified(true); };
     run_.OnRunningChanged = [this](bool running) { emit RunningChanged(running); };
     run_.OnStatusChanged = [this] { emit StatusChanged(); };
@@ -78,6 +85,8 @@ void TProject::Save(const QString& fileName, const ListBounds& bounds) {
 void TProject::StartRun(TINI& ini) {
     CheckSettings settings = CheckSettings::FromIni(ini);
     overrides_.ApplyTo(settings);
+    AddressKnowledge::Installed();  // read on the first run; a list missing refuses it
+    clusterShown_ = false;
     run_.Start(settings);
     if (overrides_.dnsPort && run_.Running())
         PointHostLookups(SmtpRelayServer1, std::to_string(*overrides_.dnsPort));

@@ -1,18 +1,20 @@
 // The open project (TProject): the recipient list, the name of its file,
 // whether it has unsaved changes, and the runs over it: the checking
-// dispatcher SmtpRelayServer1 and the check run. The main window is handed
-// one and keeps only widgets and commands; every command that changes the
-// project goes through here, so what happens to a project is found in this
-// one place. Further runs over the list (on a cluster) and the journal of a
-// run belong here too, beside the check run.
+// dispatcher SmtpRelayServer1, the check run on this computer and the run on
+// the cluster. The main window is handed one and keeps only widgets and
+// commands; every command that changes the project goes through here, so
+// what happens to a project is found in this one place. The journal of a run
+// belongs here too, beside the runs.
 //
 // Modified has one setter, SetModified, and one signal, ModifiedChanged; the
-// file name likewise (FileNameChanged). The check run's events arrive as Qt
-// signals; the window decides how to show them.
+// file name likewise (FileNameChanged). The events of either run arrive as
+// the same Qt signals; the window decides how to show them.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <array>
+#include <memory>
 #include <string>
 
 #include "common/program_options.h"
@@ -24,6 +26,9 @@
 namespace mv {
 class MessageLoop;
 class TINI;
+namespace cluster {
+class ClusterRun;
+}
 }  // namespace mv
 
 namespace mv::ui {
@@ -56,17 +61,29 @@ class TProject final : public QObject {
     // another error when writing fails (EFindingsSaveError for the findings).
     void Save(const QString& fileName, const ListBounds& bounds);
 
-    // ---- The check run ----
+    // ---- The runs ----
     TSmtpRelayServer SmtpRelayServer1;
-    bool Running() const { return run_.Running(); }
+    // A run on this computer or on the cluster is under way.
+    bool Running() const;
     const CheckRun& Run() const { return run_; }
     const CheckOverrides& Overrides() const { return overrides_; }
     // Starts a run over the marked rows with the stored settings and this
-    // process's overrides; a refusal is thrown (ECheckRunError, or the
-    // dispatcher's own).
+    // process's overrides; a refusal is thrown (ECheckRunError, the
+    // dispatcher's own, or DomainListError for an address list that cannot
+    // be read).
     void StartRun(TINI& ini);
-    void StopRun() { run_.Stop(); }
+    // Submits the marked rows to the cluster of Cluster/Redis (its login from
+    // Cluster/User and Cluster/Password unless the address holds one) and
+    // watches the run; the rows and counters change as in a run on this
+    // computer. A refusal is thrown as StartRun's; a failure later comes
+    // as RunFailed.
+    void StartClusterRun(TINI& ini);
+    // Stops the run under way: on the cluster it is cancelled.
+    void StopRun();
     void GoOn() { run_.GoOn(); }
+    // The five panels and the recheck text of the run started last.
+    std::array<std::string, 5> StatusTexts() const;
+    std::string RecheckText() const;
 
   signals:
     void ModifiedChanged(bool modified);
@@ -78,11 +95,22 @@ class TProject final : public QObject {
     void RowReported(size_t row);
     // The run is held by a warning until GoOn or StopRun.
     void Warning(const QString& message);
+    // The run on the cluster could not be submitted or watched (it is over).
+    void RunFailed(const QString& message);
+    // Something worth a line in the status bar (a run submitted, a
+    // connection lost and made again).
+    void RunNote(const QString& message);
 
   private:
+    void WireRun();
+    void WireClusterRun();
+
+    MessageLoop& loop_;
     RecipientList list_;
     CheckOverrides overrides_;
     CheckRun run_;
+    std::unique_ptr<cluster::ClusterRun> clusterRun_;  // the last run on the cluster
+    bool clusterShown_ = false;  // the counters are those of the run on the cluster
     bool modified_ = false;
     QString projectFileName_;
 };
