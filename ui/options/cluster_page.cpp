@@ -23,19 +23,6 @@ namespace {
 constexpr int kAddressWidth = 300;
 constexpr int kWorkerRows = 5;  // the list's height in rows
 
-QLineEdit* MakeField(QWidget* parent, const char* name) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    return field;
-}
-
-QLabel* MakeNote(QWidget* parent, const char* text) {
-    auto* note = new QLabel(QString::fromLatin1(text), parent);
-    note->setWordWrap(true);
-    note->setForegroundRole(QPalette::PlaceholderText);
-    return note;
-}
-
 QString Text(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -44,11 +31,11 @@ QString Text(const std::string& text) {
 
 ClusterPage::ClusterPage(QWidget* parent) : OptionsPage(parent) {
     setObjectName(QStringLiteral("TabSheetCluster"));
-    edClusterRedis = MakeField(this, "edClusterRedis");
+    edClusterRedis = MakeTextField(this, "edClusterRedis");
     edClusterRedis->setMinimumWidth(kAddressWidth);
     edClusterRedis->setPlaceholderText(QStringLiteral("redis://host:6379 or unix:///path"));
-    edClusterUser = MakeField(this, "edClusterUser");
-    edClusterPassword = MakeField(this, "edClusterPassword");
+    edClusterUser = MakeTextField(this, "edClusterUser");
+    edClusterPassword = MakeTextField(this, "edClusterPassword");
     edClusterPassword->setEchoMode(QLineEdit::Password);
     btTest = new QPushButton(QStringLiteral("&Test"), this);
     btTest->setObjectName(QStringLiteral("btTest"));
