@@ -28,14 +28,9 @@ cluster::RedisUrl ClusterRedisUrl(const ParsedArgs& args, const std::string& opt
     std::string error;
     auto url = cluster::ParseRedisUrl(text, error);
     if (!url) throw UsageError("the Redis address is malformed: " + error);
-    if (url->password.empty()) {
-        if (auto file = args.Value("redis-password-file")) {
-            url->password = FirstLine(*file);
-        } else {
-            url->password = ini.ilClusterPassword.Text();
-            if (url->user.empty()) url->user = ini.ilClusterUser.Text();
-        }
-    }
+    if (auto file = args.Value("redis-password-file"); file && url->password.empty())
+        url->password = FirstLine(*file);
+    cluster::UseStoredLogin(*url, ini.ilClusterUser.Text(), ini.ilClusterPassword.Text());
     return *url;
 }
 

@@ -14,13 +14,6 @@ namespace mv::cli {
 
 namespace {
 
-// A worker silent for too long is shown as lost, whatever it said last.
-std::string StateOf(const cluster::WorkerStatus& w, int64_t now) {
-    if (w.state != "stopped" && now - w.seen > cluster::kWorkerLostSeconds) return "lost";
-    if (w.state == "held" && !w.held.empty()) return "held: " + w.held;
-    return w.state;
-}
-
 std::string Ago(int64_t seconds) {
     if (seconds < 0) seconds = 0;
     if (seconds < 120) return std::to_string(seconds) + " s ago";
@@ -34,7 +27,7 @@ void PrintTable(const cluster::ClusterStatus& s, const std::string& where) {
     std::printf("%-20s %-20s %-12s %8s  %s\n", "WORKER", "HOST", "LAST SEEN", "DONE", "STATE");
     for (const auto& w : s.workers)
         std::printf("%-20s %-20s %-12s %8lld  %s\n", w.name.c_str(), w.host.c_str(),
-                    Ago(now - w.seen).c_str(), w.done, StateOf(w, now).c_str());
+                    Ago(now - w.seen).c_str(), w.done, cluster::WorkerStateText(w, now).c_str());
     std::printf("\n%-24s %-10s %8s %8s %9s %8s %10s  %s\n", "RUN", "STATE", "TOTAL", "DONE",
                 "IN FLIGHT", "WAITING", "DUPLICATES", "INPUT");
     for (const auto& r : s.runs) {
@@ -53,11 +46,12 @@ void PrintJson(const cluster::ClusterStatus& s) {
     std::string out = "{\"workers\":[";
     for (size_t i = 0; i < s.workers.size(); ++i) {
         const auto& w = s.workers[i];
-        out += (i ? "," : "") + std::string("{\"name\":") + JsonString(w.name) +
-               ",\"host\":" + JsonString(w.host) + ",\"seen\":" + std::to_string(w.seen) +
-               ",\"done\":" + std::to_string(w.done) + ",\"state\":" +
-               JsonString(StateOf(w, now) == "lost" ? std::string("lost") : w.state) +
-               ",\"held\":" + JsonString(w.held) + "}";
+        out +=
+            (i ? "," : "") + std::string("{\"name\":") + JsonString(w.name) +
+            ",\"host\":" + JsonString(w.host) + ",\"seen\":" + std::to_string(w.seen) +
+            ",\"done\":" + std::to_string(w.done) + ",\"state\":" +
+            JsonString(cluster::WorkerStateText(w, now) == "lost" ? std::string("lost") : w.state) +
+            ",\"held\":" + JsonString(w.held) + "}";
     }
     out += "],\"runs\":[";
     for (size_t i = 0; i < s.runs.size(); ++i) {

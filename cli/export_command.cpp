@@ -97,9 +97,7 @@ int RunExport(const ParsedArgs& parsed) {
         // The address lists are read only when rows are to be left out.
         const AddressKnowledge* lists = leaveOut.Empty() ? nullptr : &AddressKnowledge::Installed();
         const size_t rows = ExportRows(list, target, [&] {
-            std::vector<size_t> chosen =
-                verdicts ? RowsWithVerdicts(list, *verdicts) : RowsToExport(list, tolerance);
-            return lists ? WithoutFlaggedRows(list, std::move(chosen), leaveOut, *lists) : chosen;
+            return ChosenExportRows(list, tolerance, verdicts, leaveOut, lists);
         });
         std::fprintf(stderr, "%zu rows written to %s\n", rows, target.c_str());
     } catch (const Exception& e) {

@@ -57,32 +57,6 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
-AddressColumns AddressColumnsOf(const AddressKnowledge& lists, std::string_view address,
-                                const ResultFinding* finding) {
-    const AddressFacts facts = lists.Describe(address);
-    AddressColumns columns{facts.flags, facts.suggestion, {}};
-    if (finding != nullptr) {
-        if (const ProviderProfile* provider = lists.ProviderOf(finding->hostsTried))
-            columns.provider = provider->name;
-        if (HostsCameFromMxRecords(finding->hostsTried, facts.asciiDomain))
-            columns.suggestion.clear();
-    }
-    return columns;
-}
-
-void FlagTally::Count(const AddressColumns& columns) {
-    role_ += columns.flags.Has(AddressFlag::kRole) ? 1 : 0;
-    disposable_ += columns.flags.Has(AddressFlag::kDisposable) ? 1 : 0;
-    free_ += columns.flags.Has(AddressFlag::kFree) ? 1 : 0;
-    suggestions_ += columns.suggestion.empty() ? 0 : 1;
-}
-
-std::string FlagTally::Line() const {
-    return "flags: role: " + std::to_string(role_) +
-           "   disposable: " + std::to_string(disposable_) + "   free: " + std::to_string(free_) +
-           "   suggestions: " + std::to_string(suggestions_);
-}
-
 CheckResultWriter::CheckResultWriter(std::FILE* out, ResultFormat format, bool transcripts)
     : out_(out), format_(format), transcripts_(transcripts) {}
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "address/address_knowledge.h"
 #include "engine/result_finding.h"
+#include "project/list/address_columns.h"
 #include "project/list/row_verdict.h"
 
 namespace mv::cli {
@@ -21,29 +21,6 @@ std::string CsvField(std::string_view text);
 std::string JsonString(std::string_view text);
 
 enum class ResultFormat { kCsv, kJsonLines };
-
-// What the address itself tells, as a result line shows it.
-struct AddressColumns {
-    AddressFlags flags;
-    std::string suggestion;  // the corrected address; empty when none
-    std::string provider;    // the provider's name; empty when none
-};
-// From the address and the finding of its check (null when there is none):
-// the provider of the mail hosts tried, no suggestion for a domain whose MX
-// records were found.
-AddressColumns AddressColumnsOf(const AddressKnowledge& lists, std::string_view address,
-                                const ResultFinding* finding);
-
-// "flags: role: N   disposable: N   free: N   suggestions: N" over the
-// results written.
-class FlagTally {
-  public:
-    void Count(const AddressColumns& columns);
-    std::string Line() const;
-
-  private:
-    size_t role_ = 0, disposable_ = 0, free_ = 0, suggestions_ = 0;
-};
 
 // One line per checked row, in the order results arrive: CSV with the header
 // row,email,address,code,result,valid,verdict,reason,flags,suggestion,provider

@@ -37,6 +37,7 @@ std::vector<Entry> AllKeys(TINI& ini) {
                          &ini.isToleranceTimeOut,
                          &ini.isExportByVerdict,
                          &ini.ilExportVerdicts,
+                         &ini.ilExportLeaveOut,
                          &ini.ilProxyEnabled,
                          &ini.ilProxyServer,
                          &ini.ilProxyPort,

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "address/address_knowledge.h"
 #include "cli_args.h"
 #include "cluster/cluster_keys.h"
 #include "cluster/cluster_worker.h"
@@ -35,7 +36,9 @@ int RunWorker(const ParsedArgs& args) {
 
     EpollLoop loop;
     try {
-        // The same refusals as check, before anything is taken.
+        // The same refusals as check, before anything is taken; the mail
+        // providers' rules for the probe as check has them.
+        options.providers = &AddressKnowledge::Installed().Providers();
         TSmtpRelayServer probe(loop);
         cluster::ApplyCheckSettings(options.settings, probe);
     } catch (const Exception& e) {

@@ -28,6 +28,8 @@
 #   25-show-filtered.png the window showing the undeliverable rows only
 #   26-journal.png       the question when the demo project, checked but not
 #                        saved before the program was killed, is opened again
+#   27-options-cluster.png the options dialog's page "Cluster"
+#   28-summary-flags.png the summary window's flags and mail providers
 # Fails when a picture is missing or all one colour.
 #   scripts/screenshots.sh DIR
 #   BUILD   build folder (default build/release)
@@ -58,7 +60,9 @@ cp "$work/demo.mlt" "$work/newsletter.mlt"
 printf '[MRU]\n0=%s\n1=%s\nTotal=2\n' "$work/customers.mlt" "$work/newsletter.mlt" \
   >>"$work/config/Corvane/Mailvetter.ini"
 # A proxy to show on the options dialog's page "Proxy", switched off for the run.
-for setting in Proxy/Server=proxy.example.test Proxy/User=demo Proxy/Password=secret; do
+# A cluster's Redis server, for the page "Cluster" and File > Check on the Cluster.
+for setting in Proxy/Server=proxy.example.test Proxy/User=demo Proxy/Password=secret \
+  Cluster/Redis=redis://10.0.0.2:6379 Cluster/User=checker Cluster/Password=secret; do
   XDG_CONFIG_HOME="$work/config" "$build/cli/mailvetter-cli" settings "${setting%%=*}" \
     "${setting#*=}" >/dev/null
 done
@@ -145,7 +149,7 @@ sleep 0.5  # first paint
 menu_key "$wid" t o  # Tools > Options...
 dialog=$(wait_window 'Options$')
 sleep 0.5
-for page in connection dns proxy checks; do
+for page in connection dns proxy checks cluster; do
   if [ "$page" = proxy ]; then  # "&Use a SOCKS proxy" on; Cancel forgets it
     xdotool key --clearmodifiers alt+u
     sleep 0.3
@@ -158,6 +162,7 @@ mv "$OUT/connection.png" "$OUT/09-options-connection.png"
 mv "$OUT/dns.png" "$OUT/10-options-dns.png"
 mv "$OUT/proxy.png" "$OUT/11-options-proxy.png"
 mv "$OUT/checks.png" "$OUT/17-options-checks.png"
+mv "$OUT/cluster.png" "$OUT/27-options-cluster.png"
 xdotool key --clearmodifiers Escape
 sleep 0.5
 
@@ -227,7 +232,7 @@ menu alt+t s  # Tools > Summary...
 id=$(wait_window 'Summary$')
 sleep 1
 "$shot" "$OUT/18-summary.png" "$id"
-for page in r:19-summary-reasons d:20-summary-domains a:21-summary-table; do  # the pages by their access keys
+for page in r:19-summary-reasons d:20-summary-domains f:28-summary-flags a:21-summary-table; do  # the pages by their access keys
   xdotool windowfocus --sync "$id" key --clearmodifiers "alt+${page%%:*}"
   sleep 0.8
   "$shot" "$OUT/${page#*:}.png" "$id"
@@ -261,7 +266,7 @@ for name in 01-new-project 02-running 03-finished 04-log 05-properties 06-find 0
   08-splash 09-options-connection 10-options-dns 11-options-proxy 12-about 13-import-text \
   14-import-dbase 15-export 16-verdict-tooltip 17-options-checks 18-summary 19-summary-reasons \
   20-summary-domains 21-summary-table 22-preflight 23-imported 24-show-menu 25-show-filtered \
-  26-journal; do
+  26-journal 27-options-cluster 28-summary-flags; do
   [ -s "$out/$name.png" ] || { echo "screenshots: $name.png is missing" >&2; exit 1; }
 done
 echo "screenshots in $out"

@@ -18,23 +18,23 @@ char Lower(char c) {
 }  // namespace
 
 void NameSet::Table::Insert(std::string_view name) {
-    const size_t mask = slots.size() - 1;
+    const size_t mask = cells.size() - 1;
     for (size_t i = std::hash<std::string_view>{}(name)&mask;; i = (i + 1) & mask) {
-        if (slots[i].empty()) {
-            slots[i] = name;
+        if (cells[i].empty()) {
+            cells[i] = name;
             ++size;
             return;
         }
-        if (slots[i] == name) return;
+        if (cells[i] == name) return;
     }
 }
 
 bool NameSet::Table::Contains(std::string_view name) const {
-    if (slots.empty() || name.empty()) return false;
-    const size_t mask = slots.size() - 1;
+    if (cells.empty() || name.empty()) return false;
+    const size_t mask = cells.size() - 1;
     for (size_t i = std::hash<std::string_view>{}(name)&mask;; i = (i + 1) & mask) {
-        if (slots[i].empty()) return false;
-        if (slots[i] == name) return true;
+        if (cells[i].empty()) return false;
+        if (cells[i] == name) return true;
     }
 }
 

@@ -34,7 +34,9 @@ class NameSet {
 
   private:
     struct Table {
-        std::vector<std::string_view> slots;  // a power of two; empty: free
+        // A power of two; empty: free. (Not "slots": the window's Qt headers
+        // take that word.)
+        std::vector<std::string_view> cells;
         size_t size = 0;
         void Insert(std::string_view name);
         bool Contains(std::string_view name) const;

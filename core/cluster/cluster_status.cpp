@@ -97,6 +97,12 @@ void ReadRun(RedisConnection& c, const std::shared_ptr<Gathering>& g, const std:
 
 }  // namespace
 
+std::string WorkerStateText(const WorkerStatus& worker, int64_t now) {
+    if (worker.state != "stopped" && now - worker.seen > kWorkerLostSeconds) return "lost";
+    if (worker.state == "held" && !worker.held.empty()) return "held: " + worker.held;
+    return worker.state;
+}
+
 void ReadClusterStatus(RedisConnection& connection, const std::string& run,
                        std::function<void(const std::string& error, const ClusterStatus&)> done) {
     auto g = std::make_shared<Gathering>();

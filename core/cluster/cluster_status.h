@@ -48,4 +48,8 @@ void ReadClusterStatus(RedisConnection& connection, const std::string& run,
 // A worker that has not told it lives for this long is shown as lost.
 inline constexpr int64_t kWorkerLostSeconds = 30;
 
+// The worker's state as shown at Unix time `now`: "lost" when it has been
+// silent for too long (whatever it said last), "held: REASON", or its state.
+std::string WorkerStateText(const WorkerStatus& worker, int64_t now);
+
 }  // namespace mv::cluster

@@ -50,6 +50,8 @@ struct WorkerOptions {
     std::string dnsPort;
     uint32_t refreshMs = 5000;  // how often it looks for new runs and reports itself
     uint32_t blockMs = 1000;    // how long one read waits for work
+    // The mail providers' rules for the accept-all probe (none: probe all).
+    const ProviderTable* providers = nullptr;
 };
 
 // The sender, HELO name, DNS, ports, politeness and proxy of `settings` on a

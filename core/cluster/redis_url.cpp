@@ -107,6 +107,12 @@ std::optional<RedisUrl> ParseRedisUrl(std::string_view text, std::string& error)
     return url;
 }
 
+void UseStoredLogin(RedisUrl& url, std::string_view user, std::string_view password) {
+    if (!url.password.empty()) return;
+    url.password = password;
+    if (url.user.empty()) url.user = user;
+}
+
 std::string RedisUrl::Display() const {
     if (IsUnix()) return "unix://" + socketPath;
     std::string out = "redis://";

@@ -26,4 +26,8 @@ struct RedisUrl {
 // password may be percent-encoded.
 std::optional<RedisUrl> ParseRedisUrl(std::string_view text, std::string& error);
 
+// The stored login (Cluster/User, Cluster/Password) for an address that
+// holds no password: the password, and the user unless the address names one.
+void UseStoredLogin(RedisUrl& url, std::string_view user, std::string_view password);
+
 }  // namespace mv::cluster

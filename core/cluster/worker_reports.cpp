@@ -23,6 +23,7 @@ void ClusterWorker::Attach(Run& run) {
     if (!options_.smtpPort.empty()) d->SetSmtpPort(options_.smtpPort);
     if (!options_.dnsPort.empty()) d->SetDnsPort(options_.dnsPort);
     d->SetAcceptAllProbe(run.probe);
+    d->SetProviders(options_.providers);
     d->SetWarnings(true);
     d->OnGetData = [this](TSmtpRelayServer*, int tag) { Begun(tag); };
     d->OnEMailProcessed = [this](TSmtpRelayServer*, int tag, int err,

@@ -30,6 +30,7 @@ TINI::TINI(std::filesystem::path configHome)
       isToleranceTimeOut("ToleranceTimeOut", "False", &isExport),
       isExportByVerdict("ByVerdict", "False", &isExport),
       ilExportVerdicts("Verdicts", "deliverable", &isExport),
+      ilExportLeaveOut("LeaveOut", "", &isExport),
       ilProxyEnabled("Enabled", "0", &isProxy),
       ilProxyServer("Server", "", &isProxy),
       ilProxyPort("Port", "1080", &isProxy),

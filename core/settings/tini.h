@@ -58,6 +58,8 @@ class TINI {
     TINILinha isExportByVerdict;              // "False", AsBoolean: rows chosen by verdict
     TINILinha ilExportVerdicts;               // "deliverable": the verdicts chosen, by name,
                                               // separated by commas
+    TINILinha ilExportLeaveOut;               // "": the flags whose rows are left out
+                                              // ("role,disposable,free")
     // [Proxy]: the SOCKS proxy of the check runs' SMTP connections. The
     // password is kept as every other value is, in plain text.
     TINILinha ilProxyEnabled;   // "0", AsInteger: 1 = connect through the proxy

@@ -1,7 +1,7 @@
 // "&Export Recipient List..." as a user meets it: the save dialog, the
 // export dialog with its tolerance or its verdicts, the file written in each
-// format and read back, the closing message, and the choices remembered from
-// one start of the program to the next.
+// format and read back, the closing message, the flagged rows left out, and
+// the choices remembered from one start of the program to the next.
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -111,6 +111,8 @@ class ExportDialogTest : public mv::test::WindowSuite {
     void anExistingFileIsReplacedAfterTheQuestion();
     void choicesAreRememberedAcrossStarts();
     void byVerdictNeedsAVerdictAndIsRemembered();
+    void leaveOutDropsFlaggedRows_data();
+    void leaveOutDropsFlaggedRows();
 };
 
 void ExportDialogTest::init() {
@@ -261,6 +263,46 @@ void ExportDialogTest::byVerdictNeedsAVerdictAndIsRemembered() {
     QCOMPARE(shown, QList<bool>({true, false, true, false, false}));
     const mv::ExportVerdictChoice stored = mv::ReadExportVerdicts(window_->ini());
     QVERIFY(!stored.byVerdict && stored.verdicts.Has(mv::Verdict::kRisky));
+}
+
+void ExportDialogTest::leaveOutDropsFlaggedRows_data() {
+    QTest::addColumn<QString>("leaveOut");    // as Export/LeaveOut stores it
+    QTest::addColumn<QStringList>("choice");  // as ChooseTolerance takes it
+    QTest::addColumn<QStringList>("exported");
+    const QStringList all = {"valid@ok.test", "info@ok.test", "anna@gmail.com", "x@mailinator.com"};
+    QTest::newRow("role") << "role" << QStringList{"zero"} << all.mid(0, 1) + all.mid(2);
+    QTest::newRow("disposable and free") << "disposable,free" << QStringList{"mailbox"}
+                                         << all.mid(0, 2) + QStringList{"mbox@ok.test"};
+    QTest::newRow("role and free, by verdict")
+        << "role,free" << QStringList{"verdict", "deliverable"} << all.mid(0, 1);
+}
+
+void ExportDialogTest::leaveOutDropsFlaggedRows() {
+    QFETCH(QString, leaveOut);
+    QFETCH(QStringList, choice);
+    QFETCH(QStringList, exported);
+    std::vector<mv::test::TestRow> rows = {
+        {"mbox@ok.test", "[550] Mailbox unavailable", mv::kIconFailed}};
+    for (const char* address :
+         {"x@mailinator.com", "anna@gmail.com", "info@ok.test", "valid@ok.test"})
+        rows.insert(rows.begin(), {address, "[0] Valid E-mail Address!", mv::kIconValid});
+    mv::test::WriteProject(*dir_ / "flagged.mlt", rows);
+    window_->form().OpenStartArgument({path("flagged.mlt")});
+    window_->ini().ilExportLeaveOut.SetText("free");  // stored by an earlier export
+    QList<bool> shown;
+    exportTo(path("out.txt"), [&](QDialog* d) {
+        for (const char* flag : {"Role", "Disposable", "Free"}) {
+            auto* box = Child<QCheckBox>(d, qPrintable(QStringLiteral("cbLeaveOut") + flag));
+            shown << box->isChecked();
+            box->setChecked(leaveOut.split(',').contains(QString(flag).toLower()));
+        }
+        ChooseTolerance(choice)(d);
+    });
+    driver_->Expect(ModalDriver::Press(QMessageBox::Ok));
+    window_->action("acExportRecipient")->trigger();
+    QCOMPARE(shown, QList<bool>({false, false, true}));
+    QCOMPARE(ReadBack(path("out.txt").toStdString()), exported);
+    QCOMPARE(QString::fromStdString(window_->ini().ilExportLeaveOut.Text()), leaveOut);
 }
 
 MV_UI_TEST_MAIN(ExportDialogTest)

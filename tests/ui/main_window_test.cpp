@@ -142,6 +142,9 @@ void MainWindowTest::commandsAsSpecified_data() {
         {"acSaveAs", "Save &As...", "Save project as", none, true},
         {"acStart", "&Check", "Start checking addresses", none, true},
         {"acAbort", "S&top", "Stop checking addresses", none, false},
+        // Hidden, and so disabled, until a cluster is set (Tools | Options).
+        {"acCheckOnCluster", "Check on the C&luster", "Check the marked addresses on the cluster",
+         none, false},
         {"acCheckRest", "C&heck the Rest", "Check the marked addresses that have no result yet",
          none, true},
         {"acRecipientAdd", "&New...", "New Recipient", none, true},
@@ -620,6 +623,7 @@ void MainWindowTest::commandStatesFollowTheFacts_data() {
     const QStringList idle = {"acNew",
                               "acOpen",
                               "acStart",
+                              "acCheckOnCluster",
                               "acCheckRest",
                               "acOptions",
                               "acPreflight",

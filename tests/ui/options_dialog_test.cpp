@@ -1,7 +1,7 @@
 // The options dialog as a user meets it through "&Options...": what it shows
 // from the settings, what OK stores (and only what changed), that Cancel
 // stores nothing, the arrows' limits, the host-name rule, the proxy page and
-// the checks page.
+// the checks page, the cluster page and its "&Test".
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,9 +13,12 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTreeWidget>
+#include <ctime>
 
 #include "modal_driver.h"
 #include "platform/settings_file/settings_file.h"
+#include "redis_server.h"
 #include "ui_test_support.h"
 #include "window_suite.h"
 
@@ -124,6 +127,8 @@ class OptionsDialogTest : public mv::test::WindowSuite {
     void checksPageIsStoredAndReadBack_data();
     void checksPageIsStoredAndReadBack();
     void accessKeysDifferOnEachPage();
+    void clusterTestListsTheWorkers_data();
+    void clusterTestListsTheWorkers();
     void failedSaveIsToldAndKeepsTheDialog();
 };
 
@@ -186,7 +191,7 @@ void OptionsDialogTest::showsTheStoredSettings() {
     if (stored) storeExample();
     const Shown s = openAndRead();
     QCOMPARE(s.caption, QStringLiteral("Options"));
-    QCOMPARE(s.pages, QStringList({"Connection", "DNS", "Proxy", "Checks"}));
+    QCOMPARE(s.pages, QStringList({"Connection", "DNS", "Proxy", "Checks", "Cluster"}));
     QCOMPARE(s.page, 0);
     QVERIFY(s.fixedSize);
     QCOMPARE(s.connections, stored ? 12 : 200);
@@ -498,6 +503,47 @@ void OptionsDialogTest::failedSaveIsToldAndKeepsTheDialog() {
     });
     QVERIFY(stayedOpen);
     QVERIFY(driver_->Seen().back().text.startsWith("The settings could not be saved"));
+}
+
+void OptionsDialogTest::clusterTestListsTheWorkers_data() {
+    QTest::addColumn<QString>("address");  // "redis": the test's own server
+    QTest::addColumn<QString>("result");   // how the result line begins
+    QTest::addColumn<QStringList>("workers");
+    QTest::newRow("a worker") << "redis"
+                              << "Connected to unix://" << QStringList{"w1", "host-1", "7", "idle"};
+    QTest::newRow("malformed") << "http://x"
+                               << "The Redis address is malformed: " << QStringList();
+}
+
+void OptionsDialogTest::clusterTestListsTheWorkers() {
+    QFETCH(QString, address);
+    QFETCH(QString, result);
+    QFETCH(QStringList, workers);
+    std::unique_ptr<mv::test::RedisServer> redis;
+    if (address == "redis") {
+        if (!mv::test::RedisServer::Available()) QSKIP("redis-server is not installed");
+        redis = std::make_unique<mv::test::RedisServer>(mv::test::RedisServer::Options{});
+        redis->Cli({"SADD", "mailvetter:workers", "w1"});
+        redis->Cli({"HSET", "mailvetter:worker:w1", "host", "host-1", "seen",
+                    std::to_string(std::time(nullptr)), "done", "7", "state", "idle"});
+        address = QString::fromStdString(redis->Url());
+    }
+    QString shown;
+    QStringList listed;  // the first worker's columns
+    open([&](QDialog* d) {
+        Child<QLineEdit>(d, "edClusterRedis")->setText(" " + address);
+        Child<QPushButton>(d, "btTest")->click();
+        auto* label = Child<QLabel>(d, "lbTestResult");
+        QTRY_VERIFY_WITH_TIMEOUT(!label->text().endsWith("..."), 15000);
+        shown = label->text();
+        if (QTreeWidgetItem* item = Child<QTreeWidget>(d, "lvWorkers")->topLevelItem(0))
+            for (int c = 0; c < item->columnCount(); ++c)
+                listed << item->text(c);
+        PressOk(d);
+    });
+    QVERIFY2(shown.startsWith(result), qPrintable(shown));
+    QCOMPARE(listed, workers);
+    QCOMPARE(mv::TINI(*dir_ / "config").ilClusterRedis.Text(), address.toStdString());  // trimmed
 }
 
 MV_UI_TEST_MAIN(OptionsDialogTest)

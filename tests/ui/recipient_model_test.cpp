@@ -1,11 +1,13 @@
 // The item-model adapter over the recipient list: Qt's model checker watches
 // it while the list changes every way it can, the roles show the row as the
-// window draws it, and row changes reach the views once per frame.
+// window draws it (the result's tool tip with what the address tells), and
+// row changes reach the views once per frame.
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
 #include "common/icons.h"
 #include "models/recipient_model.h"
+#include "models/result_tool_tip.h"
 #include "models/row_filter_model.h"
 #include "ui_test_support.h"
 
@@ -35,6 +37,8 @@ class RecipientModelTest : public QObject {
     void rowChangesReachTheViewOncePerFrame();
     void structuralChangeSendsWaitingChangesFirst();
     void filterShowsTheRowsOfOneVerdict();
+    void toolTipTellsWhatTheAddressTells_data();
+    void toolTipTellsWhatTheAddressTells();
 };
 
 void RecipientModelTest::staysConsistentThroughEveryKindOfChange() {
@@ -168,6 +172,38 @@ void RecipientModelTest::filterShowsTheRowsOfOneVerdict() {
     list.RemoveRows(0, 2);
     list.AppendRow(Row("new@x.test"));
     QCOMPARE(rows(), QList<size_t>({0, 4}));
+}
+
+void RecipientModelTest::toolTipTellsWhatTheAddressTells_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("hostsTried");  // empty: no finding (a reopened project)
+    QTest::addColumn<QString>("told");            // the tool tip's lines after the result's
+    QTest::newRow("role and free, by Google")
+        << "Info <info@gmail.com>" << QStringList{"gmail-smtp-in.l.google.com"}
+        << "\nFlags: role, free\nProvider: Google";
+    QTest::newRow("a typo, reopened")
+        << "anna@gmail.con" << QStringList() << "\nSuggestion: anna@gmail.com";
+    QTest::newRow("nothing to tell") << "anna@biz.example" << QStringList{"mx.biz.example"} << "";
+}
+
+void RecipientModelTest::toolTipTellsWhatTheAddressTells() {
+    QFETCH(QString, caption);
+    QFETCH(QStringList, hostsTried);
+    QFETCH(QString, told);
+    RecipientList list;
+    list.AppendRow(Row(caption.toStdString(), {"[550] Mailbox unavailable"}, mv::kIconFailed));
+    if (!hostsTried.isEmpty()) {
+        mv::ResultFinding finding;  // unknown, protocol
+        for (const QString& host : hostsTried)
+            finding.hostsTried.push_back(host.toStdString());
+        list.SetFinding(0, finding);
+    }
+    RecipientModel model(list);
+    const QString tip = model.index(0, 1).data(Qt::ToolTipRole).toString();
+    QCOMPARE(tip, (hostsTried.isEmpty()
+                       ? "Verdict: undeliverable\n" + QString(mv::ui::kDerivedFromCodeNote)
+                       : "Verdict: unknown\nReason: protocol\nReply: none") +
+                      told);
 }
 
 MV_UI_TEST_MAIN(RecipientModelTest)

@@ -35,6 +35,7 @@ void WriteProject(const std::filesystem::path& path, const std::vector<TestRow>&
 QStringList Entries(const QWidget* menuOrBar) {
     QStringList entries;
     for (const QAction* a : menuOrBar->actions()) {
+        if (!a->isVisible()) continue;  // not in the menu as the user sees it
         if (a->isSeparator())
             entries << QStringLiteral("-");
         else if (a->menu() != nullptr)

@@ -56,8 +56,8 @@ class WindowLoop {
 // Writes a project file holding `rows`.
 void WriteProject(const std::filesystem::path& path, const std::vector<TestRow>& rows);
 
-// A menu's or tool bar's entries: captions, "-" for a separator, a submenu's
-// title followed by ">".
+// A menu's or tool bar's visible entries: captions, "-" for a separator, a
+// submenu's title followed by ">".
 QStringList Entries(const QWidget* menuOrBar);
 
 }  // namespace mv::test

@@ -3,7 +3,7 @@
 // verdict, the reason and the deciding reply (after reopening the same, from
 // the findings file; without it the verdict from the code, said so);
 // deferred addresses waiting for their recheck; and the summary window's
-// counts after a run, saved as PNG and CSV.
+// counts after a run (flags too), saved as PNG and CSV.
 #include <QChartView>
 #include <QFile>
 #include <QImage>
@@ -118,7 +118,7 @@ void VerdictWindowTest::addRow(const std::string& caption, int mark) {
 void VerdictWindowTest::runToTheEnd() {
     for (const CheckedRow& r : kRows)
         addRow(r.address);
-    addRow("later@ok.test", mv::kMarkUnchecked);
+    addRow("info@ok.test", mv::kMarkUnchecked);  // a role address
     act("acStart")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!form().Running(), 20000);
 }
@@ -213,6 +213,7 @@ void VerdictWindowTest::summaryCountsTheRunAndSavesIt() {
                 row << (cells->item(r, c) != nullptr ? cells->item(r, c)->text() : QString());
             table << Trimmed(row.join(','));
         }
+        QVERIFY(d->findChild<QChartView*>("FlagChart") != nullptr);
         d->findChild<QTabWidget*>("Pages")->setCurrentIndex(2);  // the domains
         driver_->Expect(ModalDriver::ChooseFile(path("domains.png")));
         d->findChild<QPushButton*>("btSaveChart")->click();
@@ -226,7 +227,8 @@ void VerdictWindowTest::summaryCountsTheRunAndSavesIt() {
          {"verdict,deliverable,1", "verdict,risky,1", "verdict,undeliverable,1",
           "verdict,unknown,1", "verdict,not checked,1", "reason,accepted,1", "reason,accept-all,1",
           "reason,mailbox-unknown,1", "reason,policy-block,1", "reason,deferred,0",
-          "reason,not kept,0", "domain,ok.test,3,1,0,1,0,1", "domain,all.test,1,0,1,0,0,0"})
+          "reason,not kept,0", "domain,ok.test,3,1,0,1,0,1", "domain,all.test,1,0,1,0,0,0",
+          "flag,role,1", "flag,free,0", "flag,suggestion,0"})
         QVERIFY2(table.contains(QString::fromLatin1(row)), row);
     QCOMPARE(table.filter(QRegularExpression("^domain,")).size(), 3);
     QVERIFY(table.indexOf("domain,ok.test,3,1,0,1,0,1") <

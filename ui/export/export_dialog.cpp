@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -37,6 +38,13 @@ constexpr std::array<VerdictBox, 4> kVerdictBoxes = {{
     {"Un&known", "cbUnknown"},
 }};
 
+// The flags' check boxes, in the order of kAddressFlags.
+constexpr std::array<VerdictBox, 3> kLeaveOutBoxes = {{
+    {"ro&le addresses", "cbLeaveOutRole"},
+    {"d&isposable", "cbLeaveOutDisposable"},
+    {"&free mail", "cbLeaveOutFree"},
+}};
+
 QVBoxLayout* Indented() {
     auto* layout = new QVBoxLayout;
     layout->setContentsMargins(kIndent, 0, 0, 0);
@@ -46,7 +54,7 @@ QVBoxLayout* Indented() {
 }  // namespace
 
 TExportDialog::TExportDialog(const ExportTolerance& tolerance, const ExportVerdictChoice& verdicts,
-                             QWidget* parent)
+                             AddressFlags leaveOut, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("ExportDialog"));
     CreateControls();
@@ -60,6 +68,8 @@ TExportDialog::TExportDialog(const ExportTolerance& tolerance, const ExportVerdi
     cbTimeOut->setChecked(tolerance.timeOut);
     for (size_t i = 0; i < cbVerdicts.size(); ++i)
         cbVerdicts[i]->setChecked(verdicts.verdicts.Has(kVerdictsShown[i]));
+    for (size_t i = 0; i < cbLeaveOut.size(); ++i)
+        cbLeaveOut[i]->setChecked(leaveOut.Has(kAddressFlags[i]));
     UpdateCheckBoxes();
 }
 
@@ -89,6 +99,8 @@ void TExportDialog::CreateControls() {
     columns->addSpacing(kColumnGap);
     columns->addLayout(CreateVerdictControls());
     layout->addLayout(columns);
+    layout->addSpacing(6);
+    layout->addLayout(CreateLeaveOutControls());
     for (QRadioButton* choice : {rbToleranceZero, rbTolerance, rbByVerdict})
         connect(choice, &QRadioButton::toggled, this, &TExportDialog::UpdateCheckBoxes);
 
@@ -116,6 +128,18 @@ QLayout* TExportDialog::CreateVerdictControls() {
     column->addLayout(boxes);
     column->addStretch();
     return column;
+}
+
+QLayout* TExportDialog::CreateLeaveOutControls() {
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Leave out:"), this));
+    for (size_t i = 0; i < cbLeaveOut.size(); ++i) {
+        cbLeaveOut[i] =
+            MakeButton<QCheckBox>(this, kLeaveOutBoxes[i].caption, kLeaveOutBoxes[i].name);
+        row->addWidget(cbLeaveOut[i]);
+    }
+    row->addStretch();
+    return row;
 }
 
 void TExportDialog::UpdateCheckBoxes() {
@@ -150,6 +174,13 @@ ExportVerdictChoice TExportDialog::Verdicts() const {
     for (size_t i = 0; i < cbVerdicts.size(); ++i)
         if (cbVerdicts[i]->isChecked()) choice.verdicts.Add(kVerdictsShown[i]);
     return choice;
+}
+
+AddressFlags TExportDialog::LeaveOut() const {
+    AddressFlags flags;
+    for (size_t i = 0; i < cbLeaveOut.size(); ++i)
+        if (cbLeaveOut[i]->isChecked()) flags.Add(kAddressFlags[i]);
+    return flags;
 }
 
 }  // namespace mv::ui

@@ -1,17 +1,21 @@
-// The check run in the window: "&Check", "S&top" and "C&heck the Rest", and
-// what a run shows.
-// The project's check run (core: CheckRun) does the work and reports; the
-// window switches its commands and cursor, and draws the rows, the counters
-// and the scrolling once per frame however many checks report in between.
+// The check run in the window: "&Check", "S&top", "Check on the C&luster"
+// and "C&heck the Rest", and what a run shows. The project's run (core:
+// CheckRun on this computer, ClusterRun on the cluster) does the work and
+// reports; the window switches its commands and cursor, and draws the rows,
+// the counters and the scrolling once per frame however many checks report
+// in between.
 #include <QAction>
 #include <QGuiApplication>
 
+#include "common/error_display.h"
 #include "loop/qt_message_loop.h"
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
 #include "main_window/run_warning_bar.h"
 #include "main_window/status_panels.h"
 #include "models/recipient_model.h"
+#include "platform/text/text_trim.h"
+#include "settings/tini.h"
 
 namespace mv::ui {
 
@@ -19,6 +23,8 @@ void TMainForm::WireCheckRunCommands() {
     Connect(acStart, &TMainForm::acStartExecute);
     Connect(acAbort, &TMainForm::acAbortExecute);
     Connect(acCheckRest, &TMainForm::acCheckRestExecute);
+    Connect(acCheckOnCluster, &TMainForm::acCheckOnClusterExecute);
+    UpdateClusterCommand();
     runFrame_.setSingleShot(true);
     runFrame_.setInterval(RecipientModel::kFrameMs);
     connect(&runFrame_, &QTimer::timeout, this, [this] { EnterCore([this] { ShowRunFrame(); }); });
@@ -37,6 +43,13 @@ void TMainForm::WireCheckRunCommands() {
             ScheduleFrame();
         });
     }
+    // A run on the cluster that fails is over; the box is shown once the
+    // core's handler has returned.
+    connect(
+        &project_, &TProject::RunFailed, this,
+        [this](const QString& message) { ShowErrorBox(this, message.toStdString()); },
+        Qt::QueuedConnection);
+    connect(&project_, &TProject::RunNote, StatusBar1, &StatusPanels::ShowNote);
     // A warning holds the run until the user answers in the bar.
     connect(&project_, &TProject::Warning, RunWarningBar1, &RunWarningBar::ShowWarning);
     connect(RunWarningBar1, &RunWarningBar::stopClicked, this, [this] {
@@ -70,6 +83,14 @@ void TMainForm::acAbortExecute() {
     project_.StopRun();
 }
 
+void TMainForm::acCheckOnClusterExecute() {
+    project_.StartClusterRun(ini_);  // refusals reach the error display
+}
+
+void TMainForm::UpdateClusterCommand() {
+    acCheckOnCluster->setVisible(!TrimBlanks(ini_.ilClusterRedis.Text()).empty());
+}
+
 void TMainForm::RunningChanged(bool running) {
     if (running) ListView1->FollowRun();
     RunWarningBar1->HideWarning();  // a warning belongs to its run
@@ -97,8 +118,8 @@ void TMainForm::ShowRunFrame() {
     }
     if (statusPending_) {
         statusPending_ = false;
-        StatusBar1->Show(project_.Run().StatusTexts());
-        StatusBar1->ShowRecheck(project_.Run().RecheckText());
+        StatusBar1->Show(project_.StatusTexts());
+        StatusBar1->ShowRecheck(project_.RecheckText());
     }
     UpdateShowingPanel();
     UpdateCommandStates();  // the selected row may have its result now

@@ -32,6 +32,7 @@ constexpr CommandRule kRules[] = {
     {"acOpen", Idle},
     {"acStart", Idle},
     {"acAbort", Running},
+    {"acCheckOnCluster", Idle},  // exactly as "&Check"
     {"acCheckRest", Idle},  // exactly when "&Check" is
     {"acOptions", Idle},
     {"acPreflight", Idle},

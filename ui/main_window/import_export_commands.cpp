@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMessageBox>
 
+#include "address/address_knowledge.h"
 #include "common/app_info.h"
 #include "common/error_display.h"
 #include "common/wait_cursor.h"
@@ -15,6 +16,7 @@
 #include "import/import_file_dialog.h"
 #include "main_window/main_form.h"
 #include "main_window/recipient_list_view.h"
+#include "project/import_export/export_leave_out.h"
 #include "project/import_export/export_settings.h"
 #include "project/import_export/recipient_export.h"
 #include "project/list/storable_caption.h"
@@ -53,19 +55,27 @@ void TMainForm::acImportRecipientExecute() {
 void TMainForm::acExportRecipientExecute() {
     const QString fileName = ChooseExportFile(fileDialog_, this);
     if (fileName.isEmpty()) Abort();
-    TExportDialog dialog(ReadExportTolerance(ini_), ReadExportVerdicts(ini_), this);
+    TExportDialog dialog(ReadExportTolerance(ini_), ReadExportVerdicts(ini_),
+                         ReadExportLeaveOut(ini_), this);
     if (dialog.exec() != QDialog::Accepted) Abort();
     const ExportTolerance tolerance = dialog.Tolerance();
     const ExportVerdictChoice verdicts = dialog.Verdicts();
+    const AddressFlags leaveOut = dialog.LeaveOut();
     WriteExportTolerance(ini_, tolerance);
     WriteExportVerdicts(ini_, verdicts);
+    WriteExportLeaveOut(ini_, leaveOut);
     const std::filesystem::path target(QFile::encodeName(fileName).toStdString());
     const RecipientList& list = project_.List();
     size_t written = 0;
     {
         WaitCursor wait;
-        written = verdicts.byVerdict ? ExportRecipientsByVerdict(list, target, verdicts.verdicts)
-                                     : ExportRecipients(list, target, tolerance);
+        // The address lists are read only when rows are to be left out.
+        const AddressKnowledge* lists = leaveOut.Empty() ? nullptr : &AddressKnowledge::Installed();
+        const std::optional<VerdictSet> byVerdict =
+            verdicts.byVerdict ? std::optional(verdicts.verdicts) : std::nullopt;
+        written = ExportRows(list, target, [&] {
+            return ChosenExportRows(list, tolerance, byVerdict, leaveOut, lists);
+        });
     }
     QMessageBox::information(this, QString::fromUtf8(kAppTitle),
                              QStringLiteral("Exported %1 of %2 recipients to %3.")

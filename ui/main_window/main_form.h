@@ -9,7 +9,8 @@
 //   main_form_actions.cpp      the action table, menus, tool bar, context menu
 //   command_states.cpp         which commands are enabled, from named facts
 //   project_commands.cpp       New, Open..., Save, Save As..., the modified prompt
-//   check_run_commands.cpp     "&Check", "S&top", "C&heck the Rest" and what a run shows
+//   check_run_commands.cpp     "&Check", "S&top", "Check on the C&luster",
+//                              "C&heck the Rest" and what a run shows
 //   journal_commands.cpp       the journal of an interrupted check: the questions
 //   selection_commands.cpp     the selection, the check-mark press
 //   filter_commands.cpp        "S&how": which rows the list shows
@@ -177,6 +178,9 @@ class TMainForm : public QMainWindow {
     // check_run_commands.cpp
     void acStartExecute();
     void acAbortExecute();
+    void acCheckOnClusterExecute();
+    // "Check on the C&luster" is in the menu while Cluster/Redis is set.
+    void UpdateClusterCommand();
     void acCheckRestExecute();
     void RunningChanged(bool running);
     void ScheduleFrame();
@@ -273,6 +277,7 @@ class TMainForm : public QMainWindow {
     QAction* acSaveAs = nullptr;
     QAction* acStart = nullptr;
     QAction* acAbort = nullptr;
+    QAction* acCheckOnCluster = nullptr;
     QAction* acCheckRest = nullptr;
     QAction* acRecipientAdd = nullptr;
     QAction* acRecipientEdit = nullptr;

@@ -34,6 +34,8 @@ void TMainForm::CreateActions() {
     MakeAction(acSaveAs, "acSaveAs", "Save &As...", "Save project as", none, true);
     MakeAction(acStart, "acStart", "&Check", "Start checking addresses", none, true);
     MakeAction(acAbort, "acAbort", "S&top", "Stop checking addresses", none, false);
+    MakeAction(acCheckOnCluster, "acCheckOnCluster", "Check on the C&luster",
+               "Check the marked addresses on the cluster", none, true);
     MakeAction(acCheckRest, "acCheckRest", "C&heck the Rest",
                "Check the marked addresses that have no result yet", none, true);
     MakeAction(acRecipientAdd, "acRecipientAdd", "&New...", "New Recipient", none, true);
@@ -138,8 +140,8 @@ void TMainForm::CreateMenus() {
     AddEntries(recipientMenu_,
                {acRecipientAdd, acRecipientEdit, acRecipientDelete, acRecipientDeleteSelected,
                 nullptr, acCheckAll, acUnCheckAll, acInvertSelection, nullptr, acViewLog});
-    AddEntries(fileMenu_,
-               {acNew, acOpen, acSave, acSaveAs, nullptr, acStart, acAbort, acCheckRest, nullptr});
+    AddEntries(fileMenu_, {acNew, acOpen, acSave, acSaveAs, nullptr, acStart, acAbort,
+                           acCheckOnCluster, acCheckRest, nullptr});
     fileMenu_->addMenu(recipientMenu_);
     AddEntries(fileMenu_, {acImportRecipient, acExportRecipient, nullptr, Exit1});
     recentFilesAnchor_ = fileMenu_->actions().at(fileMenu_->actions().size() - 2);

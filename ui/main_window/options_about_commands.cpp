@@ -18,6 +18,7 @@ void TMainForm::WireOptionsAboutCommands() {
 void TMainForm::acOptionsExecute() {
     TFormOptions dialog(ini_, this);
     dialog.exec();
+    UpdateClusterCommand();  // the cluster's address may have been set or cleared
 }
 
 void TMainForm::acAboutExecute() {

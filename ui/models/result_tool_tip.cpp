@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "engine/finding_explanation.h"
+#include "platform/error/exception.h"
+#include "project/list/address_columns.h"
 #include "project/list/row_verdict.h"
 
 namespace mv::ui {
@@ -24,6 +26,25 @@ QString ReplyLines(std::string_view reply) {
     return QStringLiteral("Reply: ") + lines;
 }
 
+// "Flags: role, free", "Suggestion: ...", "Provider: ..." as far as there
+// are any, each on a line of its own.
+QString AddressLines(const RecipientList& list, size_t row) {
+    const AddressKnowledge* lists = nullptr;
+    try {
+        lists = &AddressKnowledge::Installed();
+    } catch (const Exception&) {
+        return {};  // a run that starts tells the user
+    }
+    const AddressColumns told = AddressColumnsOfRow(*lists, list, row);
+    QString lines;
+    if (!told.flags.Empty())
+        lines += QStringLiteral("\nFlags: ") +
+                 Text(AddressFlagsText(told.flags, ',')).replace(QLatin1Char(','), ", ");
+    if (!told.suggestion.empty()) lines += QStringLiteral("\nSuggestion: ") + Text(told.suggestion);
+    if (!told.provider.empty()) lines += QStringLiteral("\nProvider: ") + Text(told.provider);
+    return lines;
+}
+
 }  // namespace
 
 QString ResultToolTip(const RecipientList& list, size_t row) {
@@ -33,13 +54,15 @@ QString ResultToolTip(const RecipientList& list, size_t row) {
     // whatever the reply quotes (addresses in angle brackets).
     QString tip = QStringLiteral("Verdict: ") + Text(VerdictName(verdict->verdict));
     if (verdict->derivedFromCode)
-        return tip + QLatin1Char('\n') + QLatin1String(kDerivedFromCodeNote);
+        return tip + QLatin1Char('\n') + QLatin1String(kDerivedFromCodeNote) +
+               AddressLines(list, row);
     if (verdict->reason) tip += QStringLiteral("\nReason: ") + Text(ReasonName(*verdict->reason));
     tip += QLatin1Char('\n') + ReplyLines(verdict->reply);
     const ResultFinding* finding = list.FindingOf(row);
     const std::optional<ResultColumn> result = ParseResultColumn(list.SubItem(row, 0));
     const std::string why = finding && result ? ExplainFinding(result->code, *finding) : "";
-    return why.empty() ? tip : tip + QLatin1Char('\n') + Text(why);
+    if (!why.empty()) tip += QLatin1Char('\n') + Text(why);
+    return tip + AddressLines(list, row);
 }
 
 }  // namespace mv::ui

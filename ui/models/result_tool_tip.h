@@ -2,7 +2,10 @@
 // since the project was opened: its verdict, its reason and the reply line
 // that decided them. For a row read from a project file only the verdict,
 // derived from the result code, and a note saying so (the reply is not kept
-// in the file).
+// in the file). Below, what the address tells: its flags, a suggestion for a
+// mistyped domain and the mail provider, where there are any; the lists
+// these come from are read with the first tool tip (none is shown while
+// they cannot be read).
 #pragma once
 
 #include <QString>

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <exception>
 
+#include "address/address_knowledge.h"
+#include "cluster/cluster_run.h"
 #include "project/findings/project_files.h"
 #include "project/run/host_lookups.h"
 #include "settings/tini.h"
@@ -16,11 +18,16 @@ std::filesystem::path ToPath(const QString& fileName) {
 TProject::TProject(MessageLoop& loop, CheckOverrides overrides, QObject* parent)
     : QObject(parent),
       SmtpRelayServer1(loop),
+      loop_(loop),
       overrides_(std::move(overrides)),
       journal_(std::make_unique<ProjectJournal>()),
       run_(list_, SmtpRelayServer1) {
     SmtpRelayServer1.SetInternalDns(TSmtpRelayServer::kDefaultInternalDns);
     overrides_.ApplyTo(SmtpRelayServer1);
+    WireRun();
+}
+
+void TProject::WireRun() {
     run_.OnModified = [this] { SetModified(true); };
     run_.OnRunningChanged = [this](bool running) {
         if (!running) EndJournal();  // flushed by the run's end
@@ -80,6 +87,10 @@ void TProject::Save(const QString& fileName, const ListBounds& bounds) {
 void TProject::StartRun(TINI& ini, RunRows rows, const ListBounds& bounds) {
     CheckSettings settings = CheckSettings::FromIni(ini);
     overrides_.ApplyTo(settings);
+    // Read on the first run (a list missing refuses it); the providers spare
+    // or replace the accept-all probe as on the command line.
+    SmtpRelayServer1.SetProviders(&AddressKnowledge::Installed().Providers());
+    clusterShown_ = false;
     const bool hadFile = !journalOf_.empty();
     StartJournal(bounds);
     try {

@@ -1,10 +1,9 @@
 // The open project (TProject): the recipient list, the name of its file,
 // whether it has unsaved changes, and the runs over it: the checking
-// dispatcher SmtpRelayServer1, the check run and its journal. The main
-// window is handed one and keeps only widgets and commands; every command
-// that changes the project goes through here, so what happens to a project
-// is found in this one place. Further runs over the list (on a cluster)
-// belong here too, beside the check run.
+// dispatcher SmtpRelayServer1, the check run on this computer, the run on the
+// cluster, and the journal of a run. The main window is handed one and keeps
+// only widgets and commands; every command that changes the project goes
+// through here, so what happens to a project is found in this one place.
 //
 // The journal (core: ProjectJournal) takes every result of a run as it comes,
 // beside the project's file, or for a project never saved beside a copy of
@@ -14,12 +13,13 @@
 // opened again (run_journal.cpp).
 //
 // Modified has one setter, SetModified, and one signal, ModifiedChanged; the
-// file name likewise (FileNameChanged). The check run's events arrive as Qt
-// signals; the window decides how to show them.
+// file name likewise (FileNameChanged). The events of either run arrive as
+// the same Qt signals; the window decides how to show them.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -35,6 +35,9 @@
 namespace mv {
 class MessageLoop;
 class TINI;
+namespace cluster {
+class ClusterRun;
+}
 }  // namespace mv
 
 namespace mv::ui {
@@ -70,9 +73,10 @@ class TProject final : public QObject {
     // another error when writing fails (EFindingsSaveError for the findings).
     void Save(const QString& fileName, const ListBounds& bounds);
 
-    // ---- The check run ----
+    // ---- The runs ----
     TSmtpRelayServer SmtpRelayServer1;
-    bool Running() const { return run_.Running(); }
+    // A run on this computer or on the cluster is under way.
+    bool Running() const;
     const CheckRun& Run() const { return run_; }
     const CheckOverrides& Overrides() const { return overrides_; }
     // Starts a run over `rows` with the stored settings and this process's
@@ -80,8 +84,18 @@ class TProject final : public QObject {
     // (ECheckRunError, or the dispatcher's own). A project never saved first
     // writes its list (in `bounds`) to the state folder.
     void StartRun(TINI& ini, RunRows rows, const ListBounds& bounds);
-    void StopRun() { run_.Stop(); }
+    // Submits the marked rows to the cluster of Cluster/Redis (its login from
+    // Cluster/User and Cluster/Password unless the address holds one) and
+    // watches the run; the rows and counters change as in a run on this
+    // computer. A refusal is thrown as StartRun's; a failure later comes
+    // as RunFailed.
+    void StartClusterRun(TINI& ini);
+    // Stops the run under way: on the cluster it is cancelled.
+    void StopRun();
     void GoOn() { run_.GoOn(); }
+    // The five panels and the recheck text of the run started last.
+    std::array<std::string, 5> StatusTexts() const;
+    std::string RecheckText() const;
 
     // ---- The journal of an interrupted check (run_journal.cpp) ----
     // What the journal beside `fileName` holds, looked at before opening it.
@@ -118,14 +132,22 @@ class TProject final : public QObject {
     void Warning(const QString& message);
     // The journal cannot be written: the run goes on without it.
     void JournalFailed(const QString& message);
+    // The run on the cluster could not be submitted or watched (it is over).
+    void RunFailed(const QString& message);
+    // Something worth a line in the status bar (a run submitted, a
+    // connection lost and made again).
+    void RunNote(const QString& message);
 
   private:
+    void WireRun();
+    void WireClusterRun();
     // A fresh journal for the project file `project` (none when empty).
     void UseJournalOf(const std::filesystem::path& project, bool unsaved);
     void StartJournal(const ListBounds& bounds);
     void BeginWriting();
     void EndJournal();
 
+    MessageLoop& loop_;
     RecipientList list_;
     CheckOverrides overrides_;
     // Outlives the run, which writes to it.
@@ -135,6 +157,8 @@ class TProject final : public QObject {
     bool journaled_ = false;           // a run of this session wrote to it
     size_t declined_ = 0;              // results the user kept without applying
     CheckRun run_;
+    std::unique_ptr<cluster::ClusterRun> clusterRun_;  // the last run on the cluster
+    bool clusterShown_ = false;  // the counters are those of the run on the cluster
     bool modified_ = false;
     QString projectFileName_;
 };

@@ -8,6 +8,7 @@
 
 #include "common/error_display.h"
 #include "options/checks_page.h"
+#include "options/cluster_page.h"
 #include "options/connection_page.h"
 #include "options/dns_page.h"
 #include "options/proxy_page.h"
@@ -25,6 +26,7 @@ const PageFactory kPages[] = {
     [](QWidget* parent) -> OptionsPage* { return new DnsPage(parent); },
     [](QWidget* parent) -> OptionsPage* { return new ProxyPage(parent); },
     [](QWidget* parent) -> OptionsPage* { return new ChecksPage(parent); },
+    [](QWidget* parent) -> OptionsPage* { return new ClusterPage(parent); },
 };
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
+
 namespace mv {
 class TINI;
 }
@@ -30,6 +33,11 @@ class OptionsPage : public QWidget {
 // the user reads as "can be typed in": the window colour when enabled, the
 // button-face colour when disabled. Its text stays as it is.
 void SetDependentField(QWidget* field, bool enabled);
+
+// A text field named `name`, and a note in the muted colour of hints that
+// wraps its lines: the parts most pages are made of.
+QLineEdit* MakeTextField(QWidget* parent, const char* name);
+QLabel* MakeNote(QWidget* parent, const char* text);
 
 // QString and the settings' UTF-8 text.
 QString FromSetting(const std::string& text);

@@ -19,26 +19,13 @@ constexpr int kMaxPort = 65535;
 const char* const kLevels[] = {"4", "4A", "5"};
 constexpr const char* kDefaultLevel = "5";
 
-QLineEdit* MakeField(QWidget* parent, const char* name) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    return field;
-}
-
-QLabel* MakeNote(QWidget* parent, const char* text) {
-    auto* note = new QLabel(QString::fromLatin1(text), parent);
-    note->setWordWrap(true);
-    note->setForegroundRole(QPalette::PlaceholderText);
-    return note;
-}
-
 }  // namespace
 
 ProxyPage::ProxyPage(QWidget* parent) : OptionsPage(parent) {
     setObjectName(QStringLiteral("TabSheet3"));
     cbProxyEnabled = new QCheckBox(QStringLiteral("&Use a SOCKS proxy"), this);
     cbProxyEnabled->setObjectName(QStringLiteral("cbProxyEnabled"));
-    edProxyServer = MakeField(this, "edProxyServer");
+    edProxyServer = MakeTextField(this, "edProxyServer");
     edProxyPort = new QSpinBox(this);
     edProxyPort->setObjectName(QStringLiteral("edProxyPort"));
     edProxyPort->setRange(1, kMaxPort);
@@ -46,8 +33,8 @@ ProxyPage::ProxyPage(QWidget* parent) : OptionsPage(parent) {
     cbProxyLevel->setObjectName(QStringLiteral("cbProxyLevel"));
     for (const char* level : kLevels)
         cbProxyLevel->addItem(QString::fromLatin1(level));
-    edProxyUser = MakeField(this, "edProxyUser");
-    edProxyPassword = MakeField(this, "edProxyPassword");
+    edProxyUser = MakeTextField(this, "edProxyUser");
+    edProxyPassword = MakeTextField(this, "edProxyPassword");
     edProxyPassword->setEchoMode(QLineEdit::Password);
 
     auto* server = new QHBoxLayout;

@@ -161,4 +161,29 @@ QChart* MakeDomainChart(const ListSummary& summary) {
     return chart;
 }
 
+QChart* MakeFlagChart(const ListSummary& summary) {
+    QChart* chart = NewChart(QStringLiteral("Flags and mail providers"));
+    // One set each, so that flags and providers have colours of their own.
+    QBarSet* flags = NewSet(QStringLiteral("flags"), QColor(0x8e, 0x5e, 0xa2));
+    QBarSet* providers = NewSet(QStringLiteral("mail providers"), QColor(0x3a, 0x7c, 0xa5));
+    QStringList categories;
+    int largest = 0;
+    const auto add = [&](const QString& name, int flagCount, int providerCount) {
+        categories.prepend(name);  // the bars run from the bottom up
+        flags->insert(0, flagCount);
+        providers->insert(0, providerCount);
+        largest = std::max({largest, flagCount, providerCount});
+    };
+    for (AddressFlag flag : kAddressFlags)
+        add(Name(AddressFlagName(flag)), static_cast<int>(summary.flags.Of(flag)), 0);
+    add(QString::fromLatin1(kSuggestionName), static_cast<int>(summary.flags.Suggestions()), 0);
+    for (const auto& [provider, count] : summary.providers)
+        add(Name(provider), 0, count);
+    auto* series = new QHorizontalStackedBarSeries;
+    series->append(flags);
+    series->append(providers);
+    AddAxes(chart, series, categories, largest);
+    return chart;
+}
+
 }  // namespace mv::ui

@@ -37,6 +37,8 @@ TSummaryWindow::TSummaryWindow(ListSummary summary, FileDialog& files, QWidget* 
     AddChartPage(QStringLiteral("&Verdicts"), "VerdictChart", MakeVerdictChart(summary_));
     AddChartPage(QStringLiteral("&Reasons"), "ReasonChart", MakeReasonChart(summary_));
     AddChartPage(QStringLiteral("&Domains"), "DomainChart", MakeDomainChart(summary_));
+    if (summary_.told)
+        AddChartPage(QStringLiteral("&Flags and providers"), "FlagChart", MakeFlagChart(summary_));
     pages_->addTab(MakeTable(), QStringLiteral("T&able"));
     connect(pages_, &QTabWidget::currentChanged, this, &TSummaryWindow::UpdateButtons);
 

@@ -1,7 +1,8 @@
 // The summary window ("&Summary..." in the "&Tools" menu): what the list's
-// results add up to, counted when the window opens. Three charts (by verdict,
-// by reason, the ten domains with the most addresses) and the same counts as
-// a table, each on a page of its own; "Save &Chart..." writes the chart shown
+// results add up to, counted when the window opens. Charts by verdict, by
+// reason, of the ten domains with the most addresses and, when the address
+// lists could be read, of the flags and mail providers; and the same counts
+// as a table, each on a page of its own; "Save &Chart..." writes the chart shown
 // as a PNG picture, "Save &Table..." the table as a CSV file.
 #pragma once
 

@@ -16,4 +16,13 @@ std::vector<size_t> WithoutFlaggedRows(const RecipientList& list, std::vector<si
     return rows;
 }
 
+std::vector<size_t> ChosenExportRows(const RecipientList& list, const ExportTolerance& tolerance,
+                                     const std::optional<VerdictSet>& verdicts,
+                                     AddressFlags leaveOut, const AddressKnowledge* lists) {
+    std::vector<size_t> rows =
+        verdicts ? RowsWithVerdicts(list, *verdicts) : RowsToExport(list, tolerance);
+    if (lists == nullptr) return rows;
+    return WithoutFlaggedRows(list, std::move(rows), leaveOut, *lists);
+}
+
 }  // namespace mv

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "address/address_flags.h"
 #include "address/address_knowledge.h"
+#include "project/import_export/recipient_export.h"
 #include "project/list/recipient_list.h"
 
 namespace mv {
@@ -19,5 +21,13 @@ namespace mv {
 // the order is kept. With no flag to leave out the lists are not asked.
 std::vector<size_t> WithoutFlaggedRows(const RecipientList& list, std::vector<size_t> rows,
                                        AddressFlags leaveOut, const AddressKnowledge& lists);
+
+// The rows an export takes, as the export dialog and `export` choose them:
+// those with one of `verdicts` when given, else those that pass `tolerance`;
+// less the rows flagged with one of `leaveOut` (`lists` may be null when
+// there is none).
+std::vector<size_t> ChosenExportRows(const RecipientList& list, const ExportTolerance& tolerance,
+                                     const std::optional<VerdictSet>& verdicts,
+                                     AddressFlags leaveOut, const AddressKnowledge* lists);
 
 }  // namespace mv

@@ -51,4 +51,19 @@ void WriteExportVerdicts(TINI& ini, const ExportVerdictChoice& choice) {
     ini.ilExportVerdicts.SetText(VerdictListText(choice.verdicts));
 }
 
+AddressFlags ReadExportLeaveOut(const TINI& ini) {
+    AddressFlags flags;
+    std::string_view text = ini.ilExportLeaveOut.Text();
+    while (!text.empty()) {
+        const size_t comma = text.find(',');
+        if (auto flag = ParseAddressFlag(TrimBlanks(text.substr(0, comma)))) flags.Add(*flag);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    return flags;
+}
+
+void WriteExportLeaveOut(TINI& ini, AddressFlags leaveOut) {
+    ini.ilExportLeaveOut.SetText(AddressFlagsText(leaveOut, ','));
+}
+
 }  // namespace mv

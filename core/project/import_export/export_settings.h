@@ -2,12 +2,14 @@
 // ToleranceZero (default True), ToleranceMailboxUnavailable,
 // ToleranceExceededStorage and ToleranceTimeOut (default False); ByVerdict
 // (default False) and Verdicts (default "deliverable") for an export by
-// verdict.
+// verdict; LeaveOut (default empty), the flags whose rows either choice
+// leaves out, by name, separated by commas.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "address/address_flags.h"
 #include "project/import_export/recipient_export.h"
 #include "settings/tini.h"
 
@@ -24,6 +26,10 @@ struct ExportVerdictChoice {
 };
 ExportVerdictChoice ReadExportVerdicts(const TINI& ini);
 void WriteExportVerdicts(TINI& ini, const ExportVerdictChoice& choice);
+
+// Names that are no flag are ignored.
+AddressFlags ReadExportLeaveOut(const TINI& ini);
+void WriteExportLeaveOut(TINI& ini, AddressFlags leaveOut);
 
 // "deliverable,risky": the names of the verdicts in the set, in the order
 // of the enumeration; and back, ignoring names that are no verdict.

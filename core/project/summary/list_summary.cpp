@@ -49,10 +49,28 @@ std::vector<std::string> CountRow(const char* kind, std::string_view name, int c
     return row;
 }
 
+// The rows per flag and per provider.
+void CountWhatAddressesTell(const RecipientList& list, const AddressKnowledge& lists,
+                            ListSummary& summary) {
+    summary.told = true;
+    std::unordered_map<std::string, int> byProvider;
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+        const AddressColumns told = AddressColumnsOfRow(lists, list, row);
+        summary.flags.Count(told);
+        if (!told.provider.empty()) ++byProvider[told.provider];
+    }
+    summary.providers.assign(byProvider.begin(), byProvider.end());
+    std::sort(summary.providers.begin(), summary.providers.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+}
+
 }  // namespace
 
-ListSummary SummarizeList(const RecipientList& list, size_t domains) {
+ListSummary SummarizeList(const RecipientList& list, const AddressKnowledge* lists,
+                          size_t domains) {
     ListSummary summary;
+    if (lists != nullptr) CountWhatAddressesTell(list, *lists, summary);
     std::unordered_map<std::string, VerdictCounts> byDomain;
     for (size_t row = 0; row < list.RowCount(); ++row) {
         VerdictCounts& domain = byDomain[DomainKey(list.Caption(row))];
@@ -100,6 +118,14 @@ std::vector<std::vector<std::string>> SummaryTableRows(const ListSummary& summar
         row.push_back(std::to_string(d.counts.notChecked));
         rows.push_back(std::move(row));
     }
+    if (!summary.told) return rows;
+    for (AddressFlag flag : kAddressFlags)
+        rows.push_back(
+            CountRow("flag", AddressFlagName(flag), static_cast<int>(summary.flags.Of(flag))));
+    rows.push_back(
+        CountRow("flag", kSuggestionName, static_cast<int>(summary.flags.Suggestions())));
+    for (const auto& [provider, count] : summary.providers)
+        rows.push_back(CountRow("provider", provider, count));
     return rows;
 }
 

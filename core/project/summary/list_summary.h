@@ -7,14 +7,20 @@
 // verdict and reason; a row read from a project file has a verdict from its
 // code alone and no reason, so it counts under "reason not kept". Rows
 // without a result (never checked, or being checked) count as "not checked".
+//
+// Given the address lists, it also counts what the addresses tell: the rows
+// per flag, those with a suggestion, and the rows per mail provider (of the
+// rows whose finding kept the mail hosts tried).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/result_verdict.h"
+#include "project/list/address_columns.h"
 #include "project/list/recipient_list.h"
 
 namespace mv {
@@ -43,14 +49,20 @@ struct ListSummary {
     // The domains with the most addresses, most first (equal counts by name).
     std::vector<DomainCounts> topDomains;
     int ReasonCount(Reason r) const { return reasons[static_cast<size_t>(r)]; }
+    // What the addresses tell; counted only when the lists were given.
+    bool told = false;
+    FlagTally flags;
+    std::vector<std::pair<std::string, int>> providers;  // most first (equal counts by name)
 };
 
 inline constexpr size_t kSummaryDomains = 10;
 
-ListSummary SummarizeList(const RecipientList& list, size_t domains = kSummaryDomains);
+ListSummary SummarizeList(const RecipientList& list, const AddressKnowledge* lists = nullptr,
+                          size_t domains = kSummaryDomains);
 
 // The summary as a table: a header, then one row per verdict (and "not
-// checked"), per reason (and "reason not kept") and per top domain. Columns:
+// checked"), per reason (and "reason not kept"), per top domain, and, when
+// counted, per flag (and "suggestion") and per provider. Columns:
 // Kind, Name, Addresses, then for domains the count per verdict and "not
 // checked" (empty in the other rows). Every row has as many cells as the
 // header.
@@ -63,5 +75,6 @@ std::string SummaryCsv(const ListSummary& summary);
 inline constexpr const char* kNotCheckedName = "not checked";
 inline constexpr const char* kReasonNotKeptName = "not kept";
 inline constexpr const char* kNoDomainName = "(no domain)";
+inline constexpr const char* kSuggestionName = "suggestion";
 
 }  // namespace mv
