@@ -49,9 +49,10 @@ void ClusterWindowTest::cleanup() {
 }
 
 void ClusterWindowTest::runShowsEveryRowsResult() {
-    QVERIFY(mv::test::Entries(form().findChild<QMenu*>("File1"))
-                .join(',')
-                .contains("S&top,Check on the C&luster,C&heck the Rest,-"));  // Cluster/Redis is set
+    QVERIFY(
+        mv::test::Entries(form().findChild<QMenu*>("File1"))
+            .join(',')
+            .contains("S&top,Check on the C&luster,C&heck the Rest,-"));  // Cluster/Redis is set
     open({{"Valid One <valid@ok.test>", ""},
           {"nobody@no.test", ""},
           {"skipped@ok.test", "", mv::kIconNotChecked, mv::kMarkUnchecked}});
