@@ -33,7 +33,7 @@ constexpr CommandRule kRules[] = {
     {"acStart", Idle},
     {"acAbort", Running},
     {"acCheckOnCluster", Idle},  // exactly as "&Check"
-    {"acCheckRest", Idle},  // exactly when "&Check" is
+    {"acCheckRest", Idle},       // exactly when "&Check" is
     {"acOptions", Idle},
     {"acPreflight", Idle},
     {"acRecipientAdd", Idle},
