@@ -52,7 +52,11 @@ int _TCustomAsyncSocket::QueueBytes(const void* data, int len) {
 }
 
 void _TCustomAsyncSocket::DiscardSendQueue() {
-    sendQueue_.clear();
+    // One emptied chunk stays for the next connection, as the last chunk of a
+    // drained queue does: a session that opens connection after connection
+    // would otherwise allocate it for every one.
+    if (sendQueue_.size() > 1) sendQueue_.erase(sendQueue_.begin() + 1, sendQueue_.end());
+    if (!sendQueue_.empty()) sendQueue_.front().Remove(sendQueue_.front().Unread());
     allSent_ = true;
 }
 
