@@ -149,8 +149,11 @@ int _TCustomAsyncSocket::RecvRaw(void* buffer, int bufferSize) {
         lastError_ = wsa::kNotSocket;
         return -1;
     }
-    const ssize_t n =
-        recv(HSocket(), buffer, static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize), MSG_DONTWAIT);
+    const size_t wanted = static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize);
+    // After the end of a stream the kernel only answers 0 again: the read
+    // that offers what was buffered before the close need not ask it.
+    const bool ended = socketType_ == 1 && wanted > 0 && Notifier().PeerClosed();
+    const ssize_t n = ended ? 0 : recv(HSocket(), buffer, wanted, MSG_DONTWAIT);
     const int err = n < 0 ? LastWsaError() : 0;
     // A stream receive that got less than it asked for emptied what was
     // waiting: the read loop need not ask the kernel again.
