@@ -11,7 +11,9 @@ namespace mv {
 void _TCustomSmtpClient::SendCommand(const std::string& text) {
     FireCommand(text);
     FireDisplay("> " + text);
-    if (socket_->state() == wsConnected) socket_->SendStr(text + "\r\n");
+    if (socket_->state() != wsConnected) return;
+    commandLine_.assign(text).append("\r\n");
+    socket_->SendStr(commandLine_);  // queued before anything can run again
 }
 
 void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
