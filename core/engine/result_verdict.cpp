@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "engine/reason_rules.h"
@@ -198,8 +199,15 @@ bool EnhancedCodeMatches(std::string_view pattern, std::string_view code) {
     return code == pattern;
 }
 
-bool RuleApplies(const ReasonRule& rule, int code, StageSet stage, const ParsedReply& reply) {
-    if (code < rule.codes.low || code > rule.codes.high || (rule.stages & stage) == 0) return false;
+bool RuleCovers(const ReasonRule& rule, int code, StageSet stage) {
+    return code >= rule.codes.low && code <= rule.codes.high && (rule.stages & stage) != 0;
+}
+
+bool RuleLooksAtReply(const ReasonRule& rule) {
+    return !rule.enhanced.empty() || !rule.texts.empty();
+}
+
+bool ReplyMatches(const ReasonRule& rule, const ParsedReply& reply) {
     if (!rule.enhanced.empty() && !AnyAlternative(rule.enhanced, [&](std::string_view pattern) {
             return EnhancedCodeMatches(pattern, reply.enhanced);
         }))
@@ -241,10 +249,16 @@ Reason DecideReason(const ResultEvidence& evidence) {
     if (code == ResultInvalidDomain && evidence.hosts == MailHostSource::kDnsFailed)
         return Reason::kUnreachable;
 
-    const ParsedReply reply = ParseReply(evidence.reply);
+    // The reply is read only once a rule looks into it: an accepted address,
+    // the most common result, is decided by its code alone.
+    std::optional<ParsedReply> reply;
     const StageSet stage = StageBit(evidence.stage);
-    for (const ReasonRule& rule : ReasonRules())
-        if (RuleApplies(rule, code, stage, reply)) return rule.reason;
+    for (const ReasonRule& rule : ReasonRules()) {
+        if (!RuleCovers(rule, code, stage)) continue;
+        if (!RuleLooksAtReply(rule)) return rule.reason;
+        if (!reply) reply = ParseReply(evidence.reply);
+        if (ReplyMatches(rule, *reply)) return rule.reason;
+    }
     return Reason::kProtocol;  // not reached: the last rule takes every code
 }
 

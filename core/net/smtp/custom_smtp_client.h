@@ -234,6 +234,9 @@ class _TCustomSmtpClient {
     std::string contentTypeText_ = "text/plain";
     std::string errorMessage_;
     std::string lastResponse_;
+    // The command line as it goes to the socket, kept so that its room is
+    // reused from one command to the next.
+    std::string commandLine_;
     int tag_ = 0;
 
     TSmtpRequest requestType_ = smtpConnect;

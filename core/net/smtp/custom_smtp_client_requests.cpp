@@ -11,7 +11,9 @@ namespace mv {
 void _TCustomSmtpClient::SendCommand(const std::string& text) {
     FireCommand(text);
     FireDisplay("> " + text);
-    if (socket_->state() == wsConnected) socket_->SendStr(text + "\r\n");
+    if (socket_->state() != wsConnected) return;
+    commandLine_.assign(text).append("\r\n");
+    socket_->SendStr(commandLine_);  // queued before anything can run again
 }
 
 void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
@@ -19,8 +21,9 @@ void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
     CheckReady();
     if (!connected_) throw SmtpException("SMTP component not connected");
     // A line break inside an argument would let the text become a second
-    // command on the wire.
-    if (text.find_first_of("\r\n") != std::string::npos)
+    // command on the wire. Two plain searches: find_first_of would look up
+    // every character of the text in the set, one call each.
+    if (text.find('\r') != std::string::npos || text.find('\n') != std::string::npos)
         throw SmtpException("SMTP command contains a line break");
     if (!chained_) requestType_ = type;
     acceptedCodes_ = std::move(codes);

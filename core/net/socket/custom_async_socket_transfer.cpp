@@ -52,7 +52,11 @@ int _TCustomAsyncSocket::QueueBytes(const void* data, int len) {
 }
 
 void _TCustomAsyncSocket::DiscardSendQueue() {
-    sendQueue_.clear();
+    // One emptied chunk stays for the next connection, as the last chunk of a
+    // drained queue does: a session that opens connection after connection
+    // would otherwise allocate it for every one.
+    if (sendQueue_.size() > 1) sendQueue_.erase(sendQueue_.begin() + 1, sendQueue_.end());
+    if (!sendQueue_.empty()) sendQueue_.front().Remove(sendQueue_.front().Unread());
     allSent_ = true;
 }
 
@@ -145,8 +149,11 @@ int _TCustomAsyncSocket::RecvRaw(void* buffer, int bufferSize) {
         lastError_ = wsa::kNotSocket;
         return -1;
     }
-    const ssize_t n =
-        recv(HSocket(), buffer, static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize), MSG_DONTWAIT);
+    const size_t wanted = static_cast<size_t>(bufferSize < 0 ? 0 : bufferSize);
+    // After the end of a stream the kernel only answers 0 again: the read
+    // that offers what was buffered before the close need not ask it.
+    const bool ended = socketType_ == 1 && wanted > 0 && Notifier().PeerClosed();
+    const ssize_t n = ended ? 0 : recv(HSocket(), buffer, wanted, MSG_DONTWAIT);
     const int err = n < 0 ? LastWsaError() : 0;
     // A stream receive that got less than it asked for emptied what was
     // waiting: the read loop need not ask the kernel again.

@@ -79,6 +79,9 @@ class SocketNotifier {
     // peer has closed; the closed notification follows the read.
     void Received(int requested = 1, int result = 1, int wsaError = 0);
     void Accepted();
+    // A stream receive has seen the end of the stream: every later one
+    // would only say so again.
+    bool PeerClosed() const { return peerClosed_; }
     // Milliseconds a connect may take before it fails with 10060; 0: no limit.
     // Applies to connects started afterwards.
     void SetConnectLimit(uint32_t ms) { connectLimitMs_ = ms; }
