@@ -78,6 +78,23 @@ TEST_P(LoopBehaviour, PostedCallbacksRunInOrderAndOnlyLater) {
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4}));
 }
 
+TEST_P(LoopBehaviour, ARenewedTokenDropsOnlyTheNoticesPostedBeforeIt) {
+    WeakToken token;
+    std::vector<int> ran;
+    auto post = [&](int n) {
+        loop.Post([&ran, n, alive = token.Weak()] {
+            if (!alive.expired()) ran.push_back(n);
+        });
+    };
+    token.Renew();  // nothing handed out yet
+    post(1);
+    token.Renew();
+    token.Renew();  // a second renewal must not bring the first notice back
+    post(2);
+    ASSERT_TRUE(test::Settle(loop));
+    EXPECT_EQ(ran, std::vector<int>{2});
+}
+
 TEST_P(LoopBehaviour, PostFromAnotherThreadWakesABlockedLoop) {
     bool ran = false;
     const pid_t loopThread = gettid();

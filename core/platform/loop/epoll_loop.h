@@ -25,6 +25,7 @@ class EpollLoop : public MessageLoop {
     WatchId WatchFd(int fd, unsigned interest, FdCallback cb) override;
     int SetFdInterest(WatchId id, unsigned interest) override;
     void UnwatchFd(WatchId id, bool descriptorClosing = false) override;
+    bool ReportsErrors() const override { return true; }  // EPOLLERR
     bool ProcessMessages(bool mayBlock) override;
 
     // Number of descriptors currently watched (for tests of the lifetime rules).

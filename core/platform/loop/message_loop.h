@@ -92,6 +92,10 @@ class MessageLoop {
     // the caller closes it right afterwards, so the backend may skip telling
     // the kernel (closing removes it from the kernel's set anyway).
     virtual void UnwatchFd(WatchId id, bool descriptorClosing = false) = 0;
+    // True when a descriptor that failed (a connect that failed included) is
+    // always reported with kFdError, so that readiness without it means no
+    // error is pending. A backend that cannot tell says false.
+    virtual bool ReportsErrors() const { return false; }
 
     // Handles what is ready now: posted callbacks, due timers, ready
     // descriptors. When nothing was ready and `mayBlock` is true it sleeps
@@ -212,12 +216,22 @@ class MessageLoop {
 class WeakToken {
   public:
     WeakToken() : alive_(std::make_shared<char>(0)) {}
-    std::weak_ptr<char> Weak() const { return alive_; }
-    // Invalidates every outstanding weak reference (used to drop stale notices).
-    void Renew() { alive_ = std::make_shared<char>(0); }
+    std::weak_ptr<char> Weak() const {
+        handedOut_ = true;
+        return alive_;
+    }
+    // Invalidates every outstanding weak reference (used to drop stale
+    // notices). With none handed out since the last renewal there is nothing
+    // to invalidate, and a socket closed after every check saves an allocation.
+    void Renew() {
+        if (!handedOut_) return;
+        alive_ = std::make_shared<char>(0);
+        handedOut_ = false;
+    }
 
   private:
     std::shared_ptr<char> alive_;
+    mutable bool handedOut_ = false;
 };
 
 }  // namespace mv

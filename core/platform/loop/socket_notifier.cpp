@@ -150,6 +150,12 @@ void SocketNotifier::Deliver(unsigned event, int error) {
 
 void SocketNotifier::OnReady(unsigned readiness) {
     GuardList::Scope guard(guards_);
+    if (closeDelivered_) {
+        // The close was told and the owner kept the descriptor: stop watching
+        // it now, before its readiness could make the loop spin.
+        UpdateInterest();
+        return;
+    }
     if (connecting_) {
         HandleConnecting(readiness);
         return;
@@ -174,7 +180,10 @@ void SocketNotifier::OnReady(unsigned readiness) {
 
 void SocketNotifier::HandleConnecting(unsigned readiness) {
     if ((readiness & (kFdWritable | kFdError)) == 0) return;
-    const int err = PendingSocketError(fd_);
+    // A loop that reports errors has said whether the connect failed: asking
+    // the socket would cost a system call for every connection.
+    const bool mayHaveFailed = (readiness & kFdError) != 0 || !loop_.ReportsErrors();
+    const int err = mayHaveFailed ? PendingSocketError(fd_) : 0;
     connecting_ = false;
     StopConnectTimer();
     if (err != 0) closeDelivered_ = true;  // nothing more comes from a failed connect
@@ -232,16 +241,23 @@ bool SocketNotifier::ProbeStreamEnd() {
 
 void SocketNotifier::DeliverCloseIfEnded() {
     if (closeDelivered_ || fd_ < 0) return;
-    closeDelivered_ = true;
-    UpdateInterest();
-    Deliver(kEvClose, peerClosed_ && receiveError_ == 0 ? 0 : receiveError_);
+    DeliverClose(peerClosed_ && receiveError_ == 0 ? 0 : receiveError_);
 }
 
 void SocketNotifier::HandleError() {
-    const int err = PendingSocketError(fd_);
+    DeliverClose(PendingSocketError(fd_));
+}
+
+// The watch is given up after the close was told, not before: an owner that
+// closes the descriptor in its handler takes it out of the kernel's set by
+// closing it, without a system call of its own.
+void SocketNotifier::DeliverClose(int error) {
     closeDelivered_ = true;
+    GuardList::Scope guard(guards_);
+    const MessageLoop::WatchId watch = watch_;
+    Deliver(kEvClose, error);
+    if (guard.Destroyed() || watch != watch_) return;
     UpdateInterest();
-    Deliver(kEvClose, err);
 }
 
 }  // namespace mv

@@ -99,6 +99,7 @@ class SocketNotifier {
     void HandleReadable();
     bool ProbeStreamEnd();
     void DeliverCloseIfEnded();
+    void DeliverClose(int error);
     void HandleError();
     void UpdateInterest();
     void WatchFailed(int err);
