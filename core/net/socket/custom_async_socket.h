@@ -131,7 +131,7 @@ class _TCustomAsyncSocket {
     // --- Events -----------------------------------------------------------
     TErrorEvent OnSessionConnected;
     TErrorEvent OnDataAvailable;
-    TErrorEvent OnDataSent;
+    TErrorEvent OnDataSent;  // for a Send made while a handler is assigned
     TErrorEvent OnSessionClosed;
     TErrorEvent OnSessionAvailable;
     TChangeStateEvent OnChangeState;
@@ -222,10 +222,10 @@ class _TCustomAsyncSocket {
     void Dispatch(TSocketMessage& msg);
     // The same for the end of a lookup (`lookup`: its handle).
     void DispatchLookup(TSocketMessage::Kind kind, uint64_t lookup, int error,
-                        const HostAddresses& addresses,
-                        const std::vector<std::string>& results = {});
+                        HostAddresses addresses, std::vector<std::string> results = {});
     // Posts a message to this socket, dropped if the socket is gone by then.
     void PostMessage(TSocketMessage msg);
+    void PostDataSent();
 
     // Resolution of the texts into the socket address (Connect, Listen).
     void ResolveProto();

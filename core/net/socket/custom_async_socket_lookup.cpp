@@ -10,14 +10,14 @@
 namespace mv {
 
 void _TCustomAsyncSocket::DispatchLookup(TSocketMessage::Kind kind, uint64_t lookup, int error,
-                                         const HostAddresses& addresses,
-                                         const std::vector<std::string>& results) {
+                                         HostAddresses addresses,
+                                         std::vector<std::string> results) {
     TSocketMessage msg;
     msg.kind = kind;
     msg.lookup = lookup;
     msg.error = error;
-    msg.addresses = addresses;
-    msg.results = results;
+    msg.addresses = std::move(addresses);
+    msg.results = std::move(results);
     Dispatch(msg);
 }
 
@@ -81,9 +81,9 @@ void _TCustomAsyncSocket::StartLookup(const std::string& name, bool reverse) {
 void _TCustomAsyncSocket::StartForwardLookup(const std::string& name, bool withIPv6) {
     lookupName_ = name;
     lookupWithIPv6_ = withIPv6;
-    auto deliver = [this, alive = token_.Weak()](int err, const HostAddresses& addresses) {
+    auto deliver = [this, alive = token_.Weak()](int err, HostAddresses addresses) {
         if (!alive.expired())
-            DispatchLookup(TSocketMessage::kLookupDone, pendingLookup_, err, addresses);
+            DispatchLookup(TSocketMessage::kLookupDone, pendingLookup_, err, std::move(addresses));
     };
     HostResolver& resolver = network_layer::Resolver();
     if (withIPv6) {
@@ -108,9 +108,9 @@ void _TCustomAsyncSocket::HandleLookupDone(TSocketMessage& msg) {
         dnsResultList_ = msg.results;
         dnsResult_ = msg.results.empty() ? std::string() : msg.results.front();
     } else if (msg.error == 0) {
-        dnsAddresses_ = msg.addresses;
         dnsResultList_ = msg.addresses.Ordered(false);
         dnsResult_ = msg.addresses.Preferred(false);
+        dnsAddresses_ = std::move(msg.addresses);
     }
     FireDnsLookupDone(static_cast<uint16_t>(msg.error));
 }

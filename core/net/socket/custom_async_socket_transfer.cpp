@@ -23,15 +23,23 @@ int _TCustomAsyncSocket::Send(const void* data, int len) {
     GuardList::Scope guard(guards_);
     TryToSend();
     if (guard.Destroyed()) return queued;
-    if (allSent_) {
-        // OnDataSent comes later from the loop, never inside Send.
-        TSocketMessage msg;
-        msg.handle = HSocket();
-        msg.watch = ConnectionId();
-        msg.event = kEvWrite;
-        PostMessage(std::move(msg));
-    }
+    if (allSent_ && OnDataSent) PostDataSent();
     return queued;
+}
+
+// OnDataSent comes later from the loop, never inside Send. Without a handler
+// nothing is posted: the notice would find every byte sent and tell nobody.
+// It carries only what names the connection: a whole message would be built,
+// moved and destroyed for every command sent.
+void _TCustomAsyncSocket::PostDataSent() {
+    loop_.Post([this, handle = HSocket(), watch = ConnectionId(), alive = token_.Weak()] {
+        if (alive.expired()) return;
+        TSocketMessage msg;
+        msg.handle = handle;
+        msg.watch = watch;
+        msg.event = kEvWrite;
+        Dispatch(msg);
+    });
 }
 
 int _TCustomAsyncSocket::SendStr(const std::string& text) {
