@@ -71,6 +71,16 @@ void _TCustomSmtpClient::FireDisplay(const std::string& msg) {
     if (OnDisplay) OnDisplay(this, msg);
 }
 
+// The display line is built only for a handler that shows it: a checker
+// without one would build and drop a string for every line of every check.
+void _TCustomSmtpClient::Display(std::string_view prefix, const std::string& text) {
+    if (!OnDisplay) return;
+    std::string line;
+    line.reserve(prefix.size() + text.size());
+    line.append(prefix).append(text);
+    FireDisplay(line);
+}
+
 void _TCustomSmtpClient::FireCommand(const std::string& msg) {
     if (OnCommand) OnCommand(this, msg);
 }
@@ -185,13 +195,13 @@ bool _TCustomSmtpClient::HandleLine(const std::string& line) {
             HandleReplyLine(line);
             return true;
         default:
-            FireDisplay("< " + line);
+            Display("< ", line);
             return true;
     }
 }
 
 bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
-    FireDisplay("< " + line);
+    Display("< ", line);
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
     const bool agreed = ReplyCodesAgree(status);
@@ -214,7 +224,7 @@ bool _TCustomSmtpClient::HandleGreetingLine(const std::string& line) {
 }
 
 void _TCustomSmtpClient::HandleReplyLine(const std::string& line) {
-    FireDisplay("< " + lastResponse_);
+    Display("< ", lastResponse_);
     const SmtpStatus status = ParseSmtpStatus(line);
     statusCode_ = status.code;
     const bool agreed = ReplyCodesAgree(status);

@@ -22,8 +22,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/line/async_socket.h"
@@ -168,6 +170,7 @@ class _TCustomSmtpClient {
     };
 
     virtual void FireDisplay(const std::string& msg);
+    void Display(std::string_view prefix, const std::string& text);
     virtual void FireCommand(const std::string& msg);
     virtual void FireResponse(const std::string& msg);
     virtual void RequestDone(int error);
@@ -184,7 +187,7 @@ class _TCustomSmtpClient {
 
     // Sends a command expecting one of `codes` (empty: below 500 succeeds);
     // `after` runs instead of finishing the request when the reply is complete.
-    void ExecCommand(TSmtpRequest type, const std::string& text, std::vector<int> codes,
+    void ExecCommand(TSmtpRequest type, const std::string& text, std::initializer_list<int> codes,
                      Action after = nullptr);
     void SetState(TSmtpState s, bool notify = true);
     void CheckReady() const;

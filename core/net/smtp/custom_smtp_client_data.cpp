@@ -83,7 +83,7 @@ void _TCustomSmtpClient::SendNextMessageLine() {
 }
 
 void _TCustomSmtpClient::SendDataLine(const std::string& line) {
-    FireDisplay("> " + line);
+    Display("> ", line);
     if (socket_->state() == wsConnected) socket_->SendStr(DotStuffed(line) + "\r\n");
 }
 

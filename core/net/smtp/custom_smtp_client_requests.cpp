@@ -10,14 +10,14 @@ namespace mv {
 
 void _TCustomSmtpClient::SendCommand(const std::string& text) {
     FireCommand(text);
-    FireDisplay("> " + text);
+    Display("> ", text);
     if (socket_->state() != wsConnected) return;
     commandLine_.assign(text).append("\r\n");
     socket_->SendStr(commandLine_);  // queued before anything can run again
 }
 
 void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
-                                     std::vector<int> codes, Action after) {
+                                     std::initializer_list<int> codes, Action after) {
     CheckReady();
     if (!connected_) throw SmtpException("SMTP component not connected");
     // A line break inside an argument would let the text become a second
@@ -26,7 +26,7 @@ void _TCustomSmtpClient::ExecCommand(TSmtpRequest type, const std::string& text,
     if (text.find('\r') != std::string::npos || text.find('\n') != std::string::npos)
         throw SmtpException("SMTP command contains a line break");
     if (!chained_) requestType_ = type;
-    acceptedCodes_ = std::move(codes);
+    acceptedCodes_.assign(codes);  // keeps its storage from command to command
     requestDone_ = false;
     afterReply_ = after;
     replyLines_ = 0;
