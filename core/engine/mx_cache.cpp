@@ -19,12 +19,14 @@ const MxAnswer* MxCache::Find(const std::string& domain) {
     return &it->second.answer;
 }
 
-void MxCache::Store(const std::string& domain, const MxAnswer& answer) {
+const MxAnswer* MxCache::Adopt(const std::string& domain, MxAnswer& answer) {
     const uint32_t seconds =
         answer.failure != 0 ? kFailureHoldSeconds : std::min(answer.ttlSeconds, kMaxTtlSeconds);
-    if (seconds == 0) return;
+    if (seconds == 0) return nullptr;
     if (entries_.size() >= kMaxEntries) entries_.clear();
-    entries_[LowerCase(domain)] = {answer, GetTickCount() + seconds * 1000u};
+    Entry& entry = entries_[LowerCase(domain)];
+    entry = {std::move(answer), GetTickCount() + seconds * 1000u};
+    return &entry.answer;
 }
 
 MxAnswer ReadMxAnswer(const _TDnsQuery& dns, const std::string& domain) {

@@ -34,7 +34,10 @@ class MxCache {
     void Clear() { entries_.clear(); }
     // The answer kept for `domain` (any case), or none.
     const MxAnswer* Find(const std::string& domain);
-    void Store(const std::string& domain, const MxAnswer& answer);
+    // Keeps `answer` for as long as its TTL allows, without a copy: when it is
+    // kept, its contents move into the cache and the kept answer is returned;
+    // otherwise `answer` stays as it was and the result is none.
+    const MxAnswer* Adopt(const std::string& domain, MxAnswer& answer);
     size_t Size() const { return entries_.size(); }
 
   private:

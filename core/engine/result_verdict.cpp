@@ -1,9 +1,13 @@
 #include "engine/result_verdict.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "engine/reason_rules.h"
 #include "engine/result_codes.h"
@@ -141,9 +145,20 @@ std::string_view TrailingEnhancedCode(std::string_view text) {
     return {};
 }
 
+// One bit per letter a..z that occurs in `text`. A phrase can only occur in
+// a text that has every one of its letters, which rules most phrases out
+// without searching for them.
+uint32_t LettersOf(std::string_view text) {
+    uint32_t letters = 0;
+    for (char c : text)
+        if (c >= 'a' && c <= 'z') letters |= 1u << (c - 'a');
+    return letters;
+}
+
 struct ParsedReply {
     std::string_view enhanced;  // the reply's first enhanced status code (a view into it)
     std::string text;           // the lines' texts in lower case, joined by blanks
+    uint32_t letters = 0;       // LettersOf(text)
 };
 
 // Appends a line's text in lower case with single blanks between words, so a
@@ -174,6 +189,7 @@ ParsedReply ParseReply(std::string_view reply) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     }
     if (parsed.enhanced.empty()) parsed.enhanced = TrailingEnhancedCode(reply);
+    parsed.letters = LettersOf(parsed.text);
     return parsed;
 }
 
@@ -207,14 +223,55 @@ bool RuleLooksAtReply(const ReasonRule& rule) {
     return !rule.enhanced.empty() || !rule.texts.empty();
 }
 
-bool ReplyMatches(const ReasonRule& rule, const ParsedReply& reply) {
-    if (!rule.enhanced.empty() && !AnyAlternative(rule.enhanced, [&](std::string_view pattern) {
+// A rule's text alternatives, split once, each with its letters.
+struct Phrase {
+    std::string_view text;
+    uint32_t letters;
+};
+
+// A rule's alternatives split once, so that deciding a reply does not take
+// the rule's texts apart again for every result.
+struct SplitRule {
+    std::vector<std::string_view> enhanced;
+    std::vector<Phrase> phrases;
+};
+
+// The split rules, in the order of ReasonRules(); built on first use.
+const std::vector<SplitRule>& SplitRules() {
+    static const std::vector<SplitRule> split = [] {
+        std::vector<SplitRule> all;
+        for (const ReasonRule& rule : ReasonRules()) {
+            SplitRule& own = all.emplace_back();
+            if (!rule.enhanced.empty()) {
+                AnyAlternative(rule.enhanced, [&](std::string_view pattern) {
+                    own.enhanced.push_back(pattern);
+                    return false;
+                });
+            }
+            if (!rule.texts.empty()) {
+                AnyAlternative(rule.texts, [&](std::string_view text) {
+                    own.phrases.push_back({text, LettersOf(text)});
+                    return false;
+                });
+            }
+        }
+        return all;
+    }();
+    return split;
+}
+
+bool ReplyMatches(const ReasonRule& rule, const SplitRule& split, const ParsedReply& reply) {
+    if (!rule.enhanced.empty() &&
+        std::none_of(split.enhanced.begin(), split.enhanced.end(), [&](std::string_view pattern) {
             return EnhancedCodeMatches(pattern, reply.enhanced);
         }))
         return false;
-    return rule.texts.empty() || AnyAlternative(rule.texts, [&](std::string_view text) {
-               return reply.text.find(text) != std::string::npos;
-           });
+    if (rule.texts.empty()) return true;
+    for (const Phrase& phrase : split.phrases) {
+        if ((phrase.letters & ~reply.letters) != 0) continue;
+        if (reply.text.find(phrase.text) != std::string::npos) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -253,11 +310,14 @@ Reason DecideReason(const ResultEvidence& evidence) {
     // the most common result, is decided by its code alone.
     std::optional<ParsedReply> reply;
     const StageSet stage = StageBit(evidence.stage);
-    for (const ReasonRule& rule : ReasonRules()) {
+    const std::span<const ReasonRule> rules = ReasonRules();
+    const std::vector<SplitRule>& split = SplitRules();
+    for (size_t i = 0; i < rules.size(); ++i) {
+        const ReasonRule& rule = rules[i];
         if (!RuleCovers(rule, code, stage)) continue;
         if (!RuleLooksAtReply(rule)) return rule.reason;
         if (!reply) reply = ParseReply(evidence.reply);
-        if (ReplyMatches(rule, *reply)) return rule.reason;
+        if (ReplyMatches(rule, split[i], *reply)) return rule.reason;
     }
     return Reason::kProtocol;  // not reached: the last rule takes every code
 }

@@ -211,9 +211,10 @@ void TSmtpThread::OnDnsDone(uint16_t error) {
         AddLog("DNS Search error :" + WsaErrorNumberText(error));
         return StartSmtp();
     }
-    const MxAnswer answer = ReadMxAnswer(*dns_, domain_);
-    owner_.MxAnswers().Store(domain_, answer);
-    ApplyMxAnswer(answer);
+    MxAnswer answer = ReadMxAnswer(*dns_, domain_);
+    // The cache takes the answer itself; the session reads the kept one.
+    const MxAnswer* kept = owner_.MxAnswers().Adopt(domain_, answer);
+    ApplyMxAnswer(kept != nullptr ? *kept : answer);
 }
 
 void TSmtpThread::ApplyMxAnswer(const MxAnswer& answer) {

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -13,8 +12,10 @@
 namespace mv {
 
 std::string LowerCase(std::string text) {
+    // ASCII only, whatever the locale: names compare so in DNS, and the
+    // library call per character cost more than the rest of a lookup.
     for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 

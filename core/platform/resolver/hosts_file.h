@@ -59,6 +59,7 @@ class LookupCache {
     std::unordered_map<std::string, Entry> entries_;
 };
 
+// `text` with the ASCII letters A-Z in lower case; other bytes unchanged.
 std::string LowerCase(std::string text);
 
 }  // namespace mv
