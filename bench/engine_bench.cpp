@@ -3,7 +3,7 @@
 //
 //   mv_bench_engine [--addresses N] [--connections 1,50,200,1000] [--held N]
 //                   [--cli PATH] [--loop epoll|qt|qt-per-socket] [--probe-at C]
-//                   [--client PATH]
+//                   [--client PATH [--rounds R] [--pin 0|1]]
 //
 // For each number of connections it checks N addresses (half valid, half
 // refused with 550) and prints checks per second, the checker's processor time
@@ -19,16 +19,22 @@
 // compares its processor time with the engine's. With --client (the fake
 // world's minimal client, mv-fakeworld-probe) it runs the same number of
 // checks at 200 in flight through that client and through the engine, one
-// after the other in one child, and compares their processor time per check.
+// after the other in one child, and compares their processor time per check;
+// --rounds repeats that R times (each in a child of its own, the order of the
+// two alternating) and prints the median ratio; --pin 1 keeps the engine
+// and the client on processor 0 and their fake worlds on processor 1, so
+// that where the system happens to place them does not change the figures.
 //
 // Every measurement runs in a child process inside a network namespace of
 // its own (where the system allows it), with a fake world of its own: tens of
 // thousands of connections leave the kernel full of TIME_WAIT entries, which
 // would slow down the measurements that come after.
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -128,10 +134,10 @@ RunResult RunChecks(const test::FakeWorld& world, const TRecipientList& list, in
 }
 
 // Runs `measure` in a child process with a private network and a fake world
-// of its own; the child's lines of output are printed by the parent.
-void Isolated(const std::function<std::string(const test::FakeWorld&)>& measure) {
+// of its own and returns the child's lines of output.
+std::string IsolatedText(const std::function<std::string(const test::FakeWorld&)>& measure) {
     int out[2];
-    if (pipe(out) != 0) return;
+    if (pipe(out) != 0) return "(no pipe for the child)\n";
     const pid_t child = fork();
     if (child == 0) {
         close(out[0]);
@@ -148,12 +154,19 @@ void Isolated(const std::function<std::string(const test::FakeWorld&)>& measure)
         _exit(0);
     }
     close(out[1]);
+    std::string text;
     char buf[4096];
     for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
-        std::fwrite(buf, 1, n, stdout);
+        text.append(buf, static_cast<size_t>(n));
     close(out[0]);
     int status = 0;
     waitpid(child, &status, 0);
+    return text;
+}
+
+// The same, with the child's lines printed as they are.
+void Isolated(const std::function<std::string(const test::FakeWorld&)>& measure) {
+    std::fputs(IsolatedText(measure).c_str(), stdout);
     std::fflush(stdout);
 }
 
@@ -239,12 +252,20 @@ std::string MeasureCli(const test::FakeWorld& world, const TRecipientList& list,
         n / cliWall, cliCpu * 1e6 / n, engine.cpu * 1e6 / n, (cliCpu / engine.cpu - 1.0) * 100.0);
 }
 
+// Keeps process `pid` (0: this one) on processor `cpu`.
+void PinTo(pid_t pid, int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    if (sched_setaffinity(pid, sizeof set, &set) != 0) std::perror("sched_setaffinity");
+}
+
 // The minimal client's processor time for `checks` checks at `parallel` in
 // flight (it starts a fake world of its own); 0 when it failed.
-double RunClient(const std::string& client, long checks, int parallel) {
+double RunClient(const std::string& client, long checks, int parallel, bool pin) {
     const std::string command = client + " --fakeworld " + test::FakeWorld::DefaultTool().string() +
                                 " --checks " + std::to_string(checks) + " --parallel " +
-                                std::to_string(parallel) + " 2>/dev/null";
+                                std::to_string(parallel) + (pin ? " --pin 1" : "") + " 2>/dev/null";
     FILE* out = popen(command.c_str(), "r");
     if (out == nullptr) return 0;
     char line[512];
@@ -256,16 +277,57 @@ double RunClient(const std::string& client, long checks, int parallel) {
     return cpu;
 }
 
+// One round of the comparison: the engine and the minimal client over the
+// same number of checks, in the order `clientFirst` says (the second run
+// meets the first one's TIME_WAIT entries, so rounds alternate the order).
+// Prints "engine=US client=US", or nothing when the client did not run.
 std::string MeasureAgainstClient(const test::FakeWorld& world, const TRecipientList& list,
-                                 const std::string& client) {
+                                 const std::string& client, bool clientFirst, bool pin) {
     const double n = static_cast<double>(list.size());
-    const double clientCpu = RunClient(client, static_cast<long>(list.size()), 200);
+    const auto checks = static_cast<long>(list.size());
+    if (pin) {
+        PinTo(0, 0);
+        PinTo(world.pid(), 1);
+    }
+    double clientCpu = clientFirst ? RunClient(client, checks, 200, pin) : 0;
     const RunResult engine = RunChecks(world, list, 200, 30);
-    if (clientCpu <= 0) return "\nthe minimal client did not run\n";
-    return Format(
-        "\nCPU per check at 200 in flight: the engine %.1f us, the minimal client %.1f us: "
-        "%.2f x\n",
-        engine.cpu * 1e6 / n, clientCpu * 1e6 / n, engine.cpu / clientCpu);
+    if (!clientFirst) clientCpu = RunClient(client, checks, 200, pin);
+    if (clientCpu <= 0) return {};
+    return Format("engine=%.2f client=%.2f", engine.cpu * 1e6 / n, clientCpu * 1e6 / n);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Runs `rounds` rounds, each in a fresh namespace, and prints every round's
+// figures and the median ratio: on a shared machine one round can be off by
+// a fifth either way.
+void CompareWithClient(const TRecipientList& list, const std::string& client, int rounds,
+                       bool pin) {
+    std::printf("\nCPU per check at 200 in flight, the engine against the minimal client%s:\n",
+                pin ? " (each on processor 0, its fake world on processor 1)" : "");
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string text = IsolatedText([&](const test::FakeWorld& w) {
+            return MeasureAgainstClient(w, list, client, round % 2 == 0, pin);
+        });
+        double engine = 0;
+        double minimal = 0;
+        if (std::sscanf(text.c_str(), "engine=%lf client=%lf", &engine, &minimal) != 2 ||
+            minimal <= 0) {
+            std::printf("  round %d: the minimal client did not run\n", round + 1);
+            continue;
+        }
+        ratios.push_back(engine / minimal);
+        std::printf("  round %d: the engine %.1f us, the minimal client %.1f us: %.2f x\n",
+                    round + 1, engine, minimal, engine / minimal);
+        std::fflush(stdout);
+    }
+    if (!ratios.empty())
+        std::printf("  median of %zu rounds: %.2f x\n", ratios.size(), Median(ratios));
 }
 
 std::string MeasureHeld(const test::FakeWorld& world, int held) {
@@ -295,6 +357,8 @@ int Main(int argc, char** argv) {
     int addresses = 20000;
     int held = 5000;
     int probeAt = 200;
+    int rounds = 1;
+    bool pin = false;
     std::string cli;
     std::string client;
     std::vector<int> connections = {1, 50, 200, 1000};
@@ -306,6 +370,8 @@ int Main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--client")) client = argv[i + 1];
         if (!std::strcmp(argv[i], "--loop")) g_loop = argv[i + 1];
         if (!std::strcmp(argv[i], "--probe-at")) probeAt = std::atoi(argv[i + 1]);
+        if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::atoi(argv[i + 1]));
+        if (!std::strcmp(argv[i], "--pin")) pin = std::atoi(argv[i + 1]) != 0;
     }
     if (!bench::HasBenchLoop(g_loop)) {
         std::fprintf(stderr, "unknown loop \"%s\" (this build has: %s)\n", g_loop.c_str(),
@@ -325,8 +391,7 @@ int Main(int argc, char** argv) {
         Isolated(
             [&](const test::FakeWorld& w) { return MeasureConnections(w, list, probeAt, true); });
     if (!cli.empty()) Isolated([&](const test::FakeWorld& w) { return MeasureCli(w, list, cli); });
-    if (!client.empty())
-        Isolated([&](const test::FakeWorld& w) { return MeasureAgainstClient(w, list, client); });
+    if (!client.empty()) CompareWithClient(list, client, rounds, pin);
     if (held > 0) Isolated([&](const test::FakeWorld& w) { return MeasureHeld(w, held); });
     return 0;
 }

@@ -43,6 +43,7 @@ class FakeWorld {
     const std::string& dnsServer() const { return dnsServer_; }
     uint16_t dnsPort() const { return dnsPort_; }
     uint16_t smtpPort() const { return smtpPort_; }
+    pid_t pid() const { return pid_; }  // the world's process
     // Dotted address of a host of the world file (as written there, "*.bench"
     // for a pattern); throws std::invalid_argument for a host without one.
     std::string hostAddress(std::string_view name) const;

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/epoll.h>
@@ -32,8 +33,19 @@ struct Settings {
     std::string fakeworld;
     long checks = 200000;
     int parallel = 200;
-    int hosts = 16;  // spread the connections over this many host addresses
+    int hosts = 16;    // spread the connections over this many host addresses
+    bool pin = false;  // the probe on processor 0, the world on processor 1
 };
+
+// Keeps process `pid` (0: this one) on processor `cpu`; a benchmark that
+// pins both sides measures the same work however the system would have
+// placed them.
+void PinTo(pid_t pid, int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    if (sched_setaffinity(pid, sizeof set, &set) != 0) std::perror("sched_setaffinity");
+}
 
 struct World {
     pid_t pid = -1;
@@ -340,10 +352,12 @@ int main(int argc, char** argv) {
             settings.parallel = std::atoi(argv[i + 1]);
         } else if (arg == "--hosts") {
             settings.hosts = std::atoi(argv[i + 1]);
+        } else if (arg == "--pin") {
+            settings.pin = std::atoi(argv[i + 1]) != 0;
         } else {
             std::fprintf(stderr,
                          "usage: mv-fakeworld-probe [--fakeworld PATH] [--checks N] [--parallel K] "
-                         "[--hosts H]\n");
+                         "[--hosts H] [--pin 0|1]\n");
             return 2;
         }
     }
@@ -353,6 +367,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const World world = StartWorld(settings);
+    if (settings.pin) {
+        PinTo(0, 0);
+        PinTo(world.pid, 1);
+    }
     Probe probe(settings, world);
     const double seconds = probe.Run();
     rusage usage{};
