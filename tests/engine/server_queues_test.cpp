@@ -187,5 +187,26 @@ TEST_F(ServerQueues, AddressesOnOneConnectionLoseNoneAndStayAtTheirHost) {
     }
 }
 
+// A session that falls back to a backup host whose group is full waits for
+// the place, counted: granted when the holder leaves, or, when the holder
+// outlasts the time-out, connecting all the same rather than failing.
+TEST_F(ServerQueues, AFallbackHostsPlaceIsWaitedForAtMostTheTimeOut) {
+    const struct {
+        int delayMs;  // per reply of the host holding the place
+        int overruns;
+    } cases[] = {{20, 0}, {400, 1}};
+    for (const auto& c : cases) {
+        Serve("host mx1.a.test refuse\nhost mx.prov.test delay=" + std::to_string(c.delayMs) +
+              "\ndomain a.test mx 10 mx1.a.test 20 mx.prov.test\n"
+              "domain p.test mx mx.prov.test\n");
+        d.SetPerServer(1);
+        Check({"u0@p.test", "x@a.test"}, 2);
+        EXPECT_EQ(run.last.at(1).code, 0) << c.delayMs;
+        EXPECT_EQ(run.last.at(1).info.finding.host, "mx.prov.test");
+        EXPECT_EQ(d.Counters().fallbackWaits, 1) << c.delayMs;
+        EXPECT_EQ(d.Counters().fallbackWaitsOverrun, c.overruns) << c.delayMs;
+    }
+}
+
 }  // namespace
 }  // namespace mv
